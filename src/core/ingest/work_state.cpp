@@ -1,0 +1,48 @@
+#include "ingest/work_state.h"
+
+#include "ports/ports.h"
+#include "text/files.h"
+#include "text/io_error.h"
+
+namespace tobrisk {
+
+void StartUp(WorkState& state, const Ports& ports, const std::string& current_dir) {
+  state.current_log_header.clear();
+  LoadSettings(state.settings, *ports.store);
+  state.work_dir = TrailingSeparator(current_dir);
+  state.tmp_dir = TrailingSeparator(state.work_dir + "tmp");
+  state.pending_count = 0;
+  state.editor_busy = false;
+  state.nets.Clear();
+  state.boards.clear();
+  state.users.clear();
+  state.messages.Clear();
+  state.writes.clear();
+  state.read_marks.clear();
+  state.read_marks_header.clear();
+
+  const std::string tmp = state.work_dir + "tmp";
+  bool tmp_failed = false;
+  IoError failure("", "", "");
+  if (!DirectoryExists(tmp)) {
+    try {
+      CreateDirectory(tmp);
+    } catch (const IoError& e) {
+      tmp_failed = true;
+      failure = e;
+    }
+  }
+  LoadNetDefinitions(state.nets, state.work_dir, *ports.prompter);
+  if (tmp_failed) throw failure;
+}
+
+void ShutDown(WorkState& state) {
+  state.nets.Clear();
+  state.boards.clear();
+  state.users.clear();
+  state.messages.Clear();
+  state.writes.clear();
+  state.read_marks.clear();
+}
+
+}  // namespace tobrisk

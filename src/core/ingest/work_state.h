@@ -1,0 +1,53 @@
+// Everything the program holds in memory between commands: the folders, the
+// current log header, the pending count, the editor-busy flag, the settings and
+// the six collections. Windows observe it; they never keep a second copy.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "boards/board_entry.h"
+#include "ingest/message_entry.h"
+#include "ingest/read_mark_record.h"
+#include "settings/app_settings.h"
+#include "settings/net_definitions.h"
+#include "writing/write_entry.h"
+
+namespace tobrisk {
+
+struct Ports;
+
+struct WorkState {
+  AppSettings settings;
+
+  std::string work_dir;            // WorkDir, with a trailing separator
+  std::string tmp_dir;             // TmpDir: WorkDir + "tmp" + separator
+  std::string current_log_header;  // CurrentLogHeader
+  int pending_count = 0;           // PendingCount: live entries of the write list
+  bool editor_busy = false;        // EditorBusy
+
+  // The six collections, in order of creation.
+  NetList nets;
+  BoardList boards;
+  UserList users;
+  MessageList messages;
+  WriteList writes;
+  std::vector<ReadMarkRecord> read_marks;  // the read-mark store, oldest change first
+  // The log header whose .RAD the read-mark store was loaded from; empty when the
+  // store belongs to no net. The store is only ever saved under this header.
+  std::string read_marks_header;
+
+  std::string WorkFile(std::string_view name) const { return work_dir + std::string(name); }
+};
+
+// The start-up steps of the main window that concern the work state, in order:
+// settings loaded, WorkDir from `current_dir`, TmpDir fixed and created when
+// missing, counters reset, collections emptied, nets loaded from NET.TDT.
+// A failure to create the tmp folder throws IoError after WorkDir and TmpDir are
+// set; the caller reports it and continues without the folder.
+void StartUp(WorkState& state, const Ports& ports, const std::string& current_dir);
+
+// Releases the collections (shutdown).
+void ShutDown(WorkState& state);
+
+}  // namespace tobrisk

@@ -1,0 +1,94 @@
+#include "text/bytes.h"
+
+#include <charconv>
+#include <limits>
+
+namespace tobrisk {
+
+std::string_view Trim(std::string_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
+  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
+  return text.substr(begin, end - begin);
+}
+
+std::string_view FieldAt(std::string_view text, size_t column, size_t count) {
+  if (column == 0 || column > text.size()) return {};
+  return text.substr(column - 1, count);
+}
+
+bool MarkerAt(std::string_view text, size_t column, std::string_view marker) {
+  return FieldAt(text, column, marker.size()) == marker;
+}
+
+int32_t ReadNumberAt(std::string_view text, size_t column) {
+  if (column == 0) return -1;
+  int64_t value = 0;
+  bool any = false;
+  bool overflow = false;
+  for (size_t i = column - 1; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == ' ') continue;
+    if (c < '0' || c > '9') break;
+    any = true;
+    if (!overflow) {
+      value = value * 10 + (c - '0');
+      if (value > std::numeric_limits<int32_t>::max()) overflow = true;
+    }
+  }
+  if (!any || overflow) return -1;
+  return static_cast<int32_t>(value);
+}
+
+std::string_view TextBetween(std::string_view text, std::string_view open, std::string_view close) {
+  const size_t o = text.find(open);
+  const size_t c = text.find(close);
+  if (o == std::string_view::npos || c == std::string_view::npos) return {};
+  const size_t start = o + open.size();
+  if (c <= start) return {};
+  return text.substr(start, c - start);
+}
+
+std::string UpperAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
+std::string DecimalText(int64_t value) { return std::to_string(value); }
+
+bool ParseDecimal(std::string_view text, int32_t& value) {
+  if (text.empty()) return false;
+  size_t i = 0;
+  bool negative = false;
+  if (text[0] == '+' || text[0] == '-') {
+    negative = text[0] == '-';
+    i = 1;
+  }
+  if (i == text.size()) return false;
+  int64_t v = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+    if (v > int64_t{std::numeric_limits<int32_t>::max()} + 1) return false;
+  }
+  if (negative) v = -v;
+  if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) return false;
+  value = static_cast<int32_t>(v);
+  return true;
+}
+
+int RoundedPercent(uint64_t done, uint64_t total) {
+  const unsigned __int128 num = static_cast<unsigned __int128>(done) * 100;
+  uint64_t q = static_cast<uint64_t>(num / total);
+  const uint64_t r = static_cast<uint64_t>(num % total);
+  const unsigned __int128 twice = static_cast<unsigned __int128>(r) * 2;
+  if (twice > total || (twice == total && (q & 1) != 0)) ++q;
+  return static_cast<int>(q);
+}
+
+}  // namespace tobrisk

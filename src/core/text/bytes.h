@@ -1,0 +1,51 @@
+// Byte-string helpers for Shift-JIS text handled as raw bytes.
+// Columns are 1-based byte columns; a full-width character counts two bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tobrisk {
+
+// Removes every leading and trailing byte whose value is 0x20 or below.
+std::string_view Trim(std::string_view text);
+
+// The bytes from a 1-based column for `count` bytes; only the bytes that exist
+// when the text is shorter (possibly none).
+std::string_view FieldAt(std::string_view text, size_t column, size_t count);
+
+// True when the bytes at the 1-based column equal `marker` exactly.
+bool MarkerAt(std::string_view text, size_t column, std::string_view marker);
+
+// Walks the bytes from the 1-based column to the end: blanks (0x20) are skipped
+// wherever they stand, ASCII digits are collected, any other byte ends the walk.
+// Returns the digits as an integer, or -1 when no digit was collected or the
+// number does not fit a 32-bit signed integer.
+int32_t ReadNumberAt(std::string_view text, size_t column);
+
+// The text between the end of the first occurrence of `open` and the start of the
+// first occurrence of `close`; empty when either is missing or `close` does not
+// start after the end of `open`.
+std::string_view TextBetween(std::string_view text, std::string_view open, std::string_view close);
+
+// ASCII a-z upper-cased; every other byte unchanged.
+std::string UpperAscii(std::string_view text);
+
+// Decimal text of an integer ("-1", "1000").
+std::string DecimalText(int64_t value);
+
+// Strict conversion of decimal text with an optional sign; false on anything else
+// or on overflow of a 32-bit signed integer.
+bool ParseDecimal(std::string_view text, int32_t& value);
+
+// Integer percentage of done/total rounded to the nearest integer, halves to the
+// even neighbour. total must be above 0.
+int RoundedPercent(uint64_t done, uint64_t total);
+
+// True when `b` is the first byte of a Shift-JIS double-byte character.
+inline bool IsSjisLeadByte(unsigned char b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+}  // namespace tobrisk

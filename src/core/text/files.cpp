@@ -1,0 +1,123 @@
+#include "text/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <vector>
+
+#include "text/bytes.h"
+#include "text/io_error.h"
+
+namespace tobrisk {
+
+std::string TrailingSeparator(std::string_view path) {
+  std::string out(path);
+  if (out.empty() || out.back() != kPathSeparator) out.push_back(kPathSeparator);
+  return out;
+}
+
+std::string_view FileNameOf(std::string_view path) {
+  size_t start = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    const auto b = static_cast<unsigned char>(path[i]);
+    if (b == static_cast<unsigned char>(kPathSeparator) || b == '\\' || b == ':') {
+      start = i + 1;
+    } else if (kPathSeparator == '\\' && IsSjisLeadByte(b)) {
+      ++i;  // the trail byte of a double-byte character is never a separator
+    }
+  }
+  return path.substr(start);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void CreateDirectory(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) != 0) throw IoError::FromErrno("create folder", path);
+}
+
+std::string CurrentDirectory() {
+  std::vector<char> buf(PATH_MAX + 1);
+  if (::getcwd(buf.data(), buf.size()) == nullptr) throw IoError::FromErrno("read current folder", ".");
+  return std::string(buf.data());
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) throw IoError::FromErrno("open", path);
+  std::string data;
+  char buf[1 << 16];
+  for (;;) {
+    const size_t got = std::fread(buf, 1, sizeof buf, f);
+    if (got == 0) break;
+    data.append(buf, got);
+  }
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) throw IoError("read", path, "read error");
+  return data;
+}
+
+OutputFile::OutputFile(const std::string& path, Mode mode) : path_(path) {
+  if (DirectoryExists(path)) throw IoError("create", path, "Is a directory");
+  file_ = std::fopen(path.c_str(), mode == Mode::Create ? "wb" : "ab");
+  if (file_ == nullptr) throw IoError::FromErrno(mode == Mode::Create ? "create" : "open", path);
+}
+
+OutputFile::~OutputFile() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+void OutputFile::Write(std::string_view bytes) {
+  if (bytes.empty()) return;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+    throw IoError::FromErrno("write", path_);
+  }
+}
+
+void OutputFile::Close() {
+  if (file_ == nullptr) return;
+  std::FILE* f = file_;
+  file_ = nullptr;
+  const bool flushed = std::fflush(f) == 0;
+  const int err = errno;
+  const bool closed = std::fclose(f) == 0;
+  if (!flushed || !closed) {
+    errno = flushed ? errno : err;
+    throw IoError::FromErrno("write", path_);
+  }
+}
+
+std::string TemporarySiblingPath(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  return path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+}
+
+void CommitTemporary(const std::string& temporary, const std::string& path) {
+  const int fd = ::open(temporary.c_str(), O_RDONLY);
+  if (fd >= 0) {
+    const bool synced = ::fsync(fd) == 0;
+    const int err = errno;
+    ::close(fd);
+    if (!synced) {
+      errno = err;
+      throw IoError::FromErrno("write", path);
+    }
+  }
+  if (::rename(temporary.c_str(), path.c_str()) != 0) throw IoError::FromErrno("replace", path);
+}
+
+void DiscardTemporary(const std::string& temporary) noexcept { ::unlink(temporary.c_str()); }
+
+}  // namespace tobrisk

@@ -1,0 +1,80 @@
+// File-system helpers over native paths. Every failure throws IoError.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace tobrisk {
+
+// The platform's path separator (the "\" of the Windows program).
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// The path unchanged when its last byte is the separator, otherwise path + separator.
+// An empty path yields the separator alone.
+std::string TrailingSeparator(std::string_view path);
+
+// The file name: the part after the last separator (or ":"), stepping over
+// Shift-JIS double-byte characters so that a trail byte is never taken for one.
+std::string_view FileNameOf(std::string_view path);
+
+bool FileExists(const std::string& path);       // a regular file (or anything not a directory)
+bool DirectoryExists(const std::string& path);  // an existing directory
+void CreateDirectory(const std::string& path);  // throws IoError
+std::string CurrentDirectory();                 // throws IoError
+
+// Whole-file read; throws IoError.
+std::string ReadWholeFile(const std::string& path);
+
+// Buffered output file. Create() truncates; Append() appends. Close() flushes and
+// reports write errors; the destructor closes silently when Close() was not called.
+class OutputFile {
+ public:
+  enum class Mode { Create, Append };
+  OutputFile(const std::string& path, Mode mode = Mode::Create);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  void Write(std::string_view bytes);
+  void WriteLine(std::string_view bytes) {  // bytes + CR LF
+    Write(bytes);
+    Write("\r\n");
+  }
+  void Close();
+
+ private:
+  std::string path_;
+  std::FILE* file_ = nullptr;
+};
+
+// Writes a whole file through a temporary file in the same folder, flushed to
+// disk and renamed over the target, so that the target is always either the old
+// or the new complete file. `write` receives the OutputFile to fill.
+template <typename WriteFn>
+void WriteFileAtomically(const std::string& path, WriteFn&& write);
+
+// The non-template part of WriteFileAtomically.
+std::string TemporarySiblingPath(const std::string& path);
+void CommitTemporary(const std::string& temporary, const std::string& path);
+void DiscardTemporary(const std::string& temporary) noexcept;
+
+template <typename WriteFn>
+void WriteFileAtomically(const std::string& path, WriteFn&& write) {
+  const std::string temporary = TemporarySiblingPath(path);
+  try {
+    OutputFile out(temporary);
+    write(out);
+    out.Close();
+    CommitTemporary(temporary, path);
+  } catch (...) {
+    DiscardTemporary(temporary);
+    throw;
+  }
+}
+
+}  // namespace tobrisk

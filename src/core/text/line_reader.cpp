@@ -1,0 +1,136 @@
+#include "text/line_reader.h"
+
+#include <cstring>
+
+#include "text/io_error.h"
+
+namespace tobrisk {
+namespace {
+
+constexpr size_t kChunk = 1 << 20;
+constexpr char kCtrlZ = 0x1A;
+
+}  // namespace
+
+LineReader::LineReader(const std::string& path, LineEnds ends) : path_(path), ends_(ends) {
+  file_ = std::fopen(path.c_str(), "rb");
+  if (file_ == nullptr) throw IoError::FromErrno("open", path);
+  buffer_.resize(kChunk);
+  data_ = buffer_.data();
+}
+
+LineReader::LineReader(InMemory, std::string_view bytes, LineEnds ends) : ends_(ends), memory_(bytes) {
+  data_ = memory_.data();
+  end_ = memory_.size();
+  eof_ = true;
+}
+
+LineReader::~LineReader() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+bool LineReader::Fill() {
+  if (eof_) return false;
+  // Keep the unread tail at the front and grow when one line fills the buffer.
+  if (begin_ > 0) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+  data_ = buffer_.data();
+  const size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+  if (got == 0) {
+    if (std::ferror(file_)) throw IoError::FromErrno("read", path_);
+    eof_ = true;
+    return false;
+  }
+  end_ += got;
+  return true;
+}
+
+size_t LineReader::FindLineEnd(size_t from) const {
+  if (ends_ == LineEnds::Capture) {
+    const void* cr = std::memchr(data_ + from, '\r', end_ - from);
+    const size_t limit = cr ? static_cast<size_t>(static_cast<const char*>(cr) - data_) : end_;
+    const void* z = std::memchr(data_ + from, kCtrlZ, limit - from);
+    return z ? static_cast<size_t>(static_cast<const char*>(z) - data_) : limit;
+  }
+  for (size_t i = from; i < end_; ++i) {
+    const char c = data_[i];
+    if (c == '\r' || c == '\n' || c == kCtrlZ) return i;
+  }
+  return end_;
+}
+
+bool LineReader::Next(std::string_view& line) {
+  if (stopped_) return false;
+  size_t scan = begin_;
+  size_t stop;
+  for (;;) {
+    stop = FindLineEnd(scan);
+    if (stop < end_) {
+      // A CR at the very end of the buffer needs the next byte to know about LF.
+      if (data_[stop] == '\r' && stop + 1 == end_ && !eof_) {
+        const size_t offset = stop - begin_;
+        if (Fill()) {
+          scan = begin_ + offset;
+          continue;
+        }
+        stop = begin_ + offset;
+      }
+      break;
+    }
+    const size_t offset = end_ - begin_;
+    if (!Fill()) {
+      stop = end_;
+      break;
+    }
+    scan = begin_ + offset;
+  }
+
+  if (stop == begin_ && (stop == end_ || data_[stop] == kCtrlZ)) {
+    stopped_ = true;
+    return false;
+  }
+  line = std::string_view(data_ + begin_, stop - begin_);
+  size_t next = stop;
+  if (stop < end_) {
+    const char c = data_[stop];
+    if (c == kCtrlZ) {
+      stopped_ = true;
+    } else if (c == '\r') {
+      ++next;
+      if (next < end_ && data_[next] == '\n') ++next;
+    } else {  // '\n' with LineEnds::Any
+      ++next;
+    }
+  }
+  position_ += next - begin_;
+  begin_ = next;
+  return true;
+}
+
+uint64_t MeasureCapture(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) throw IoError::FromErrno("open", path);
+  std::vector<char> buf(kChunk);
+  uint64_t total = 0;
+  for (;;) {
+    const size_t got = std::fread(buf.data(), 1, buf.size(), f);
+    if (got == 0) {
+      const bool failed = std::ferror(f) != 0;
+      std::fclose(f);
+      if (failed) throw IoError::FromErrno("read", path);
+      return total;
+    }
+    const void* z = std::memchr(buf.data(), kCtrlZ, got);
+    if (z != nullptr) {
+      std::fclose(f);
+      return total + static_cast<uint64_t>(static_cast<const char*>(z) - buf.data());
+    }
+    total += got;
+  }
+}
+
+}  // namespace tobrisk

@@ -1,0 +1,61 @@
+// The capture line model, used for every capture and work file:
+// a line ends at CR, optionally followed by one LF; a LF alone is line content;
+// a Ctrl-Z byte (0x1A) ends the file; the last line needs no line end.
+// Files that come back from the user's editor are read with `LineEnds::Any`,
+// where a LF alone ends a line too.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tobrisk {
+
+enum class LineEnds { Capture, Any };
+
+// Tag for reading bytes held in memory rather than a file.
+struct InMemory {};
+inline constexpr InMemory kInMemory{};
+
+class LineReader {
+ public:
+  // Opens the file; throws IoError when it cannot be opened.
+  explicit LineReader(const std::string& path, LineEnds ends = LineEnds::Capture);
+  // Reads from memory instead of a file (the bytes must outlive the reader).
+  LineReader(InMemory, std::string_view bytes, LineEnds ends = LineEnds::Capture);
+  ~LineReader();
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // The next line without its line end; the view stays valid until the next call.
+  // Returns false at the end of the file or at a Ctrl-Z byte. Throws IoError on a
+  // read failure.
+  bool Next(std::string_view& line);
+
+  // Byte offset just after the last line returned and its line end.
+  uint64_t Position() const { return position_; }
+
+ private:
+  bool Fill();  // appends more bytes to the buffer; false at end of file
+  size_t FindLineEnd(size_t from) const;
+
+  std::string path_;
+  std::FILE* file_ = nullptr;
+  LineEnds ends_;
+  std::vector<char> buffer_;
+  std::string_view memory_;
+  const char* data_ = nullptr;
+  size_t begin_ = 0;   // first unread byte in data_
+  size_t end_ = 0;     // end of valid bytes in data_
+  bool eof_ = false;   // no more bytes after end_
+  bool stopped_ = false;
+  uint64_t position_ = 0;
+};
+
+// The byte position that reading the whole file by the capture line model
+// reaches: the file length, or the offset of the first Ctrl-Z. Throws IoError.
+uint64_t MeasureCapture(const std::string& path);
+
+}  // namespace tobrisk

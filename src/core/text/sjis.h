@@ -1,0 +1,27 @@
+// Shift-JIS (code page 932) <-> UTF-8. Only the outer layers (windows and the
+// command-line tool) convert; core keeps Shift-JIS bytes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tobrisk {
+
+// Bytes that do not decode become U+FFFD, one per undecodable byte; never throws.
+std::string SjisToUtf8(std::string_view sjis);
+
+// Characters without a Shift-JIS form become "?"; invalid UTF-8 bytes too.
+std::string Utf8ToSjis(std::string_view utf8);
+
+// True when SjisToUtf8 followed by Utf8ToSjis gives back exactly these bytes.
+bool SjisRoundTrips(std::string_view sjis);
+
+}  // namespace tobrisk
+
+namespace tobrisk {
+
+// The program's own Japanese texts are written in UTF-8 in the source and turned
+// into their Shift-JIS bytes once: `static const std::string kText = Sjis("…");`
+inline std::string Sjis(std::string_view utf8) { return Utf8ToSjis(utf8); }
+
+}  // namespace tobrisk

@@ -1,0 +1,31 @@
+// Message boxes for the Prompter port: the system beep, then a modal box with
+// the program's captions and buttons.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "ports/prompter.h"
+
+namespace tobrisk::gui {
+
+class GuiPrompter final : public Prompter {
+ public:
+  explicit GuiPrompter(QWidget* parent_window = nullptr) : parent_(parent_window) {}
+  void SetParent(QWidget* parent_window) { parent_ = parent_window; }
+
+  void Error(std::string_view text) override;
+  void Info(std::string_view text) override;
+  Answer Confirm(std::string_view text) override;
+  void Beep() override;
+
+ private:
+  QWidget* parent_;
+};
+
+// Shift-JIS bytes to a QString for display ("\n\r" pairs become one line break).
+QString FromSjis(std::string_view sjis);
+// A QString typed by the user back to Shift-JIS bytes.
+std::string ToSjis(const QString& text);
+
+}  // namespace tobrisk::gui

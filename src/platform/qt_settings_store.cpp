@@ -1,0 +1,69 @@
+#include "platform/qt_settings_store.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include "text/io_error.h"
+#include "text/sjis.h"
+
+namespace tobrisk {
+namespace {
+
+QString Key(std::string_view section, std::string_view name) {
+  return QString::fromUtf8(section.data(), static_cast<qsizetype>(section.size())) + '/' +
+         QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+}  // namespace
+
+QString QtSettingsStore::DefaultIniPath() {
+  QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+  if (base.isEmpty()) base = QDir::homePath() + "/.config";
+  return base + "/Tobrisk95/Tobrisk95.ini";
+}
+
+QtSettingsStore::QtSettingsStore() {
+#ifdef _WIN32
+  settings_ = std::make_unique<QSettings>("HKEY_CURRENT_USER\\SoftWare\\Tobrisk95", QSettings::NativeFormat);
+#else
+  settings_ = std::make_unique<QSettings>(DefaultIniPath(), QSettings::IniFormat);
+#endif
+}
+
+QtSettingsStore::QtSettingsStore(const QString& ini_path)
+    : settings_(std::make_unique<QSettings>(ini_path, QSettings::IniFormat)) {}
+
+QString QtSettingsStore::Location() const { return settings_->fileName(); }
+
+std::optional<std::string> QtSettingsStore::Read(std::string_view section, std::string_view name) {
+  const QVariant v = settings_->value(Key(section, name));
+  if (!v.isValid()) return std::nullopt;
+  if (v.typeId() == QMetaType::QByteArray) {
+    const QByteArray b = v.toByteArray();
+    return std::string(b.constData(), static_cast<size_t>(b.size()));
+  }
+  if (v.canConvert<QString>()) return Utf8ToSjis(v.toString().toStdString());
+  return std::nullopt;  // a value of another kind is treated as missing
+}
+
+void QtSettingsStore::Write(std::string_view section, std::string_view name, std::string_view value) {
+  if (SjisRoundTrips(value)) {
+    settings_->setValue(Key(section, name), QString::fromStdString(SjisToUtf8(value)));
+  } else {
+    settings_->setValue(Key(section, name), QByteArray(value.data(), static_cast<qsizetype>(value.size())));
+  }
+}
+
+void QtSettingsStore::Flush() {
+#ifndef _WIN32
+  QDir().mkpath(QFileInfo(settings_->fileName()).absolutePath());
+#endif
+  settings_->sync();
+  if (settings_->status() != QSettings::NoError) {
+    throw IoError("write", settings_->fileName().toStdString(),
+                  settings_->status() == QSettings::AccessError ? "Permission denied" : "Format error");
+  }
+}
+
+}  // namespace tobrisk

@@ -1,0 +1,58 @@
+// Generates captures shaped like the host's screens (Shift-JIS bytes), for tests
+// and benchmarks: the main menu, board headers of every form, new and reply
+// headers, mail screens with single and double mail headers, FSW and mail-sending
+// screens, terminal escape sequences, backspaces and odd line ends.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tobrisk::testing {
+
+struct CaptureOptions {
+  uint32_t seed = 1;
+  size_t boards = 8;              // boards visited (BBS, CUG, IBBS, IBBS listed among BBS)
+  size_t messages_per_board = 20; // message headers per board visit
+  size_t mails = 10;              // mail headers
+  double reply_share = 0.5;       // share of replies among board messages
+  double reread_share = 0.05;     // share of board visits repeated later (messages read twice)
+  size_t body_lines = 3;          // text lines per message
+  bool escapes = true;            // colour and cursor sequences, backspaces
+  bool odd_line_ends = true;      // some lines end in CR alone; some carry a lone LF
+  bool ctrl_z = false;            // end with Ctrl-Z followed by junk
+  size_t target_bytes = 0;        // when above 0: repeat sessions until this size is reached
+};
+
+// A whole capture as the terminal program stored it.
+std::string GenerateCapture(const CaptureOptions& options);
+
+// Writes bytes to a file (throws on failure).
+void WriteFile(const std::string& path, std::string_view bytes);
+
+// A fresh empty directory under the system's temporary folder.
+std::string MakeTempDir(std::string_view prefix = "tobrisk");
+
+// Removes a directory tree (best effort).
+void RemoveTree(const std::string& path);
+
+// Line builders with the host's exact byte columns (Shift-JIS in, Shift-JIS out).
+std::string MainMenuLine();
+std::string BbsHeader(int list_no, std::string_view name_sjis);
+std::string IbbsAmongBbsHeader(int list_no, int ibbs_no, std::string_view name_sjis);
+std::string CugHeader(int no, std::string_view name_sjis);
+std::string IbbsHeader(int no, std::string_view name_sjis);
+std::string FswLine();
+std::string MailScreenLine();
+std::string MailSendLine();
+std::string NewHeader(int message_no, std::string_view title, int writer_id, std::string_view handle,
+                      std::string_view date);
+// A reply is two lines: the "#Fc." line with "res:" and the line with the fields.
+std::string ResHeaderLine(int message_no, int res_to_no);
+std::string ResFieldsLine(std::string_view title, int writer_id, std::string_view handle, std::string_view date);
+std::string MailHeader(std::string_view title, int writer_id, std::string_view handle, std::string_view date);
+
+// Pads or cuts to exactly `width` bytes with blanks on the right.
+std::string PadRight(std::string_view text, size_t width);
+
+}  // namespace tobrisk::testing

@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include "capture_generator.h"
+#include "text/bytes.h"
+#include "text/files.h"
+#include "text/line_reader.h"
+#include "text/io_error.h"
+#include "text/sjis.h"
+#include <filesystem>
+
+namespace tobrisk {
+namespace {
+
+std::vector<std::pair<std::string, uint64_t>> ReadAll(std::string_view bytes, LineEnds ends = LineEnds::Capture) {
+  LineReader reader(kInMemory, bytes, ends);
+  std::vector<std::pair<std::string, uint64_t>> lines;
+  std::string_view line;
+  while (reader.Next(line)) lines.emplace_back(std::string(line), reader.Position());
+  return lines;
+}
+
+using Lines = std::vector<std::pair<std::string, uint64_t>>;
+
+TEST(LineReader, CaptureLineModel) {
+  EXPECT_EQ(ReadAll("a\r\nb\rc"), (Lines{{"a", 3}, {"b", 5}, {"c", 6}}));
+  EXPECT_EQ(ReadAll("a\nb\r\n"), (Lines{{"a\nb", 5}}));  // a lone LF is content
+  EXPECT_EQ(ReadAll("\r\n\r\n"), (Lines{{"", 2}, {"", 4}}));
+  EXPECT_EQ(ReadAll(""), Lines{});
+  EXPECT_EQ(ReadAll("ab\x1a" "cd\r\n"), (Lines{{"ab", 2}}));  // Ctrl-Z ends the file
+  EXPECT_EQ(ReadAll("ab\r\n\x1a" "cd"), (Lines{{"ab", 4}}));
+  EXPECT_EQ(ReadAll("\x1a"), Lines{});
+  EXPECT_EQ(ReadAll("a\r\r\nb"), (Lines{{"a", 2}, {"", 4}, {"b", 5}}));
+}
+
+TEST(LineReader, AnyLineEndsForEditorFiles) {
+  EXPECT_EQ(ReadAll("a\nb\r\nc\rd", LineEnds::Any), (Lines{{"a", 2}, {"b", 5}, {"c", 7}, {"d", 8}}));
+}
+
+TEST(LineReader, FileReaderMatchesMemoryReaderAcrossBufferEdges) {
+  const std::string dir = testing::MakeTempDir();
+  // A long line crossing the 1 MiB buffer, a CR LF split across the edge, Ctrl-Z at the end.
+  std::string data(1 << 20, 'x');
+  data[(1 << 20) - 1] = '\r';
+  data += "\nshort\r" + std::string(3 << 20, 'y') + "\r\nend\x1a" "junk";
+  testing::WriteFile(dir + "/f.log", data);
+  LineReader file(dir + "/f.log");
+  LineReader memory(kInMemory, data);
+  std::string_view a, b;
+  size_t count = 0;
+  while (memory.Next(b)) {
+    ASSERT_TRUE(file.Next(a));
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(file.Position(), memory.Position());
+    ++count;
+  }
+  EXPECT_FALSE(file.Next(a));
+  EXPECT_EQ(count, 4u);
+  EXPECT_EQ(MeasureCapture(dir + "/f.log"), data.find('\x1a'));
+  testing::RemoveTree(dir);
+}
+
+TEST(LineReader, MissingFileThrows) { EXPECT_THROW(LineReader("/nonexistent/x.log"), IoError); }
+
+TEST(FieldReaders, ReadNumberAt) {
+  EXPECT_EQ(ReadNumberAt("#Fc.  123 abc", 5), 123);
+  EXPECT_EQ(ReadNumberAt("12 3x", 1), 123);       // blanks between digits are skipped
+  EXPECT_EQ(ReadNumberAt("   ", 1), -1);
+  EXPECT_EQ(ReadNumberAt("abc", 10), -1);           // beyond the line
+  EXPECT_EQ(ReadNumberAt("x12", 1), -1);
+  EXPECT_EQ(ReadNumberAt("2147483647", 1), 2147483647);
+  EXPECT_EQ(ReadNumberAt("2147483648", 1), -1);     // too long for 32 bits
+  EXPECT_EQ(ReadNumberAt("12345678901234567890", 1), -1);
+}
+
+TEST(FieldReaders, TextBetweenTrimAndFields) {
+  EXPECT_EQ(TextBetween("a(bc)d", "(", ")"), "bc");
+  EXPECT_EQ(TextBetween("a)b(c", "(", ")"), "");   // close before open
+  EXPECT_EQ(TextBetween("a(b", "(", ")"), "");
+  EXPECT_EQ(TextBetween("()", "(", ")"), "");
+  EXPECT_EQ(Trim(" \t a b \x01"), "a b");
+  EXPECT_EQ(Trim(Sjis("　a　")), Sjis("　a　"));  // a full-width blank stays
+  EXPECT_EQ(FieldAt("abcdef", 3, 2), "cd");
+  EXPECT_EQ(FieldAt("abcdef", 5, 10), "ef");
+  EXPECT_EQ(FieldAt("abc", 4, 1), "");
+  EXPECT_TRUE(MarkerAt("xx#Fc.", 3, "#Fc."));
+  EXPECT_FALSE(MarkerAt("xx#Fc", 3, "#Fc."));
+}
+
+TEST(FieldReaders, RoundedPercentHalvesToEven) {
+  EXPECT_EQ(RoundedPercent(140, 400), 35);
+  EXPECT_EQ(RoundedPercent(1, 8), 12);   // 12.5 -> 12
+  EXPECT_EQ(RoundedPercent(3, 8), 38);   // 37.5 -> 38
+  EXPECT_EQ(RoundedPercent(1, 3), 33);
+  EXPECT_EQ(RoundedPercent(2, 3), 67);
+  EXPECT_EQ(RoundedPercent(5, 5), 100);
+}
+
+TEST(Paths, TrailingSeparatorAndFileName) {
+  EXPECT_EQ(TrailingSeparator("/logs"), "/logs/");
+  EXPECT_EQ(TrailingSeparator("/"), "/");
+  EXPECT_EQ(TrailingSeparator(""), "/");
+  EXPECT_EQ(FileNameOf("/a/b/ABCD0101.LOG"), "ABCD0101.LOG");
+  EXPECT_EQ(FileNameOf("C:ABCD.LOG"), "ABCD.LOG");
+  EXPECT_EQ(FileNameOf("plain"), "plain");
+}
+
+TEST(Sjis, ConvertsBothWaysAndNeverCrashesOnJunk) {
+  EXPECT_EQ(SjisToUtf8(Sjis("ログファイル")), "ログファイル");
+  EXPECT_EQ(Sjis("ｴﾗｰ"), "\xb4\xd7\xb0");
+  EXPECT_EQ(SjisToUtf8("a\x82"), "a\xEF\xBF\xBD");   // truncated double-byte character
+  EXPECT_EQ(SjisToUtf8("\xff"), "\xEF\xBF\xBD");
+  EXPECT_EQ(Utf8ToSjis("a\xff" "b"), "a?b");
+  EXPECT_TRUE(SjisRoundTrips(Sjis("新着メール")));
+  EXPECT_FALSE(SjisRoundTrips("\x82"));
+  std::string junk;
+  for (int i = 0; i < 4096; ++i) junk.push_back(static_cast<char>((i * 7919) & 0xFF));
+  EXPECT_FALSE(SjisToUtf8(junk).empty());
+}
+
+TEST(Files, AtomicWriteReplacesWholeFile) {
+  const std::string dir = testing::MakeTempDir();
+  const std::string path = dir + "/x.txt";
+  WriteFileAtomically(path, [](OutputFile& out) { out.WriteLine("old"); });
+  EXPECT_EQ(ReadWholeFile(path), "old\r\n");
+  EXPECT_THROW(WriteFileAtomically(path,
+                                   [](OutputFile& out) {
+                                     out.WriteLine("half");
+                                     throw IoError("write", "x", "disk full");
+                                   }),
+               IoError);
+  EXPECT_EQ(ReadWholeFile(path), "old\r\n");  // untouched, no temporary left behind
+  size_t files = 0;
+  for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir)) ++files;
+  EXPECT_EQ(files, 1u);
+  EXPECT_THROW(WriteFileAtomically(dir + "/missing/x.txt", [](OutputFile&) {}), IoError);
+  testing::RemoveTree(dir);
+}
+
+}  // namespace
+}  // namespace tobrisk

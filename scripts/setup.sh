@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev qt6-qpa-plugins
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  fonts-ipafont-gothic fonts-noto-cjk
+  fonts-ipafont-gothic
   xvfb xauth
 )
 

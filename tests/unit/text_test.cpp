@@ -95,6 +95,19 @@ TEST(FieldReaders, RoundedPercentHalvesToEven) {
   EXPECT_EQ(RoundedPercent(5, 5), 100);
 }
 
+TEST(FieldReaders, PercentTrackerAgreesWithRoundedPercent) {
+  for (uint64_t total : {1u, 3u, 8u, 199u, 200u, 201u, 1000u, 12345u}) {
+    PercentTracker tracker(total);
+    for (uint64_t done = 0; done <= total; ++done) {
+      ASSERT_EQ(tracker.Update(done), RoundedPercent(done, total)) << done << "/" << total;
+    }
+  }
+  PercentTracker big(uint64_t{100} << 20);
+  for (uint64_t done = 0; done <= (uint64_t{100} << 20); done += 997) {
+    ASSERT_EQ(big.Update(done), RoundedPercent(done, uint64_t{100} << 20));
+  }
+}
+
 TEST(Paths, TrailingSeparatorAndFileName) {
   EXPECT_EQ(TrailingSeparator("/logs"), "/logs/");
   EXPECT_EQ(TrailingSeparator("/"), "/");

@@ -55,17 +55,24 @@ void CutEscapes(const std::vector<std::string>& inputs, const std::string& outpu
   }
   if (!out) out = std::make_unique<OutputFile>(output);
 
+  PercentTracker percent(total);
   std::string filtered;
   uint64_t before = 0;
   for (size_t i = 0; i < inputs.size(); ++i) {
     LineReader reader(inputs[i]);
     std::string_view line;
     while (reader.Next(line)) {
-      if (total > 0) progress.Step(RoundedPercent(before + reader.Position(), total));
-      filtered.clear();
-      FilterEscapes(line, filtered);
-      filtered.append("\r\n");
-      out->Write(filtered);
+      progress.Step(percent.Update(before + reader.Position()));
+      // Most lines hold no control byte at all: copy those as they are.
+      if (std::memchr(line.data(), kEsc, line.size()) == nullptr &&
+          std::memchr(line.data(), kBackspace, line.size()) == nullptr) {
+        out->Write(line);
+      } else {
+        filtered.clear();
+        FilterEscapes(line, filtered);
+        out->Write(filtered);
+      }
+      out->Write("\r\n");
     }
     before += lengths[i];
   }

@@ -91,4 +91,22 @@ int RoundedPercent(uint64_t done, uint64_t total) {
   return static_cast<int>(q);
 }
 
+void PercentTracker::Recompute(uint64_t done) {
+  low_ = done;
+  if (total_ == 0) {
+    current_ = 0;
+    next_ = UINT64_MAX;
+    return;
+  }
+  current_ = RoundedPercent(done, total_);
+  // The percentage next changes near the count where done * 100 / total passes
+  // current + 0.5; start there and settle on the exact first count.
+  const auto q = static_cast<unsigned __int128>(current_);
+  uint64_t d = static_cast<uint64_t>(((2 * q + 1) * total_) / 200);
+  if (d <= done) d = done + 1;
+  while (d > done + 1 && RoundedPercent(d - 1, total_) != current_) --d;
+  while (RoundedPercent(d, total_) == current_) ++d;
+  next_ = d;
+}
+
 }  // namespace tobrisk

@@ -43,6 +43,24 @@ bool ParseDecimal(std::string_view text, int32_t& value);
 // even neighbour. total must be above 0.
 int RoundedPercent(uint64_t done, uint64_t total);
 
+// RoundedPercent for a running count against a fixed total, cheap enough to call
+// once per line: the division only happens when the percentage changes.
+class PercentTracker {
+ public:
+  explicit PercentTracker(uint64_t total) : total_(total) {}
+  int Update(uint64_t done) {
+    if (done >= next_ || done < low_) Recompute(done);
+    return current_;
+  }
+
+ private:
+  void Recompute(uint64_t done);
+  uint64_t total_;
+  uint64_t low_ = 1;   // the current percentage holds for done in [low_, next_)
+  uint64_t next_ = 0;
+  int current_ = 0;
+};
+
 // True when `b` is the first byte of a Shift-JIS double-byte character.
 inline bool IsSjisLeadByte(unsigned char b) {
   return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);

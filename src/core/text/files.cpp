@@ -73,21 +73,28 @@ OutputFile::OutputFile(const std::string& path, Mode mode) : path_(path) {
   if (DirectoryExists(path)) throw IoError("create", path, "Is a directory");
   file_ = std::fopen(path.c_str(), mode == Mode::Create ? "wb" : "ab");
   if (file_ == nullptr) throw IoError::FromErrno(mode == Mode::Create ? "create" : "open", path);
+  buffer_.reserve(kBufferSize);
 }
 
 OutputFile::~OutputFile() {
   if (file_ != nullptr) std::fclose(file_);
 }
 
-void OutputFile::Write(std::string_view bytes) {
+void OutputFile::WriteThrough(std::string_view bytes) {
   if (bytes.empty()) return;
   if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
     throw IoError::FromErrno("write", path_);
   }
 }
 
+void OutputFile::FlushBuffer() {
+  WriteThrough(buffer_);
+  buffer_.clear();
+}
+
 void OutputFile::Close() {
   if (file_ == nullptr) return;
+  FlushBuffer();
   std::FILE* f = file_;
   file_ = nullptr;
   const bool flushed = std::fflush(f) == 0;

@@ -35,12 +35,20 @@ std::string ReadWholeFile(const std::string& path);
 class OutputFile {
  public:
   enum class Mode { Create, Append };
+  static constexpr size_t kBufferSize = 256 * 1024;
   OutputFile(const std::string& path, Mode mode = Mode::Create);
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  void Write(std::string_view bytes);
+  void Write(std::string_view bytes) {
+    if (buffer_.size() + bytes.size() > kBufferSize) FlushBuffer();
+    if (bytes.size() >= kBufferSize) {
+      WriteThrough(bytes);
+    } else {
+      buffer_.append(bytes);
+    }
+  }
   void WriteLine(std::string_view bytes) {  // bytes + CR LF
     Write(bytes);
     Write("\r\n");
@@ -48,8 +56,12 @@ class OutputFile {
   void Close();
 
  private:
+  void FlushBuffer();
+  void WriteThrough(std::string_view bytes);
+
   std::string path_;
   std::FILE* file_ = nullptr;
+  std::string buffer_;  // own buffer: many small writes cost one fwrite per 256 KiB
 };
 
 // Writes a whole file through a temporary file in the same folder, flushed to

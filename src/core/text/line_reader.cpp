@@ -1,5 +1,8 @@
 #include "text/line_reader.h"
 
+#include <sys/types.h>
+
+#include <cstdio>
 #include <cstring>
 
 #include "text/io_error.h"
@@ -17,6 +20,12 @@ LineReader::LineReader(const std::string& path, LineEnds ends) : path_(path), en
   if (file_ == nullptr) throw IoError::FromErrno("open", path);
   buffer_.resize(kChunk);
   data_ = buffer_.data();
+}
+
+LineReader::LineReader(const std::string& path, uint64_t start, LineEnds ends) : LineReader(path, ends) {
+  if (start == 0) return;
+  if (::fseeko(file_, static_cast<off_t>(start), SEEK_SET) != 0) throw IoError::FromErrno("seek", path);
+  position_ = start;
 }
 
 LineReader::LineReader(InMemory, std::string_view bytes, LineEnds ends) : ends_(ends), memory_(bytes) {

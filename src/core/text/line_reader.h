@@ -23,6 +23,10 @@ class LineReader {
  public:
   // Opens the file; throws IoError when it cannot be opened.
   explicit LineReader(const std::string& path, LineEnds ends = LineEnds::Capture);
+  // Opens the file and starts reading at byte `start` (the first byte of a line);
+  // Position() counts from the file's start. An offset at or beyond the end gives
+  // no lines. Throws IoError when the file cannot be opened or positioned.
+  LineReader(const std::string& path, uint64_t start, LineEnds ends = LineEnds::Capture);
   // Reads from memory instead of a file (the bytes must outlive the reader).
   LineReader(InMemory, std::string_view bytes, LineEnds ends = LineEnds::Capture);
   ~LineReader();

@@ -1,0 +1,190 @@
+// The message window: the message list, the reply tree and the write list in a
+// page control above, the text of the selected message below. Every row and node
+// points into the work state's message list; the window keeps no copy of it.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "ingest/work_state.h"
+#include "ports/ports.h"
+#include "reading/message_menu_state.h"
+
+class QLabel;
+class QMenu;
+class QAction;
+class QPlainTextEdit;
+class QRadioButton;
+class QSplitter;
+class QTabWidget;
+class QTableView;
+class QTreeView;
+class QModelIndex;
+
+namespace tobrisk::gui {
+
+class LogMessageModel;
+class MessageTreeModel;
+class MessageTextSearch;
+
+// Where a reply command was given; the writing side marks the message replied
+// and the window shows it on that page.
+enum class ReplySource { List, Tree };
+
+class TfrmLogMessage : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `state` and the ports must outlive the window.
+  TfrmLogMessage(WorkState& state, const Ports& ports, QWidget* parent = nullptr);
+  ~TfrmLogMessage() override;
+
+  // ---- called by the log open pipeline and the main frame ----
+  // Empties the grid to one empty data row (only while the message list still
+  // holds entries, as the open pipeline expects).
+  void ClearMessageGrid();
+  // One row per entry in list order (board column with the warning prefix).
+  // Does nothing when the message list is empty.
+  void FillMessageGrid();
+  // One row per entry of the board; "LBBS" stands for "IBBS", "M" for "-100".
+  // Returns the rows written; 0 at once (grid untouched) when the list is empty.
+  int FillBoardMessageGrid(std::string_view board_type, std::string_view board_no);
+  // Empties the tree page (selection first, then all nodes).
+  void ClearMessageTree();
+  // Shows the message tree of the work state (built by BuildMessageTree).
+  void FillMessageTree();
+  // Window title in Shift-JIS ("メッセージ" or "メッセージ [ a.log ]").
+  void SetTitle(const std::string& sjis);
+  const std::string& Title() const { return title_sjis_; }
+  // AllPanel and NowPanel.
+  void SetCounters(int64_t all_count, int64_t now_row);
+  // Empties the text view.
+  void ClearMessageText();
+  // Page after a log open: 0 the list page (with the first row shown when there
+  // are messages), 1 the tree page with its first message, other values nothing.
+  void ShowOpenPage(int open_page);
+  // Reads the text of message `index` (0-based) from NOESC.LOG into the view.
+  // A failed read is reported through the prompter and leaves the view empty.
+  void ShowMessageText(size_t index);
+
+  // ---- filter modes ----
+  // The board window's double click: the board's messages, "ボード単位" checked,
+  // BoardNamePanel with the name (trailing blanks removed), the list page shown.
+  // Returns the number of rows listed.
+  int FilterByBoard(std::string_view board_type, std::string_view board_no, std::string_view board_name_sjis);
+  // The "全件" button.
+  void ShowAllMessages();
+
+  // ---- display ----
+  // Applies the LogMessageList, WriteMessageList and MessageView display groups
+  // of the settings (colours and fonts); run at creation and after the
+  // properties dialog was confirmed.
+  void ApplyDisplaySettings();
+  // Redraws the marks of both pages after a mark changed elsewhere (a reply).
+  void RefreshMarks();
+
+  // The enabling of the main menu's eight message commands for the control that
+  // has the input focus (any window of the program).
+  MessageMenuState UpdateMessageMenu() const;
+
+  // The message index (0-based) of the selected list row / tree node, or -1.
+  int SelectedListMessage() const;
+  int SelectedTreeMessage() const;
+
+ public slots:
+  // ---- the message toolbar ----
+  void MessageTopButtonClick();
+  void MessageUpButtonClick();
+  void MessageDownButtonClick();
+  void MessageLastButtonClick();
+  void FindNoReadButtonClick();
+  void FindAlreadyButtonClick();
+  void FindAlreadyResButtonClick();
+  void FindAlreadyCheckButtonClick();
+
+  // ---- handlers of the form ----
+  void LogMessageGridClick();
+  void LogMessageTreeViewChange();
+  void PageControl1Change(int page);
+  void AllMessageRadioButtonClick();
+  void BoardRadioButtonClick();
+  void FormResize();
+
+  // ---- text search over the opened messages (title, writer, body) ----
+  void ShowTextSearch();   // Ctrl+F
+  void FindTextNext();     // F3
+  void FindTextPrevious(); // Shift+F3
+
+ signals:
+  // Reply commands for the writing side; `index` is the 0-based message index.
+  void ResMessageRequested(int index, tobrisk::gui::ReplySource from);
+  void ResMailRequested(int index, tobrisk::gui::ReplySource from);
+  void MoveResMessageRequested(int index, tobrisk::gui::ReplySource from);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void BuildListPopup();
+  void BuildTreePopup();
+
+  // List page.
+  int ListRowCount() const;                 // data rows (at least 1)
+  int CurrentListRow() const;               // 0-based model row, -1 none
+  void SelectListRow(int row);              // also runs LogMessageGridClick
+  int ListRowMessage(int row) const;        // message index or -1
+  void MarkListRowRead();                   // the double-click step
+  void OpenListPopup(const QPoint& global_pos);
+  void ListPopupMarkClick(QAction* item);
+  void ListPopupResClick();
+  void ListPopupMoveResClick();
+  bool HandleListKey(QKeyEvent* key, bool from_text_view);
+  void ReplyByKey(bool test_busy);
+  void MoveReplyByKey(bool test_busy);
+
+  // Tree page.
+  void SelectTreeRow(int row);              // display-order row; focuses the tree
+  void TreeDoubleClick();
+  void OpenTreePopup(int row, const QPoint& global_pos);
+  void TreePopupClick(QAction* item);
+  void FindNextByMark(int image);
+  bool TreePageActive() const;
+  bool ListPageActive() const;
+
+  void SetMark(size_t index, std::string_view mark);
+
+  WorkState& state_;
+  Ports ports_;
+  std::string title_sjis_;
+  bool filtered_ = false;       // "ボード単位" mode
+  int tree_popup_row_ = -1;     // node the tree menu was opened for
+
+  QTabWidget* PageControl1 = nullptr;
+  QWidget* TabSheet1 = nullptr;
+  QWidget* TabSheet2 = nullptr;
+  QWidget* TabSheet3 = nullptr;
+  QRadioButton* AllMessageRadioButton = nullptr;
+  QRadioButton* BoardRadioButton = nullptr;
+  QLabel* BoardNamePanel = nullptr;
+  QLabel* NowPanel = nullptr;
+  QLabel* AllPanel = nullptr;
+  QTableView* LogMessageGrid = nullptr;
+  QTreeView* LogMessageTreeView = nullptr;
+  QTableView* WriteGrid = nullptr;
+  QPlainTextEdit* Memo1 = nullptr;
+  QWidget* MessageListPanel = nullptr;
+  QSplitter* Splitter = nullptr;
+  QWidget* MessagePanel = nullptr;
+  QMenu* LogMessagePopupMenu = nullptr;
+  QMenu* LogMessageTreePopupMenu = nullptr;
+
+  LogMessageModel* list_model_ = nullptr;
+  MessageTreeModel* tree_model_ = nullptr;
+  MessageTextSearch* search_ = nullptr;
+};
+
+}  // namespace tobrisk::gui

@@ -1,0 +1,50 @@
+// The composition file: the plain text file the user edits for one message,
+// named after the moment the composition starts and kept in TmpDir. Line 1 is
+// the title; everything below it is the body.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "ports/clock.h"
+
+namespace tobrisk {
+
+struct WorkState;
+
+// The title line every composition file starts with.
+const std::string& TitlePlaceholder();
+
+// "MMDDhhmmss.TXT": month, day, hour, minute, second, two digits each.
+std::string CompositionFileName(const LocalTime& now);
+
+// What is written above the quote of a reply.
+enum class HeaderKind { None = 0, Res = 1, MovedRes = 2 };
+
+// Creates (or replaces) TmpDir + name holding the title placeholder alone.
+// Throws IoError.
+void PrepareBlankFile(const WorkState& state, const std::string& name);
+
+// Creates (or replaces) TmpDir + name for a reply to the message at
+// `message_index`: the title placeholder, the expanded and aligned header of
+// `kind` followed by an empty line (when its template is not empty), then the
+// message text read from WorkDir + "NOESC.LOG" at `text_offset`, each line
+// prefixed with QuotationMarks, up to the next header or board line. Throws
+// IoError (NOESC.LOG missing, TmpDir not writable); the file is then left as it was.
+void PrepareQuotedFile(const WorkState& state, const std::string& name, uint64_t text_offset,
+                       size_t message_index, HeaderKind kind);
+
+// The line with its leading blanks cut as CutSpace and CutTab ask (0 = cut):
+// half-width then full-width blanks, then tabs, the whole sequence twice.
+std::string_view StripLeadingBlanks(std::string_view line, int cut_space, int cut_tab);
+
+// True when a quote ends before this line: the next message header, a board
+// header, the host's automatic notice or the mail receipt line.
+bool EndsQuote(std::string_view line);
+
+// The first line of the file (CR LF, CR or LF line ends), or an empty text for
+// an empty file. Throws IoError when the file cannot be read.
+std::string ReadFirstLine(const std::string& path);
+
+}  // namespace tobrisk

@@ -33,6 +33,8 @@ std::string_view FileNameOf(std::string_view path) {
   return path.substr(start);
 }
 
+std::string LogHeaderOf(std::string_view path) { return UpperAscii(FileNameOf(path).substr(0, 4)); }
+
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);

@@ -22,6 +22,10 @@ std::string TrailingSeparator(std::string_view path);
 // Shift-JIS double-byte characters so that a trail byte is never taken for one.
 std::string_view FileNameOf(std::string_view path);
 
+// The log header of a capture: the first 4 bytes of its file name (fewer when the
+// name is shorter), ASCII letters upper-cased.
+std::string LogHeaderOf(std::string_view path);
+
 bool FileExists(const std::string& path);       // a regular file (or anything not a directory)
 bool DirectoryExists(const std::string& path);  // an existing directory
 void CreateDirectory(const std::string& path);  // throws IoError

@@ -8,6 +8,7 @@
 
 #include "boards/board_entry.h"
 #include "ingest/message_entry.h"
+#include "ingest/message_tree.h"
 #include "ingest/read_mark_record.h"
 #include "settings/app_settings.h"
 #include "settings/net_definitions.h"
@@ -36,6 +37,8 @@ struct WorkState {
   // The log header whose .RAD the read-mark store was loaded from; empty when the
   // store belongs to no net. The store is only ever saved under this header.
   std::string read_marks_header;
+  // The reply tree of the message window, rebuilt from `messages` at every log open.
+  MessageTree message_tree;
 
   std::string WorkFile(std::string_view name) const { return work_dir + std::string(name); }
 };

@@ -1,0 +1,27 @@
+// Sorting the message list by board and message number
+// (key BoardListNo × 100000 + MessageNo).
+//
+// The order, equal keys included, is exactly the one of the program's exchange
+// sort: for each position i, every later position j whose key is smaller than
+// the key at i is exchanged with i. That procedure is quadratic; SortMessages
+// computes the same permutation in O(n log n). SeqNo never moves.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace tobrisk {
+
+class MessageList;
+class Progress;
+
+// Sorts in place. Progress: label "メッセージソート中..." and, for every position
+// i, the position i / n × 100 rounded (halves to even).
+void SortMessages(MessageList& messages, Progress& progress);
+
+// The permutation the exchange sort makes of `keys`: result[p] is the original
+// index of the element that ends at position p.
+std::vector<uint32_t> ExchangeSortOrder(const std::vector<int64_t>& keys);
+
+}  // namespace tobrisk

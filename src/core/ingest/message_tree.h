@@ -1,0 +1,109 @@
+// The reply tree of the message window: the mail root with one node per mail,
+// the message root with one node per board and, below each board, its messages,
+// every reply under the message it answers when that message is in the log.
+//
+// Nodes are numbered in display order (pre-order: a node, then its children's
+// subtrees in order), so node 0 is the mail root, the next node in display order
+// is id + 1 and the last one is Size() - 1. The tree is rebuilt from the sorted
+// message list after every log open; afterwards only icons change.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tobrisk {
+
+class MessageList;
+
+// The image numbers of the window's icon list.
+enum TreeIcon : int {
+  kIconUnread = 0,       // board message without a mark (or an unknown mark)
+  kIconReplied = 1,      // "●"
+  kIconBoard = 2,        // board node
+  kIconRead = 3,         // "○"
+  kIconMessageRoot = 4,  // "『新着メッセージ』"
+  kIconMail = 5,         // mail message, whatever its mark
+  kIconMailRoot = 6,     // "『新着メール』"
+  kIconChecked = 7,      // "★"
+};
+
+// The icon of a board message with this mark: 1 "●", 3 "○", 7 "★", otherwise 0.
+int IconForMark(std::string_view mark);
+
+using TreeNodeId = int32_t;
+inline constexpr TreeNodeId kNoNode = -1;
+
+class MessageTree {
+ public:
+  static constexpr TreeNodeId kMailRoot = 0;  // valid when the tree is not empty
+
+  bool Empty() const { return nodes_.empty(); }
+  size_t Size() const { return nodes_.size(); }
+  void Clear();
+
+  // The top-level nodes in order (the mail root, then the message root).
+  std::span<const TreeNodeId> TopLevel() const { return top_level_; }
+  // The message root "『新着メッセージ』"; kNoNode when the tree is empty.
+  TreeNodeId MessageRoot() const { return top_level_.size() > 1 ? top_level_[1] : kNoNode; }
+
+  // Node text in Shift-JIS.
+  std::string_view Text(TreeNodeId id) const {
+    const Node& n = nodes_[static_cast<size_t>(id)];
+    return std::string_view(texts_).substr(n.text_offset, n.text_size);
+  }
+  int Icon(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].icon; }
+  void SetIcon(TreeNodeId id, int icon) { nodes_[static_cast<size_t>(id)].icon = static_cast<uint8_t>(icon); }
+  // 0-based index into the message list; -1 for the roots and board nodes.
+  int32_t MessageIndex(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].message_index; }
+  // kNoNode for a top-level node.
+  TreeNodeId Parent(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].parent; }
+  // Position among the parent's children (or among the top-level nodes).
+  int32_t Row(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].row; }
+  // 0 for the roots.
+  int32_t Depth(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].depth; }
+  // Children in the order they were added.
+  std::span<const TreeNodeId> Children(TreeNodeId id) const {
+    const Node& n = nodes_[static_cast<size_t>(id)];
+    return std::span<const TreeNodeId>(children_).subspan(n.first_child, n.child_count);
+  }
+  // The node showing message `index`; kNoNode when there is none.
+  TreeNodeId NodeOfMessage(size_t index) const {
+    return index < node_of_message_.size() ? node_of_message_[index] : kNoNode;
+  }
+
+ private:
+  friend class MessageTreeBuilder;
+  struct Node {
+    uint32_t text_offset = 0;
+    uint32_t text_size = 0;
+    int32_t message_index = -1;
+    TreeNodeId parent = kNoNode;
+    int32_t row = 0;
+    int32_t depth = 0;
+    uint32_t first_child = 0;  // into children_
+    uint32_t child_count = 0;
+    uint8_t icon = 0;
+  };
+  std::vector<Node> nodes_;            // in display order
+  std::vector<TreeNodeId> children_;   // every node's children, node after node
+  std::vector<TreeNodeId> top_level_;
+  std::vector<TreeNodeId> node_of_message_;
+  std::string texts_;                  // all node texts, back to back
+};
+
+// Builds the tree from the (sorted) message list:
+// - mail root "『新着メール』" (icon 6) with one node "【" + WriterHandle + "】" +
+//   Title per mail (icon 5), in list order;
+// - message root "『新着メッセージ』" (icon 4) with one board node per board
+//   (BoardType + BoardNo + ":" + BoardName, icon 2) in order of first appearance;
+// - message nodes "#Fc." + MessageNo filled with "0" to 5 bytes + "【" +
+//   WriterHandle + "】" + Title: a board's first message and every NEW under the
+//   board node, a reply under the message it answers (searched in the board's
+//   subtree; the last match recorded by the depth-first search wins), else under
+//   the board node. Icon from the mark (IconForMark).
+MessageTree BuildMessageTree(const MessageList& messages);
+
+}  // namespace tobrisk

@@ -1,0 +1,51 @@
+// The read-mark store of the current net and its file WorkDir + LogHeader + ".RAD":
+// one record per line, BoardType TAB BoardNo TAB MessageNo TAB Mark, CR LF,
+// oldest change first.
+//
+// The store remembers the log header it was loaded for (WorkState::read_marks_header)
+// and is only ever written back under that header, never for a header that names
+// no net: callers cannot save one net's marks over another's.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ingest/read_mark_record.h"
+
+namespace tobrisk {
+
+struct WorkState;
+class MessageList;
+
+std::string ReadMarkFilePath(const std::string& work_dir, std::string_view log_header);
+
+// Empties the store and loads WorkDir + log_header + ".RAD" when that file
+// exists. The store then belongs to `log_header` when it names a net of
+// state.nets, otherwise to no net (and will not be saved). Throws IoError on a
+// read failure (the records read so far stay in the store).
+void LoadReadMarks(WorkState& state, std::string_view log_header);
+
+// Writes the store to the .RAD of the header it belongs to. Nothing happens when
+// it belongs to no net or is empty (an existing file stays as it is). Before
+// writing, the oldest records are dropped, in memory too, until at most
+// ReadTypeMax remain (all of them when ReadTypeMax is 0 or less). The file is
+// replaced atomically. Throws IoError.
+void SaveReadMarks(WorkState& state);
+
+// Sets the mark of message `index`: the store's first record with the message's
+// (BoardType, BoardNo, MessageNo) is removed, a record with `mark` is appended
+// unless `mark` is empty, and the entry's Mark becomes `mark`.
+void SetReadMark(WorkState& state, size_t index, std::string_view mark);
+
+// Gives a freshly parsed list its marks: every mail "-", then each entry the mark
+// of the first record with its (BoardType, BoardNo, MessageNo), compared as text.
+void ApplyReadMarks(MessageList& messages, const std::vector<ReadMarkRecord>& store);
+
+// The file format on its own. A line with fewer than three TABs (an empty line
+// too) holds no complete record and is skipped; text between a fourth or later
+// TAB and the next is ignored, the text after the last TAB is the mark.
+void ReadReadMarkFile(const std::string& path, std::vector<ReadMarkRecord>& records);
+void WriteReadMarkFile(const std::string& path, const std::vector<ReadMarkRecord>& records);
+
+}  // namespace tobrisk

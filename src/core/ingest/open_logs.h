@@ -11,6 +11,7 @@
 
 #include "ingest/work_state.h"
 #include "ports/ports.h"
+#include "text/files.h"  // LogHeaderOf
 
 namespace tobrisk {
 
@@ -75,10 +76,6 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
                         const std::vector<std::string>& files);
 
 // ---- the pieces, for the command-line tool and the other commands ----
-
-// The log header of a file: the first 4 bytes of its file name, ASCII
-// letters upper-cased. A shorter name gives a shorter header.
-std::string LogHeaderOf(std::string_view path);
 
 // The header a message window title refers to: its bytes 14 to 17 upper-cased
 // (empty for "メッセージ").

@@ -1,0 +1,234 @@
+#include "ingest/log_parser.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "ingest/message_entry.h"
+#include "ingest/work_state.h"
+#include "ports/progress.h"
+#include "text/bytes.h"
+#include "text/io_error.h"
+#include "text/line_reader.h"
+#include "text/sjis.h"
+
+namespace tobrisk {
+namespace {
+
+enum class Mode { Outside, InBoard, InMail };
+
+struct Markers {
+  std::string main_menu = Sjis("[ Ｍain Ｍenu");
+  std::string bbs = Sjis("● [ BBS");
+  std::string cug = Sjis("● [ CUG");
+  std::string ibbs = Sjis("● [ IBBS");
+  std::string fsw = Sjis("● [ FSW");
+  std::string mail_screen = Sjis("[ Ｍail (");
+  std::string mail_send = Sjis("[ Ｍail ( 送");
+  std::string mail_header = Sjis("○→[受信]");
+  std::string name_open = Sjis("【");
+  std::string name_close = Sjis("】");
+  std::string mail_box = Sjis("新着メール");
+  std::string label = Sjis("ログファイル読み込み中...");
+};
+
+const Markers& M() {
+  static const Markers markers;
+  return markers;
+}
+
+// The measuring pass: the byte position the line model reaches (the file length
+// or the first Ctrl-Z), and an upper bound of the entries the parse can make
+// (message and mail header markers anywhere), so that the list is allocated once.
+struct Measure {
+  uint64_t total = 0;
+  size_t headers = 0;
+};
+
+size_t CountOccurrences(std::string_view bytes, std::string_view marker) {
+  size_t n = 0;
+  for (size_t at = bytes.find(marker); at != std::string_view::npos; at = bytes.find(marker, at + 1)) ++n;
+  return n;
+}
+
+Measure MeasureLog(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) throw IoError::FromErrno("open", path);
+  constexpr size_t kChunk = 1 << 20;
+  constexpr size_t kOverlap = 16;  // longer than any marker: none is split unseen
+  std::vector<char> buf(kChunk + kOverlap);
+  Measure m;
+  size_t kept = 0;
+  for (;;) {
+    const size_t got = std::fread(buf.data() + kept, 1, kChunk, f);
+    if (got == 0) {
+      const bool failed = std::ferror(f) != 0;
+      std::fclose(f);
+      if (failed) throw IoError::FromErrno("read", path);
+      return m;
+    }
+    std::string_view fresh(buf.data() + kept, got);
+    const size_t z = fresh.find('\x1a');
+    if (z != std::string_view::npos) fresh = fresh.substr(0, z);
+    const std::string_view window(buf.data(), kept + fresh.size());
+    m.headers += CountOccurrences(window, "#Fc.") + CountOccurrences(window, M().mail_header);
+    m.total += fresh.size();
+    if (z != std::string_view::npos) {
+      std::fclose(f);
+      return m;
+    }
+    // Keep the last bytes so that a marker split between two reads is seen; one
+    // lying wholly inside them may be counted twice, which a bound allows.
+    kept = std::min(kOverlap, window.size());
+    std::memmove(buf.data(), window.data() + window.size() - kept, kept);
+  }
+}
+
+bool StartsWith(std::string_view line, std::string_view marker) {
+  return line.size() >= marker.size() && line.compare(0, marker.size(), marker) == 0;
+}
+
+// The fields of a header line at the columns of its kind: title, writer number,
+// handle and date follow each other with one blank between them.
+void CutHeaderFields(std::string_view line, size_t title_column, MessageEntry& e) {
+  e.title.Assign(Trim(FieldAt(line, title_column, 32)));
+  e.writer_id = ReadNumberAt(line, title_column + 33);
+  e.writer_handle.Assign(Trim(FieldAt(line, title_column + 38, 16)));
+  e.write_date.Assign(Trim(FieldAt(line, title_column + 55, 5)));
+}
+
+class Parser {
+ public:
+  Parser(MessageList& messages) : messages_(messages), empty_mark_(messages.Intern({})) {}
+
+  void Run(const std::string& path, Progress& progress) {
+    progress.SetLabel(M().label);
+    const Measure measure = MeasureLog(path);
+    messages_.Reserve(messages_.Size() + measure.headers);
+    PercentTracker percent(measure.total);
+    LineReader reader(path);
+    std::string_view line;
+    while (reader.Next(line)) {
+      progress.Step(percent.Update(reader.Position()));
+      Examine(line, reader);
+    }
+  }
+
+ private:
+  void Examine(std::string_view line, LineReader& reader) {
+    const Markers& m = M();
+    // Every screen marker starts with "[" or "●" (0x81 0x9C): one test skips
+    // the text lines.
+    const char first = line.empty() ? '\0' : line[0];
+    if (first == '[' || first == '\x81') {
+      if (StartsWith(line, m.main_menu)) mode_ = Mode::Outside;
+      if (StartsWith(line, m.bbs)) {
+        if (MarkerAt(line, 10, "(") || MarkerAt(line, 11, "(")) {
+          board_list_no_ = ReadNumberAt(line, 9);
+          board_type_ = BoardType::IBBS;
+          board_no_ = ReadNumberAt(TextBetween(line, "(", ")"), 5);
+        } else {
+          board_list_no_ = board_no_ = ReadNumberAt(line, 9);
+          board_type_ = BoardType::BBS;
+        }
+        EnterBoard(line);
+      }
+      if (StartsWith(line, m.cug)) {
+        board_list_no_ = board_no_ = ReadNumberAt(line, 9);
+        board_type_ = BoardType::CUG;
+        EnterBoard(line);
+      }
+      if (StartsWith(line, m.ibbs)) {
+        board_list_no_ = board_no_ = ReadNumberAt(line, 10);
+        board_type_ = BoardType::IBBS;
+        EnterBoard(line);
+      }
+      if (StartsWith(line, m.fsw)) mode_ = Mode::Outside;
+      if (StartsWith(line, m.mail_screen)) mode_ = StartsWith(line, m.mail_send) ? Mode::Outside : Mode::InMail;
+    }
+    if (mode_ == Mode::InMail && MarkerAt(line, 3, m.mail_header)) {
+      ReadMail(line, reader);
+    } else if (mode_ == Mode::InBoard && StartsWith(line, "#Fc.")) {
+      ReadBoardMessage(line, reader);
+    }
+  }
+
+  void EnterBoard(std::string_view line) {
+    board_name_ = messages_.Intern(TextBetween(line, M().name_open, M().name_close));
+    mode_ = Mode::InBoard;
+  }
+
+  void ReadMail(std::string_view line, LineReader& reader) {
+    board_list_no_ = board_no_ = kMailBoardNo;
+    board_type_ = BoardType::MAIL;
+    board_name_ = messages_.Intern(M().mail_box);
+    MessageEntry e = NewEntry(MessageKind::Mail);
+    e.message_no = kMailMessageNo;
+    CutHeaderFields(line, 14, e);
+    std::string_view next;
+    // A mail header followed by another: the first makes no entry and the
+    // second is consumed without being examined.
+    if (reader.Next(next) && MarkerAt(next, 3, M().mail_header)) return;
+    e.text_offset = reader.Position();
+    reader.Next(next);  // the line between the header and the text
+    Append(e);
+  }
+
+  void ReadBoardMessage(std::string_view line, LineReader& reader) {
+    if (MarkerAt(line, 11, "res:")) {
+      MessageEntry e = NewEntry(MessageKind::Res);
+      e.message_no = ReadNumberAt(line, 5);
+      e.res_to_no = ReadNumberAt(line, 52);
+      std::string_view fields;
+      if (!reader.Next(fields)) fields = {};
+      CutHeaderFields(fields, 15, e);
+      e.text_offset = reader.Position();
+      Append(e);
+    } else {
+      MessageEntry e = NewEntry(MessageKind::New);
+      e.message_no = ReadNumberAt(line, 5);
+      CutHeaderFields(line, 15, e);
+      e.text_offset = reader.Position();
+      Append(e);
+    }
+  }
+
+  MessageEntry NewEntry(MessageKind kind) const {
+    MessageEntry e;
+    e.board_list_no = board_list_no_;
+    e.board_no = board_no_;
+    e.board_type = board_type_;
+    e.board_name = board_name_;
+    e.kind = kind;
+    e.res_to_no = kMissingNumber;
+    e.mark = empty_mark_;
+    return e;
+  }
+
+  void Append(MessageEntry& e) {
+    e.seq_no = ++counter_;
+    messages_.Append(e);
+  }
+
+  MessageList& messages_;
+  const std::string* empty_mark_;
+  Mode mode_ = Mode::Outside;
+  int32_t board_list_no_ = kMissingNumber;
+  int32_t board_no_ = kMissingNumber;
+  BoardType board_type_ = BoardType::BBS;
+  const std::string* board_name_ = nullptr;
+  int32_t counter_ = 0;
+};
+
+}  // namespace
+
+void ParseLog(const std::string& path, MessageList& messages, Progress& progress) {
+  Parser(messages).Run(path, progress);
+}
+
+void ParseLog(WorkState& state, Progress& progress) {
+  ParseLog(state.WorkFile("NOESC.LOG"), state.messages, progress);
+}
+
+}  // namespace tobrisk

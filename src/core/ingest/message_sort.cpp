@@ -1,0 +1,222 @@
+#include "ingest/message_sort.h"
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+
+#include "ingest/message_entry.h"
+#include "ports/progress.h"
+#include "text/bytes.h"
+#include "text/sjis.h"
+
+namespace tobrisk {
+namespace {
+
+// How the exchange sort treats equal keys.
+//
+// At position i the procedure keeps a running minimum at i and exchanges it with
+// every strictly smaller later element, so elements only move along the chain
+// of strict left-to-right minima of the suffix. Take the elements of one key v
+// (the group) and those with smaller keys: larger keys never change the group's
+// relative order, and among the smaller ones only their positions matter. While
+// the first remaining element is smaller than v, the step only removes it. When
+// it belongs to the group, it moves to the position of the first smaller element
+// after it (which the chain carries on), so the group's leading block — its
+// members standing before the first remaining smaller element — rotates left by
+// one, and the members that follow that smaller element join the block.
+//
+// Hence, scanning the original order: a member is appended to the block, each
+// smaller element rotates the block left by one (when it is not empty), and the
+// block at the end is the group's final order. The smaller elements between two
+// members are counted with a Fenwick tree over positions; rotations by the count
+// modulo the block size use a vector for small groups and an implicit treap for
+// big ones, so the whole sort is O(n log n).
+
+class Fenwick {
+ public:
+  explicit Fenwick(size_t n) : tree_(n + 1, 0) {}
+  void Add(size_t position) {
+    for (size_t i = position + 1; i < tree_.size(); i += i & (~i + 1)) ++tree_[i];
+  }
+  // Elements at positions [0, end).
+  uint32_t Prefix(size_t end) const {
+    uint32_t sum = 0;
+    for (size_t i = end; i > 0; i -= i & (~i + 1)) sum += tree_[i];
+    return sum;
+  }
+  uint32_t Between(size_t first, size_t last) const {  // positions first..last-1
+    return last > first ? Prefix(last) - Prefix(first) : 0;
+  }
+
+ private:
+  std::vector<uint32_t> tree_;
+};
+
+// A sequence with "rotate left by k" and "append" in O(log n) (implicit treap).
+class RotatingSequence {
+ public:
+  explicit RotatingSequence(size_t capacity) {
+    nodes_.reserve(capacity);
+  }
+  size_t Size() const { return root_ == kNil ? 0 : nodes_[root_].size; }
+  void Append(uint32_t value) {
+    nodes_.push_back({value, static_cast<uint32_t>(rng_()), 1, kNil, kNil});
+    root_ = Merge(root_, static_cast<uint32_t>(nodes_.size() - 1));
+  }
+  void RotateLeft(size_t k) {
+    const size_t n = Size();
+    if (n < 2 || k % n == 0) return;
+    uint32_t a, b;
+    Split(root_, static_cast<uint32_t>(k % n), a, b);
+    root_ = Merge(b, a);
+  }
+  void AppendTo(std::vector<uint32_t>& out) const {
+    std::vector<uint32_t> stack;
+    uint32_t t = root_;
+    while (t != kNil || !stack.empty()) {
+      while (t != kNil) {
+        stack.push_back(t);
+        t = nodes_[t].left;
+      }
+      t = stack.back();
+      stack.pop_back();
+      out.push_back(nodes_[t].value);
+      t = nodes_[t].right;
+    }
+  }
+
+ private:
+  static constexpr uint32_t kNil = UINT32_MAX;
+  struct Node {
+    uint32_t value, priority, size, left, right;
+  };
+  uint32_t SizeOf(uint32_t t) const { return t == kNil ? 0 : nodes_[t].size; }
+  void Update(uint32_t t) { nodes_[t].size = 1 + SizeOf(nodes_[t].left) + SizeOf(nodes_[t].right); }
+  uint32_t Merge(uint32_t a, uint32_t b) {
+    if (a == kNil) return b;
+    if (b == kNil) return a;
+    if (nodes_[a].priority > nodes_[b].priority) {
+      nodes_[a].right = Merge(nodes_[a].right, b);
+      Update(a);
+      return a;
+    }
+    nodes_[b].left = Merge(a, nodes_[b].left);
+    Update(b);
+    return b;
+  }
+  // The first k nodes of t into a, the rest into b.
+  void Split(uint32_t t, uint32_t k, uint32_t& a, uint32_t& b) {
+    if (t == kNil) {
+      a = b = kNil;
+      return;
+    }
+    if (SizeOf(nodes_[t].left) < k) {
+      Split(nodes_[t].right, k - SizeOf(nodes_[t].left) - 1, nodes_[t].right, b);
+      Update(t);
+      a = t;
+    } else {
+      Split(nodes_[t].left, k, a, nodes_[t].left);
+      Update(t);
+      b = t;
+    }
+  }
+
+  std::vector<Node> nodes_;
+  uint32_t root_ = kNil;
+  std::minstd_rand rng_{12345};
+};
+
+constexpr size_t kSmallGroup = 48;  // below this a plain vector rotation is cheaper
+
+// The final order of one group: members (original positions, ascending) and
+// the smaller elements already in `smaller`.
+void PlaceGroup(const uint32_t* members, size_t count, const Fenwick& smaller, size_t n,
+                std::vector<uint32_t>& out) {
+  if (count == 1) {
+    out.push_back(members[0]);
+    return;
+  }
+  auto gap_after = [&](size_t k) {
+    const size_t next = k + 1 < count ? members[k + 1] : n;
+    return smaller.Between(members[k] + 1, next);
+  };
+  if (count <= kSmallGroup) {
+    uint32_t block[kSmallGroup];
+    size_t size = 0;
+    for (size_t k = 0; k < count; ++k) {
+      block[size++] = members[k];
+      const size_t r = gap_after(k) % size;
+      if (r != 0) std::rotate(block, block + r, block + size);
+    }
+    out.insert(out.end(), block, block + size);
+    return;
+  }
+  RotatingSequence block(count);
+  for (size_t k = 0; k < count; ++k) {
+    block.Append(members[k]);
+    block.RotateLeft(gap_after(k));
+  }
+  block.AppendTo(out);
+}
+
+}  // namespace
+
+std::vector<uint32_t> ExchangeSortOrder(const std::vector<int64_t>& keys) {
+  const size_t n = keys.size();
+  std::vector<uint32_t> by_key(n);
+  std::iota(by_key.begin(), by_key.end(), 0u);
+  std::sort(by_key.begin(), by_key.end(), [&](uint32_t a, uint32_t b) {
+    return keys[a] != keys[b] ? keys[a] < keys[b] : a < b;
+  });
+  std::vector<uint32_t> order;
+  order.reserve(n);
+  Fenwick smaller(n);
+  for (size_t begin = 0; begin < n;) {
+    size_t end = begin + 1;
+    while (end < n && keys[by_key[end]] == keys[by_key[begin]]) ++end;
+    PlaceGroup(by_key.data() + begin, end - begin, smaller, n, order);
+    for (size_t k = begin; k < end; ++k) smaller.Add(by_key[k]);
+    begin = end;
+  }
+  return order;
+}
+
+void SortMessages(MessageList& messages, Progress& progress) {
+  const size_t n = messages.Size();
+  if (n == 0) return;
+  static const std::string label = Sjis("メッセージソート中...");
+  progress.SetLabel(label);
+
+  auto& entries = messages.Entries();
+  std::vector<uint32_t> order;
+  {
+    std::vector<int64_t> keys(n);
+    for (size_t i = 0; i < n; ++i) keys[i] = entries[i].SortKey();
+    order = ExchangeSortOrder(keys);
+  }
+  // The positions the exchange sort reports, one per outer step.
+  PercentTracker percent(n);
+  for (size_t i = 0; i < n; ++i) progress.Step(percent.Update(i));
+
+  // Apply the permutation in place, cycle by cycle; SeqNo stays with its position.
+  for (size_t start = 0; start < n; ++start) {
+    if (order[start] == start) continue;
+    MessageEntry carried = entries[start];
+    size_t q = start;
+    for (;;) {
+      const size_t from = order[q];
+      order[q] = static_cast<uint32_t>(q);
+      const int32_t seq = entries[q].seq_no;
+      if (from == start) {
+        entries[q] = carried;
+        entries[q].seq_no = seq;
+        break;
+      }
+      entries[q] = entries[from];
+      entries[q].seq_no = seq;
+      q = from;
+    }
+  }
+}
+
+}  // namespace tobrisk

@@ -1,0 +1,185 @@
+#include "ingest/open_logs.h"
+
+#include "boards/board_files.h"
+#include "ingest/escape_filter.h"
+#include "ingest/log_parser.h"
+#include "ingest/message_sort.h"
+#include "ingest/read_marks.h"
+#include "text/bytes.h"
+#include "text/io_error.h"
+#include "text/sjis.h"
+
+namespace tobrisk {
+namespace {
+
+// Two texts joined as two lines of a message box (LF followed by CR).
+std::string TwoLines(std::string_view first, std::string_view second) {
+  return std::string(first) + "\n\r" + std::string(second);
+}
+
+void HideProgress(Progress& progress) {
+  progress.Hide();
+  progress.SetLabel({});
+}
+
+}  // namespace
+
+const std::string& NoLogMessageTitle() {
+  static const std::string title = Sjis("メッセージ");
+  return title;
+}
+
+std::string ReferenceHeader(std::string_view message_title) { return UpperAscii(FieldAt(message_title, 14, 4)); }
+
+std::string MessageTitleFor(const std::vector<std::string>& files) {
+  static const std::string open = Sjis("メッセージ [ ");
+  std::string title = open;
+  for (const std::string& f : files) title.append(FileNameOf(f)).append(" ");
+  title.append("]");
+  return title;
+}
+
+bool CheckSameNet(const std::vector<std::string>& files, Prompter& prompter) {
+  static const std::string warning = Sjis("全て同じネットのログファイルを選択して下さい。");
+  if (files.size() < 2) return true;
+  const std::string first = LogHeaderOf(files[0]);
+  for (const std::string& f : files) {
+    if (LogHeaderOf(f) != first) {
+      prompter.Error(warning);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CheckWritingNet(const WorkState& state, std::string_view log_header, std::string_view message_title,
+                     Prompter& prompter) {
+  static const std::string warning = TwoLines(Sjis("現在書き込み中のネット以外のログファイルは読み込み出来ません。"),
+                                              Sjis("アップファイルを出力後、読み込みを行って下さい。"));
+  if (state.pending_count == 0 || log_header == ReferenceHeader(message_title)) return true;
+  prompter.Error(warning);
+  return false;
+}
+
+int LookUpNet(const WorkState& state, Prompter& prompter) {
+  static const std::string before = Sjis("ログファイルヘッダ [");
+  static const std::string after = Sjis("] はネット設定がされていません。");
+  static const std::string hint = Sjis("ログファイルヘッダは必ず４文字で設定して下さい。");
+  const int net = FindNetByLogHeader(state.nets, state.current_log_header);
+  if (net < 0) prompter.Error(TwoLines(before + state.current_log_header + after, hint));
+  return net;
+}
+
+void WarnNoMessages(Prompter& prompter) {
+  static const std::string warning = Sjis("読み込んだログにメッセージは有りませんでした。");
+  prompter.Error(warning);
+}
+
+void ReadMessages(WorkState& state, Progress& progress) {
+  ParseLog(state, progress);
+  ApplyReadMarks(state.messages, state.read_marks);
+  SortMessages(state.messages, progress);
+}
+
+bool PushRecentLog(AppSettings& settings, const std::string& path) {
+  auto& paths = settings.paths;
+  if (paths[0] == path) return false;
+  for (size_t i = paths.size() - 1; i > 0; --i) paths[i] = std::move(paths[i - 1]);
+  paths[0] = path;
+  return true;
+}
+
+std::vector<RecentLogItem> RecentLogMenuItems(const AppSettings& settings) {
+  std::vector<RecentLogItem> items;
+  for (size_t n = 0; n < settings.paths.size(); ++n) {
+    if (settings.paths[n].empty()) continue;
+    items.push_back({"&" + DecimalText(static_cast<int64_t>(n)) + " : " + settings.paths[n], static_cast<int>(n), true});
+  }
+  if (items.empty()) {
+    static const std::string none = Sjis("(なし)");
+    items.push_back({none, -1, false});
+  }
+  return items;
+}
+
+OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view,
+                        const std::vector<std::string>& files) {
+  Prompter& prompter = *ports.prompter;
+  Progress& progress = *ports.progress;
+  if (files.empty()) return OpenLogsResult::Refused;
+
+  if (!CheckSameNet(files, prompter)) return OpenLogsResult::Refused;
+  state.current_log_header = LogHeaderOf(files[0]);
+  if (!CheckWritingNet(state, state.current_log_header, view.MessageTitle(), prompter)) {
+    return OpenLogsResult::Refused;
+  }
+
+  // The marks of the net that was open go back to its own file (never to the
+  // file of whatever net the board/user window shows now); then the new net's.
+  SaveReadMarks(state);
+  LoadReadMarks(state, state.current_log_header);
+
+  if (!state.messages.Empty()) view.ClearMessageGrid();
+  state.messages.Clear();
+  view.ClearMessageTree();
+  state.message_tree.Clear();
+
+  progress.Show();
+  try {
+    CutEscapes(files, state.WorkFile("NOESC.LOG"), progress);
+    view.SetMessageTitle(MessageTitleFor(files));
+
+    const int net = LookUpNet(state, prompter);
+    if (net < 0) {
+      view.SetMessageTitle(NoLogMessageTitle());
+      HideProgress(progress);
+      return OpenLogsResult::NoNet;
+    }
+    view.SelectNet(net);
+    view.EnableNetSelection(false);
+    state.settings.default_net = net;
+
+    view.ClearBoardUserGrids();
+    state.boards.clear();
+    state.users.clear();
+    if (FileExists(BoardFilePath(state.work_dir, state.current_log_header))) {
+      ReadBoardFile(state.boards, state.work_dir, state.current_log_header, prompter);
+    }
+    if (FileExists(UserFilePath(state.work_dir, state.current_log_header))) {
+      ReadUserFile(state.users, state.work_dir, state.current_log_header, prompter);
+    }
+
+    ReadMessages(state, progress);
+    view.FillMessageGrid();
+    state.message_tree = BuildMessageTree(state.messages);
+    view.FillMessageTree();
+    view.SetMessageCounters(static_cast<int64_t>(state.messages.Size()), 0);
+    view.ClearMessageText();
+    view.ShowOpenPage(state.settings.open_page);
+    view.FillBoardUserGrids();
+    SaveSettings(state.settings, *ports.store);
+
+    const bool any = !state.messages.Empty();
+    if (any) {
+      view.EnableNavigation(true);
+    } else {
+      WarnNoMessages(prompter);
+      view.EnableNetSelection(true);
+      view.SetMessageTitle(NoLogMessageTitle());
+      view.EnableNavigation(false);
+      HideProgress(progress);
+    }
+
+    if (PushRecentLog(state.settings, files[0])) {
+      SaveSettings(state.settings, *ports.store);
+      view.RebuildRecentLogMenu();
+    }
+    HideProgress(progress);
+    return any ? OpenLogsResult::Opened : OpenLogsResult::NoMessages;
+  } catch (const IoError&) {
+    HideProgress(progress);
+    throw;
+  }
+}
+
+}  // namespace tobrisk

@@ -1,0 +1,318 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+
+#include "text/io_error.h"
+#include "writing/composition.h"
+#include "writing/composition_file.h"
+#include "writing_test_fixture.h"
+
+namespace tobrisk {
+namespace {
+
+using Log = std::vector<std::string>;
+
+class Composition : public ::testing::Test {
+ protected:
+  Composition() {
+    // NOESC.LOG: one board message by はなこ, one mail, both followed by a header.
+    const std::string before = "#Fc.1\r\n";
+    const std::string text = Sjis("こんにちは。\r\n");
+    testing::WriteFile(f.state.WorkFile("NOESC.LOG"),
+                       before + text + "#Fc.2\r\n" + Sjis("メール本文\r\n") + "#Fc.3\r\n");
+    message = f.AddMessage(BoardType::BBS, 12, Sjis("雑談ボード"), 345, 10, Sjis("はなこ"), before.size());
+    mail = f.AddMessage(BoardType::MAIL, -100, Sjis("新着メール"), -2, 4321, Sjis("じろう"),
+                        before.size() + text.size() + 7, "-");
+    f.state.boards = {{"1", "12", "BBS", Sjis("雑談ボード          ")},
+                      {"2", "0", "CUG", Sjis("ＣＵＧ              ")},
+                      {"3", "3", "IBBS", Sjis("アイビービーエス    ")}};
+    f.state.users = {{"1", "1234", Sjis("たろう          ")}};
+    // By default the editor writes a title and one body line, recording what it saw.
+    f.editor.edit = [this](const std::string& path) {
+      seen_busy = f.state.editor_busy;
+      seen_log = f.view.log;
+      seen_file = ReadWholeFile(path);
+      testing::WriteFile(path, Sjis("題名\nbody\n"));
+    };
+  }
+
+  std::string Name() const { return CompositionFileName(f.clock.now); }
+  std::string Path() const { return f.TmpFile(Name()); }
+
+  testing::WritingFixture f;
+  size_t message = 0;
+  size_t mail = 0;
+  bool seen_busy = false;
+  Log seen_log;
+  std::string seen_file;
+};
+
+TEST_F(Composition, NewMessageOnABoard) {
+  NewMessage(f.state, f.ports, f.view, 1);
+  ASSERT_EQ(f.editor.calls.size(), 1u);
+  EXPECT_EQ(f.editor.calls[0].editor, "/usr/bin/editor");
+  EXPECT_EQ(f.editor.calls[0].file, f.root + "/tmp/0305123456.TXT");
+  EXPECT_TRUE(seen_busy);
+  EXPECT_EQ(seen_log, Log{"net off"});
+  EXPECT_EQ(seen_file, Sjis("{ここにタイトルを書いて下さい}\r\n"));
+  ASSERT_EQ(f.state.writes.size(), 1u);
+  EXPECT_EQ(f.state.writes[0], (WriteEntry{"1", "CUG", "0", Sjis("ＣＵＧ              "), "0", Sjis("題名"),
+                                           "NEW", "0305123456.TXT", "0"}));
+  EXPECT_EQ(f.state.pending_count, 1);
+  EXPECT_FALSE(f.state.editor_busy);
+  EXPECT_EQ(f.view.log, (Log{"net off", "add 0", "uptext on"}));
+  EXPECT_TRUE(f.prompter.boxes.empty());
+}
+
+TEST_F(Composition, NewMailToAMember) {
+  f.state.writes.push_back({"1", "BBS", "1", "b", "0", "earlier", "NEW", "x.TXT", "1"});
+  NewMail(f.state, f.ports, f.view, 0);
+  ASSERT_EQ(f.state.writes.size(), 2u);
+  EXPECT_EQ(f.state.writes[1], (WriteEntry{"2", "MAIL", "1234", Sjis("MAIL : たろう          "), "0",
+                                           Sjis("題名"), "NEW", Name(), "0"}));
+  EXPECT_EQ(f.view.log, (Log{"net off", "add 1", "uptext on"}));
+}
+
+TEST_F(Composition, ResMessageMarksBeforeTheEditorAndQuotes) {
+  ResMessage(f.state, f.ports, f.view, message, ReplyOrigin::Tree);
+  EXPECT_EQ(seen_log, Log{"mark 0 tree"});
+  EXPECT_EQ(seen_file, Sjis("{ここにタイトルを書いて下さい}\r\n[ はなこさんへのレスです. BBS12 / Fc.345 ]\r\n\r\n"
+                            ">こんにちは。\r\n"));
+  ASSERT_EQ(f.state.writes.size(), 1u);
+  EXPECT_EQ(f.state.writes[0],
+            (WriteEntry{"1", "BBS", "12", Sjis("雑談ボード"), "345", Sjis("題名"), "RES", Name(), "0"}));
+  EXPECT_EQ(f.view.log, (Log{"mark 0 tree", "add 0", "uptext on"}));
+}
+
+TEST_F(Composition, ReplyMarkOnlyWhenNotAlreadyReplied) {
+  f.state.messages.SetMark(message, Sjis("●"));
+  ResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List);
+  EXPECT_EQ(f.view.log, (Log{"add 0", "uptext on"}));
+  for (const char* mark : {"○", "★", ""}) {
+    f.state.messages.SetMark(message, Sjis(mark));
+    f.view.log.clear();
+    ResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List);
+    EXPECT_EQ(f.view.log.front(), "mark 0 list") << mark;
+  }
+}
+
+TEST_F(Composition, ResMailQuotesWithoutHeaderAndNeverMarks) {
+  ResMail(f.state, f.ports, f.view, mail, ReplyOrigin::List);
+  EXPECT_EQ(seen_file, Sjis("{ここにタイトルを書いて下さい}\r\n>メール本文\r\n"));
+  ASSERT_EQ(f.state.writes.size(), 1u);
+  EXPECT_EQ(f.state.writes[0],
+            (WriteEntry{"1", "MAIL", "4321", Sjis("MAIL : じろう"), "0", Sjis("題名"), "RES", Name(), "0"}));
+  EXPECT_EQ(f.view.log, (Log{"add 0", "uptext on"}));
+}
+
+TEST_F(Composition, MoveResMessageToTheChosenBoard) {
+  f.view.chosen_seq_no = 2;
+  MoveResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List);
+  EXPECT_EQ(seen_log, (Log{"choose", "mark 0 list"}));
+  EXPECT_EQ(seen_file,
+            Sjis("{ここにタイトルを書いて下さい}\r\n[ 雑談ボード より、はなこさんへの移動レスです. BBS12 / Fc.345 ]\r\n\r\n"
+                 ">こんにちは。\r\n"));
+  ASSERT_EQ(f.state.writes.size(), 1u);
+  EXPECT_EQ(f.state.writes[0],
+            (WriteEntry{"1", "CUG", "0", Sjis("ＣＵＧ              "), "-1", Sjis("題名"), "Move", Name(), "0"}));
+}
+
+TEST_F(Composition, MoveResRefusedWithoutBoardListAndCancelledChooser) {
+  f.state.boards.clear();
+  f.state.editor_busy = false;
+  MoveResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List);
+  ASSERT_EQ(f.prompter.boxes.size(), 1u);
+  EXPECT_EQ(f.prompter.boxes[0].kind, "error");
+  EXPECT_EQ(f.prompter.boxes[0].text,
+            Sjis("ボード一覧の取得が行われていないため、移動レスを実行出来ません。"));
+  EXPECT_TRUE(f.view.log.empty());
+  EXPECT_TRUE(f.editor.calls.empty());
+
+  // A cancelled chooser: nothing changes, EditorBusy is clear again, and a
+  // second moved reply is accepted at once.
+  f.state.boards = {{"1", "12", "BBS", "b"}};
+  f.view.chosen_seq_no = -1;
+  MoveResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List);
+  EXPECT_FALSE(f.state.editor_busy);
+  EXPECT_EQ(f.view.log, Log{"choose"});
+  EXPECT_TRUE(f.editor.calls.empty());
+  EXPECT_EQ(f.state.messages[message].Mark(), "");
+  f.view.chosen_seq_no = 1;
+  MoveResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List);
+  EXPECT_EQ(f.state.writes.size(), 1u);
+  // A SeqNo the list does not hold counts as a cancel.
+  f.view.chosen_seq_no = 9;
+  MoveResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List);
+  EXPECT_EQ(f.state.writes.size(), 1u);
+}
+
+TEST_F(Composition, EditorThatDoesNotStart) {
+  f.editor.starts = false;
+  ResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List);
+  EXPECT_EQ(f.view.log, (Log{"mark 0 list", "plain " + Sjis("指定エディタが起動出来ませんでした。")}));
+  EXPECT_TRUE(f.prompter.boxes.empty());
+  EXPECT_EQ(f.prompter.beeps, 0);
+  EXPECT_TRUE(FileExists(Path()));  // the prepared file stays
+  EXPECT_TRUE(f.state.writes.empty());
+  EXPECT_EQ(f.state.pending_count, 0);
+  EXPECT_FALSE(f.state.editor_busy);
+}
+
+TEST_F(Composition, FileDeletedInTheEditorAbortsWithTheOperationsWord) {
+  f.editor.edit = [](const std::string& path) { std::remove(path.c_str()); };
+  f.view.chosen_seq_no = 1;
+  struct Case {
+    std::function<void()> run;
+    const char* word;
+  };
+  const Case cases[] = {
+      {[&] { NewMessage(f.state, f.ports, f.view, 0); }, "新規書き込み"},
+      {[&] { NewMail(f.state, f.ports, f.view, 0); }, "新規メール書き込み"},
+      {[&] { ResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List); }, "レス"},
+      {[&] { ResMail(f.state, f.ports, f.view, mail, ReplyOrigin::List); }, "レスメール"},
+      {[&] { MoveResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List); }, "移動レス"},
+  };
+  for (const Case& c : cases) {
+    f.prompter.boxes.clear();
+    c.run();
+    ASSERT_EQ(f.prompter.boxes.size(), 1u) << c.word;
+    EXPECT_EQ(f.prompter.boxes[0].kind, "error");
+    EXPECT_EQ(f.prompter.boxes[0].text,
+              Sjis("作成されたファイルが存在しません。\n\r") + Sjis(c.word) + Sjis("を中止します。"));
+    EXPECT_TRUE(f.state.writes.empty());
+    EXPECT_FALSE(f.state.editor_busy);
+  }
+  EXPECT_EQ(f.state.pending_count, 0);
+  // The replied marks stay; the net selector stays disabled; nothing was enabled.
+  EXPECT_EQ(std::count(f.view.log.begin(), f.view.log.end(), "mark 0 list"), 2);
+  EXPECT_EQ(std::count(f.view.log.begin(), f.view.log.end(), "uptext on"), 0);
+  EXPECT_EQ(std::count(f.view.log.begin(), f.view.log.end(), "net on"), 0);
+}
+
+TEST_F(Composition, PlaceholderTitleAndEmptiedFile) {
+  f.editor.edit = nullptr;  // saved unchanged
+  NewMessage(f.state, f.ports, f.view, 0);
+  ASSERT_EQ(f.state.writes.size(), 1u);
+  EXPECT_EQ(f.state.writes[0].title, TitlePlaceholder());
+  ASSERT_EQ(f.prompter.boxes.size(), 1u);
+  EXPECT_EQ(f.prompter.boxes[0].kind, "info");
+  EXPECT_EQ(f.prompter.boxes[0].text, Sjis("タイトルが編集されていませんでした。\n\r確認を行って下さい。"));
+  EXPECT_EQ(f.view.log, (Log{"net off", "add 0", "uptext on"}));
+
+  f.editor.edit = [](const std::string& path) { testing::WriteFile(path, ""); };
+  NewMessage(f.state, f.ports, f.view, 0);
+  ASSERT_EQ(f.state.writes.size(), 2u);
+  EXPECT_EQ(f.state.writes[1].title, "");
+  EXPECT_EQ(f.state.writes[1].serial_no, "2");
+  EXPECT_EQ(f.prompter.boxes.size(), 1u);
+  EXPECT_EQ(f.state.pending_count, 2);
+  // Both compositions started in the same second share the file name.
+  EXPECT_EQ(f.state.writes[0].temp_file_name, f.state.writes[1].temp_file_name);
+}
+
+TEST_F(Composition, FailuresClearEditorBusy) {
+  // NOESC.LOG is gone: the file error reaches the caller, no editor, no entry.
+  std::remove(f.state.WorkFile("NOESC.LOG").c_str());
+  EXPECT_THROW(ResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List), IoError);
+  EXPECT_FALSE(f.state.editor_busy);
+  EXPECT_TRUE(f.editor.calls.empty());
+  EXPECT_TRUE(f.state.writes.empty());
+  // The editor port fails with an exception.
+  f.editor.edit = [](const std::string&) { throw std::runtime_error("editor crashed"); };
+  EXPECT_THROW(NewMail(f.state, f.ports, f.view, 0), std::runtime_error);
+  EXPECT_FALSE(f.state.editor_busy);
+}
+
+TEST_F(Composition, IndexesThatNameNoRecordDoNothing) {
+  NewMessage(f.state, f.ports, f.view, 3);
+  NewMail(f.state, f.ports, f.view, 1);
+  ResMessage(f.state, f.ports, f.view, 2, ReplyOrigin::List);
+  ResMail(f.state, f.ports, f.view, 2, ReplyOrigin::List);
+  MoveResMessage(f.state, f.ports, f.view, 2, ReplyOrigin::List);
+  EditMessage(f.state, f.ports, f.view, 0, true);
+  EXPECT_TRUE(f.view.log.empty());
+  EXPECT_TRUE(f.editor.calls.empty());
+}
+
+TEST_F(Composition, SecondCompositionWhileTheEditorRuns) {
+  // The windows stay live while the editor runs: a second composition may start.
+  int depth = 0;
+  f.editor.edit = [&](const std::string& path) {
+    testing::WriteFile(path, "title\n");
+    if (++depth == 1) {
+      NewMail(f.state, f.ports, f.view, 0);
+      EXPECT_TRUE(f.state.editor_busy);  // the outer editor still runs
+    }
+  };
+  NewMessage(f.state, f.ports, f.view, 0);
+  EXPECT_FALSE(f.state.editor_busy);
+  ASSERT_EQ(f.state.writes.size(), 2u);
+  EXPECT_EQ(f.state.writes[0].serial_no, "1");
+  EXPECT_EQ(f.state.writes[1].serial_no, "2");
+  EXPECT_EQ(f.state.pending_count, 2);
+}
+
+TEST_F(Composition, EditMessageRereadsTheTitle) {
+  NewMessage(f.state, f.ports, f.view, 0);
+  f.view.log.clear();
+  f.editor.edit = [this](const std::string& path) {
+    seen_busy = f.state.editor_busy;
+    testing::WriteFile(path, "new title\r\nbody");
+  };
+  EditMessage(f.state, f.ports, f.view, 0, false);
+  EXPECT_TRUE(seen_busy);
+  EXPECT_FALSE(f.state.editor_busy);
+  EXPECT_EQ(f.editor.calls.back().file, Path());
+  EXPECT_EQ(f.state.writes[0].title, "new title");
+  EXPECT_EQ(f.view.log, Log{"refresh 0"});
+  // From the pop-up menu the file is shown again; the placeholder is not tested again.
+  f.editor.edit = [](const std::string& path) { testing::WriteFile(path, TitlePlaceholder() + "\r\n"); };
+  f.view.log.clear();
+  EditMessage(f.state, f.ports, f.view, 0, true);
+  EXPECT_EQ(f.state.writes[0].title, TitlePlaceholder());
+  EXPECT_EQ(f.view.log, (Log{"refresh 0", "show 0"}));
+  EXPECT_TRUE(f.prompter.boxes.empty());
+  EXPECT_EQ(f.state.pending_count, 1);
+}
+
+TEST_F(Composition, EditMessageFailures) {
+  NewMessage(f.state, f.ports, f.view, 0);
+  const WriteEntry before = f.state.writes[0];
+  f.view.log.clear();
+
+  f.editor.edit = [](const std::string& path) { std::remove(path.c_str()); };
+  EditMessage(f.state, f.ports, f.view, 0, true);
+  ASSERT_EQ(f.prompter.boxes.size(), 1u);
+  EXPECT_EQ(f.prompter.boxes[0].kind, "error");
+  EXPECT_EQ(f.prompter.boxes[0].text, Sjis("編集されたメッセージが存在しません。"));
+  EXPECT_EQ(f.state.writes[0], before);
+  EXPECT_FALSE(f.state.editor_busy);
+
+  f.editor.starts = false;
+  EditMessage(f.state, f.ports, f.view, 0, true);
+  EXPECT_EQ(f.view.log, Log{"plain " + Sjis("指定エディタが起動出来ませんでした。")});
+  EXPECT_FALSE(f.state.editor_busy);
+
+  // A deleted entry is not edited.
+  f.editor.starts = true;
+  f.state.writes[0].deleted = "1";
+  const size_t calls = f.editor.calls.size();
+  EditMessage(f.state, f.ports, f.view, 0, true);
+  EXPECT_EQ(f.editor.calls.size(), calls);
+
+  // The write list emptied by an up-text output while the editor ran.
+  f.state.writes[0].deleted = "0";
+  f.editor.edit = [this](const std::string& path) {
+    testing::WriteFile(path, "t\n");
+    f.state.writes.clear();
+  };
+  f.view.log.clear();
+  EditMessage(f.state, f.ports, f.view, 0, true);
+  EXPECT_TRUE(f.view.log.empty());
+  EXPECT_FALSE(f.state.editor_busy);
+}
+
+}  // namespace
+}  // namespace tobrisk

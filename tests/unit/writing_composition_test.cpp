@@ -34,6 +34,7 @@ class Composition : public ::testing::Test {
       seen_busy = f.state.editor_busy;
       seen_log = f.view.log;
       seen_file = ReadWholeFile(path);
+      seen_mark = std::string(f.state.messages[message].Mark());
       testing::WriteFile(path, Sjis("題名\nbody\n"));
     };
   }
@@ -47,6 +48,7 @@ class Composition : public ::testing::Test {
   bool seen_busy = false;
   Log seen_log;
   std::string seen_file;
+  std::string seen_mark;
 };
 
 TEST_F(Composition, NewMessageOnABoard) {
@@ -76,8 +78,13 @@ TEST_F(Composition, NewMailToAMember) {
 }
 
 TEST_F(Composition, ResMessageMarksBeforeTheEditorAndQuotes) {
+  f.state.read_marks = {{"BBS", "12", "345", Sjis("★")}, {"BBS", "12", "346", Sjis("○")}};
   ResMessage(f.state, f.ports, f.view, message, ReplyOrigin::Tree);
   EXPECT_EQ(seen_log, Log{"mark 0 tree"});
+  EXPECT_EQ(seen_mark, Sjis("●"));
+  // The store's record moved to the end with the new mark.
+  EXPECT_EQ(f.state.read_marks, (std::vector<ReadMarkRecord>{{"BBS", "12", "346", Sjis("○")},
+                                                             {"BBS", "12", "345", Sjis("●")}}));
   EXPECT_EQ(seen_file, Sjis("{ここにタイトルを書いて下さい}\r\n[ はなこさんへのレスです. BBS12 / Fc.345 ]\r\n\r\n"
                             ">こんにちは。\r\n"));
   ASSERT_EQ(f.state.writes.size(), 1u);
@@ -90,6 +97,7 @@ TEST_F(Composition, ReplyMarkOnlyWhenNotAlreadyReplied) {
   f.state.messages.SetMark(message, Sjis("●"));
   ResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List);
   EXPECT_EQ(f.view.log, (Log{"add 0", "uptext on"}));
+  EXPECT_TRUE(f.state.read_marks.empty());
   for (const char* mark : {"○", "★", ""}) {
     f.state.messages.SetMark(message, Sjis(mark));
     f.view.log.clear();
@@ -105,6 +113,8 @@ TEST_F(Composition, ResMailQuotesWithoutHeaderAndNeverMarks) {
   EXPECT_EQ(f.state.writes[0],
             (WriteEntry{"1", "MAIL", "4321", Sjis("MAIL : じろう"), "0", Sjis("題名"), "RES", Name(), "0"}));
   EXPECT_EQ(f.view.log, (Log{"add 0", "uptext on"}));
+  EXPECT_EQ(f.state.messages[mail].Mark(), "-");
+  EXPECT_TRUE(f.state.read_marks.empty());
 }
 
 TEST_F(Composition, MoveResMessageToTheChosenBoard) {
@@ -152,6 +162,7 @@ TEST_F(Composition, EditorThatDoesNotStart) {
   f.editor.starts = false;
   ResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List);
   EXPECT_EQ(f.view.log, (Log{"mark 0 list", "plain " + Sjis("指定エディタが起動出来ませんでした。")}));
+  EXPECT_EQ(f.state.messages[message].Mark(), Sjis("●"));  // the mark stays
   EXPECT_TRUE(f.prompter.boxes.empty());
   EXPECT_EQ(f.prompter.beeps, 0);
   EXPECT_TRUE(FileExists(Path()));  // the prepared file stays
@@ -185,8 +196,10 @@ TEST_F(Composition, FileDeletedInTheEditorAbortsWithTheOperationsWord) {
     EXPECT_FALSE(f.state.editor_busy);
   }
   EXPECT_EQ(f.state.pending_count, 0);
-  // The replied marks stay; the net selector stays disabled; nothing was enabled.
-  EXPECT_EQ(std::count(f.view.log.begin(), f.view.log.end(), "mark 0 list"), 2);
+  // The replied mark stays (so the moved reply found it set already); the net
+  // selector stays disabled; nothing was enabled.
+  EXPECT_EQ(f.state.messages[message].Mark(), Sjis("●"));
+  EXPECT_EQ(std::count(f.view.log.begin(), f.view.log.end(), "mark 0 list"), 1);
   EXPECT_EQ(std::count(f.view.log.begin(), f.view.log.end(), "uptext on"), 0);
   EXPECT_EQ(std::count(f.view.log.begin(), f.view.log.end(), "net on"), 0);
 }

@@ -44,7 +44,7 @@ class RecordingView final : public WritingView {
     return chosen_seq_no;
   }
   void SetNetSelectorEnabled(bool enabled) override { log.push_back(enabled ? "net on" : "net off"); }
-  void MarkReplied(size_t message_index, ReplyOrigin origin) override {
+  void ShowRepliedMark(size_t message_index, ReplyOrigin origin) override {
     log.push_back("mark " + std::to_string(message_index) + (origin == ReplyOrigin::List ? " list" : " tree"));
   }
   void AddWriteRow(size_t i) override { log.push_back("add " + std::to_string(i)); }

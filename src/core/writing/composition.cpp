@@ -1,5 +1,6 @@
 #include "writing/composition.h"
 
+#include "ingest/read_marks.h"
 #include "ingest/work_state.h"
 #include "ports/ports.h"
 #include "text/bytes.h"
@@ -121,7 +122,8 @@ void Compose(WorkState& state, const Ports& ports, WritingView& view, Operation 
   static const std::string replied = Sjis("●");
   if ((op == Operation::ResMessage || op == Operation::MoveResMessage) && !state.messages[index].IsMail() &&
       state.messages[index].Mark() != replied) {
-    view.MarkReplied(index, origin);
+    SetReadMark(state, index, replied);
+    view.ShowRepliedMark(index, origin);
   }
 
   const std::string name = CompositionFileName(ports.clock->Now());

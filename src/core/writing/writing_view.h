@@ -1,5 +1,5 @@
 // What offline writing needs of the windows: the board chooser, the net
-// selector, the replied mark of the message answered, the write grid, the
+// selector, the new mark of the message answered, the write grid, the
 // up-text command and a plain message box. The desktop program implements it;
 // tests record the calls.
 #pragma once
@@ -20,9 +20,9 @@ class WritingView {
   virtual int ChooseMoveBoard() = 0;
   // The net selector of the board and user window.
   virtual void SetNetSelectorEnabled(bool enabled) = 0;
-  // Marks the message replied ("●") through SetReadMark and shows the new mark
-  // where the command came from (the "読" cell of the list row or the tree icon).
-  virtual void MarkReplied(size_t message_index, ReplyOrigin origin) = 0;
+  // Shows the replied mark ("●") just given to the message where the command
+  // came from: the "読" cell of the list row, or the icon of the tree node.
+  virtual void ShowRepliedMark(size_t message_index, ReplyOrigin origin) = 0;
 
   // The write grid: a new last row for the entry, the entry's row rewritten
   // (all but column "削"), column "削" set or emptied, back to one empty row.

@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include "capture_generator.h"
+#include "cli_runner.h"
+#include "text/sjis.h"
+
+namespace tobrisk {
+namespace {
+
+// 1997-03-05 12:00:00 UTC: the 5th of March in every time zone within 11 hours.
+constexpr const char* kEpoch = "SOURCE_DATE_EPOCH=857563200";
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string Lines(std::initializer_list<std::string> lines) {
+  std::string out;
+  for (const auto& l : lines) out += l + "\r\n";
+  return out;
+}
+
+// A work folder with one net (handle たろう, up-file prefix UPL) as DefaultNet
+// and an up folder.
+class CliWriting : public ::testing::Test {
+ protected:
+  CliWriting() {
+    testing::WriteFile(cli.WorkDir() + "NET.TDT", Sjis("ABCD\tテストネット\tたろう\tUPL\r\n"));
+    ::mkdir((cli.WorkDir() + "up").c_str(), 0777);
+    ::mkdir((cli.WorkDir() + "tmp").c_str(), 0777);
+    EXPECT_EQ(cli.Run({"settings", "set", "UpDir", cli.WorkDir() + "up"}).exit_code, 0);
+    EXPECT_EQ(cli.Run({"settings", "set", "DefaultNet", "0"}).exit_code, 0);
+  }
+  std::string UpFile() const { return cli.WorkDir() + "up/UPL0305.TXT"; }
+  testing::CliRunner cli;
+};
+
+TEST_F(CliWriting, UpWritesTheWorkedExample) {
+  testing::WriteFile(cli.WorkDir() + "tmp/0305101010.TXT", Sjis("質問の件\n了解です。\n"));
+  testing::WriteFile(cli.WorkDir() + "tmp/0305101111.TXT", Sjis("連絡\r\nよろしく。\r\n"));
+  testing::WriteFile(cli.WorkDir() + "list.tsv",
+                     Sjis("1\tIBBS\t3\tボード\t345\t質問の件\tRES\t0305101010.TXT\t0\r\n"
+                          "2\tMAIL\t1234\tMAIL : はなこ\t0\t連絡\tNEW\t0305101111.TXT\t0\r\n"));
+  const auto r = cli.Run({"up", "list.tsv"}, {kEpoch});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, UpFile() + "\n");
+  const std::string footer = Sjis("[ たろう  with Ｔobrisk95 Ver.1.1 in 1997/03/05 ]");
+  EXPECT_EQ(ReadFile(UpFile()), Lines({"I3", "R345", Sjis("質問の件"), Sjis("了解です。"), "", footer, "/ES", "E",
+                                       "M", "W", "1234", "", Sjis("連絡"), Sjis("よろしく。"), "", footer, "/ES",
+                                       "E"}));
+}
+
+TEST_F(CliWriting, UpAsksBeforeTouchingAnExistingFile) {
+  testing::WriteFile(cli.WorkDir() + "tmp/a.TXT", "title\nbody\n");
+  testing::WriteFile(cli.WorkDir() + "list.tsv", "1\tBBS\t0\tb\t0\ttitle\tNEW\ta.TXT\t0\n");
+  EXPECT_EQ(cli.Run({"settings", "set", "MessageFooter", ""}).exit_code, 0);
+  const std::string block = Lines({"BF", "W", "title", "body", "/ES", "E"});
+  testing::WriteFile(UpFile(), "earlier\r\n");
+
+  const auto asked = cli.Run({"up", "list.tsv"}, {kEpoch});
+  EXPECT_EQ(asked.exit_code, 1);
+  EXPECT_EQ(asked.out, "");
+  EXPECT_NE(asked.err.find("同名のアップファイルが存在します。削除しますか？"), std::string::npos) << asked.err;
+  EXPECT_EQ(ReadFile(UpFile()), "earlier\r\n");
+
+  EXPECT_EQ(cli.Run({"up", "--append", "list.tsv"}, {kEpoch}).exit_code, 0);
+  EXPECT_EQ(ReadFile(UpFile()), "earlier\r\n" + block);
+  EXPECT_EQ(cli.Run({"up", "--replace", "list.tsv"}, {kEpoch}).exit_code, 0);
+  EXPECT_EQ(ReadFile(UpFile()), block);
+}
+
+TEST_F(CliWriting, UpSkipsDeletedAndMissingEntries) {
+  testing::WriteFile(cli.WorkDir() + "tmp/b.TXT", "kept\n");
+  testing::WriteFile(cli.WorkDir() + "list.tsv",
+                     "1\tBBS\t1\tb\t0\tgone\tNEW\tb.TXT\t1\n"
+                     "2\tBBS\t2\tb\t0\tmissing\tNEW\tnone.TXT\t0\n"
+                     "\n"
+                     "3\tCUG\t7\tb\t-1\tkept\tMove\tb.TXT\t0\n");
+  EXPECT_EQ(cli.Run({"settings", "set", "MessageFooter", ""}).exit_code, 0);
+  const auto r = cli.Run({"up", "list.tsv"}, {kEpoch});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err, "メッセージテンポファイル[none.TXT]が存在しません。\nスキップします。\n");
+  EXPECT_EQ(ReadFile(UpFile()), Lines({"B7", "W", "kept", "/ES", "E"}));
+}
+
+TEST_F(CliWriting, UpRefusals) {
+  testing::WriteFile(cli.WorkDir() + "tmp/a.TXT", "t\n");
+  testing::WriteFile(cli.WorkDir() + "bad.tsv", "1\tBBS\t1\tb\t0\tt\tNEW\ta.TXT\n");
+  auto r = cli.Run({"up", "bad.tsv"}, {kEpoch});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("line 1"), std::string::npos);
+  testing::WriteFile(cli.WorkDir() + "dead.tsv", "1\tBBS\t1\tb\t0\tt\tNEW\ta.TXT\t1\n");
+  EXPECT_EQ(cli.Run({"up", "dead.tsv"}, {kEpoch}).exit_code, 1);
+  EXPECT_EQ(cli.Run({"up", "missing.tsv"}, {kEpoch}).exit_code, 1);
+  EXPECT_EQ(cli.Run({"up"}).exit_code, 2);
+  EXPECT_EQ(cli.Run({"up", "--append", "--replace", "dead.tsv"}).exit_code, 2);
+  EXPECT_FALSE(Exists(UpFile()));
+
+  // An UpDir that does not exist: the system's error, nothing written.
+  testing::WriteFile(cli.WorkDir() + "ok.tsv", "1\tBBS\t1\tb\t0\tt\tNEW\ta.TXT\t0\n");
+  EXPECT_EQ(cli.Run({"settings", "set", "UpDir", cli.WorkDir() + "nowhere"}).exit_code, 0);
+  r = cli.Run({"up", "ok.tsv"}, {kEpoch});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("nowhere"), std::string::npos) << r.err;
+  // A DefaultNet that names no net.
+  EXPECT_EQ(cli.Run({"settings", "set", "DefaultNet", "3"}).exit_code, 0);
+  EXPECT_EQ(cli.Run({"up", "ok.tsv"}, {kEpoch}).exit_code, 1);
+}
+
+}  // namespace
+}  // namespace tobrisk

@@ -1,29 +1,86 @@
-// Tobrisk: the desktop program.
+// Tobrisk: the desktop program. `tobrisk [FILE...]` starts it in the current
+// folder (its work folder) and opens the given logs as the open-log dialog does.
 #include <QApplication>
+#include <QStringList>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
 
 #include "platform/qt_settings_store.h"
 #include "platform/system_clock.h"
-#include "ports/progress.h"
 #include "shell/TfrmMain.h"
 #include "widgets/gui_prompter.h"
 
+namespace {
+
+void PrintUsage(std::FILE* out) {
+  std::fputs(
+      "Usage: tobrisk [OPTION]... [FILE]...\n"
+      "Offline reader and writer for the NORU host's captured logs.\n"
+      "\n"
+      "The current folder is the work folder: NET.TDT, the read marks (.RAD), the\n"
+      "board and member files (.BRD, .USR), NOESC.LOG and the tmp folder live there.\n"
+      "Each FILE is a captured log (*.LOG) of one net; the logs given are opened\n"
+      "together once the window is up, as with File > Open log. Logs may also be\n"
+      "dropped onto the window.\n"
+      "\n"
+      "Options:\n"
+      "  -h, --help   show this text and exit\n"
+      "  --           end of options: every later argument is a FILE\n"
+      "\n"
+      "Settings are kept in $XDG_CONFIG_HOME/Tobrisk95/Tobrisk95.ini\n"
+      "(~/.config/Tobrisk95/Tobrisk95.ini when XDG_CONFIG_HOME is not set).\n",
+      out);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // The program's own options are read before the toolkit starts, so that
+  // --help works without a display. Qt's own options (-platform, ...) pass on.
+  for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+    if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
+      PrintUsage(stdout);
+      return 0;
+    }
+  }
+
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QString::fromUtf8("Tobrisk for Windows95"));
-  QApplication::setApplicationDisplayName(QString::fromUtf8("Tobrisk for Windows95"));
+  QApplication::setApplicationName(QStringLiteral("Tobrisk for Windows95"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Tobrisk for Windows95"));
+  QApplication::setDesktopFileName(QStringLiteral("tobrisk"));
+
+  // Qt removes its own options from argv; take the logs from what remains.
+  const QStringList args = QApplication::arguments();
+  QStringList files;
+  bool options_done = false;
+  for (qsizetype i = 1; i < args.size(); ++i) {
+    const QString& a = args[i];
+    if (!options_done && a == QStringLiteral("--")) {
+      options_done = true;
+      continue;
+    }
+    if (!options_done && a.startsWith('-')) {
+      std::fprintf(stderr, "tobrisk: unknown option %s\n", a.toLocal8Bit().constData());
+      PrintUsage(stderr);
+      return 2;
+    }
+    files << a;
+  }
 
   tobrisk::gui::GuiPrompter prompter;
-  tobrisk::NullProgress progress;
   tobrisk::SystemClock clock;
   tobrisk::QtSettingsStore store;
   tobrisk::Ports ports;
   ports.prompter = &prompter;
-  ports.progress = &progress;
   ports.clock = &clock;
   ports.store = &store;
 
   tobrisk::gui::TfrmMain main_window(ports);
   prompter.SetParent(&main_window);
   main_window.show();
+  if (!files.isEmpty()) {
+    QTimer::singleShot(0, &main_window, [&main_window, files] { main_window.OpenLogFiles(files); });
+  }
   return app.exec();
 }

@@ -1,38 +1,649 @@
 #include "shell/TfrmMain.h"
 
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <algorithm>
+#include <map>
 
+#include "boards/TfrmBoardUserList.h"
+#include "boards/TfrmSelectMoveBoard.h"
+#include "ingest/read_marks.h"
+#include "reading/TfrmLogMessage.h"
+#include "settings/TfrmNewSet.h"
+#include "settings/form_position.h"
+#include "settings/net_definitions.h"
+#include "shell/TfrmAbout.h"
 #include "text/files.h"
-#include "text/io_error.h"
+#include "text/sjis.h"
+#include "widgets/error_report.h"
+#include "widgets/file_chooser.h"
+#include "widgets/gui_progress.h"
+#include "widgets/gui_prompter.h"
+#include "widgets/window_placement.h"
 
 namespace tobrisk::gui {
+namespace {
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QIcon ToolIcon(const QWidget* w, const char* theme, QStyle::StandardPixmap fallback) {
+  return QIcon::fromTheme(QString::fromLatin1(theme), w->style()->standardIcon(fallback));
+}
+
+std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+struct MessageButton {
+  const char* name;
+  const char* hint;
+  const char* theme_icon;
+  QStyle::StandardPixmap fallback;
+  void (TfrmLogMessage::*slot)();
+};
+
+const std::array<MessageButton, 8> kMessageButtons{{
+    {"MessageTopButton", "メッセージの先頭", "go-top", QStyle::SP_MediaSkipBackward,
+     &TfrmLogMessage::MessageTopButtonClick},
+    {"MessageUpButton", "前のメッセージ", "go-up", QStyle::SP_ArrowUp, &TfrmLogMessage::MessageUpButtonClick},
+    {"MessageDownButton", "次のメッセージ", "go-down", QStyle::SP_ArrowDown,
+     &TfrmLogMessage::MessageDownButtonClick},
+    {"MessageLastButton", "最後のメッセージ", "go-bottom", QStyle::SP_MediaSkipForward,
+     &TfrmLogMessage::MessageLastButtonClick},
+    {"FindNoReadButton", "未読の検索", "mail-unread", QStyle::SP_FileDialogContentsView,
+     &TfrmLogMessage::FindNoReadButtonClick},
+    {"FindAlreadyButton", "既読の検索", "mail-read", QStyle::SP_DialogApplyButton,
+     &TfrmLogMessage::FindAlreadyButtonClick},
+    {"FindAlreadyResButton", "レス済の検索", "mail-replied", QStyle::SP_DialogYesButton,
+     &TfrmLogMessage::FindAlreadyResButtonClick},
+    {"FindAlreadyCheckButton", "チェック済の検索", "emblem-important", QStyle::SP_MessageBoxWarning,
+     &TfrmLogMessage::FindAlreadyCheckButtonClick},
+}};
+
+const char* DockName(Qt::ToolBarArea area) {
+  switch (area) {
+    case Qt::LeftToolBarArea: return "DockLeft";
+    case Qt::RightToolBarArea: return "DockRight";
+    default: return "DockTop";
+  }
+}
+
+}  // namespace
 
 TfrmMain::TfrmMain(Ports ports, QWidget* parent) : QMainWindow(parent), ports_(ports) {
   setObjectName("TfrmMain");
-  setWindowTitle(QString::fromUtf8("DuzoDevova ＮORU's OffLine Tool [ Tobrisk for Windows95 ] Version.1.1"));
+  setWindowTitle(U("DuzoDevova ＮORU's OffLine Tool [ Tobrisk for Windows95 ] Version.1.1"));
+  setAcceptDrops(true);
   mdi_ = new QMdiArea(this);
+  mdi_->setObjectName("MdiArea");
+  mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setCentralWidget(mdi_);
+  BuildStatusPanel();
+  BuildMenus();
+  BuildToolBars();
+  resize(820, 600);
 
+  // Start-up, in order: placement and toolbars, then the work state (settings,
+  // folders, collections, nets), the open-log dialog and the recent-log menu.
+  RestoreWindowPlacement(this, *ports_.store, MainFormPosition());
+  LoadToolbarPositions();
+  try {
+    StartUp(state_, ports_, CurrentDirectory());
+  } catch (const std::exception& e) {
+    // Without the tmp folder the program still reads logs; writing reports its
+    // own failure when it needs the folder.
+    ReportError(*ports_.prompter, e);
+  }
+  open_folder_ = QFile::decodeName(QByteArray::fromStdString(state_.settings.log_dir));
+  open_filters_ = NameFiltersFromFilterText(OpenLogFilter(state_.nets));
+  RebuildRecentLogMenu();
+
+  CreateDocumentWindows();
+  UpdateCommandStates();
+}
+
+TfrmMain::~TfrmMain() {
+  SavePlacements();
+  ShutDown(state_);
+}
+
+void TfrmMain::BuildStatusPanel() {
+  ProgressLabel = new QLabel(this);
+  ProgressLabel->setObjectName("ProgressLabel");
   ProgressBar1 = new QProgressBar(this);
   ProgressBar1->setObjectName("ProgressBar1");
   ProgressBar1->setRange(0, 100);
+  ProgressBar1->setMaximumWidth(200);
   ProgressBar1->setVisible(false);
-  ProgressLabel = new QLabel(this);
-  ProgressLabel->setObjectName("ProgressLabel");
+  statusBar()->setObjectName("StatusBar");
   statusBar()->addWidget(ProgressLabel, 1);
   statusBar()->addPermanentWidget(ProgressBar1);
-
-  try {
-    StartUp(state_, ports_, CurrentDirectory());
-  } catch (const IoError& e) {
-    ports_.prompter->Error(e.what());
-  }
-  resize(800, 600);
+  progress_ = std::make_unique<GuiProgress>(ProgressBar1, ProgressLabel);
+  ports_.progress = progress_.get();
 }
 
-TfrmMain::~TfrmMain() { ShutDown(state_); }
+void TfrmMain::BuildMenus() {
+  auto item = [this](QMenu* menu, const char* name, const char* caption, void (TfrmMain::*slot)()) {
+    QAction* a = menu->addAction(U(caption));
+    a->setObjectName(QString::fromLatin1(name));
+    connect(a, &QAction::triggered, this, slot);
+    return a;
+  };
+
+  FileMenu = menuBar()->addMenu(U("ﾌｧｲﾙ(&F)"));
+  FileMenu->setObjectName("FileMenu");
+  FileOpenItem = item(FileMenu, "FileOpenItem", "ログファイルを開く(&O)", &TfrmMain::FileOpenItemClick);
+  RecentLogMenu = FileMenu->addMenu(U("過去に読んだLOG(&L)"));
+  RecentLogMenu->setObjectName("RecentLogMenu");
+  FileMenu->addSeparator();
+  PropertyItem = item(FileMenu, "PropertyItem", "プロパティー(&P)", &TfrmMain::PropertyItemClick);
+  ImportItem = item(FileMenu, "ImportItem", "ボード・ユーザデータ取込(&I)", &TfrmMain::ImportItemClick);
+  FileMenu->addSeparator();
+  ExitItem = item(FileMenu, "ExitItem", "終了(&X)", &TfrmMain::ExitItemClick);
+
+  MessageMenu = menuBar()->addMenu(U("ﾒｯｾｰｼﾞ(&M)"));
+  MessageMenu->setObjectName("MessageMenu");
+  auto hook_item = [&](const char* name, const char* caption, std::function<void()> MainFrameHooks::*hook) {
+    QAction* a = MessageMenu->addAction(U(caption));
+    a->setObjectName(QString::fromLatin1(name));
+    connect(a, &QAction::triggered, this, [this, hook] { RunHook(hooks_.*hook); });
+    return a;
+  };
+  NewMailItem = hook_item("NewMailItem", "新規メール書き込み(&N)", &MainFrameHooks::new_mail);
+  ResMailItem = hook_item("ResMailItem", "レスメール書き込み(&M)", &MainFrameHooks::res_mail);
+  MessageMenu->addSeparator();
+  NewMessageItem = hook_item("NewMessageItem", "新規メッセージ書き込み(&S)", &MainFrameHooks::new_message);
+  ResMessageItem = hook_item("ResMessageItem", "レスメッセージ書き込み(&R)", &MainFrameHooks::res_message);
+  MoveResMessageItem =
+      hook_item("MoveResMessageItem", "移動レスメッセージ書き込み(&M)", &MainFrameHooks::move_res_message);
+  MessageMenu->addSeparator();
+  EditMessageItem = hook_item("EditMessageItem", "メッセージの編集(&E)", &MainFrameHooks::edit_message);
+  DeleteMessageItem = hook_item("DeleteMessageItem", "メッセージの削除(&D)", &MainFrameHooks::delete_message);
+  ReviveMessageItem = hook_item("ReviveMessageItem", "メッセージの復活(&R)", &MainFrameHooks::revive_message);
+  connect(MessageMenu, &QMenu::aboutToShow, this, &TfrmMain::MessageMenuPopup);
+
+  ToolBarMenu = menuBar()->addMenu(U("ﾂｰﾙﾊﾞｰ(&T)"));
+  ToolBarMenu->setObjectName("ToolBarMenu");
+  FileToolBarItem = item(ToolBarMenu, "FileToolBarItem", "ﾌｧｲﾙ(&F)", &TfrmMain::FileToolBarItemClick);
+  MessageToolBarItem =
+      item(ToolBarMenu, "MessageToolBarItem", "ﾒｯｾｰｼﾞ ｾﾚｸﾄ(&M)", &TfrmMain::MessageToolBarItemClick);
+  FileToolBarItem->setCheckable(true);
+  MessageToolBarItem->setCheckable(true);
+  connect(ToolBarMenu, &QMenu::aboutToShow, this, &TfrmMain::MenuChangeCheckClick);
+
+  WindowMenu = menuBar()->addMenu(U("ｳｨﾝﾄﾞｳ(&W)"));
+  WindowMenu->setObjectName("WindowMenu");
+  CascadeItem = item(WindowMenu, "CascadeItem", "重ねて表示(&C)", &TfrmMain::CascadeItemClick);
+  TileItem = item(WindowMenu, "TileItem", "並べて表示(&T)", &TfrmMain::TileItemClick);
+  ArrangeIconsItem = item(WindowMenu, "ArrangeIconsItem", "ｱｲｺﾝの整列(&A)", &TfrmMain::ArrangeIconsItemClick);
+  MinimizeAllItem = item(WindowMenu, "MinimizeAllItem", "すべてをｱｲｺﾝ化(&M)", &TfrmMain::MinimizeAllItemClick);
+  WindowMenu->addSeparator();
+  DefaultPositionItem =
+      item(WindowMenu, "DefaultPositionItem", "デフォルトの位置(&D)", &TfrmMain::DefaultPositionItemClick);
+  DefaultSizeItem = item(WindowMenu, "DefaultSizeItem", "デフォルトのサイズ(&S)", &TfrmMain::DefaultSizeItemClick);
+  WindowListSeparator = WindowMenu->addSeparator();
+  connect(WindowMenu, &QMenu::aboutToShow, this, &TfrmMain::BuildWindowList);
+
+  HelpMenu = menuBar()->addMenu(U("ﾍﾙﾌﾟ(&H)"));
+  HelpMenu->setObjectName("HelpMenu");
+  AboutItem = item(HelpMenu, "AboutItem", "ﾊﾞｰｼﾞｮﾝ情報(&A)", &TfrmMain::AboutItemClick);
+}
+
+void TfrmMain::BuildToolBars() {
+  auto button = [this](QToolBar* bar, const char* name, const char* hint, QIcon icon) {
+    QAction* a = bar->addAction(icon, U(hint));
+    a->setObjectName(QString::fromLatin1(name));
+    a->setToolTip(U(hint));
+    a->setStatusTip(U(hint));
+    if (QWidget* w = bar->widgetForAction(a)) w->setObjectName(QString::fromLatin1(name));
+    return a;
+  };
+  const Qt::ToolBarAreas docks = Qt::TopToolBarArea | Qt::LeftToolBarArea | Qt::RightToolBarArea;
+
+  FileToolBar = new QToolBar(U("ﾌｧｲﾙ"), this);
+  FileToolBar->setObjectName("FileToolBar");
+  FileToolBar->setAllowedAreas(docks);
+  FileToolBar->setIconSize(QSize(20, 20));
+  addToolBar(Qt::TopToolBarArea, FileToolBar);
+  FileOpenButton = button(FileToolBar, "FileOpenButton", "ログファイルを開く",
+                          ToolIcon(this, "document-open", QStyle::SP_DialogOpenButton));
+  connect(FileOpenButton, &QAction::triggered, this, &TfrmMain::FileOpenItemClick);
+  PropertyButton = button(FileToolBar, "PropertyButton", "プロパティー",
+                          ToolIcon(this, "document-properties", QStyle::SP_FileDialogDetailedView));
+  connect(PropertyButton, &QAction::triggered, this, &TfrmMain::PropertyItemClick);
+  FileToolBar->addSeparator();
+  UpTextButton = button(FileToolBar, "UpTextButton", "アップテキスト出力",
+                        ToolIcon(this, "document-send", QStyle::SP_DialogSaveButton));
+  connect(UpTextButton, &QAction::triggered, this, &TfrmMain::UpTextButtonClick);
+
+  MessageToolBar = new QToolBar(U("ﾒｯｾｰｼﾞ ｾﾚｸﾄ"), this);
+  MessageToolBar->setObjectName("MessageToolBar");
+  MessageToolBar->setAllowedAreas(docks);
+  MessageToolBar->setIconSize(QSize(20, 20));
+  addToolBar(Qt::TopToolBarArea, MessageToolBar);
+  for (size_t i = 0; i < kMessageButtons.size(); ++i) {
+    const MessageButton& b = kMessageButtons[i];
+    if (i == 4) MessageToolBar->addSeparator();
+    message_buttons_[i] = button(MessageToolBar, b.name, b.hint, ToolIcon(this, b.theme_icon, b.fallback));
+    message_buttons_[i]->setEnabled(false);
+  }
+}
+
+void TfrmMain::CreateDocumentWindows() {
+  board_user_list_ = new TfrmBoardUserList(state_, ports_);
+  board_user_sub_ = mdi_->addSubWindow(board_user_list_, Qt::SubWindow | Qt::WindowTitleHint |
+                                                             Qt::WindowSystemMenuHint |
+                                                             Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  board_user_sub_->setObjectName("BoardUserListWindow");
+  board_user_sub_->setGeometry(0, 0, kDefaultBoardUserWidth, kDefaultBoardUserHeight);
+  board_user_sub_->installEventFilter(this);
+  RestoreWindowPlacement(board_user_sub_, *ports_.store, BoardUserListFormPosition());
+
+  log_message_ = new TfrmLogMessage(state_, ports_);
+  log_message_sub_ = mdi_->addSubWindow(log_message_);
+  log_message_sub_->setObjectName("LogMessageWindow");
+  log_message_sub_->setGeometry(kDefaultBoardUserWidth, 0, kDefaultLogMessageWidth, kDefaultLogMessageHeight);
+  log_message_sub_->installEventFilter(this);
+  RestoreWindowPlacement(log_message_sub_, *ports_.store, LogMessageFormPosition());
+  board_user_sub_->show();
+  log_message_sub_->show();
+
+  properties_ = new TfrmNewSet(state_, ports_, this);
+  select_move_board_ = new TfrmSelectMoveBoard(state_.boards, *ports_.store, this);
+  about_ = new TfrmAbout(this);
+
+  for (size_t i = 0; i < kMessageButtons.size(); ++i) {
+    connect(message_buttons_[i], &QAction::triggered, log_message_, kMessageButtons[i].slot);
+  }
+  connect(board_user_list_, &TfrmBoardUserList::BoardFilterRequested, this,
+          [this](const QByteArray& type, const QByteArray& no, const QByteArray& name) {
+            try {
+              log_message_->FilterByBoard(type.toStdString(), no.toStdString(), name.toStdString());
+            } catch (const std::exception& e) {
+              ReportError(*ports_.prompter, e);
+            }
+          });
+  connect(properties_, &TfrmNewSet::displaySettingsChanged, this, [this] {
+    board_user_list_->ApplyDisplaySettings();
+    log_message_->ApplyDisplaySettings();
+  });
+}
+
+void TfrmMain::SetHooks(MainFrameHooks hooks) {
+  hooks_ = std::move(hooks);
+  UpdateCommandStates();
+}
+
+void TfrmMain::UpdateCommandStates() {
+  UpTextButton->setEnabled(state_.pending_count > 0);
+  ImportItem->setEnabled(static_cast<bool>(hooks_.import_board_user));
+}
+
+void TfrmMain::RunHook(const std::function<void()>& hook) {
+  if (!hook) return;
+  try {
+    hook();
+  } catch (const std::exception& e) {
+    ReportError(*ports_.prompter, e);
+  }
+  UpdateCommandStates();
+}
+
+// ---- opening logs ----
+
+void TfrmMain::FileOpenItemClick() {
+  static const std::string no_nets = Sjis("ネット設定を先に行って下さい。");
+  if (opening_) return;
+  if (state_.nets.Empty()) {
+    ports_.prompter->Error(no_nets);
+    return;
+  }
+  OpenFilesRequest request;
+  request.title = U("ログファイルを開く");
+  request.directory = open_folder_;
+  request.name_filters = open_filters_;
+  request.multiple = true;
+  const QStringList chosen = ActiveFileChooser().OpenFiles(this, request);
+  if (chosen.isEmpty()) return;
+  std::vector<std::string> files;
+  for (const QString& f : chosen) files.push_back(NativePath(f));
+  RunOpenLogs(files);
+}
+
+void TfrmMain::OpenLogFiles(const QStringList& paths) {
+  static const std::string no_nets = Sjis("ネット設定を先に行って下さい。");
+  if (paths.isEmpty() || opening_) return;
+  if (state_.nets.Empty()) {
+    ports_.prompter->Error(no_nets);
+    return;
+  }
+  std::vector<std::string> files;
+  for (const QString& p : paths) files.push_back(NativePath(QFileInfo(p).absoluteFilePath()));
+  RunOpenLogs(files);
+}
+
+void TfrmMain::RecentLogItemClick(int slot) {
+  if (opening_ || slot < 0 || slot >= static_cast<int>(state_.settings.paths.size())) return;
+  const std::string path = state_.settings.paths[static_cast<size_t>(slot)];
+  if (path.empty()) return;
+  RunOpenLogs({path});
+}
+
+void TfrmMain::RunOpenLogs(const std::vector<std::string>& files) {
+  opening_ = true;
+  setAcceptDrops(false);
+  try {
+    OpenLogs(state_, ports_, *this, files);
+  } catch (const std::exception& e) {
+    ReportError(*ports_.prompter, e);
+  }
+  opening_ = false;
+  setAcceptDrops(true);
+  UpdateCommandStates();
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+  const QMimeData* data = event->mimeData();
+  if (opening_ || !data->hasUrls()) return;
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) return;
+  }
+  event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+  QStringList paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  }
+  event->acceptProposedAction();
+  // Opening shows message boxes: run it once the drop has finished.
+  QTimer::singleShot(0, this, [this, paths] { OpenLogFiles(paths); });
+}
+
+// ---- OpenLogsView ----
+
+void TfrmMain::ClearMessageGrid() { log_message_->ClearMessageGrid(); }
+void TfrmMain::ClearMessageTree() { log_message_->ClearMessageTree(); }
+void TfrmMain::SetMessageTitle(const std::string& sjis) { log_message_->SetTitle(sjis); }
+std::string TfrmMain::MessageTitle() const { return log_message_->Title(); }
+void TfrmMain::FillMessageGrid() { log_message_->FillMessageGrid(); }
+void TfrmMain::FillMessageTree() { log_message_->FillMessageTree(); }
+void TfrmMain::SetMessageCounters(int64_t all_count, int64_t now_row) {
+  log_message_->SetCounters(all_count, now_row);
+}
+void TfrmMain::ClearMessageText() { log_message_->ClearMessageText(); }
+void TfrmMain::ShowOpenPage(int open_page) { log_message_->ShowOpenPage(open_page); }
+int TfrmMain::SelectedNet() const { return board_user_list_->SelectedNet(); }
+void TfrmMain::SelectNet(int net_index) { board_user_list_->SelectNet(net_index); }
+void TfrmMain::EnableNetSelection(bool enabled) { board_user_list_->SetNetSelectionEnabled(enabled); }
+void TfrmMain::ClearBoardUserGrids() { board_user_list_->ClearGrids(); }
+void TfrmMain::FillBoardUserGrids() {
+  board_user_list_->FillBoardGrid();
+  board_user_list_->FillUserGrid();
+}
+void TfrmMain::EnableNavigation(bool enabled) {
+  for (QAction* b : message_buttons_) b->setEnabled(enabled);
+}
+
+void TfrmMain::RebuildRecentLogMenu() {
+  RecentLogMenu->clear();
+  for (const RecentLogItem& r : RecentLogMenuItems(state_.settings)) {
+    QAction* a = nullptr;
+    if (r.slot < 0) {
+      a = RecentLogMenu->addAction(FromSjis(r.caption));
+      a->setObjectName("NoRecentLogItem");
+    } else {
+      // "&n : " then the path, whose own "&" must not become an access key.
+      const QString prefix = QString::fromLatin1(r.caption.substr(0, 5));
+      const QString path = QFile::decodeName(QByteArray::fromStdString(r.caption.substr(5)));
+      a = RecentLogMenu->addAction(prefix + QString(path).replace('&', QStringLiteral("&&")));
+      a->setObjectName(QStringLiteral("Path%1").arg(r.slot));
+      const int slot = r.slot;
+      connect(a, &QAction::triggered, this, [this, slot] { RecentLogItemClick(slot); });
+    }
+    a->setEnabled(r.enabled);
+  }
+}
+
+// ---- other commands ----
+
+void TfrmMain::PropertyItemClick() {
+  if (opening_) return;
+  properties_->ShowModal();
+  // The net list may have changed: the chooser names the nets as they are now.
+  board_user_list_->FillNetChooser();
+  open_filters_ = NameFiltersFromFilterText(OpenLogFilter(state_.nets));
+}
+
+void TfrmMain::ImportItemClick() { RunHook(hooks_.import_board_user); }
+
+void TfrmMain::UpTextButtonClick() { RunHook(hooks_.up_text); }
+
+void TfrmMain::ExitItemClick() { close(); }
+
+void TfrmMain::MessageMenuPopup() {
+  const MessageMenuState s = log_message_->UpdateMessageMenu();
+  NewMailItem->setEnabled(s.new_mail && hooks_.new_mail);
+  ResMailItem->setEnabled(s.res_mail && hooks_.res_mail);
+  NewMessageItem->setEnabled(s.new_message && hooks_.new_message);
+  ResMessageItem->setEnabled(s.res_message && hooks_.res_message);
+  MoveResMessageItem->setEnabled(s.move_res_message && hooks_.move_res_message);
+  EditMessageItem->setEnabled(s.edit_message && hooks_.edit_message);
+  DeleteMessageItem->setEnabled(s.delete_message && hooks_.delete_message);
+  ReviveMessageItem->setEnabled(s.revive_message && hooks_.revive_message);
+}
+
+void TfrmMain::MenuChangeCheckClick() {
+  FileToolBarItem->setChecked(!FileToolBar->isHidden());
+  MessageToolBarItem->setChecked(!MessageToolBar->isHidden());
+}
+
+void TfrmMain::FileToolBarItemClick() {
+  FileToolBar->setVisible(FileToolBar->isHidden());
+  MenuChangeCheckClick();
+}
+
+void TfrmMain::MessageToolBarItemClick() {
+  MessageToolBar->setVisible(MessageToolBar->isHidden());
+  MenuChangeCheckClick();
+}
+
+void TfrmMain::CascadeItemClick() { mdi_->cascadeSubWindows(); }
+
+void TfrmMain::TileItemClick() { mdi_->tileSubWindows(); }
+
+void TfrmMain::ArrangeIconsItemClick() {
+  // Minimized document windows in a row along the bottom of the area.
+  int x = 0;
+  const int bottom = mdi_->viewport()->height();
+  for (QMdiSubWindow* sub : mdi_->subWindowList(QMdiArea::CreationOrder)) {
+    if (!sub->isMinimized()) continue;
+    sub->move(x, bottom - sub->height());
+    x += sub->width();
+  }
+}
+
+void TfrmMain::MinimizeAllItemClick() {
+  const QList<QMdiSubWindow*> subs = mdi_->subWindowList(QMdiArea::CreationOrder);
+  for (auto it = subs.rbegin(); it != subs.rend(); ++it) (*it)->showMinimized();
+}
+
+void TfrmMain::DefaultPositionItemClick() {
+  board_user_sub_->move(1, 1);
+  log_message_sub_->move(board_user_sub_->x() + board_user_sub_->width(), board_user_sub_->y());
+}
+
+void TfrmMain::DefaultSizeItemClick() {
+  board_user_sub_->resize(kDefaultBoardUserWidth, kDefaultBoardUserHeight);
+  log_message_sub_->resize(kDefaultLogMessageWidth, kDefaultLogMessageHeight);
+}
+
+void TfrmMain::BuildWindowList() {
+  for (QAction* a : window_list_items_) {
+    WindowMenu->removeAction(a);
+    a->deleteLater();
+  }
+  window_list_items_.clear();
+  int n = 0;
+  for (QMdiSubWindow* sub : mdi_->subWindowList(QMdiArea::CreationOrder)) {
+    ++n;
+    QAction* a = WindowMenu->addAction(QStringLiteral("&%1 %2").arg(n).arg(sub->windowTitle()));
+    a->setObjectName(QStringLiteral("WindowListItem%1").arg(n));
+    a->setCheckable(true);
+    a->setChecked(sub == mdi_->activeSubWindow());
+    connect(a, &QAction::triggered, this, [this, sub] {
+      if (sub->isMinimized()) sub->showNormal();
+      mdi_->setActiveSubWindow(sub);
+    });
+    window_list_items_ << a;
+  }
+}
+
+void TfrmMain::AboutItemClick() { about_->exec(); }
+
+// ---- closing ----
+
+bool TfrmMain::CloseCheck() {
+  try {
+    // Saved only under the net whose marks the store holds.
+    SaveReadMarks(state_);
+  } catch (const std::exception& e) {
+    ReportError(*ports_.prompter, e);
+    return false;
+  }
+  if (state_.pending_count > 0 && hooks_.output_pending_at_close) {
+    try {
+      return hooks_.output_pending_at_close();
+    } catch (const std::exception& e) {
+      ReportError(*ports_.prompter, e);
+      return false;
+    }
+  }
+  return true;
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (opening_ || !CloseCheck()) {
+    event->ignore();
+    return;
+  }
+  closing_ = true;
+  event->accept();
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  // The document windows live as long as the frame: closing one minimizes it.
+  if (event->type() == QEvent::Close && !closing_ &&
+      (watched == board_user_sub_ || watched == log_message_sub_)) {
+    event->ignore();
+    static_cast<QMdiSubWindow*>(watched)->showMinimized();
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- placement ----
+
+void TfrmMain::SavePlacements() {
+  if (placements_saved_) return;
+  placements_saved_ = true;
+  try {
+    SaveWindowPlacement(this, *ports_.store, MainFormPosition());
+    SaveToolbarPositions();
+    SaveWindowPlacement(board_user_sub_, *ports_.store, BoardUserListFormPosition());
+    SaveWindowPlacement(log_message_sub_, *ports_.store, LogMessageFormPosition());
+  } catch (const std::exception&) {
+    // Window placement is a convenience: a store that cannot be written at exit
+    // must not stop the program from ending.
+  }
+}
+
+void TfrmMain::SaveToolbarPositions() {
+  const std::array<QToolBar*, 2> bars{FileToolBar, MessageToolBar};
+  for (QToolBar* bar : bars) {
+    ToolbarState t;
+    t.visible = !bar->isHidden();
+    const Qt::ToolBarArea area = toolBarArea(bar);
+    if (bar->isFloating()) {
+      t.docked_to = "nil";
+      const QRect r = bar->frameGeometry();
+      t.float_left = r.left();
+      t.float_top = r.top();
+      t.float_right = r.right() + 1;
+      t.float_bottom = r.bottom() + 1;
+    } else {
+      t.docked_to = DockName(area);
+      const bool horizontal = area == Qt::TopToolBarArea || area == Qt::BottomToolBarArea;
+      // Row: how many distinct lines of the same dock lie before this bar's line.
+      std::vector<int> lines;
+      for (QToolBar* other : bars) {
+        if (toolBarArea(other) != area || other->isFloating()) continue;
+        lines.push_back(horizontal ? other->y() : other->x());
+      }
+      std::sort(lines.begin(), lines.end());
+      lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+      const int line = horizontal ? bar->y() : bar->x();
+      t.dock_row = static_cast<int>(std::lower_bound(lines.begin(), lines.end(), line) - lines.begin());
+      t.dock_pos = horizontal ? bar->x() : bar->y();
+    }
+    SaveToolbarState(*ports_.store, bar->objectName().toStdString(), t);
+  }
+  ports_.store->Flush();
+}
+
+void TfrmMain::LoadToolbarPositions() {
+  struct Placed {
+    QToolBar* bar;
+    Qt::ToolBarArea area;
+    int row;
+    int pos;
+  };
+  std::vector<Placed> placed;
+  for (QToolBar* bar : {FileToolBar, MessageToolBar}) {
+    ToolbarState current;
+    current.visible = !bar->isHidden();
+    const ToolbarState t = LoadToolbarState(*ports_.store, bar->objectName().toStdString(), current);
+    bar->setVisible(t.visible);
+    if (t.docked_to.empty()) continue;
+    Qt::ToolBarArea area;
+    if (t.docked_to == "DockTop") area = Qt::TopToolBarArea;
+    else if (t.docked_to == "DockLeft") area = Qt::LeftToolBarArea;
+    else if (t.docked_to == "DockRight") area = Qt::RightToolBarArea;
+    else if (t.docked_to == "nil") area = Qt::TopToolBarArea;  // a floating toolbar comes back docked on top
+    else continue;
+    placed.push_back({bar, area, t.dock_row, t.dock_pos});
+  }
+  if (placed.empty()) return;
+  std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
+    if (a.area != b.area) return a.area < b.area;
+    if (a.row != b.row) return a.row < b.row;
+    return a.pos < b.pos;
+  });
+  for (size_t i = 0; i < placed.size(); ++i) {
+    const bool visible = !placed[i].bar->isHidden();
+    removeToolBar(placed[i].bar);
+    if (i > 0 && placed[i].area == placed[i - 1].area && placed[i].row != placed[i - 1].row) {
+      addToolBarBreak(placed[i].area);
+    }
+    addToolBar(placed[i].area, placed[i].bar);
+    placed[i].bar->setVisible(visible);
+  }
+}
 
 }  // namespace tobrisk::gui

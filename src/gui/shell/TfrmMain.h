@@ -1,35 +1,213 @@
-// The main frame: menus, toolbars, the status panel with the progress display,
-// and the multiple-document area holding the board/user and message windows.
+// The main frame: menus, the two toolbars, the status panel with the progress
+// display, and the multiple-document area holding the board/user window and the
+// message window. It runs the open-log commands, taking the window-facing steps
+// of the open pipeline by handing them to the two document windows.
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "ingest/open_logs.h"
 #include "ingest/work_state.h"
 #include "ports/ports.h"
 
-class QMdiArea;
-class QProgressBar;
+class QAction;
 class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QProgressBar;
+class QToolBar;
 
 namespace tobrisk::gui {
 
-class TfrmMain : public QMainWindow {
+class GuiProgress;
+class TfrmAbout;
+class TfrmBoardUserList;
+class TfrmLogMessage;
+class TfrmNewSet;
+class TfrmSelectMoveBoard;
+
+// Commands whose work lives outside the frame (writing, import, up-text). A
+// command without a hook is disabled.
+struct MainFrameHooks {
+  std::function<void()> import_board_user;  // "ボード・ユーザデータ取込(&I)"
+  std::function<void()> new_mail;           // "新規メール書き込み(&N)"
+  std::function<void()> res_mail;           // "レスメール書き込み(&M)"
+  std::function<void()> new_message;        // "新規メッセージ書き込み(&S)"
+  std::function<void()> res_message;        // "レスメッセージ書き込み(&R)"
+  std::function<void()> move_res_message;   // "移動レスメッセージ書き込み(&M)"
+  std::function<void()> edit_message;       // "メッセージの編集(&E)"
+  std::function<void()> delete_message;     // "メッセージの削除(&D)"
+  std::function<void()> revive_message;     // "メッセージの復活(&R)"
+  std::function<void()> up_text;            // the "アップテキスト出力" button
+  // The close check's second half: runs the up-text output while messages are
+  // pending; false when it did not complete and the program must go on.
+  std::function<bool()> output_pending_at_close;
+};
+
+class TfrmMain : public QMainWindow, public OpenLogsView {
   Q_OBJECT
 
  public:
-  // `ports` must outlive the window.
+  // `ports` must outlive the window; the frame's own progress display replaces
+  // ports.progress. Creation runs the start-up steps and creates the document
+  // windows and dialogs in the program's order.
   explicit TfrmMain(Ports ports, QWidget* parent = nullptr);
   ~TfrmMain() override;
 
   WorkState& State() { return state_; }
+  const Ports& PortsInUse() const { return ports_; }
   QMdiArea* MdiArea() const { return mdi_; }
+  TfrmBoardUserList* BoardUserList() const { return board_user_list_; }
+  TfrmLogMessage* LogMessage() const { return log_message_; }
+  TfrmNewSet* Properties() const { return properties_; }
+  TfrmSelectMoveBoard* SelectMoveBoard() const { return select_move_board_; }
+  TfrmAbout* About() const { return about_; }
+  QMdiSubWindow* BoardUserListWindow() const { return board_user_sub_; }
+  QMdiSubWindow* LogMessageWindow() const { return log_message_sub_; }
+
+  void SetHooks(MainFrameHooks hooks);
+
+  // Opens logs as the open-log dialog does (command line, drops): refused when
+  // no net is defined, otherwise the open pipeline on the files in this order.
+  void OpenLogFiles(const QStringList& paths);
+
+  // The open-log dialog's starting folder and its filters (Qt form).
+  const QString& OpenDialogFolder() const { return open_folder_; }
+  const QStringList& OpenDialogFilters() const { return open_filters_; }
+
+  // Enables the up-text button while messages are pending; call after the write
+  // list changed.
+  void UpdateCommandStates();
+
+  // ---- OpenLogsView ----
+  void ClearMessageGrid() override;
+  void ClearMessageTree() override;
+  void SetMessageTitle(const std::string& sjis) override;
+  std::string MessageTitle() const override;
+  void FillMessageGrid() override;
+  void FillMessageTree() override;
+  void SetMessageCounters(int64_t all_count, int64_t now_row) override;
+  void ClearMessageText() override;
+  void ShowOpenPage(int open_page) override;
+  int SelectedNet() const override;
+  void SelectNet(int net_index) override;
+  void EnableNetSelection(bool enabled) override;
+  void ClearBoardUserGrids() override;
+  void FillBoardUserGrids() override;
+  void EnableNavigation(bool enabled) override;
+  void RebuildRecentLogMenu() override;
+
+ public slots:
+  // "ﾌｧｲﾙ(&F)"
+  void FileOpenItemClick();
+  void RecentLogItemClick(int slot);
+  void PropertyItemClick();
+  void ImportItemClick();
+  void ExitItemClick();
+  // "ﾒｯｾｰｼﾞ(&M)" opening: the eight items from the focused grid.
+  void MessageMenuPopup();
+  // "ﾂｰﾙﾊﾞｰ(&T)" opening: check marks from the toolbars' visibility.
+  void MenuChangeCheckClick();
+  void FileToolBarItemClick();
+  void MessageToolBarItemClick();
+  // "ｳｨﾝﾄﾞｳ(&W)"
+  void CascadeItemClick();
+  void TileItemClick();
+  void ArrangeIconsItemClick();
+  void MinimizeAllItemClick();
+  void DefaultPositionItemClick();
+  void DefaultSizeItemClick();
+  // "ﾍﾙﾌﾟ(&H)"
+  void AboutItemClick();
+  // The "アップテキスト出力" button.
+  void UpTextButtonClick();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void BuildMenus();
+  void BuildToolBars();
+  void BuildStatusPanel();
+  void CreateDocumentWindows();
+  void BuildWindowList();
+  void RunOpenLogs(const std::vector<std::string>& files);
+  void RunHook(const std::function<void()>& hook);
+  // The close check: read marks saved, then pending messages output.
+  bool CloseCheck();
+
+  void LoadToolbarPositions();
+  void SaveToolbarPositions();
+  void SavePlacements();
+
   Ports ports_;
   WorkState state_;
+  MainFrameHooks hooks_;
+  std::unique_ptr<GuiProgress> progress_;
+  bool opening_ = false;      // the open pipeline is running
+  bool closing_ = false;      // the frame is going away: document windows may close
+  bool placements_saved_ = false;
+  QString open_folder_;
+  QStringList open_filters_;
+
   QMdiArea* mdi_ = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
   QLabel* ProgressLabel = nullptr;
+  QToolBar* FileToolBar = nullptr;
+  QToolBar* MessageToolBar = nullptr;
+
+  QMenu* FileMenu = nullptr;
+  QMenu* RecentLogMenu = nullptr;
+  QMenu* MessageMenu = nullptr;
+  QMenu* ToolBarMenu = nullptr;
+  QMenu* WindowMenu = nullptr;
+  QMenu* HelpMenu = nullptr;
+  QAction* FileOpenItem = nullptr;
+  QAction* PropertyItem = nullptr;
+  QAction* ImportItem = nullptr;
+  QAction* ExitItem = nullptr;
+  QAction* NewMailItem = nullptr;
+  QAction* ResMailItem = nullptr;
+  QAction* NewMessageItem = nullptr;
+  QAction* ResMessageItem = nullptr;
+  QAction* MoveResMessageItem = nullptr;
+  QAction* EditMessageItem = nullptr;
+  QAction* DeleteMessageItem = nullptr;
+  QAction* ReviveMessageItem = nullptr;
+  QAction* FileToolBarItem = nullptr;
+  QAction* MessageToolBarItem = nullptr;
+  QAction* CascadeItem = nullptr;
+  QAction* TileItem = nullptr;
+  QAction* ArrangeIconsItem = nullptr;
+  QAction* MinimizeAllItem = nullptr;
+  QAction* DefaultPositionItem = nullptr;
+  QAction* DefaultSizeItem = nullptr;
+  QAction* WindowListSeparator = nullptr;
+  QAction* AboutItem = nullptr;
+
+  QAction* FileOpenButton = nullptr;
+  QAction* PropertyButton = nullptr;
+  QAction* UpTextButton = nullptr;
+  std::array<QAction*, 8> message_buttons_{};  // MessageTopButton .. FindAlreadyCheckButton
+  QList<QAction*> window_list_items_;          // the document windows in "ｳｨﾝﾄﾞｳ(&W)"
+
+  TfrmBoardUserList* board_user_list_ = nullptr;
+  TfrmLogMessage* log_message_ = nullptr;
+  TfrmNewSet* properties_ = nullptr;
+  TfrmSelectMoveBoard* select_move_board_ = nullptr;
+  TfrmAbout* about_ = nullptr;
+  QMdiSubWindow* board_user_sub_ = nullptr;
+  QMdiSubWindow* log_message_sub_ = nullptr;
 };
 
 }  // namespace tobrisk::gui

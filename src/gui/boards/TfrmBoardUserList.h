@@ -1,0 +1,89 @@
+// The board/user window: the board list and the member list of one net, the
+// net chooser, and the starting points for reading one board (double click) and
+// for writing a new message or a new mail (pop-up menus).
+#pragma once
+
+#include <QByteArray>
+#include <QWidget>
+
+#include "ingest/work_state.h"
+#include "ports/ports.h"
+
+class QAction;
+class QComboBox;
+class QMenu;
+class QTabWidget;
+class QTableView;
+
+namespace tobrisk::gui {
+
+class ListGridModel;
+
+class TfrmBoardUserList : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `state` and the ports must outlive the window. Creation applies the display
+  // settings, fills the net chooser, selects DefaultNet and loads its lists.
+  TfrmBoardUserList(WorkState& state, const Ports& ports, QWidget* parent = nullptr);
+
+  // Refills the net chooser from the net list (after the nets were edited) and
+  // selects DefaultNet without loading anything.
+  void FillNetChooser();
+  // The net selected in ComboBox1 (index into the net list), or -1.
+  int SelectedNet() const;
+  // Selects a net without running ComboBox1Change (log open, import).
+  void SelectNet(int index);
+  void SetNetSelectionEnabled(bool enabled);
+  bool NetSelectionEnabled() const;
+
+  // Shows the board list and the user list as they are now.
+  void FillBoardGrid();
+  void FillUserGrid();
+  // Empties both grids to one empty row (before the lists are emptied).
+  void ClearGrids();
+
+  // Colours and fonts of the two grids from the BoardList and UserList groups.
+  void ApplyDisplaySettings();
+
+  QTableView* BoardGridView() const { return BoardGrid; }
+  QTableView* UserGridView() const { return UserGrid; }
+
+ public slots:
+  // Loads the chosen net's .BRD and .USR and saves DefaultNet.
+  void ComboBox1Change();
+  // Filters the message window to the selected board.
+  void BoardGridDblClick();
+  void KW1Click();
+  void K1Click();
+
+ signals:
+  // The board double-clicked: Shift-JIS type, number and name (with its blanks).
+  void BoardFilterRequested(const QByteArray& board_type, const QByteArray& board_no, const QByteArray& board_name);
+  // "新規書き込み(&W)" for the board of SeqNo `board_seq_no`.
+  void NewMessageRequested(int board_seq_no);
+  // "新規メール書き込み(&M)" for the member of SeqNo `user_seq_no`.
+  void NewMailRequested(int user_seq_no);
+
+ private:
+  void BoardGridPopup(const QPoint& pos);
+  void UserGridPopup(const QPoint& pos);
+
+  WorkState& state_;
+  Ports ports_;
+
+  QComboBox* ComboBox1 = nullptr;
+  QTabWidget* PageControl1 = nullptr;
+  QWidget* TabSheet1 = nullptr;
+  QWidget* TabSheet2 = nullptr;
+  QTableView* BoardGrid = nullptr;
+  QTableView* UserGrid = nullptr;
+  QMenu* BoardPopupMenu = nullptr;
+  QAction* KW1 = nullptr;
+  QMenu* UserPopupMenu = nullptr;
+  QAction* K1 = nullptr;
+  ListGridModel* board_model_ = nullptr;
+  ListGridModel* user_model_ = nullptr;
+};
+
+}  // namespace tobrisk::gui

@@ -1,0 +1,15 @@
+// The program's general error report: a failed file operation or conversion
+// stops the command and is shown with the system's message text.
+#pragma once
+
+#include <exception>
+
+namespace tobrisk {
+class Prompter;
+}
+
+namespace tobrisk::gui {
+
+void ReportError(Prompter& prompter, const std::exception& error);
+
+}  // namespace tobrisk::gui

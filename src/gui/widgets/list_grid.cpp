@@ -1,0 +1,100 @@
+#include "widgets/list_grid.h"
+
+#include <QHeaderView>
+#include <QTableView>
+
+#include "widgets/gui_prompter.h"
+
+namespace tobrisk::gui {
+
+ListGridModel::ListGridModel(QStringList headers, CountFn count, CellFn cell, QObject* parent)
+    : QAbstractTableModel(parent), headers_(std::move(headers)), count_(std::move(count)), cell_(std::move(cell)) {
+  rows_ = count_();
+}
+
+void ListGridModel::Refresh() {
+  beginResetModel();
+  rows_ = count_();
+  endResetModel();
+}
+
+void ListGridModel::Clear() {
+  beginResetModel();
+  rows_ = 0;
+  endResetModel();
+}
+
+std::string ListGridModel::Cell(int row, int column) const {
+  // The list may have changed since the last refresh: never read past its end.
+  if (row < 0 || static_cast<size_t>(row) >= rows_ || static_cast<size_t>(row) >= count_()) return {};
+  if (column < 0 || column >= headers_.size()) return {};
+  return cell_(static_cast<size_t>(row), column);
+}
+
+int ListGridModel::rowCount(const QModelIndex& parent) const {
+  if (parent.isValid()) return 0;
+  return rows_ == 0 ? 1 : static_cast<int>(rows_);
+}
+
+int ListGridModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(headers_.size());
+}
+
+QVariant ListGridModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
+  return FromSjis(Cell(index.row(), index.column()));
+}
+
+QVariant ListGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= headers_.size()) {
+    return {};
+  }
+  return headers_[section];
+}
+
+void SetUpGrid(QTableView* view, const char* object_name, std::initializer_list<int> widths) {
+  view->setObjectName(QString::fromLatin1(object_name));
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setSelectionMode(QAbstractItemView::SingleSelection);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->setWordWrap(false);
+  view->setTabKeyNavigation(false);
+  view->setContextMenuPolicy(Qt::CustomContextMenu);
+  view->verticalHeader()->setVisible(false);
+  view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+  view->horizontalHeader()->setHighlightSections(false);
+  view->horizontalHeader()->setStretchLastSection(false);
+  view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  int column = 0;
+  for (const int w : widths) {
+    if (column > 0 && w > 0) view->setColumnWidth(column, w);
+    ++column;
+  }
+  view->setColumnHidden(0, true);
+}
+
+int CurrentGridRow(const QTableView* view) {
+  const QModelIndex current = view->currentIndex();
+  if (current.isValid()) return current.row();
+  const QModelIndexList rows = view->selectionModel() ? view->selectionModel()->selectedRows() : QModelIndexList();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+std::string CurrentGridCell(const QTableView* view, int column) {
+  const auto* model = qobject_cast<const ListGridModel*>(view->model());
+  if (!model) return {};
+  return model->Cell(CurrentGridRow(view), column);
+}
+
+void SelectGridRow(QTableView* view, int row) {
+  QAbstractItemModel* model = view->model();
+  if (!model || model->rowCount() == 0) return;
+  row = std::clamp(row, 0, model->rowCount() - 1);
+  const QModelIndex index = model->index(row, 1);
+  view->setCurrentIndex(index);
+  view->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  view->scrollTo(index);
+}
+
+}  // namespace tobrisk::gui

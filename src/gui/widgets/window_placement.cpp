@@ -1,0 +1,39 @@
+#include "widgets/window_placement.h"
+
+#include <QWidget>
+
+#include "ports/settings_store.h"
+
+namespace tobrisk::gui {
+
+void RestoreWindowPlacement(QWidget* window, SettingsStore& store, const FormPositionOptions& options) {
+  const RestoredPlacement r = RestoreFormPlacement(store, options);
+  QPoint pos = window->pos();
+  if (r.left) pos.setX(*r.left);
+  if (r.top) pos.setY(*r.top);
+  if (r.left || r.top) window->move(pos);
+  QSize size = window->size();
+  if (r.width) size.setWidth(*r.width);
+  if (r.height) size.setHeight(*r.height);
+  if (r.width || r.height) window->resize(size);
+  if (!r.state) return;
+  Qt::WindowStates state = window->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+  if (*r.state == WindowState::Minimized) state |= Qt::WindowMinimized;
+  if (*r.state == WindowState::Maximized) state |= Qt::WindowMaximized;
+  window->setWindowState(state);
+}
+
+void SaveWindowPlacement(const QWidget* window, SettingsStore& store, const FormPositionOptions& options) {
+  WindowPlacement p;
+  p.state = window->isMinimized()   ? WindowState::Minimized
+            : window->isMaximized() ? WindowState::Maximized
+                                    : WindowState::Normal;
+  p.left = window->x();
+  p.top = window->y();
+  p.width = window->width();
+  p.height = window->height();
+  SaveFormPlacement(store, options, p);
+  store.Flush();
+}
+
+}  // namespace tobrisk::gui

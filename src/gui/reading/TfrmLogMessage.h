@@ -11,6 +11,7 @@
 #include "ingest/work_state.h"
 #include "ports/ports.h"
 #include "reading/message_menu_state.h"
+#include "writing/writing_view.h"
 
 class QLabel;
 class QMenu;
@@ -21,17 +22,14 @@ class QSplitter;
 class QTabWidget;
 class QTableView;
 class QTreeView;
-class QModelIndex;
+class QKeyEvent;
+class QPoint;
 
 namespace tobrisk::gui {
 
 class LogMessageModel;
 class MessageTreeModel;
 class MessageTextSearch;
-
-// Where a reply command was given; the writing side marks the message replied
-// and the window shows it on that page.
-enum class ReplySource { List, Tree };
 
 class TfrmLogMessage : public QWidget {
   Q_OBJECT
@@ -82,8 +80,12 @@ class TfrmLogMessage : public QWidget {
   // of the settings (colours and fonts); run at creation and after the
   // properties dialog was confirmed.
   void ApplyDisplaySettings();
-  // Redraws the marks of both pages after a mark changed elsewhere (a reply).
+  // Redraws the marks of both pages after a mark changed elsewhere; the tree's
+  // message icons follow the marks.
   void RefreshMarks();
+  // A reply or moved reply started (the writing side decides when): the message
+  // becomes replied ("●") and both pages show it.
+  void MarkReplied(size_t message_index, ReplyOrigin origin);
 
   // The enabling of the main menu's eight message commands for the control that
   // has the input focus (any window of the program).
@@ -119,9 +121,11 @@ class TfrmLogMessage : public QWidget {
 
  signals:
   // Reply commands for the writing side; `index` is the 0-based message index.
-  void ResMessageRequested(int index, tobrisk::gui::ReplySource from);
-  void ResMailRequested(int index, tobrisk::gui::ReplySource from);
-  void MoveResMessageRequested(int index, tobrisk::gui::ReplySource from);
+  void ResMessageRequested(int index, tobrisk::ReplyOrigin from);
+  void ResMailRequested(int index, tobrisk::ReplyOrigin from);
+  void MoveResMessageRequested(int index, tobrisk::ReplyOrigin from);
+  // The write page became the active page (the write list shows its selection).
+  void WritePageShown();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -131,12 +135,17 @@ class TfrmLogMessage : public QWidget {
   void BuildControls();
   void BuildListPopup();
   void BuildTreePopup();
+  void ActivatePage(int page);  // without the page-change handler
+  bool TreePageActive() const;
+  bool ListPageActive() const;
 
   // List page.
-  int ListRowCount() const;                 // data rows (at least 1)
+  int ListRowCount() const;                 // model rows (at least 1)
   int CurrentListRow() const;               // 0-based model row, -1 none
-  void SelectListRow(int row);              // also runs LogMessageGridClick
   int ListRowMessage(int row) const;        // message index or -1
+  int VisibleListColumn() const;
+  void SelectListRow(int row);              // also runs LogMessageGridClick
+  void SetCurrentListRowSilently(int row);  // without LogMessageGridClick
   void MarkListRowRead();                   // the double-click step
   void OpenListPopup(const QPoint& global_pos);
   void ListPopupMarkClick(QAction* item);
@@ -146,22 +155,31 @@ class TfrmLogMessage : public QWidget {
   void ReplyByKey(bool test_busy);
   void MoveReplyByKey(bool test_busy);
 
-  // Tree page.
-  void SelectTreeRow(int row);              // display-order row; focuses the tree
+  // Tree page (a row is a node id: the display order).
+  int CurrentTreeRow() const;
+  int TreeTopRow() const;
+  void SelectTreeRow(int row);              // also runs the tree step; focuses the tree
   void TreeDoubleClick();
+  void TreeButtonDown(const QPoint& viewport_pos, const QPoint& global_pos);
   void OpenTreePopup(int row, const QPoint& global_pos);
   void TreePopupClick(QAction* item);
-  void FindNextByMark(int image);
-  bool TreePageActive() const;
-  bool ListPageActive() const;
 
+  void StepMessage(int step);               // previous (-1) / next (+1)
+  void FindNextByMark(int image);
+  void FindText(bool forward);
+
+  // Marks: the store and the entry through SetReadMark; both pages follow.
   void SetMark(size_t index, std::string_view mark);
+  void SyncTreeIcon(size_t index);
 
   WorkState& state_;
   Ports ports_;
   std::string title_sjis_;
   bool filtered_ = false;       // "ボード単位" mode
   int tree_popup_row_ = -1;     // node the tree menu was opened for
+  bool silent_ = false;         // selection moved by a fill: no selection step
+  bool activating_page_ = false;
+  bool searching_ = false;
 
   QTabWidget* PageControl1 = nullptr;
   QWidget* TabSheet1 = nullptr;

@@ -1,0 +1,57 @@
+#include "reading/message_tree_model.h"
+
+#include "reading/message_icons.h"
+#include "widgets/gui_prompter.h"
+
+namespace tobrisk::gui {
+
+MessageTreeModel::MessageTreeModel(const MessageTree& tree, QObject* parent)
+    : QAbstractListModel(parent), tree_(tree) {}
+
+int MessageTreeModel::Nodes() const { return shown_ ? static_cast<int>(tree_.Size()) : 0; }
+
+int MessageTreeModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Nodes(); }
+
+QVariant MessageTreeModel::data(const QModelIndex& index, int role) const {
+  // The tree may have been emptied under the view while a log is being opened.
+  if (!index.isValid() || index.row() >= Nodes()) return {};
+  const TreeNodeId id = index.row();
+  switch (role) {
+    case Qt::DisplayRole: return FromSjis(tree_.Text(id));
+    case Qt::DecorationRole: return MessageImage(tree_.Icon(id));
+    case kNodeDepthRole: return tree_.Depth(id);
+    case kMessageIndexRole: return tree_.MessageIndex(id);
+    case kImageRole: return tree_.Icon(id);
+    default: return {};
+  }
+}
+
+void MessageTreeModel::Clear() {
+  beginResetModel();
+  shown_ = false;
+  endResetModel();
+}
+
+void MessageTreeModel::Fill() {
+  beginResetModel();
+  shown_ = true;
+  endResetModel();
+}
+
+void MessageTreeModel::IconsChanged() {
+  if (Nodes() > 0) emit dataChanged(index(0), index(Nodes() - 1), {Qt::DecorationRole, kImageRole});
+}
+
+void MessageTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  QStyleOptionViewItem indented = option;
+  indented.rect.setLeft(option.rect.left() + kIndent * index.data(MessageTreeModel::kNodeDepthRole).toInt());
+  QStyledItemDelegate::paint(painter, indented, index);
+}
+
+QSize MessageTreeDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  QSize size = QStyledItemDelegate::sizeHint(option, index);
+  size.rwidth() += kIndent * index.data(MessageTreeModel::kNodeDepthRole).toInt();
+  return size;
+}
+
+}  // namespace tobrisk::gui

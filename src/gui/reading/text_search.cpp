@@ -1,0 +1,125 @@
+#include "reading/text_search.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+
+#include "ingest/message_text.h"
+#include "ingest/work_state.h"
+#include "widgets/gui_prompter.h"
+
+namespace tobrisk::gui {
+
+bool MessageContains(const WorkState& state, size_t index, const QString& needle) {
+  const MessageEntry& e = state.messages[index];
+  if (FromSjis(e.title.View()).contains(needle, Qt::CaseInsensitive)) return true;
+  if (FromSjis(e.writer_handle.View()).contains(needle, Qt::CaseInsensitive)) return true;
+  return FromSjis(ReadMessageText(state, index).bytes).contains(needle, Qt::CaseInsensitive);
+}
+
+TextSearchResult FindMessageText(const WorkState& state, int count, const std::function<int(int)>& message_at,
+                                 int start, bool forward, const QString& needle,
+                                 const std::function<bool()>& keep_going) {
+  TextSearchResult result;
+  if (count <= 0 || needle.isEmpty()) return result;
+  const bool from_edge = start < 0 || start >= count;
+  if (from_edge) start = forward ? count - 1 : 0;  // the first step lands on the first (last) position
+  const int step = forward ? 1 : -1;
+  int position = start;
+  for (int visited = 0; visited < count; ++visited) {
+    position += step;
+    if (position >= count || position < 0) {
+      position = forward ? 0 : count - 1;
+      result.wrapped = !(from_edge && visited == 0);
+    }
+    if (visited % 256 == 255 && !keep_going()) {
+      result.stopped = true;
+      return result;
+    }
+    const int index = message_at(position);
+    if (index < 0 || static_cast<size_t>(index) >= state.messages.Size()) continue;
+    if (MessageContains(state, static_cast<size_t>(index), needle)) {
+      result.position = position;
+      return result;
+    }
+  }
+  return result;
+}
+
+MessageTextSearch::MessageTextSearch(QWidget* parent) : QWidget(parent) {
+  setObjectName("TextSearchBar");
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(2, 2, 2, 2);
+  auto* label = new QLabel(QString::fromUtf8("検索(&F):"), this);
+  edit_ = new QLineEdit(this);
+  edit_->setObjectName("TextSearchEdit");
+  edit_->setClearButtonEnabled(true);
+  label->setBuddy(edit_);
+  auto* previous = new QToolButton(this);
+  previous->setObjectName("TextSearchPreviousButton");
+  previous->setText(QString::fromUtf8("▲ 前へ"));
+  previous->setToolTip(QString::fromUtf8("前を検索 (Shift+F3)"));
+  auto* next = new QToolButton(this);
+  next->setObjectName("TextSearchNextButton");
+  next->setText(QString::fromUtf8("▼ 次へ"));
+  next->setToolTip(QString::fromUtf8("次を検索 (F3)"));
+  auto* close = new QToolButton(this);
+  close->setObjectName("TextSearchCloseButton");
+  close->setText(QString::fromUtf8("×"));
+  close->setToolTip(QString::fromUtf8("閉じる (Esc)"));
+  status_ = new QLabel(this);
+  status_->setObjectName("TextSearchStatus");
+  layout->addWidget(label);
+  layout->addWidget(edit_, 2);
+  layout->addWidget(previous);
+  layout->addWidget(next);
+  layout->addWidget(status_, 1);
+  layout->addWidget(close);
+  edit_->installEventFilter(this);
+  connect(next, &QToolButton::clicked, this, [this] { emit FindRequested(true); });
+  connect(previous, &QToolButton::clicked, this, [this] { emit FindRequested(false); });
+  connect(close, &QToolButton::clicked, this, [this] {
+    hide();
+    emit Closed();
+  });
+  connect(edit_, &QLineEdit::textChanged, this, [this] { status_->clear(); });
+}
+
+QString MessageTextSearch::Needle() const { return edit_->text(); }
+
+void MessageTextSearch::Open() {
+  show();
+  edit_->setFocus(Qt::ShortcutFocusReason);
+  edit_->selectAll();
+}
+
+void MessageTextSearch::SetStatus(const QString& text) { status_->setText(text); }
+
+void MessageTextSearch::SetSearching(bool searching) {
+  searching_ = searching;
+  stop_requested_ = false;
+}
+
+bool MessageTextSearch::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == edit_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Escape) {
+      if (searching_) {
+        stop_requested_ = true;
+      } else {
+        hide();
+        emit Closed();
+      }
+      return true;
+    }
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      if (!searching_) emit FindRequested(!(key->modifiers() & Qt::ShiftModifier));
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace tobrisk::gui

@@ -66,6 +66,12 @@ void ReadUserFile(UserList& users, const std::string& work_dir, std::string_view
               });
 }
 
+void ReadExistingBoardUserFiles(BoardList& boards, UserList& users, const std::string& work_dir,
+                                std::string_view log_header, Prompter& prompter) {
+  if (FileExists(BoardFilePath(work_dir, log_header))) ReadBoardFile(boards, work_dir, log_header, prompter);
+  if (FileExists(UserFilePath(work_dir, log_header))) ReadUserFile(users, work_dir, log_header, prompter);
+}
+
 void WriteBoardFile(const BoardList& boards, const std::string& work_dir, std::string_view log_header) {
   WriteFileAtomically(BoardFilePath(work_dir, log_header), [&](OutputFile& out) {
     for (const BoardEntry& b : boards) {

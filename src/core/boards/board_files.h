@@ -21,6 +21,11 @@ std::string UserFilePath(const std::string& work_dir, std::string_view log_heade
 void ReadBoardFile(BoardList& boards, const std::string& work_dir, std::string_view log_header, Prompter& prompter);
 void ReadUserFile(UserList& users, const std::string& work_dir, std::string_view log_header, Prompter& prompter);
 
+// Appends the records of the net's .BRD and .USR files, each only when it
+// exists, so that no missing-file box appears (the caller empties the lists).
+void ReadExistingBoardUserFiles(BoardList& boards, UserList& users, const std::string& work_dir,
+                                std::string_view log_header, Prompter& prompter);
+
 // Rewrite the file from the whole list (atomically). Throw IoError.
 void WriteBoardFile(const BoardList& boards, const std::string& work_dir, std::string_view log_header);
 void WriteUserFile(const UserList& users, const std::string& work_dir, std::string_view log_header);

@@ -19,12 +19,7 @@ struct Data {
     const double want = env ? std::atof(env) : 100.0;
     dir = testing::MakeTempDir("tobrisk-bench") + "/";
     capture = dir + "capture.LOG";
-    testing::CaptureOptions o;
-    o.boards = 40;
-    o.messages_per_board = 60;
-    o.mails = 40;
-    o.reread_share = 0.1;
-    o.target_bytes = static_cast<size_t>(want * 1024 * 1024);
+    const testing::CaptureOptions o = testing::BenchCaptureOptions(want);
     const std::string bytes = testing::GenerateCapture(o);
     testing::WriteFile(capture, bytes);
     mb = static_cast<double>(bytes.size()) / (1024.0 * 1024.0);

@@ -87,6 +87,19 @@ std::string MailHeader(std::string_view title, int writer_id, std::string_view h
          PadRight(handle, 16) + " " + PadRight(date, 5);
 }
 
+CaptureOptions BenchCaptureOptions(double megabytes, uint32_t seed) {
+  CaptureOptions o;
+  o.seed = seed;
+  o.boards = 40;
+  o.messages_per_board = 60;
+  o.mails = 70;
+  o.reread_share = 0.1;
+  o.body_lines = 11;
+  o.missing_share = 0.001;
+  o.target_bytes = static_cast<size_t>(megabytes * 1024 * 1024);
+  return o;
+}
+
 std::string GenerateCapture(const CaptureOptions& o) {
   std::mt19937 rng(o.seed);
   auto chance = [&](double p) { return std::uniform_real_distribution<double>(0, 1)(rng) < p; };
@@ -170,11 +183,21 @@ std::string GenerateCapture(const CaptureOptions& o) {
         const int no = base + static_cast<int>(k);
         const std::string h = handles[pick(handles.size())];
         const int writer = 100 + static_cast<int>(pick(900));
+        // A header whose number the host did not show: blanks in its columns.
+        const bool missing = o.missing_share > 0 && chance(o.missing_share);
+        const bool missing_writer = missing && chance(0.5);
+        auto blank = [](std::string l, size_t column, size_t count) {
+          for (size_t c = column; c < column + count && c <= l.size(); ++c) l[c - 1] = ' ';
+          return l;
+        };
         if (k > 0 && chance(o.reply_share)) {
-          line(ResHeaderLine(no, base + static_cast<int>(pick(k))));
-          line(ResFieldsLine("Re:" + title(), writer, h, date()));
+          const std::string header = ResHeaderLine(no, base + static_cast<int>(pick(k)));
+          line(missing && !missing_writer ? blank(header, 5, 5) : header);
+          const std::string fields = ResFieldsLine("Re:" + title(), writer, h, date());
+          line(missing_writer ? blank(fields, 48, 4) : fields);
         } else {
-          line(NewHeader(no, title(), writer, h, date()));
+          const std::string header = NewHeader(no, title(), writer, h, date());
+          line(missing ? blank(header, missing_writer ? 48 : 5, missing_writer ? 4 : 5) : header);
         }
         body();
       }

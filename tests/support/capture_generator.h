@@ -22,7 +22,13 @@ struct CaptureOptions {
   bool odd_line_ends = true;      // some lines end in CR alone; some carry a lone LF
   bool ctrl_z = false;            // end with Ctrl-Z followed by junk
   size_t target_bytes = 0;        // when above 0: repeat sessions until this size is reached
+  double missing_share = 0.0;     // share of message headers whose message or writer number is blank
 };
+
+// The options of the benchmark captures (gen-capture and bench/): about 3,000
+// messages per MB, thousands of mails (some doubled), re-read boards, every
+// board form, escapes and odd line ends.
+CaptureOptions BenchCaptureOptions(double megabytes, uint32_t seed = 1);
 
 // A whole capture as the terminal program stored it.
 std::string GenerateCapture(const CaptureOptions& options);

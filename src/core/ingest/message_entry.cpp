@@ -1,5 +1,7 @@
 #include "ingest/message_entry.h"
 
+#include <charconv>
+
 #include "text/bytes.h"
 
 namespace tobrisk {
@@ -44,6 +46,33 @@ std::vector<std::string> EntryFields(const MessageEntry& e) {
           DecimalText(static_cast<int64_t>(e.text_offset)),
           e.write_date.Str(),
           std::string(e.Mark())};
+}
+
+void AppendEntryFields(std::string& out, const MessageEntry& e, char separator) {
+  char digits[24];
+  auto number = [&](int64_t value) {
+    const auto r = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, static_cast<size_t>(r.ptr - digits));
+    out.push_back(separator);
+  };
+  auto text = [&](std::string_view value) {
+    out.append(value);
+    out.push_back(separator);
+  };
+  number(e.seq_no);
+  number(e.board_list_no);
+  number(e.board_no);
+  text(e.BoardName());
+  text(BoardTypeText(e.board_type));
+  number(e.writer_id);
+  text(e.writer_handle.View());
+  number(e.message_no);
+  number(e.res_to_no);
+  text(MessageKindText(e.kind));
+  text(e.title.View());
+  number(static_cast<int64_t>(e.text_offset));
+  text(e.write_date.View());
+  out.append(e.Mark());
 }
 
 void MessageList::Clear() {

@@ -71,6 +71,10 @@ struct MessageEntry {
 // MessageNo, ResToNo, Kind, Title, TextOffset, WriteDate, Mark).
 std::vector<std::string> EntryFields(const MessageEntry& entry);
 
+// The same 14 fields appended to `out` with `separator` between them, without
+// allocating per field (for writing big lists).
+void AppendEntryFields(std::string& out, const MessageEntry& entry, char separator);
+
 // The message list: entries in list order plus the pool of their shared texts.
 // Not copyable: entries point into the pool.
 class MessageList {

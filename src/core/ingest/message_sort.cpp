@@ -159,26 +159,38 @@ void PlaceGroup(const uint32_t* members, size_t count, const Fenwick& smaller, s
   block.AppendTo(out);
 }
 
-}  // namespace
-
-std::vector<uint32_t> ExchangeSortOrder(const std::vector<int64_t>& keys) {
-  const size_t n = keys.size();
-  std::vector<uint32_t> by_key(n);
-  std::iota(by_key.begin(), by_key.end(), 0u);
-  std::sort(by_key.begin(), by_key.end(), [&](uint32_t a, uint32_t b) {
-    return keys[a] != keys[b] ? keys[a] < keys[b] : a < b;
+// The order for n keys given by key(i). The result is built in the array that
+// holds the indices sorted by key: a group's final order fills exactly the
+// range its members came from, so no second array is needed.
+template <typename KeyFn>
+std::vector<uint32_t> OrderByKey(size_t n, KeyFn key) {
+  std::vector<uint32_t> order(n);
+  std::iota(order.begin(), order.end(), 0u);
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+    const int64_t ka = key(a), kb = key(b);
+    return ka != kb ? ka < kb : a < b;
   });
-  std::vector<uint32_t> order;
-  order.reserve(n);
   Fenwick smaller(n);
+  std::vector<uint32_t> placed;
   for (size_t begin = 0; begin < n;) {
     size_t end = begin + 1;
-    while (end < n && keys[by_key[end]] == keys[by_key[begin]]) ++end;
-    PlaceGroup(by_key.data() + begin, end - begin, smaller, n, order);
-    for (size_t k = begin; k < end; ++k) smaller.Add(by_key[k]);
+    const int64_t k = key(order[begin]);
+    while (end < n && key(order[end]) == k) ++end;
+    if (end - begin > 1) {
+      placed.clear();
+      PlaceGroup(order.data() + begin, end - begin, smaller, n, placed);
+    }
+    for (size_t i = begin; i < end; ++i) smaller.Add(order[i]);
+    if (end - begin > 1) std::copy(placed.begin(), placed.end(), order.begin() + static_cast<ptrdiff_t>(begin));
     begin = end;
   }
   return order;
+}
+
+}  // namespace
+
+std::vector<uint32_t> ExchangeSortOrder(const std::vector<int64_t>& keys) {
+  return OrderByKey(keys.size(), [&](uint32_t i) { return keys[i]; });
 }
 
 void SortMessages(MessageList& messages, Progress& progress) {
@@ -188,12 +200,7 @@ void SortMessages(MessageList& messages, Progress& progress) {
   progress.SetLabel(label);
 
   auto& entries = messages.Entries();
-  std::vector<uint32_t> order;
-  {
-    std::vector<int64_t> keys(n);
-    for (size_t i = 0; i < n; ++i) keys[i] = entries[i].SortKey();
-    order = ExchangeSortOrder(keys);
-  }
+  std::vector<uint32_t> order = OrderByKey(n, [&](uint32_t i) { return entries[i].SortKey(); });
   // The positions the exchange sort reports, one per outer step.
   PercentTracker percent(n);
   for (size_t i = 0; i < n; ++i) progress.Step(percent.Update(i));

@@ -1,0 +1,39 @@
+#include "cli/cli_pipeline.h"
+
+#include "ingest/escape_filter.h"
+#include "ingest/open_logs.h"
+#include "ingest/read_marks.h"
+#include "text/files.h"
+#include "text/io_error.h"
+#include "text/sjis.h"
+
+namespace tobrisk::cli {
+
+bool ReadLogsAsList(CliSession& session, const std::vector<std::string>& logs) {
+  WorkState& state = session.state;
+  try {
+    StartUp(state, session.ports, CurrentDirectory());
+  } catch (const IoError& e) {
+    std::cerr << "tobrisk-cli: " << e.what() << '\n';  // no tmp folder: reading does not need it
+  }
+  if (!CheckSameNet(logs, session.prompter)) return false;
+  state.current_log_header = LogHeaderOf(logs[0]);
+  LoadReadMarks(state, state.current_log_header);
+  CutEscapes(logs, state.WorkFile("NOESC.LOG"), session.progress);
+  if (LookUpNet(state, session.prompter) < 0) return false;
+  ReadMessages(state, session.progress);
+  if (state.messages.Empty()) WarnNoMessages(session.prompter);
+  return true;
+}
+
+void TextOutput::Flush() {
+  if (buffer_.empty()) return;
+  std::string utf8;
+  if (!sjis_) utf8 = SjisToUtf8(buffer_);
+  const std::string& bytes = sjis_ ? buffer_ : utf8;
+  const bool failed = std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0;
+  buffer_.clear();
+  if (failed) throw IoError::FromErrno("write", "standard output");
+}
+
+}  // namespace tobrisk::cli

@@ -8,13 +8,8 @@
 namespace tobrisk {
 namespace {
 
+using testing::Lines;
 using testing::WritingFixture;
-
-std::string Lines(std::initializer_list<std::string> lines) {
-  std::string out;
-  for (const auto& l : lines) out += l + "\r\n";
-  return out;
-}
 
 // NOESC.LOG with some lines before the message text, the text itself and what
 // follows it; returns the text's offset.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,13 @@ class RecordingView final : public WritingView {
   std::vector<std::string> log;
   int chosen_seq_no = -1;
 };
+
+// The lines, each followed by CR LF.
+inline std::string Lines(std::initializer_list<std::string> lines) {
+  std::string out;
+  for (const auto& l : lines) out += l + "\r\n";
+  return out;
+}
 
 struct WritingFixture {
   WritingFixture() {

@@ -12,13 +12,8 @@
 namespace tobrisk {
 namespace {
 
+using testing::Lines;
 using testing::WritingFixture;
-
-std::string Lines(std::initializer_list<std::string> lines) {
-  std::string out;
-  for (const auto& l : lines) out += l + "\r\n";
-  return out;
-}
 
 // Adds an entry whose composition file holds the title line and `body`
 // (written with LF line ends, as editors here save).

@@ -63,6 +63,11 @@ std::string StoreImportedLists(WorkState& state, Prompter& prompter, ImportView&
 
 }  // namespace
 
+const std::string& ImportDialogTitle() {
+  static const std::string title = Sjis("ボード・ユーザ情報取得");
+  return title;
+}
+
 ImportResult ImportBoardUserInfo(WorkState& state, const Ports& ports, ImportView& view,
                                  const ImportOptions& options) {
   static const std::string no_net = Sjis("ネット設定を先に行って下さい。");

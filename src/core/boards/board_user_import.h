@@ -31,6 +31,9 @@ class ImportView {
   virtual void FillUserGrid() = 0;
 };
 
+// The title of the import's open-log dialog (Shift-JIS).
+const std::string& ImportDialogTitle();
+
 struct ImportOptions {
   // The window command refuses a capture of another net while written messages
   // are pending; the command-line tool has no pending messages.

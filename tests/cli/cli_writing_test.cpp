@@ -121,5 +121,55 @@ TEST_F(CliWriting, UpRefusals) {
   EXPECT_EQ(cli.Run({"up", "ok.tsv"}, {kEpoch}).exit_code, 1);
 }
 
+// A capture with the board message by はなこ of the worked example, followed by
+// the next message's header and that message, which runs to the end of the log.
+std::string ReplyCapture() {
+  std::string out;
+  for (const std::string& l :
+       {testing::MainMenuLine(), testing::BbsHeader(12, Sjis("雑談ボード")),
+        testing::NewHeader(345, Sjis("質問"), 10, Sjis("はなこ"), "03/05"), Sjis("こんにちは。"), std::string(),
+        Sjis("　元気ですか。"), testing::NewHeader(346, Sjis("次"), 11, Sjis("じろう"), "03/05"), std::string("next")}) {
+    out += l + "\r\n";
+  }
+  return out;
+}
+
+// The composition file name the tool's clock gives for kEpoch in this time zone.
+std::string NameAtEpoch() {
+  const std::time_t t = 857563200;
+  std::tm tm {};
+  ::localtime_r(&t, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%m%d%H%M%S.TXT", &tm);
+  return buf;
+}
+
+TEST_F(CliWriting, QuotePreparesTheCompositionFile) {
+  testing::WriteFile(cli.WorkDir() + "ABCD0305.LOG", ReplyCapture());
+  const auto r = cli.Run({"quote", "--seq", "1", "--kind", "res", "ABCD0305.LOG"}, {kEpoch});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::string path = cli.WorkDir() + "tmp/" + NameAtEpoch();
+  EXPECT_EQ(r.out, path + "\n");
+  EXPECT_EQ(ReadFile(path), Lines({Sjis("{ここにタイトルを書いて下さい}"), Sjis("[ はなこさんへのレスです. BBS12 / Fc.345 ]"),
+                                   "", Sjis(">こんにちは。"), Sjis(">元気ですか。")}));
+
+  ASSERT_EQ(cli.Run({"quote", "--seq", "1", "--kind", "mail", "ABCD0305.LOG"}, {kEpoch}).exit_code, 0);
+  EXPECT_EQ(ReadFile(path), Lines({Sjis("{ここにタイトルを書いて下さい}"), Sjis(">こんにちは。"), Sjis(">元気ですか。")}));
+
+  ASSERT_EQ(cli.Run({"quote", "--seq", "2", "--kind", "move", "ABCD0305.LOG"}, {kEpoch}).exit_code, 0);
+  EXPECT_EQ(ReadFile(path), Lines({Sjis("{ここにタイトルを書いて下さい}"),
+                                   Sjis("[ 雑談ボード より、じろうさんへの移動レスです. BBS12 / Fc.346 ]"), "", ">next"}));
+}
+
+TEST_F(CliWriting, QuoteRefusals) {
+  testing::WriteFile(cli.WorkDir() + "ABCD0305.LOG", ReplyCapture());
+  EXPECT_EQ(cli.Run({"quote", "--seq", "3", "--kind", "res", "ABCD0305.LOG"}, {kEpoch}).exit_code, 1);
+  EXPECT_EQ(cli.Run({"quote", "--seq", "0", "--kind", "res", "ABCD0305.LOG"}, {kEpoch}).exit_code, 1);
+  EXPECT_EQ(cli.Run({"quote", "--seq", "1", "--kind", "new", "ABCD0305.LOG"}).exit_code, 2);
+  EXPECT_EQ(cli.Run({"quote", "--kind", "res", "ABCD0305.LOG"}).exit_code, 2);
+  EXPECT_EQ(cli.Run({"quote", "--seq", "1", "--kind", "res"}).exit_code, 2);
+  EXPECT_FALSE(Exists(cli.WorkDir() + "tmp/" + NameAtEpoch()));
+}
+
 }  // namespace
 }  // namespace tobrisk

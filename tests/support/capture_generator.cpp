@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
@@ -27,7 +28,7 @@ std::string Num(int value, int width) {
 
 const std::string& S(const char* utf8) {
   // The generator's fixed Japanese pieces, converted once.
-  static thread_local std::vector<std::pair<const char*, std::string>> cache;
+  static thread_local std::deque<std::pair<const char*, std::string>> cache;  // references stay valid
   for (auto& [k, v] : cache) {
     if (k == utf8) return v;
   }

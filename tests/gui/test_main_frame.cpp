@@ -1,0 +1,532 @@
+// The main frame on its real windows: menus, toolbars, the version dialog, the
+// open-log commands with their refusals, the recent-log list, the window
+// commands, the close check and the progress display.
+#include <QAction>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+
+#include "boards/TfrmBoardUserList.h"
+#include "capture_generator.h"
+#include "helpers/gui_fixture.h"
+#include "ingest/read_marks.h"
+#include "reading/TfrmLogMessage.h"
+#include "settings/app_settings.h"
+#include "shell/TfrmAbout.h"
+#include "text/sjis.h"
+#include "widgets/gui_progress.h"
+
+using namespace tobrisk;
+using namespace tobrisk::testing;
+
+namespace {
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// The captions of a menu's items in order, "-" for a separator.
+QStringList Captions(const QMenu* menu) {
+  QStringList out;
+  for (const QAction* a : menu->actions()) out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  return out;
+}
+
+const QStringList kNavigationButtons = {"MessageTopButton",     "MessageUpButton",   "MessageDownButton",
+                                        "MessageLastButton",    "FindNoReadButton",  "FindAlreadyButton",
+                                        "FindAlreadyResButton", "FindAlreadyCheckButton"};
+
+}  // namespace
+
+class TestMainFrame : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<MainFrameFixture> f_;
+
+  // Two nets: ABCD "ネットA" and WXYZ "ネットB".
+  void StartWithNets() {
+    f_->Folder().WriteNets({"ABCD\tネットA\tたろう\tUPA", "WXYZ\tネットB\tじろう\tUPB"});
+    f_->Start();
+  }
+  QString WriteLog(const std::string& name, const std::string& bytes) {
+    f_->Folder().Write(name, bytes);
+    return QString::fromStdString(f_->Folder().Path(name));
+  }
+  void OpenThroughDialog(const QStringList& files) {
+    f_->Chooser().file_answers.push_back(files);
+    f_->Trigger("FileOpenItem");
+  }
+  bool NavigationEnabled() {
+    for (const QString& n : kNavigationButtons) {
+      if (!f_->Action(n)->isEnabled()) return false;
+    }
+    return true;
+  }
+  bool NavigationDisabled() {
+    for (const QString& n : kNavigationButtons) {
+      if (f_->Action(n)->isEnabled()) return false;
+    }
+    return true;
+  }
+  QString MessageTitle() { return f_->Frame().LogMessage()->windowTitle(); }
+
+ private slots:
+  void init() { f_ = std::make_unique<MainFrameFixture>(); }
+  void cleanup() {
+    f_.reset();
+    CloseAllWindows();
+  }
+
+  void menusCarryEveryCaptionAndAccessKey() {
+    StartWithNets();
+    gui::TfrmMain& m = f_->Frame();
+    QCOMPARE(m.windowTitle(), U("DuzoDevova ＮORU's OffLine Tool [ Tobrisk for Windows95 ] Version.1.1"));
+    QStringList bar;
+    for (const QAction* a : m.menuBar()->actions()) bar << a->text();
+    QCOMPARE(bar, QStringList({U("ﾌｧｲﾙ(&F)"), U("ﾒｯｾｰｼﾞ(&M)"), U("ﾂｰﾙﾊﾞｰ(&T)"), U("ｳｨﾝﾄﾞｳ(&W)"), U("ﾍﾙﾌﾟ(&H)")}));
+    QCOMPARE(Captions(f_->Find<QMenu>("FileMenu")),
+             QStringList({U("ログファイルを開く(&O)"), U("過去に読んだLOG(&L)"), "-", U("プロパティー(&P)"),
+                          U("ボード・ユーザデータ取込(&I)"), "-", U("終了(&X)")}));
+    QCOMPARE(Captions(f_->Find<QMenu>("MessageMenu")),
+             QStringList({U("新規メール書き込み(&N)"), U("レスメール書き込み(&M)"), "-",
+                          U("新規メッセージ書き込み(&S)"), U("レスメッセージ書き込み(&R)"),
+                          U("移動レスメッセージ書き込み(&M)"), "-", U("メッセージの編集(&E)"),
+                          U("メッセージの削除(&D)"), U("メッセージの復活(&R)")}));
+    QCOMPARE(Captions(f_->Find<QMenu>("ToolBarMenu")), QStringList({U("ﾌｧｲﾙ(&F)"), U("ﾒｯｾｰｼﾞ ｾﾚｸﾄ(&M)")}));
+    QStringList window = Captions(f_->Find<QMenu>("WindowMenu"));
+    QCOMPARE(window.mid(0, 7), QStringList({U("重ねて表示(&C)"), U("並べて表示(&T)"), U("ｱｲｺﾝの整列(&A)"),
+                                            U("すべてをｱｲｺﾝ化(&M)"), "-", U("デフォルトの位置(&D)"),
+                                            U("デフォルトのサイズ(&S)")}));
+    QCOMPARE(Captions(f_->Find<QMenu>("HelpMenu")), QStringList({U("ﾊﾞｰｼﾞｮﾝ情報(&A)")}));
+
+    // The window list follows the document windows when the menu opens.
+    emit f_->Find<QMenu>("WindowMenu")->aboutToShow();
+    window = Captions(f_->Find<QMenu>("WindowMenu"));
+    QCOMPARE(window.mid(7), QStringList({"-", U("&1 ボード・ユーザ一覧"), U("&2 メッセージ")}));
+  }
+
+  void writingCommandsStayDisabledWithoutTheirWork() {
+    StartWithNets();
+    f_->Frame().BoardUserList()->BoardGridView()->setFocus();
+    emit f_->Find<QMenu>("MessageMenu")->aboutToShow();
+    for (const char* name : {"NewMailItem", "ResMailItem", "NewMessageItem", "ResMessageItem", "MoveResMessageItem",
+                             "EditMessageItem", "DeleteMessageItem", "ReviveMessageItem"}) {
+      QVERIFY2(!f_->Action(name)->isEnabled(), name);
+    }
+    QVERIFY(!f_->Action("ImportItem")->isEnabled());
+
+    // Once the work is hooked in, the focused grid decides.
+    int new_messages = 0;
+    gui::MainFrameHooks hooks;
+    hooks.new_message = [&] { ++new_messages; };
+    f_->Frame().SetHooks(hooks);
+    f_->Folder().Write("ABCD.BRD", FrameBoardFile());
+    f_->Frame().BoardUserList()->SelectNet(0);
+    f_->Frame().BoardUserList()->ComboBox1Change();
+    QTableView* grid = f_->Frame().BoardUserList()->BoardGridView();
+    grid->setCurrentIndex(grid->model()->index(1, 1));  // a board, not the mail row
+    grid->setFocus();
+    QApplication::setActiveWindow(&f_->Frame());
+    if (QApplication::focusWidget() == grid) {  // focus is not guaranteed offscreen
+      emit f_->Find<QMenu>("MessageMenu")->aboutToShow();
+      QVERIFY(f_->Action("NewMessageItem")->isEnabled());
+      f_->Trigger("NewMessageItem");
+      QCOMPARE(new_messages, 1);
+    }
+  }
+
+  void toolbarsShowHintsAndStartDisabled() {
+    StartWithNets();
+    auto* file = f_->Find<QToolBar>("FileToolBar");
+    auto* message = f_->Find<QToolBar>("MessageToolBar");
+    QCOMPARE(file->windowTitle(), U("ﾌｧｲﾙ"));
+    QCOMPARE(message->windowTitle(), U("ﾒｯｾｰｼﾞ ｾﾚｸﾄ"));
+    QStringList hints;
+    for (const QAction* a : file->actions()) hints << (a->isSeparator() ? QStringLiteral("-") : a->toolTip());
+    QCOMPARE(hints, QStringList({U("ログファイルを開く"), U("プロパティー"), "-", U("アップテキスト出力")}));
+    hints.clear();
+    for (const QAction* a : message->actions()) hints << (a->isSeparator() ? QStringLiteral("-") : a->toolTip());
+    QCOMPARE(hints, QStringList({U("メッセージの先頭"), U("前のメッセージ"), U("次のメッセージ"),
+                                 U("最後のメッセージ"), "-", U("未読の検索"), U("既読の検索"),
+                                 U("レス済の検索"), U("チェック済の検索")}));
+    for (const QAction* a : file->actions() + message->actions()) {
+      if (!a->isSeparator()) QVERIFY2(!a->icon().isNull(), qPrintable(a->objectName()));
+    }
+    QVERIFY(f_->Action("FileOpenButton")->isEnabled());
+    QVERIFY(f_->Action("PropertyButton")->isEnabled());
+    QVERIFY(!f_->Action("UpTextButton")->isEnabled());
+    QVERIFY(NavigationDisabled());
+
+    // The up-text button follows PendingCount.
+    f_->State().pending_count = 1;
+    f_->Frame().UpdateCommandStates();
+    QVERIFY(f_->Action("UpTextButton")->isEnabled());
+    f_->State().pending_count = 0;
+    f_->Frame().UpdateCommandStates();
+    QVERIFY(!f_->Action("UpTextButton")->isEnabled());
+  }
+
+  void toolbarMenuTogglesAndTheNextStartKeepsIt() {
+    StartWithNets();
+    auto* menu = f_->Find<QMenu>("ToolBarMenu");
+    emit menu->aboutToShow();
+    QVERIFY(f_->Action("FileToolBarItem")->isChecked());
+    QVERIFY(f_->Action("MessageToolBarItem")->isChecked());
+    f_->Trigger("MessageToolBarItem");
+    emit menu->aboutToShow();
+    QVERIFY(f_->Find<QToolBar>("MessageToolBar")->isHidden());
+    QVERIFY(!f_->Action("MessageToolBarItem")->isChecked());
+    QVERIFY(f_->Action("FileToolBarItem")->isChecked());
+
+    f_->Stop();
+    f_->Start();
+    emit f_->Find<QMenu>("ToolBarMenu")->aboutToShow();
+    QVERIFY(f_->Find<QToolBar>("MessageToolBar")->isHidden());
+    QVERIFY(!f_->Find<QToolBar>("FileToolBar")->isHidden());
+    QVERIFY(!f_->Action("MessageToolBarItem")->isChecked());
+    f_->Trigger("MessageToolBarItem");
+    QVERIFY(!f_->Find<QToolBar>("MessageToolBar")->isHidden());
+  }
+
+  void versionDialogShowsAndClosesWithOk() {
+    StartWithNets();
+    QString title;
+    bool has_picture = false;
+    WhenModalShown([&](QWidget* dialog) {
+      title = dialog->windowTitle();
+      has_picture = dialog->findChild<QWidget*>("Image1") != nullptr;
+      auto* ok = dialog->findChild<QPushButton*>("OKButton");
+      QVERIFY(ok);
+      QCOMPARE(ok->text(), QStringLiteral("OK"));
+      ok->click();
+    });
+    f_->Trigger("AboutItem");
+    QCOMPARE(title, QStringLiteral("Tobrisk Version 1.1"));
+    QVERIFY(has_picture);
+    QVERIFY(!f_->Frame().About()->isVisible());
+  }
+
+  void openDialogIsAskedWithTitleFilterAndLogDir() {
+    f_->Folder().WriteNets({"ABCD\tネットA\tたろう\tUPA", "WXYZ\tネットB\tじろう\tUPB"});
+    {
+      QtSettingsStore store;  // the fixture's INI: LogDir before the start
+      store.Write(kSectionControl, "LogDir", "/var/logs");
+      store.Flush();
+    }
+    f_->Start();
+    f_->Chooser().file_answers.push_back({});  // cancelled
+    f_->Trigger("FileOpenItem");
+    QCOMPARE(f_->Chooser().requests.size(), size_t{1});
+    const gui::OpenFilesRequest& r = f_->Chooser().requests[0];
+    QCOMPARE(r.title, U("ログファイルを開く"));
+    QVERIFY(r.multiple);
+    QCOMPARE(r.directory, QStringLiteral("/var/logs"));
+    QCOMPARE(r.name_filters.size(), 4);
+    QVERIFY(r.name_filters[0].startsWith(U("ネットAログファイル(ABCD*.LOG) (")));
+    QVERIFY(r.name_filters[1].startsWith(U("ネットBログファイル(WXYZ*.LOG) (")));
+    QVERIFY(r.name_filters[2].startsWith(U("全てのログファイル(*.LOG) (")));
+    QCOMPARE(r.name_filters[3], U("全てのファイル(*.*) (*)"));
+    // Patterns match whatever case the terminal program gave the file.
+    QVERIFY(r.name_filters[0].endsWith(QStringLiteral("([Aa][Bb][Cc][Dd]*.[Ll][Oo][Gg])")));
+    QVERIFY(f_->BoxTexts().isEmpty());
+  }
+
+  void openingWithoutNetsIsRefusedBeforeTheDialog() {
+    f_->Start();  // no NET.TDT: reported at start, the program goes on
+    QCOMPARE(f_->BoxTexts(), QStringList({U("[NET.TDT] ファイルが見つかりませんでした。")}));
+    f_->ClearBoxes();
+    f_->Trigger("FileOpenItem");
+    QCOMPARE(f_->BoxTexts(), QStringList({U("ネット設定を先に行って下さい。")}));
+    QVERIFY(f_->Chooser().requests.empty());
+    // Logs given on the command line or dropped are refused the same way.
+    f_->ClearBoxes();
+    f_->Frame().OpenLogFiles({QStringLiteral("ABCD0101.LOG")});
+    QCOMPARE(f_->BoxTexts(), QStringList({U("ネット設定を先に行って下さい。")}));
+  }
+
+  void aFileNamedTmpIsReportedAndTheProgramGoesOn() {
+    f_->Folder().WriteNets({"ABCD\tネットA\tたろう\tUPA"});
+    f_->Folder().Write("tmp", "not a folder");
+    f_->Start();
+    QCOMPARE(f_->Prompter().boxes.size(), size_t{1});
+    QCOMPARE(f_->Prompter().boxes[0].kind, std::string("error"));
+    QCOMPARE(f_->State().nets.Count(), 1);
+    QCOMPARE(f_->Frame().BoardUserList()->SelectedNet(), -1);
+    const QString log = WriteLog("ABCD0101.LOG", FrameCapture());
+    f_->ClearBoxes();
+    OpenThroughDialog({log});
+    QVERIFY2(f_->BoxTexts().isEmpty(), qPrintable(f_->BoxTexts().join('|')));
+    QCOMPARE(f_->State().messages.Size(), size_t{5});
+  }
+
+  void openingOneLogFillsBothWindows() {
+    StartWithNets();
+    f_->Folder().Write("ABCD.BRD", FrameBoardFile());
+    const QString log = WriteLog("abcd1207.log", FrameCapture());
+    OpenThroughDialog({log});
+    QVERIFY2(f_->BoxTexts().isEmpty(), qPrintable(f_->BoxTexts().join('|')));
+    QCOMPARE(f_->State().messages.Size(), size_t{5});
+    QCOMPARE(f_->State().current_log_header, std::string("ABCD"));
+    QCOMPARE(MessageTitle(), U("メッセージ [ abcd1207.log ]"));
+    QVERIFY(NavigationEnabled());
+    gui::TfrmBoardUserList* boards = f_->Frame().BoardUserList();
+    QCOMPARE(boards->SelectedNet(), 0);
+    QVERIFY(!boards->NetSelectionEnabled());
+    QCOMPARE(boards->BoardGridView()->model()->rowCount(), 3);  // mail row + two boards
+    QCOMPARE(f_->State().settings.default_net, 0);
+    QVERIFY(!f_->Find<QProgressBar>("ProgressBar1")->isVisible());
+    QVERIFY(f_->Find<QLabel>("ProgressLabel")->text().isEmpty());
+    QCOMPARE(f_->State().settings.paths[0], log.toStdString());
+    QCOMPARE(f_->Action("Path0")->text(), QStringLiteral("&0 : ") + log);
+  }
+
+  void severalLogsOfOneNetOpenTogether() {
+    StartWithNets();
+    const QString a = WriteLog("abcd0101.log", FrameCapture());
+    const QString b = WriteLog("ABCD0102.LOG", FrameCapture());
+    OpenThroughDialog({a, b});
+    QVERIFY2(f_->BoxTexts().isEmpty(), qPrintable(f_->BoxTexts().join('|')));
+    QCOMPARE(f_->State().messages.Size(), size_t{10});
+    QCOMPARE(MessageTitle(), U("メッセージ [ abcd0101.log ABCD0102.LOG ]"));
+    // Only the first file enters the recent list.
+    QCOMPARE(f_->State().settings.paths[0], a.toStdString());
+    QVERIFY(f_->State().settings.paths[1].empty());
+
+    // Logs of two nets are refused and change nothing.
+    const QString w = WriteLog("WXYZ0101.LOG", FrameCapture());
+    OpenThroughDialog({a, w});
+    QCOMPARE(f_->BoxTexts(), QStringList({U("全て同じネットのログファイルを選択して下さい。")}));
+    QCOMPARE(f_->State().messages.Size(), size_t{10});
+    QCOMPARE(MessageTitle(), U("メッセージ [ abcd0101.log ABCD0102.LOG ]"));
+  }
+
+  void generatedCapturesOpenFromTheCommandLineAndDrops() {
+    StartWithNets();
+    CaptureOptions o;
+    o.seed = 7;
+    o.boards = 4;
+    o.messages_per_board = 10;
+    o.mails = 3;
+    WriteLog("ABCD0201.LOG", GenerateCapture(o));
+    o.seed = 8;
+    WriteLog("ABCD0202.LOG", GenerateCapture(o));
+    // Relative paths, as a shell gives them, are taken from the current folder.
+    f_->Frame().OpenLogFiles({QStringLiteral("ABCD0201.LOG"), QStringLiteral("ABCD0202.LOG")});
+    QVERIFY2(f_->BoxTexts().isEmpty(), qPrintable(f_->BoxTexts().join('|')));
+    QVERIFY(f_->State().messages.Size() > 40);
+    QVERIFY(NavigationEnabled());
+    QCOMPARE(QString::fromStdString(f_->State().settings.paths[0]),
+             QString::fromStdString(f_->Folder().Path("ABCD0201.LOG")));
+  }
+
+  void recentListKeepsTheOrderAndTenSlots() {
+    StartWithNets();
+    auto* recent = f_->Find<QMenu>("RecentLogMenu");
+    QCOMPARE(Captions(recent), QStringList({U("(なし)")}));
+    QVERIFY(!recent->actions()[0]->isEnabled());
+
+    const QString a = WriteLog("ABCD0001.LOG", FrameCapture());
+    const QString b = WriteLog("ABCD0002.LOG", FrameCapture());
+    OpenThroughDialog({a});
+    OpenThroughDialog({a});  // the same log again changes nothing
+    QVERIFY(f_->State().settings.paths[1].empty());
+    OpenThroughDialog({b});
+    OpenThroughDialog({a});
+    const auto& paths = f_->State().settings.paths;
+    QCOMPARE(paths[0], a.toStdString());
+    QCOMPARE(paths[1], b.toStdString());
+    QCOMPARE(paths[2], a.toStdString());
+    QCOMPARE(Captions(recent), QStringList({"&0 : " + a, "&1 : " + b, "&2 : " + a}));
+
+    // A recent item reopens its log without the dialog.
+    f_->Action("Path1")->trigger();
+    QCOMPARE(MessageTitle(), U("メッセージ [ ABCD0002.LOG ]"));
+    QCOMPARE(f_->State().settings.paths[0], b.toStdString());
+    QVERIFY(f_->Chooser().requests.size() == 4);
+
+    // Eleven different logs keep the last ten, newest first; the next start shows them.
+    for (int i = 0; i < 11; ++i) {
+      const QString log = WriteLog("ABCD1" + std::to_string(100 + i) + ".LOG", FrameCapture());
+      OpenThroughDialog({log});
+    }
+    for (int i = 0; i < 10; ++i) {
+      QCOMPARE(QString::fromStdString(f_->State().settings.paths[static_cast<size_t>(i)]),
+               QString::fromStdString(f_->Folder().Path("ABCD1" + std::to_string(110 - i) + ".LOG")));
+    }
+    QVERIFY(f_->BoxTexts().isEmpty());
+    f_->Stop();
+    f_->Start();
+    QCOMPARE(Captions(f_->Find<QMenu>("RecentLogMenu")).size(), 10);
+    QCOMPARE(f_->Action("Path9")->text(),
+             QStringLiteral("&9 : ") + QString::fromStdString(f_->Folder().Path("ABCD1101.LOG")));
+  }
+
+  void aRecentLogThatIsGoneIsReported() {
+    StartWithNets();
+    const QString a = WriteLog("ABCD0001.LOG", FrameCapture());
+    OpenThroughDialog({a});
+    QFile::remove(a);
+    f_->Action("Path0")->trigger();
+    QCOMPARE(f_->Prompter().boxes.size(), size_t{1});
+    QCOMPARE(f_->Prompter().boxes[0].kind, std::string("error"));
+    QVERIFY(!f_->Find<QProgressBar>("ProgressBar1")->isVisible());
+  }
+
+  void logsOfAnotherNetWaitForTheUpText() {
+    StartWithNets();
+    const QString a = WriteLog("ABCD0001.LOG", FrameCapture());
+    const QString a2 = WriteLog("ABCD0002.LOG", FrameCapture());
+    const QString w = WriteLog("WXYZ0001.LOG", FrameCapture());
+    OpenThroughDialog({a});
+    f_->State().pending_count = 1;  // a message written offline and not yet output
+    OpenThroughDialog({a2});
+    QVERIFY(f_->BoxTexts().isEmpty());
+    QCOMPARE(MessageTitle(), U("メッセージ [ ABCD0002.LOG ]"));
+    OpenThroughDialog({w});
+    QCOMPARE(f_->BoxTexts(), QStringList({U("現在書き込み中のネット以外のログファイルは読み込み出来ません。\n"
+                                            "アップファイルを出力後、読み込みを行って下さい。")}));
+    QCOMPARE(MessageTitle(), U("メッセージ [ ABCD0002.LOG ]"));
+    QCOMPARE(f_->Frame().BoardUserList()->SelectedNet(), 0);
+    f_->State().pending_count = 0;
+  }
+
+  void aLogWithoutMessagesIsReportedAndStillRemembered() {
+    StartWithNets();
+    const QString a = WriteLog("ABCD0001.LOG", FrameCapture());
+    const QString empty = WriteLog("WXYZ0001.LOG", FrameCaptureWithoutMessages());
+    OpenThroughDialog({a});
+    QVERIFY(NavigationEnabled());
+    OpenThroughDialog({empty});
+    QCOMPARE(f_->BoxTexts(), QStringList({U("読み込んだログにメッセージは有りませんでした。")}));
+    QCOMPARE(MessageTitle(), U("メッセージ"));
+    QVERIFY(NavigationDisabled());
+    QCOMPARE(f_->Frame().BoardUserList()->SelectedNet(), 1);
+    QVERIFY(f_->Frame().BoardUserList()->NetSelectionEnabled());
+    QCOMPARE(f_->State().settings.paths[0], empty.toStdString());
+    QVERIFY(!f_->Find<QProgressBar>("ProgressBar1")->isVisible());
+    QVERIFY(f_->Find<QLabel>("ProgressLabel")->text().isEmpty());
+  }
+
+  void aHeaderWithoutNetIsReported() {
+    StartWithNets();
+    const QString a = WriteLog("ABCD0001.LOG", FrameCapture());
+    const QString z = WriteLog("ZZZZ0001.LOG", FrameCapture());
+    OpenThroughDialog({a});
+    OpenThroughDialog({z});
+    QCOMPARE(f_->BoxTexts(), QStringList({U("ログファイルヘッダ [ZZZZ] はネット設定がされていません。\n"
+                                            "ログファイルヘッダは必ず４文字で設定して下さい。")}));
+    QCOMPARE(MessageTitle(), U("メッセージ"));
+    QVERIFY(!f_->Find<QProgressBar>("ProgressBar1")->isVisible());
+    QVERIFY(f_->Find<QLabel>("ProgressLabel")->text().isEmpty());
+    QCOMPARE(f_->State().settings.paths[0], a.toStdString());  // not remembered
+  }
+
+  void closingSavesTheReadMarksOfTheOpenNet() {
+    StartWithNets();
+    const QString a = WriteLog("ABCD0001.LOG", FrameCapture());
+    OpenThroughDialog({a});
+    size_t board_message = 0;
+    while (f_->State().messages[board_message].IsMail()) ++board_message;
+    SetReadMark(f_->State(), board_message, Sjis("★"));
+    QVERIFY(!QFile::exists(QString::fromStdString(f_->Folder().Path("ABCD.RAD"))));
+    f_->Stop();
+    const std::string rad = f_->Folder().Read("ABCD.RAD");
+    QVERIFY2(rad.find(Sjis("★")) != std::string::npos, rad.c_str());
+    QVERIFY(!QFile::exists(QString::fromStdString(f_->Folder().Path("WXYZ.RAD"))));
+  }
+
+  void pendingMessagesKeepTheProgramOpenWhenTheOutputFails() {
+    StartWithNets();
+    int asked = 0;
+    bool output_completes = false;
+    gui::MainFrameHooks hooks;
+    hooks.output_pending_at_close = [&] {
+      ++asked;
+      return output_completes;
+    };
+    f_->Frame().SetHooks(hooks);
+    f_->State().pending_count = 1;
+    QVERIFY(!f_->Frame().close());
+    QCOMPARE(asked, 1);
+    QVERIFY(f_->Frame().isVisible());
+    output_completes = true;
+    QVERIFY(f_->Frame().close());
+    QCOMPARE(asked, 2);
+    f_->State().pending_count = 0;
+  }
+
+  void windowCommandsMoveTheDocumentWindows() {
+    StartWithNets();
+    gui::TfrmMain& m = f_->Frame();
+    QMdiSubWindow* boards = m.BoardUserListWindow();
+    QMdiSubWindow* messages = m.LogMessageWindow();
+    boards->move(40, 50);
+    boards->resize(300, 200);
+    f_->Trigger("DefaultSizeItem");
+    QCOMPARE(boards->size(), QSize(219, 476));
+    QCOMPARE(messages->size(), QSize(570, 476));
+    f_->Trigger("DefaultPositionItem");
+    QCOMPARE(boards->pos(), QPoint(1, 1));
+    QCOMPARE(messages->pos(), QPoint(1 + 219, 1));
+
+    f_->Trigger("MinimizeAllItem");
+    QTRY_VERIFY(boards->isMinimized() && messages->isMinimized());
+    f_->Trigger("ArrangeIconsItem");
+    QVERIFY(boards->y() + boards->height() <= m.MdiArea()->viewport()->height());
+    // Closing a document window only minimizes it: it lives as long as the frame.
+    messages->showNormal();
+    messages->close();
+    QVERIFY(messages->isMinimized());
+    QVERIFY(m.MdiArea()->subWindowList().contains(messages));
+    emit f_->Find<QMenu>("WindowMenu")->aboutToShow();
+    f_->Trigger("WindowListItem2");
+    QVERIFY(!messages->isMinimized());
+    f_->Trigger("CascadeItem");
+    f_->Trigger("TileItem");
+    QCOMPARE(m.MdiArea()->subWindowList().size(), 2);
+  }
+
+  void placementOfTheWindowsSurvivesARestart() {
+    StartWithNets();
+    f_->Frame().resize(900, 650);
+    f_->Frame().BoardUserListWindow()->move(7, 9);
+    f_->Frame().LogMessageWindow()->resize(500, 300);
+    f_->Stop();
+    f_->Start();
+    QCOMPARE(f_->Frame().size(), QSize(900, 650));
+    QCOMPARE(f_->Frame().BoardUserListWindow()->pos(), QPoint(7, 9));
+    QCOMPARE(f_->Frame().LogMessageWindow()->size(), QSize(500, 300));
+  }
+
+  void progressPumpsRarelyAndShowsTheLastPosition() {
+    QProgressBar bar;
+    QLabel label;
+    gui::GuiProgress progress(&bar, &label);
+    progress.Show();
+    QVERIFY(bar.isVisibleTo(nullptr) || !bar.isHidden());
+    progress.SetLabel(Sjis("ログファイル読み込み中..."));
+    QCOMPARE(label.text(), U("ログファイル読み込み中..."));
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 1000000; ++i) progress.Step(i / 10000);
+    // A million per-line calls cost far less than the lines themselves would.
+    QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+    QTest::qWait(2 * gui::GuiProgress::kPumpIntervalMs);
+    progress.Step(100);
+    QCOMPARE(bar.value(), 100);
+    progress.SetLabel("");
+    progress.Hide();
+    QVERIFY(bar.isHidden());
+    QVERIFY(label.text().isEmpty());
+  }
+};
+
+QTEST_MAIN(TestMainFrame)
+#include "test_main_frame.moc"

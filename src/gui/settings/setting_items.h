@@ -1,0 +1,82 @@
+// The items of the properties tree: what each node stands for, its label, the
+// title, help text and kind of its editor, and the texts its node shows.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "settings/app_settings.h"
+#include "settings/net_definitions.h"
+
+namespace tobrisk::gui {
+
+enum class SettingItem {
+  NetRoot, NetNames, Net, LogHeader, HandleName, UpFileHeader,
+  ControlRoot, FolderGroup, LogDir, UpDir, Editor,
+  BoardGroup, GetIBbsList,
+  MessageGroup, QuotationMarks, ResMessageHeader, ResMessageHeaderPos, MvResMessageHeader,
+  MvResMessageHeaderPos, MessageFooter, MessageFooterPos, CutSpace, CutTab, CutRet, OpenPage,
+  ScreenRoot, DisplayGroup, FontName, FontSize, FontColor, BackColor,
+};
+
+enum class EditorKind {
+  None,       // a heading: no editor
+  Text,       // text box, 395 pixels
+  ShortText,  // text box, 60 pixels
+  Template,   // text box, 390 pixels, with a macro legend
+  Folder,     // text box and "参照" with a folder chooser
+  File,       // text box and "参照" with a file chooser
+  List,       // list of fixed entries; the entry number is the stored value
+  FontList,   // installed font faces
+  Number,     // at most two digits
+  ColorList,  // the sixteen basic colours
+};
+
+enum class Legend { None, Footer, Header };
+
+struct ItemSpec {
+  SettingItem item;
+  const char* name;   // object name stem: "LogHeader" -> LogHeaderEdit
+  const char* label;  // node label, ending in " : "; empty for headings
+  const char* title;  // editor title
+  const char* help;   // help text; for display group items the part after the group's name
+  EditorKind editor = EditorKind::None;
+  std::vector<const char*> entries = {};  // list entries, UTF-8
+  Legend legend = Legend::None;
+  const char* chooser_title = "";
+  const char* chooser_filter = "";  // "description|patterns|..." (UTF-8)
+  bool is_path = false;             // the value is native path bytes, not Shift-JIS
+};
+
+const ItemSpec& SpecOf(SettingItem item);
+// Every item that has an editor, in tree order.
+std::vector<SettingItem> EditorItems();
+
+// The five display group names, in group order ("ボード一覧", ...).
+QString GroupName(int group);
+
+// The working copy's field of a text or list setting; nullptr for other items.
+std::string* TextField(AppSettings& settings, SettingItem item);
+int32_t* IntegerField(AppSettings& settings, SettingItem item);
+// The net field a net item edits (LogHeader, HandleName, UpFileHeader, Net).
+NetField NetFieldOf(SettingItem item);
+
+// Stored bytes <-> editor text (Shift-JIS or native path bytes).
+QString ValueText(const ItemSpec& spec, const std::string& value);
+std::string StoredValue(const ItemSpec& spec, const QString& text);
+
+// Node texts.
+// label + "【" + value + "】", or label + "《未設定》" when the value is empty.
+QString ValueDisplay(const ItemSpec& spec, const QString& value);
+// A list setting as the tree shows it when the dialog opens.
+QString ListDisplay(const ItemSpec& spec, int32_t value);
+// A list setting after the user chose `entry`: label + "【" + entry text + "】".
+QString ChosenEntryDisplay(const ItemSpec& spec, int entry);
+// "フォント名 : 【name】", "フォントサイズ : 【digits Point】", "フォント色 : 【id】", "背景色 : 【id】".
+QString FontItemDisplay(SettingItem item, const QString& value);
+// The help of a display group item: the group's name and the item's text.
+QString GroupHelp(SettingItem item, int group);
+
+}  // namespace tobrisk::gui

@@ -1,0 +1,269 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+
+#include "ingest/message_entry.h"
+#include "ingest/message_tree.h"
+#include "text/bytes.h"
+#include "text/sjis.h"
+
+namespace tobrisk {
+namespace {
+
+struct Spec {
+  BoardType type = BoardType::BBS;
+  int32_t board_no = 1;
+  int32_t message_no = 1;
+  MessageKind kind = MessageKind::New;
+  int32_t res_to_no = -1;
+  std::string mark;
+  std::string handle = "h";
+  std::string title = "t";
+  std::string board_name = "b";
+};
+
+void Add(MessageList& list, const Spec& s) {
+  MessageEntry e;
+  e.seq_no = static_cast<int32_t>(list.Size() + 1);
+  e.board_type = s.type;
+  e.board_list_no = e.board_no = s.type == BoardType::MAIL ? -100 : s.board_no;
+  e.message_no = s.type == BoardType::MAIL ? -2 : s.message_no;
+  e.kind = s.type == BoardType::MAIL ? MessageKind::Mail : s.kind;
+  e.res_to_no = s.res_to_no;
+  e.writer_handle.Assign(s.handle);
+  e.title.Assign(s.title);
+  e.board_name = list.Intern(s.type == BoardType::MAIL ? Sjis("新着メール") : s.board_name);
+  e.mark = list.Intern(s.mark);
+  list.Append(e);
+}
+
+Spec New(int32_t board, int32_t no) { return Spec{BoardType::BBS, board, no, MessageKind::New, -1}; }
+Spec Res(int32_t board, int32_t no, int32_t to) { return Spec{BoardType::BBS, board, no, MessageKind::Res, to}; }
+
+// One line per node in display order: depth, icon, message index, text.
+std::vector<std::string> Lines(const MessageTree& tree) {
+  std::vector<std::string> lines;
+  for (TreeNodeId id = 0; id < static_cast<TreeNodeId>(tree.Size()); ++id) {
+    lines.push_back(std::to_string(tree.Depth(id)) + " " + std::to_string(tree.Icon(id)) + " " +
+                    std::to_string(tree.MessageIndex(id)) + " " + std::string(tree.Text(id)));
+  }
+  return lines;
+}
+
+// The tree built literally: board nodes found by reading their text back,
+// reply parents by the depth-first search over the board's subtree.
+struct RefNode {
+  std::string text;
+  int icon;
+  int32_t index;
+  std::vector<std::unique_ptr<RefNode>> children;
+  RefNode* Add(std::string t, int i, int32_t x) {
+    children.push_back(std::make_unique<RefNode>(RefNode{std::move(t), i, x, {}}));
+    return children.back().get();
+  }
+};
+
+void SearchReply(RefNode* node, const std::string& number, RefNode*& found) {
+  for (auto& c : node->children) {
+    if (DecimalText(ReadNumberAt(c->text, 5)) == number) {
+      found = c.get();
+      return;
+    }
+    if (!c->children.empty()) SearchReply(c.get(), number, found);
+  }
+}
+
+std::vector<std::string> LiteralTree(const MessageList& list) {
+  RefNode top{"", 0, -1, {}};
+  RefNode* mail = top.Add(Sjis("『新着メール』"), 6, -1);
+  RefNode* root = top.Add(Sjis("『新着メッセージ』"), 4, -1);
+  for (size_t i = 0; i < list.Size(); ++i) {
+    const MessageEntry& e = list[i];
+    const auto idx = static_cast<int32_t>(i);
+    if (e.IsMail()) {
+      mail->Add(Sjis("【") + e.writer_handle.Str() + Sjis("】") + e.title.Str(), 5, idx);
+      continue;
+    }
+    const std::string type(BoardTypeText(e.board_type));
+    const std::string number = DecimalText(e.board_no);
+    RefNode* board = nullptr;
+    for (auto& c : root->children) {
+      const std::string_view t = c->text;
+      if ((t.substr(0, 3) == "BBS" && type == "BBS" && DecimalText(ReadNumberAt(t, 4)) == number) ||
+          (t.substr(0, 4) == "IBBS" && type == "IBBS" && DecimalText(ReadNumberAt(t, 5)) == number) ||
+          (t.substr(0, 3) == "CUG" && type == "CUG" && DecimalText(ReadNumberAt(t, 4)) == number)) {
+        board = c.get();
+        break;
+      }
+    }
+    std::string no = DecimalText(e.message_no);
+    while (no.size() < 5) no = "0" + no;
+    const std::string text = "#Fc." + no + Sjis("【") + e.writer_handle.Str() + Sjis("】") + e.title.Str();
+    RefNode* parent;
+    if (board == nullptr) {
+      parent = root->Add(type + number + ":" + std::string(e.BoardName()), 2, -1);
+    } else if (e.kind == MessageKind::New) {
+      parent = board;
+    } else {
+      RefNode* found = nullptr;
+      SearchReply(board, DecimalText(e.res_to_no), found);
+      parent = found ? found : board;
+    }
+    parent->Add(text, IconForMark(e.Mark()), idx);
+  }
+  std::vector<std::string> lines;
+  auto walk = [&](auto& self, const RefNode* n, int depth) -> void {
+    lines.push_back(std::to_string(depth) + " " + std::to_string(n->icon) + " " + std::to_string(n->index) + " " +
+                    n->text);
+    for (const auto& c : n->children) self(self, c.get(), depth + 1);
+  };
+  for (const auto& c : top.children) walk(walk, c.get(), 0);
+  return lines;
+}
+
+TEST(MessageTree, RootsTextsAndIcons) {
+  MessageList list;
+  Spec mail;
+  mail.type = BoardType::MAIL;
+  mail.handle = Sjis("はなこ");
+  mail.title = Sjis("件名");
+  mail.mark = "-";
+  Add(list, mail);
+  Spec a = New(12, 123);
+  a.board_name = Sjis("雑談");
+  a.mark = Sjis("●");
+  Add(list, a);
+  Spec b = New(12, 123456);
+  b.mark = Sjis("○");
+  Add(list, b);
+  Spec c = New(12, -1);
+  c.mark = Sjis("★");
+  Add(list, c);
+  Spec d = New(12, 7);
+  d.mark = "?";
+  Add(list, d);
+  const MessageTree tree = BuildMessageTree(list);
+  EXPECT_EQ(Lines(tree), (std::vector<std::string>{
+                             "0 6 -1 " + Sjis("『新着メール』"),
+                             "1 5 0 " + Sjis("【はなこ】件名"),
+                             "0 4 -1 " + Sjis("『新着メッセージ』"),
+                             "1 2 -1 BBS12:" + Sjis("雑談"),
+                             "2 1 1 #Fc.00123" + Sjis("【h】t"),
+                             "2 3 2 #Fc.123456" + Sjis("【h】t"),
+                             "2 7 3 #Fc.000-1" + Sjis("【h】t"),
+                             "2 0 4 #Fc.00007" + Sjis("【h】t"),
+                         }));
+  EXPECT_EQ(tree.TopLevel().size(), 2u);
+  EXPECT_EQ(tree.MessageRoot(), 2);
+  EXPECT_EQ(tree.NodeOfMessage(2), 5);
+  EXPECT_EQ(tree.Parent(5), 3);
+  EXPECT_EQ(tree.Row(5), 1);
+  ASSERT_EQ(tree.Children(3).size(), 4u);
+  EXPECT_EQ(tree.Children(3)[3], 7);
+
+  MessageList empty;
+  EXPECT_EQ(Lines(BuildMessageTree(empty)),
+            (std::vector<std::string>{"0 6 -1 " + Sjis("『新着メール』"), "0 4 -1 " + Sjis("『新着メッセージ』")}));
+}
+
+TEST(MessageTree, ReplyPlacement) {
+  MessageList list;
+  Add(list, Res(1, 10, 3));  // first of its board: under the board even as a reply
+  Add(list, New(1, 11));
+  Add(list, Res(1, 12, 11));  // chain: 12 under 11, 13 under 12
+  Add(list, Res(1, 13, 12));
+  Add(list, Res(1, 14, 99));  // not in the log: under the board
+  Spec ibbs = New(1, 11);     // IBBS 1 is another board than BBS 1
+  ibbs.type = BoardType::IBBS;
+  Add(list, ibbs);
+  Spec ibbs_res = Res(1, 15, 11);
+  ibbs_res.type = BoardType::IBBS;
+  Add(list, ibbs_res);
+  const auto lines = Lines(BuildMessageTree(list));
+  ASSERT_EQ(lines.size(), 11u);
+  EXPECT_EQ(lines[2], "1 2 -1 BBS1:b");
+  EXPECT_EQ(lines[3].substr(0, 6), "2 0 0 ");
+  EXPECT_EQ(lines[4].substr(0, 6), "2 0 1 ");
+  EXPECT_EQ(lines[5].substr(0, 6), "3 0 2 ");
+  EXPECT_EQ(lines[6].substr(0, 6), "4 0 3 ");
+  EXPECT_EQ(lines[7].substr(0, 6), "2 0 4 ");
+  EXPECT_EQ(lines[8], "1 2 -1 IBBS1:b");
+  EXPECT_EQ(lines[9].substr(0, 6), "2 0 5 ");
+  EXPECT_EQ(lines[10].substr(0, 6), "3 0 6 ");
+  EXPECT_EQ(lines, LiteralTree(list));
+}
+
+TEST(MessageTree, MessageReadTwice) {
+  {
+    // Both copies direct children of the board: the reply goes under the earlier.
+    MessageList list;
+    Add(list, New(1, 5));
+    Add(list, New(1, 5));
+    Add(list, Res(1, 6, 5));
+    const auto lines = Lines(BuildMessageTree(list));
+    EXPECT_EQ(lines[3].substr(0, 6), "2 0 0 ");
+    EXPECT_EQ(lines[4].substr(0, 6), "3 0 2 ");
+    EXPECT_EQ(lines[5].substr(0, 6), "2 0 1 ");
+    EXPECT_EQ(lines, LiteralTree(list));
+  }
+  {
+    // The earlier copy sits deeper under an earlier sibling, the later one is a
+    // direct child: the later copy is recorded last and wins.
+    MessageList list;
+    Add(list, New(1, 1));
+    Add(list, Res(1, 5, 1));  // copy 1 of 5, under 1
+    Add(list, New(1, 5));     // copy 2 of 5, under the board
+    Add(list, Res(1, 7, 5));
+    const auto lines = Lines(BuildMessageTree(list));
+    EXPECT_EQ(lines[5].substr(0, 6), "2 0 2 ");
+    EXPECT_EQ(lines[6].substr(0, 6), "3 0 3 ");  // under the later copy
+    EXPECT_EQ(lines, LiteralTree(list));
+  }
+}
+
+TEST(MessageTree, EqualsTheLiteralSearchOnRandomLists) {
+  std::mt19937 rng(99);
+  for (int round = 0; round < 3000; ++round) {
+    MessageList list;
+    const size_t n = rng() % 50;
+    for (size_t i = 0; i < n; ++i) {
+      Spec s;
+      const unsigned t = rng() % 8;
+      s.type = t == 0 ? BoardType::MAIL : t < 5 ? BoardType::BBS : t < 7 ? BoardType::IBBS : BoardType::CUG;
+      s.board_no = static_cast<int32_t>(rng() % 3) - 1;  // -1, 0, 1
+      s.message_no = static_cast<int32_t>(rng() % 6) - 1;
+      s.kind = rng() % 3 == 0 ? MessageKind::New : MessageKind::Res;
+      s.res_to_no = static_cast<int32_t>(rng() % 6) - 1;
+      Add(list, s);
+    }
+    ASSERT_EQ(Lines(BuildMessageTree(list)), LiteralTree(list)) << "round " << round;
+  }
+  // One board, long lists: deep reply chains with many copies of each number.
+  for (int round = 0; round < 300; ++round) {
+    MessageList list;
+    const size_t n = 50 + rng() % 150;
+    const unsigned numbers = 3 + rng() % 12;
+    for (size_t i = 0; i < n; ++i) {
+      const auto no = static_cast<int32_t>(rng() % numbers) - 1;
+      const auto to = static_cast<int32_t>(rng() % numbers) - 1;
+      Add(list, rng() % 5 == 0 ? New(2, no) : Res(2, no, to));
+    }
+    ASSERT_EQ(Lines(BuildMessageTree(list)), LiteralTree(list)) << "deep round " << round;
+  }
+}
+
+TEST(MessageTree, BigBoardWithManyCopiesStaysFast) {
+  // 60,000 messages of one board, every number read three times, replies to all.
+  MessageList list;
+  for (int i = 0; i < 20000; ++i) {
+    Add(list, i % 2 ? Res(1, i % 4000, (i * 7) % 4000) : New(1, i % 4000));
+    Add(list, Res(1, i % 4000, (i * 13) % 4000));
+    Add(list, Res(1, i % 4000, i % 4000));
+  }
+  const MessageTree tree = BuildMessageTree(list);
+  EXPECT_EQ(tree.Size(), list.Size() + 3);
+}
+
+}  // namespace
+}  // namespace tobrisk

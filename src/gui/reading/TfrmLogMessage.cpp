@@ -184,7 +184,7 @@ void TfrmLogMessage::BuildControls() {
   auto* page2 = new QVBoxLayout(TabSheet2);
   page2->setContentsMargins(2, 2, 2, 2);
   tree_model_ = new MessageTreeModel(state_.message_tree, this);
-  LogMessageTreeView = new QTreeView(TabSheet2);
+  LogMessageTreeView = new MessageTreeView(TabSheet2);
   LogMessageTreeView->setObjectName("LogMessageTreeView");
   LogMessageTreeView->setModel(tree_model_);
   LogMessageTreeView->setItemDelegate(new MessageTreeDelegate(LogMessageTreeView));

@@ -54,4 +54,13 @@ QSize MessageTreeDelegate::sizeHint(const QStyleOptionViewItem& option, const QM
   return size;
 }
 
+void MessageTreeView::focusInEvent(QFocusEvent* event) {
+  if (currentIndex().isValid()) {
+    QTreeView::focusInEvent(event);
+  } else {
+    QAbstractScrollArea::focusInEvent(event);  // no current node chosen for the user
+    viewport()->update();
+  }
+}
+
 }  // namespace tobrisk::gui

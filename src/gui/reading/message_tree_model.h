@@ -7,6 +7,7 @@
 
 #include <QAbstractListModel>
 #include <QStyledItemDelegate>
+#include <QTreeView>
 
 #include "ingest/message_tree.h"
 
@@ -50,6 +51,17 @@ class MessageTreeDelegate final : public QStyledItemDelegate {
   using QStyledItemDelegate::QStyledItemDelegate;
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
+// The tree's view. Unlike other item views it does not make its first node
+// current when it receives the focus: "no node selected" is a state the
+// navigation commands and searches start from.
+class MessageTreeView final : public QTreeView {
+ public:
+  using QTreeView::QTreeView;
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override;
 };
 
 }  // namespace tobrisk::gui

@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include "capture_generator.h"
+#include "ingest/message_text.h"
+#include "text/files.h"
+#include "text/io_error.h"
+#include "text/sjis.h"
+
+namespace tobrisk {
+namespace {
+
+class MessageTextTest : public ::testing::Test {
+ protected:
+  void SetUp() override { dir_ = TrailingSeparator(testing::MakeTempDir()); }
+  void TearDown() override { testing::RemoveTree(dir_); }
+  // Writes the lines as NOESC.LOG; returns the offset of line `at`.
+  uint64_t Write(const std::vector<std::string>& lines, size_t at) {
+    std::string bytes;
+    uint64_t offset = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (i == at) offset = bytes.size();
+      bytes += lines[i] + "\r\n";
+    }
+    if (at >= lines.size()) offset = bytes.size();
+    testing::WriteFile(dir_ + "NOESC.LOG", bytes);
+    return offset;
+  }
+  std::string Text(uint64_t offset) { return ReadMessageText(dir_ + "NOESC.LOG", offset).bytes; }
+  std::string dir_;
+};
+
+TEST_F(MessageTextTest, EndMarkersInOrder) {
+  const std::vector<std::string> ends = {"#Fc.  12 x", Sjis("● [ BBS   1 ]"), "[ AUTO ] on",
+                                         Sjis("● 受け取り完了"), Sjis("[ Ｍail ( 受信 ) ]")};
+  for (const std::string& end : ends) {
+    const uint64_t at = Write({"#Fc.    1", "line one", "", Sjis("●お知らせ"), " #Fc. indented", end, "after"}, 1);
+    EXPECT_EQ(Text(at), "line one\r\n\r\n" + Sjis("●お知らせ") + "\r\n #Fc. indented\r\n") << SjisToUtf8(end);
+  }
+}
+
+TEST_F(MessageTextTest, LastMessageRunsToTheEndOfTheFile) {
+  const uint64_t at = Write({"#Fc.    1", "a", "b\nstill b", ""}, 1);
+  EXPECT_EQ(Text(at), "a\r\nb\nstill b\r\n\r\n");
+}
+
+TEST_F(MessageTextTest, OffsetsAtAndBeyondTheEnd) {
+  const uint64_t end = Write({"#Fc.    1"}, 1);
+  MessageText at_end = ReadMessageText(dir_ + "NOESC.LOG", end);
+  EXPECT_EQ(at_end.bytes, "");
+  EXPECT_FALSE(at_end.offset_past_end);
+  // The file changed on disk since it was parsed.
+  MessageText beyond = ReadMessageText(dir_ + "NOESC.LOG", end + 1000);
+  EXPECT_EQ(beyond.bytes, "");
+  EXPECT_TRUE(beyond.offset_past_end);
+  EXPECT_THROW(ReadMessageText(dir_ + "MISSING.LOG", 0), IoError);
+}
+
+TEST_F(MessageTextTest, LongTextAcrossReadBuffers) {
+  std::vector<std::string> lines = {"#Fc.    1"};
+  std::string expected;
+  for (int i = 0; i < 40000; ++i) {
+    lines.push_back(std::string(40, static_cast<char>('a' + i % 26)));
+    expected += lines.back() + "\r\n";
+  }
+  lines.push_back("#Fc.    2");
+  EXPECT_EQ(Text(Write(lines, 1)), expected);
+}
+
+}  // namespace
+}  // namespace tobrisk

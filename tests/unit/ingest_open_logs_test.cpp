@@ -1,0 +1,259 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "capture_generator.h"
+#include "fakes.h"
+#include "ingest/message_text.h"
+#include "ingest/open_logs.h"
+#include "ingest/read_marks.h"
+#include "text/files.h"
+#include "text/io_error.h"
+#include "text/sjis.h"
+
+namespace tobrisk {
+namespace {
+
+// Records every window step in order.
+class FakeView final : public OpenLogsView {
+ public:
+  void ClearMessageGrid() override { calls.push_back("ClearMessageGrid"); }
+  void ClearMessageTree() override { calls.push_back("ClearMessageTree"); }
+  void SetMessageTitle(const std::string& sjis) override {
+    title = sjis;
+    calls.push_back("SetMessageTitle");
+  }
+  std::string MessageTitle() const override { return title; }
+  void FillMessageGrid() override { calls.push_back("FillMessageGrid"); }
+  void FillMessageTree() override { calls.push_back("FillMessageTree"); }
+  void SetMessageCounters(int64_t all, int64_t now) override {
+    calls.push_back("SetMessageCounters " + std::to_string(all) + " " + std::to_string(now));
+  }
+  void ClearMessageText() override { calls.push_back("ClearMessageText"); }
+  void ShowOpenPage(int page) override { calls.push_back("ShowOpenPage " + std::to_string(page)); }
+  int SelectedNet() const override { return selected; }
+  void SelectNet(int net) override {
+    selected = net;
+    calls.push_back("SelectNet " + std::to_string(net));
+  }
+  void EnableNetSelection(bool enabled) override {
+    net_selection = enabled;
+    calls.push_back(enabled ? "EnableNetSelection" : "DisableNetSelection");
+  }
+  void ClearBoardUserGrids() override { calls.push_back("ClearBoardUserGrids"); }
+  void FillBoardUserGrids() override { calls.push_back("FillBoardUserGrids"); }
+  void EnableNavigation(bool enabled) override {
+    navigation = enabled;
+    calls.push_back(enabled ? "EnableNavigation" : "DisableNavigation");
+  }
+  void RebuildRecentLogMenu() override { calls.push_back("RebuildRecentLogMenu"); }
+
+  std::vector<std::string> calls;
+  std::string title = Sjis("メッセージ");
+  int selected = -1;
+  bool net_selection = true;
+  bool navigation = false;
+};
+
+class OpenLogsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = TrailingSeparator(testing::MakeTempDir());
+    state_.work_dir = dir_;
+    state_.settings = DefaultSettings();
+    state_.nets.Append({"ABCD", "net A", "me", "UPA"});
+    state_.nets.Append({"wxy", "net W", "me", "UPW"});  // 3 bytes, lower case: matches WXY...
+    ports_.prompter = &prompter_;
+    ports_.progress = &progress_;
+    ports_.clock = &clock_;
+    ports_.store = &store_;
+  }
+  void TearDown() override { testing::RemoveTree(dir_); }
+
+  // A small capture with two messages of board 1 (numbers `first`, first + 1).
+  std::string Log(const std::string& name, int first = 1) {
+    const std::string lines = testing::MainMenuLine() + "\r\n" + testing::BbsHeader(1, "b") + "\r\n" +
+                              testing::NewHeader(first + 1, "two", 5, "h", "01/01") + "\r\nsecond\r\n" +
+                              testing::NewHeader(first, "one", 5, "h", "01/01") + "\r\nfirst\r\n";
+    testing::WriteFile(dir_ + name, lines);
+    return dir_ + name;
+  }
+  std::string EmptyLog(const std::string& name) {
+    testing::WriteFile(dir_ + name, testing::MainMenuLine() + "\r\n");
+    return dir_ + name;
+  }
+  OpenLogsResult Open(const std::vector<std::string>& files) {
+    view_.calls.clear();
+    prompter_.boxes.clear();
+    return OpenLogs(state_, ports_, view_, files);
+  }
+  std::string OnlyError() const {
+    EXPECT_EQ(prompter_.boxes.size(), 1u);
+    return prompter_.boxes.empty() ? "" : prompter_.boxes[0].text;
+  }
+
+  std::string dir_;
+  WorkState state_;
+  Ports ports_;
+  testing::FakePrompter prompter_;
+  testing::FakeProgress progress_;
+  testing::FixedClock clock_;
+  testing::MemoryStore store_;
+  FakeView view_;
+};
+
+TEST_F(OpenLogsTest, SuccessfulOpenRunsEveryStepInOrder) {
+  testing::WriteFile(dir_ + "ABCD.BRD", "1\t1\tBBS\tb\r\n");
+  testing::WriteFile(dir_ + "ABCD.RAD", "BBS\t1\t2\t" + Sjis("○") + "\r\n");
+  state_.settings.open_page = 1;
+  EXPECT_EQ(Open({Log("abcd0101.log")}), OpenLogsResult::Opened);
+  EXPECT_TRUE(prompter_.boxes.empty());
+  EXPECT_EQ(view_.calls, (std::vector<std::string>{
+                             "ClearMessageTree", "SetMessageTitle", "SelectNet 0", "DisableNetSelection",
+                             "ClearBoardUserGrids", "FillMessageGrid", "FillMessageTree", "SetMessageCounters 2 0",
+                             "ClearMessageText", "ShowOpenPage 1", "FillBoardUserGrids", "EnableNavigation",
+                             "RebuildRecentLogMenu"}));
+  EXPECT_EQ(view_.title, Sjis("メッセージ [ ") + "abcd0101.log ]");
+  EXPECT_EQ(state_.current_log_header, "ABCD");
+  EXPECT_EQ(state_.settings.default_net, 0);
+  EXPECT_EQ(state_.boards.size(), 1u);
+  // Parsed, marked and sorted; the tree follows the sorted list.
+  ASSERT_EQ(state_.messages.Size(), 2u);
+  EXPECT_EQ(state_.messages[0].message_no, 1);
+  EXPECT_EQ(state_.messages[1].Mark(), Sjis("○"));
+  EXPECT_EQ(state_.message_tree.Size(), 5u);
+  EXPECT_EQ(ReadMessageText(state_, 0).bytes, "first\r\n");
+  EXPECT_EQ(state_.settings.paths[0], dir_ + "abcd0101.log");
+  EXPECT_FALSE(progress_.visible);
+  EXPECT_EQ(progress_.labels.back(), "");
+  EXPECT_GE(store_.flushes, 2);  // settings saved, then again for the recent list
+
+  // A second open clears the previous grid first.
+  EXPECT_EQ(Open({Log("ABCD0102.LOG", 10)}), OpenLogsResult::Opened);
+  EXPECT_EQ(view_.calls[0], "ClearMessageGrid");
+}
+
+TEST_F(OpenLogsTest, LogsOfDifferentNetsAreRefusedUntouched) {
+  EXPECT_EQ(Open({Log("abcd0101.log"), Log("WXYZ0101.LOG")}), OpenLogsResult::Refused);
+  EXPECT_EQ(OnlyError(), Sjis("全て同じネットのログファイルを選択して下さい。"));
+  EXPECT_TRUE(view_.calls.empty());
+  EXPECT_FALSE(FileExists(dir_ + "NOESC.LOG"));
+
+  // Headers compare after upper-casing: both are read as one log.
+  EXPECT_EQ(Open({Log("abcd0101.log"), Log("ABCD0102.LOG", 10)}), OpenLogsResult::Opened);
+  EXPECT_EQ(state_.messages.Size(), 4u);
+  EXPECT_EQ(view_.title, Sjis("メッセージ [ ") + "abcd0101.log ABCD0102.LOG ]");
+}
+
+TEST_F(OpenLogsTest, PendingMessagesPinTheNet) {
+  ASSERT_EQ(Open({Log("ABCD0101.LOG")}), OpenLogsResult::Opened);
+  state_.pending_count = 1;
+  EXPECT_EQ(Open({Log("ABCD0102.LOG")}), OpenLogsResult::Opened);
+  EXPECT_EQ(Open({Log("WXYZ0101.LOG")}), OpenLogsResult::Refused);
+  EXPECT_EQ(OnlyError(), Sjis("現在書き込み中のネット以外のログファイルは読み込み出来ません。") + "\n\r" +
+                             Sjis("アップファイルを出力後、読み込みを行って下さい。"));
+  EXPECT_TRUE(view_.calls.empty());
+  EXPECT_EQ(state_.messages.Size(), 2u);  // nothing changed but the current header
+  EXPECT_EQ(state_.current_log_header, "WXYZ");
+
+  // After a failed open the title is "メッセージ": every log is refused.
+  view_.title = NoLogMessageTitle();
+  EXPECT_EQ(Open({Log("ABCD0103.LOG")}), OpenLogsResult::Refused);
+}
+
+TEST_F(OpenLogsTest, HeaderWithoutNet) {
+  ASSERT_EQ(Open({Log("ABCD0101.LOG")}), OpenLogsResult::Opened);
+  SetReadMark(state_, 0, Sjis("★"));
+  testing::WriteFile(dir_ + "QQQQ.RAD", "BBS\t1\t1\tq\r\n");
+  EXPECT_EQ(Open({Log("qqqq0101.log")}), OpenLogsResult::NoNet);
+  EXPECT_EQ(OnlyError(), Sjis("ログファイルヘッダ [QQQQ] はネット設定がされていません。") + "\n\r" +
+                             Sjis("ログファイルヘッダは必ず４文字で設定して下さい。"));
+  EXPECT_EQ(view_.title, NoLogMessageTitle());
+  EXPECT_TRUE(state_.messages.Empty());
+  EXPECT_FALSE(progress_.visible);
+  EXPECT_EQ(progress_.labels.back(), "");
+  // The marks of net A were saved before switching.
+  EXPECT_EQ(ReadWholeFile(dir_ + "ABCD.RAD"), "BBS\t1\t1\t" + Sjis("★") + "\r\n");
+  // The store now holds QQQQ's marks while the window still shows net A: the
+  // next open must not write them over net A's file.
+  EXPECT_EQ(view_.selected, 0);
+  state_.read_marks.push_back({"BBS", "9", "9", "z"});
+  EXPECT_EQ(Open({Log("ABCD0102.LOG")}), OpenLogsResult::Opened);
+  EXPECT_EQ(ReadWholeFile(dir_ + "ABCD.RAD"), "BBS\t1\t1\t" + Sjis("★") + "\r\n");
+  EXPECT_EQ(ReadWholeFile(dir_ + "QQQQ.RAD"), "BBS\t1\t1\tq\r\n");
+  EXPECT_EQ(state_.messages[0].Mark(), Sjis("★"));
+}
+
+TEST_F(OpenLogsTest, ShortNetHeaderAndMarksOfTwoNets) {
+  ASSERT_EQ(Open({Log("ABCD0101.LOG")}), OpenLogsResult::Opened);
+  SetReadMark(state_, 1, Sjis("○"));
+  // "wxy" matches WXYZ...: its marks live in the file of the log header.
+  ASSERT_EQ(Open({Log("wxyz0101.log")}), OpenLogsResult::Opened);
+  EXPECT_EQ(state_.settings.default_net, 1);
+  EXPECT_EQ(state_.read_marks_header, "WXYZ");
+  SetReadMark(state_, 0, Sjis("●"));
+  ASSERT_EQ(Open({Log("ABCD0102.LOG")}), OpenLogsResult::Opened);
+  EXPECT_EQ(ReadWholeFile(dir_ + "WXYZ.RAD"), "BBS\t1\t1\t" + Sjis("●") + "\r\n");
+  EXPECT_EQ(state_.messages[1].Mark(), Sjis("○"));
+  EXPECT_EQ(state_.messages[0].Mark(), "");
+}
+
+TEST_F(OpenLogsTest, LogWithoutMessages) {
+  EXPECT_EQ(Open({EmptyLog("ABCD0101.LOG")}), OpenLogsResult::NoMessages);
+  EXPECT_EQ(OnlyError(), Sjis("読み込んだログにメッセージは有りませんでした。"));
+  EXPECT_TRUE(view_.net_selection);
+  EXPECT_FALSE(view_.navigation);
+  EXPECT_EQ(view_.title, NoLogMessageTitle());
+  EXPECT_EQ(view_.selected, 0);
+  EXPECT_EQ(state_.settings.paths[0], dir_ + "ABCD0101.LOG");
+  EXPECT_FALSE(progress_.visible);
+}
+
+TEST_F(OpenLogsTest, RecentLogList) {
+  const std::string a = Log("ABCD0001.LOG"), b = Log("ABCD0002.LOG");
+  Open({a});
+  Open({a});
+  EXPECT_EQ(state_.settings.paths[1], "");
+  EXPECT_EQ(std::count(view_.calls.begin(), view_.calls.end(), "RebuildRecentLogMenu"), 0);
+  Open({b});
+  Open({a});
+  EXPECT_EQ(state_.settings.paths[0], a);
+  EXPECT_EQ(state_.settings.paths[1], b);
+  EXPECT_EQ(state_.settings.paths[2], a);
+
+  AppSettings s;
+  for (int i = 0; i < 11; ++i) PushRecentLog(s, "log" + std::to_string(i));
+  EXPECT_EQ(s.paths[0], "log10");
+  EXPECT_EQ(s.paths[9], "log1");
+
+  const auto none = RecentLogMenuItems(AppSettings{});
+  ASSERT_EQ(none.size(), 1u);
+  EXPECT_EQ(none[0].caption, Sjis("(なし)"));
+  EXPECT_FALSE(none[0].enabled);
+  AppSettings some;
+  some.paths[0] = "/x/a.LOG";
+  some.paths[3] = "/x/b.LOG";
+  const auto items = RecentLogMenuItems(some);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].caption, "&0 : /x/a.LOG");
+  EXPECT_EQ(items[1].caption, "&3 : /x/b.LOG");
+  EXPECT_EQ(items[1].slot, 3);
+}
+
+TEST_F(OpenLogsTest, MissingLogIsAnIoErrorAfterTheChecks) {
+  ASSERT_EQ(Open({Log("ABCD0101.LOG")}), OpenLogsResult::Opened);
+  EXPECT_THROW(Open({dir_ + "ABCD0199.LOG"}), IoError);
+  EXPECT_FALSE(progress_.visible);
+  EXPECT_TRUE(state_.messages.Empty());
+  // The old NOESC.LOG stays when the single input is missing.
+  EXPECT_TRUE(FileExists(dir_ + "NOESC.LOG"));
+}
+
+TEST(ReferenceHeader, FromTheTitle) {
+  EXPECT_EQ(ReferenceHeader(Sjis("メッセージ [ abcd0101.log ]")), "ABCD");
+  EXPECT_EQ(ReferenceHeader(Sjis("メッセージ")), "");
+  EXPECT_EQ(MessageTitleFor({"/a/b/x.log"}), Sjis("メッセージ [ x.log ]"));
+}
+
+}  // namespace
+}  // namespace tobrisk

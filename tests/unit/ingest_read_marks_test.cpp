@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include "capture_generator.h"
+#include "ingest/read_marks.h"
+#include "ingest/work_state.h"
+#include "text/files.h"
+#include "text/io_error.h"
+#include "text/sjis.h"
+
+namespace tobrisk {
+namespace {
+
+class ReadMarksTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = TrailingSeparator(testing::MakeTempDir());
+    state_.work_dir = dir_;
+    state_.settings.read_type_max = 1000;
+    state_.nets.Append({"ABCD", "net", "me", "UP"});
+  }
+  void TearDown() override { testing::RemoveTree(dir_); }
+
+  void AddEntry(BoardType type, int32_t board_list_no, int32_t board_no, int32_t message_no) {
+    MessageEntry e;
+    e.seq_no = static_cast<int32_t>(state_.messages.Size() + 1);
+    e.board_type = type;
+    e.board_list_no = board_list_no;
+    e.board_no = board_no;
+    e.message_no = message_no;
+    e.mark = state_.messages.Intern("");
+    state_.messages.Append(e);
+  }
+  std::vector<std::string> Marks() const {
+    std::vector<std::string> marks;
+    for (const auto& e : state_.messages.Entries()) marks.emplace_back(e.Mark());
+    return marks;
+  }
+
+  std::string dir_;
+  WorkState state_;
+  const std::string read_ = Sjis("○");
+  const std::string replied_ = Sjis("●");
+  const std::string checked_ = Sjis("★");
+};
+
+TEST_F(ReadMarksTest, FileRoundTripAndIncompleteLines) {
+  testing::WriteFile(dir_ + "ABCD.RAD", "BBS\t12\t345\t" + read_ +
+                                            "\r\n"
+                                            "\r\n"                    // empty: skipped
+                                            "CUG\t1\t2\r\n"           // two TABs: skipped
+                                            "IBBS\t3\t4\tjunk\t" +    // the fourth field is ignored
+                                            checked_ + "\rMAIL\t-100\t-2\t\n\x1a" "BBS\t9\t9\tx\r\n");
+  LoadReadMarks(state_, "ABCD");
+  EXPECT_EQ(state_.read_marks_header, "ABCD");
+  EXPECT_EQ(state_.read_marks, (std::vector<ReadMarkRecord>{{"BBS", "12", "345", read_},
+                                                            {"IBBS", "3", "4", checked_},
+                                                            {"MAIL", "-100", "-2", "\n"}}));
+  SaveReadMarks(state_);
+  EXPECT_EQ(ReadWholeFile(dir_ + "ABCD.RAD"), "BBS\t12\t345\t" + read_ + "\r\nIBBS\t3\t4\t" + checked_ +
+                                                  "\r\nMAIL\t-100\t-2\t\n\r\n");
+}
+
+TEST_F(ReadMarksTest, SaveKeepsTheNewestReadTypeMaxRecords) {
+  LoadReadMarks(state_, "ABCD");  // no file yet: an empty store of this net
+  for (int i = 0; i < 1004; ++i) state_.read_marks.push_back({"BBS", "1", std::to_string(i), read_});
+  SaveReadMarks(state_);
+  ASSERT_EQ(state_.read_marks.size(), 1000u);
+  EXPECT_EQ(state_.read_marks.front().message_no, "4");
+  std::vector<ReadMarkRecord> back;
+  ReadReadMarkFile(dir_ + "ABCD.RAD", back);
+  EXPECT_EQ(back, state_.read_marks);
+
+  // 0 or less: every record goes, and the file is emptied.
+  state_.settings.read_type_max = 0;
+  SaveReadMarks(state_);
+  EXPECT_TRUE(state_.read_marks.empty());
+  EXPECT_EQ(ReadWholeFile(dir_ + "ABCD.RAD"), "");
+}
+
+TEST_F(ReadMarksTest, EmptyStoreOrNoNetLeavesFilesAlone) {
+  testing::WriteFile(dir_ + "ABCD.RAD", "keep me\r\n");
+  LoadReadMarks(state_, "ABCD");
+  EXPECT_TRUE(state_.read_marks.empty());  // the only line is incomplete
+  SaveReadMarks(state_);
+  EXPECT_EQ(ReadWholeFile(dir_ + "ABCD.RAD"), "keep me\r\n");
+
+  // Loaded for a header that names no net: never written back anywhere.
+  testing::WriteFile(dir_ + "WXYZ.RAD", "BBS\t1\t1\tx\r\n");
+  LoadReadMarks(state_, "WXYZ");
+  EXPECT_EQ(state_.read_marks_header, "");
+  ASSERT_EQ(state_.read_marks.size(), 1u);
+  state_.read_marks.push_back({"BBS", "2", "2", "y"});
+  SaveReadMarks(state_);
+  EXPECT_EQ(ReadWholeFile(dir_ + "WXYZ.RAD"), "BBS\t1\t1\tx\r\n");
+  EXPECT_EQ(ReadWholeFile(dir_ + "ABCD.RAD"), "keep me\r\n");
+}
+
+TEST_F(ReadMarksTest, ApplyMarks) {
+  AddEntry(BoardType::BBS, 12, 12, 345);
+  AddEntry(BoardType::MAIL, -100, -100, -2);
+  AddEntry(BoardType::BBS, 7, 12, 345);   // another BoardListNo, same triple
+  AddEntry(BoardType::IBBS, 12, 12, 345); // another type
+  AddEntry(BoardType::BBS, 12, 12, 346);
+  AddEntry(BoardType::MAIL, -100, -100, -2);
+  ApplyReadMarks(state_.messages, {{"BBS", "12", "345", read_}, {"BBS", "12", "345", checked_},
+                                   {"BBS", "012", "346", replied_}});
+  EXPECT_EQ(Marks(), (std::vector<std::string>{read_, "-", read_, "", "", "-"}));
+  ApplyReadMarks(state_.messages, {{"MAIL", "-100", "-2", checked_}});
+  EXPECT_EQ(Marks()[1], checked_);
+  EXPECT_EQ(Marks()[5], checked_);
+}
+
+TEST_F(ReadMarksTest, SetReadMarkKeepsOneRecordAtTheEnd) {
+  AddEntry(BoardType::BBS, 1, 1, 10);
+  AddEntry(BoardType::CUG, 2, 2, 20);
+  AddEntry(BoardType::BBS, 1, 1, 10);  // read twice
+  SetReadMark(state_, 0, read_);
+  SetReadMark(state_, 1, checked_);
+  SetReadMark(state_, 2, replied_);  // same triple as entry 0: replaces its record
+  EXPECT_EQ(state_.read_marks, (std::vector<ReadMarkRecord>{{"CUG", "2", "20", checked_},
+                                                            {"BBS", "1", "10", replied_}}));
+  EXPECT_EQ(Marks(), (std::vector<std::string>{read_, checked_, replied_}));
+  SetReadMark(state_, 1, "");  // NotRead leaves no record
+  EXPECT_EQ(state_.read_marks, (std::vector<ReadMarkRecord>{{"BBS", "1", "10", replied_}}));
+  EXPECT_EQ(Marks()[1], "");
+}
+
+TEST_F(ReadMarksTest, UnwritableFolderIsAnIoErrorAndKeepsTheStore) {
+  LoadReadMarks(state_, "ABCD");
+  state_.read_marks.push_back({"BBS", "1", "1", read_});
+  state_.work_dir = dir_ + "missing/";
+  EXPECT_THROW(SaveReadMarks(state_), IoError);
+  EXPECT_EQ(state_.read_marks.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tobrisk

@@ -380,6 +380,10 @@ void PropertiesTest::cutSpaceKeepsOpeningTextUntilChosen() {
   QCOMPARE(node->text(0), U("レス元スペースカット : 【カット行わない】"));
   Choose(list, 1);
   QCOMPARE(node->text(0), U("レス元スペースカット : 【カットを行わない】"));
+  // The keyboard chooses too.
+  QTest::keyClick(list, Qt::Key_Up);
+  QCOMPARE(node->text(0), U("レス元スペースカット : 【カットを行う】"));
+  QCOMPARE(dialog_->WorkingCopy().cut_space, 0);
 
   // A value without an entry selects nothing.
   QTreeWidgetItem* footer_pos = Node(SettingItem::MessageFooterPos);
@@ -464,7 +468,12 @@ void PropertiesTest::browseButtonsUseTheChooser() {
   QCOMPARE(up_dir->text(0), U("アップフォルダ : 【/srv/アップ】"));
   QCOMPARE(dialog_->WorkingCopy().up_dir, std::string("/srv/アップ"));  // native path bytes
 
-  Select(Node(SettingItem::LogDir));
+  // A left click on a node selects it.
+  QTreeWidgetItem* log_dir = Node(SettingItem::LogDir);
+  Tree()->scrollToItem(log_dir);
+  QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {}, Tree()->visualItemRect(log_dir).center());
+  QTRY_VERIFY(Child<QLineEdit>("LogDirEdit")->isVisible());
+  QVERIFY(!Child<QLineEdit>("UpDirEdit")->isVisible());
   QTest::mouseClick(Child<QPushButton>("LogDirButton"), Qt::LeftButton);
   QCOMPARE(chooser.last_title, U("ログフォルダ参照"));
   QCOMPARE(chooser.last_directory, U("/home/taro/ログ"));

@@ -18,6 +18,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "reading/display_settings.h"
 #include "settings/app_settings.h"
 #include "settings/net_definitions.h"
 #include "text/io_error.h"
@@ -340,7 +341,6 @@ bool TfrmNewSet::ShowModal() {
 
 bool TfrmNewSet::PrepareShow() {
   HideEditors();
-  HelpLabel->clear();
   working_ = state_.settings;
 
   if (restore_default_net_ && state_.settings.default_net == default_net_left_) {
@@ -533,10 +533,7 @@ void TfrmNewSet::RefreshPreview(int group) {
     palette.setColor(QPalette::WindowText, fore);
   }
   PreviewPanel->setPalette(palette);
-  QFont face = QWidget::font();
-  if (!font.font_name.empty()) face.setFamily(FromSjis(font.font_name));
-  if (font.font_size > 0) face.setPointSize(font.font_size);
-  PreviewPanel->setFont(face);
+  PreviewPanel->setFont(FontOfGroup(font, QWidget::font()));  // as the windows will show it
   PreviewPanel->show();
 }
 

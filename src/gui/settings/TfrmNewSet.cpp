@@ -6,7 +6,6 @@
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -623,10 +622,6 @@ void TfrmNewSet::Browse(SettingItem item) {
   edit->setText(chosen);
   TextEdited(item, chosen);
 }
-
-void TfrmNewSet::LogDirButtonClick() { Browse(SettingItem::LogDir); }
-void TfrmNewSet::UpDirButtonClick() { Browse(SettingItem::UpDir); }
-void TfrmNewSet::EditorButtonClick() { Browse(SettingItem::Editor); }
 
 void TfrmNewSet::NewNetItemClick() {
   static const std::string new_net = Sjis("新規ネット");

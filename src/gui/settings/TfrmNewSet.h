@@ -70,10 +70,6 @@ class TfrmNewSet : public QDialog {
   // "新規ネット追加(&N)" and "ネットを削除(&D)" of the tree's pop-up menu.
   void NewNetItemClick();
   void DeleteNetItemClick();
-  // The "参照" buttons.
-  void LogDirButtonClick();
-  void UpDirButtonClick();
-  void EditorButtonClick();
 
  signals:
   // Emitted once the settings of OK are in AppSettings and saved: the five
@@ -112,6 +108,7 @@ class TfrmNewSet : public QDialog {
   void FontNameActivated(int entry);
   void FontSizeEdited(const QString& digits);
   void ColorActivated(SettingItem item, int entry);
+  // A "参照" button: the chosen folder or file replaces the text, as an edit.
   void Browse(SettingItem item);
 
   int NetOfNode(QTreeWidgetItem* node) const;

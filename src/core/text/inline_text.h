@@ -19,7 +19,7 @@ class InlineText {
 
   void Assign(std::string_view text) {
     size_ = static_cast<uint8_t>(text.size() < N ? text.size() : N);
-    std::memcpy(bytes_, text.data(), size_);
+    if (size_ > 0) std::memcpy(bytes_, text.data(), size_);
   }
   std::string_view View() const { return std::string_view(bytes_, size_); }
   std::string Str() const { return std::string(View()); }

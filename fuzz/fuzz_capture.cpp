@@ -1,0 +1,40 @@
+// A capture of any bytes through everything a log open does: escape removal,
+// parsing, read marks, the sort, the tree and the text of every message.
+#include <cstdlib>
+
+#include "fuzz_support.h"
+#include "ingest/escape_filter.h"
+#include "ingest/log_parser.h"
+#include "ingest/message_entry.h"
+#include "ingest/message_sort.h"
+#include "ingest/message_text.h"
+#include "ingest/message_tree.h"
+#include "ingest/read_marks.h"
+
+using namespace tobrisk;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  NullProgress progress;
+  const std::string capture = fuzz::WriteInput("FUZZ0101.LOG", data, size);
+  const std::string noesc = fuzz::WorkDir() + "NOESC.LOG";
+  CutEscapes({capture}, noesc, progress);
+  MessageList messages;
+  ParseLog(noesc, messages, progress);
+  // The same bytes as a read-mark file: whatever it holds applies without harm.
+  std::vector<ReadMarkRecord> marks;
+  ReadReadMarkFile(capture, marks);
+  ApplyReadMarks(messages, marks);
+  SortMessages(messages, progress);
+  for (size_t i = 0; i < messages.Size(); ++i) {
+    if (messages[i].seq_no != static_cast<int32_t>(i + 1)) std::abort();
+    const MessageText text = ReadMessageText(noesc, messages[i].text_offset);
+    if (text.offset_past_end) std::abort();  // offsets come from this very file
+  }
+  const MessageTree tree = BuildMessageTree(messages);
+  for (size_t i = 0; i < messages.Size(); ++i) {
+    const TreeNodeId node = tree.NodeOfMessage(i);
+    if (node != kNoNode && tree.MessageIndex(node) != static_cast<int32_t>(i)) std::abort();
+  }
+  ReadMessageText(noesc, UINT64_MAX / 2);  // an offset beyond the end is reported, not read
+  return 0;
+}

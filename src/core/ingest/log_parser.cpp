@@ -27,6 +27,7 @@ struct Markers {
   std::string mail_screen = Sjis("[ Ｍail (");
   std::string mail_send = Sjis("[ Ｍail ( 送");
   std::string mail_header = Sjis("○→[受信]");
+  std::string received = Sjis("[受信]");  // part of every mail header; "[" is rare in text
   std::string name_open = Sjis("【");
   std::string name_close = Sjis("】");
   std::string mail_box = Sjis("新着メール");
@@ -72,7 +73,7 @@ Measure MeasureLog(const std::string& path) {
     const size_t z = fresh.find('\x1a');
     if (z != std::string_view::npos) fresh = fresh.substr(0, z);
     const std::string_view window(buf.data(), kept + fresh.size());
-    m.headers += CountOccurrences(window, "#Fc.") + CountOccurrences(window, M().mail_header);
+    m.headers += CountOccurrences(window, "#Fc.") + CountOccurrences(window, M().received);
     m.total += fresh.size();
     if (z != std::string_view::npos) {
       std::fclose(f);
@@ -100,10 +101,10 @@ void CutHeaderFields(std::string_view line, size_t title_column, MessageEntry& e
 
 class Parser {
  public:
-  Parser(MessageList& messages) : messages_(messages), empty_mark_(messages.Intern({})) {}
+  explicit Parser(MessageList& messages) : messages_(messages), empty_mark_(messages.Intern({})) {}
 
   void Run(const std::string& path, Progress& progress) {
-    progress.SetLabel(M().label);
+    progress.SetLabel(m_.label);
     const Measure measure = MeasureLog(path);
     messages_.Reserve(messages_.Size() + measure.headers);
     PercentTracker percent(measure.total);
@@ -117,7 +118,7 @@ class Parser {
 
  private:
   void Examine(std::string_view line, LineReader& reader) {
-    const Markers& m = M();
+    const Markers& m = m_;
     // Every screen marker starts with "[" or "●" (0x81 0x9C): one test skips
     // the text lines.
     const char first = line.empty() ? '\0' : line[0];
@@ -155,21 +156,21 @@ class Parser {
   }
 
   void EnterBoard(std::string_view line) {
-    board_name_ = messages_.Intern(TextBetween(line, M().name_open, M().name_close));
+    board_name_ = messages_.Intern(TextBetween(line, m_.name_open, m_.name_close));
     mode_ = Mode::InBoard;
   }
 
   void ReadMail(std::string_view line, LineReader& reader) {
     board_list_no_ = board_no_ = kMailBoardNo;
     board_type_ = BoardType::MAIL;
-    board_name_ = messages_.Intern(M().mail_box);
+    board_name_ = messages_.Intern(m_.mail_box);
     MessageEntry e = NewEntry(MessageKind::Mail);
     e.message_no = kMailMessageNo;
     CutHeaderFields(line, 14, e);
     std::string_view next;
     // A mail header followed by another: the first makes no entry and the
     // second is consumed without being examined.
-    if (reader.Next(next) && MarkerAt(next, 3, M().mail_header)) return;
+    if (reader.Next(next) && MarkerAt(next, 3, m_.mail_header)) return;
     e.text_offset = reader.Position();
     reader.Next(next);  // the line between the header and the text
     Append(e);
@@ -211,6 +212,7 @@ class Parser {
     messages_.Append(e);
   }
 
+  const Markers& m_ = M();
   MessageList& messages_;
   const std::string* empty_mark_;
   Mode mode_ = Mode::Outside;

@@ -825,6 +825,10 @@ void MessageWindowTest::textSearchFindsTitleWriterAndBody() {
   edit->setText(U("質問です"));
   window_->FindTextNext();
   QCOMPARE(GridRow(), static_cast<int>(kQuestion10));
+  ClickRow(0);
+  edit->setText(U("hello world"));  // in the body, in other case
+  window_->FindTextNext();
+  QCOMPARE(GridRow(), static_cast<int>(kQuestion10));
   // Not found: a beep, the selection stays.
   edit->setText(U("存在しない言葉"));
   const int beeps = Beeps();

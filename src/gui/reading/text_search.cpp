@@ -1,10 +1,14 @@
 #include "reading/text_search.h"
 
+#include <QFile>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
+#include <algorithm>
+#include <string>
+#include <vector>
 
 #include "ingest/message_text.h"
 #include "ingest/work_state.h"
@@ -19,11 +23,67 @@ bool MessageContains(const WorkState& state, size_t index, const QString& needle
   return FromSjis(ReadMessageText(state, index).bytes).contains(needle, Qt::CaseInsensitive);
 }
 
+namespace {
+
+// Passes over most messages without reading their text. A message's text lies
+// within the bytes of NOESC.LOG from its TextOffset to the next larger
+// TextOffset of any message (or the end of the file); only a message whose
+// stretch can hold the needle is read and tested exactly.
+class MessageMatcher {
+ public:
+  MessageMatcher(const WorkState& state, const QString& needle) : state_(state), needle_(needle) {
+    file_.setFileName(QFile::decodeName(state.WorkFile("NOESC.LOG").c_str()));
+    if (!file_.open(QIODevice::ReadOnly)) return;  // the exact test reports the failure
+    size_ = static_cast<uint64_t>(file_.size());
+    data_ = size_ > 0 ? reinterpret_cast<const char*>(file_.map(0, file_.size())) : nullptr;
+    if (!data_) return;
+    offsets_.reserve(state.messages.Size());
+    for (const MessageEntry& e : state.messages.Entries()) offsets_.push_back(e.text_offset);
+    std::sort(offsets_.begin(), offsets_.end());
+    // A needle without upper and lower case forms is looked for as Shift-JIS
+    // bytes (a hit may be misaligned; the exact test decides).
+    if (needle.toUpper() == needle.toLower()) {
+      const std::string bytes = ToSjis(needle);
+      if (FromSjis(bytes) == needle) sjis_needle_ = bytes;
+    }
+  }
+
+  bool Matches(size_t index) {
+    if (data_ && !StretchMayHold(state_.messages[index].text_offset)) {
+      const MessageEntry& e = state_.messages[index];
+      return FromSjis(e.title.View()).contains(needle_, Qt::CaseInsensitive) ||
+             FromSjis(e.writer_handle.View()).contains(needle_, Qt::CaseInsensitive);
+    }
+    return MessageContains(state_, index, needle_);
+  }
+
+ private:
+  bool StretchMayHold(uint64_t offset) const {
+    if (offset >= size_) return false;
+    const auto next = std::upper_bound(offsets_.begin(), offsets_.end(), offset);
+    const uint64_t end = next == offsets_.end() ? size_ : std::min(*next, size_);
+    const std::string_view stretch(data_ + offset, static_cast<size_t>(end - offset));
+    if (!sjis_needle_.empty()) return stretch.find(sjis_needle_) != std::string_view::npos;
+    return FromSjis(stretch).contains(needle_, Qt::CaseInsensitive);
+  }
+
+  const WorkState& state_;
+  QString needle_;
+  QFile file_;
+  const char* data_ = nullptr;
+  uint64_t size_ = 0;
+  std::vector<uint64_t> offsets_;  // every TextOffset, ascending
+  std::string sjis_needle_;
+};
+
+}  // namespace
+
 TextSearchResult FindMessageText(const WorkState& state, int count, const std::function<int(int)>& message_at,
                                  int start, bool forward, const QString& needle,
                                  const std::function<bool()>& keep_going) {
   TextSearchResult result;
   if (count <= 0 || needle.isEmpty()) return result;
+  MessageMatcher matcher(state, needle);
   const bool from_edge = start < 0 || start >= count;
   if (from_edge) start = forward ? count - 1 : 0;  // the first step lands on the first (last) position
   const int step = forward ? 1 : -1;
@@ -34,13 +94,13 @@ TextSearchResult FindMessageText(const WorkState& state, int count, const std::f
       position = forward ? 0 : count - 1;
       result.wrapped = !(from_edge && visited == 0);
     }
-    if (visited % 256 == 255 && !keep_going()) {
+    if (visited % 1024 == 1023 && !keep_going()) {
       result.stopped = true;
       return result;
     }
     const int index = message_at(position);
     if (index < 0 || static_cast<size_t>(index) >= state.messages.Size()) continue;
-    if (MessageContains(state, static_cast<size_t>(index), needle)) {
+    if (matcher.Matches(static_cast<size_t>(index))) {
       result.position = position;
       return result;
     }

@@ -74,6 +74,7 @@ std::string SmallCapture() {
   line(BbsHeader(2, S("質問")));
   line(NewHeader(10, S("質問です"), 105, S("ねこ"), "03/09"));
   line(S("教えてください"));
+  line("Hello World");
   line(ResHeaderLine(11, 99));
   line(ResFieldsLine(S("Re:不明"), 106, S("ｹﾝｼﾞ"), "03/10"));
   line(S("親がない返事"));

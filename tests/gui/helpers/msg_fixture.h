@@ -53,7 +53,7 @@ std::string S(std::string_view utf8);
 //  6 #Fc.(blank) NEW "番号なし" たろう           (message number missing: prefix "[★F]";
 //                                                  sorts first, its body ends the capture:
 //                                                  "最後の本文" / "おわり" without line end)
-//  7 #Fc.00010 NEW "質問です" ねこ
+//  7 #Fc.00010 NEW "質問です" ねこ            body "教えてください" / "Hello World"
 //  8 #Fc.00011 RES to 99 "Re:不明" ｹﾝｼﾞ          (parent not in the log)
 std::string SmallCapture();
 

@@ -20,6 +20,7 @@ void StartUp(WorkState& state, const Ports& ports, const std::string& current_di
   state.writes.clear();
   state.read_marks.clear();
   state.read_marks_header.clear();
+  state.message_tree.Clear();
 
   const std::string tmp = state.work_dir + "tmp";
   bool tmp_failed = false;
@@ -43,6 +44,7 @@ void ShutDown(WorkState& state) {
   state.messages.Clear();
   state.writes.clear();
   state.read_marks.clear();
+  state.message_tree.Clear();
 }
 
 }  // namespace tobrisk

@@ -688,8 +688,13 @@ void MessageWindowTest::filterByBoardIncludingTheMailRow() {
   QCOMPARE(Cell(0, 0), QString());
   QCOMPARE(Panel("AllPanel"), U("0"));
   QCOMPARE(Panel("NowPanel"), U("0"));
-  // "全件" lists everything again with the prefixes.
+  // "全件" lists everything again with the prefixes, keeping the selected message.
+  window_->FilterByBoard("BBS", "1", S("雑談"));
+  ClickRow(2);
   QTest::mouseClick(Find<QRadioButton>("AllMessageRadioButton"), Qt::LeftButton);
+  QCOMPARE(GridRow(), static_cast<int>(kRes3));
+  QCOMPARE(Panel("NowPanel"), QString::number(kRes3 + 1));
+  QCOMPARE(Memo()->toPlainText(), ExpectedText(kRes3));
   QVERIFY(Find<QRadioButton>("AllMessageRadioButton")->isChecked());
   QVERIFY(!Grid()->isColumnHidden(1));
   QCOMPARE(Grid()->columnWidth(1), 140);

@@ -375,7 +375,7 @@ int TfrmLogMessage::FillBoardMessageGrid(std::string_view board_type, std::strin
 void TfrmLogMessage::SetCurrentListRowSilently(int row) {
   silent_ = true;
   LogMessageGrid->setCurrentIndex(list_model_->index(row, VisibleListColumn()));
-  LogMessageGrid->scrollToTop();
+  LogMessageGrid->scrollTo(LogMessageGrid->currentIndex());
   silent_ = false;
 }
 
@@ -507,7 +507,12 @@ void TfrmLogMessage::AllMessageRadioButtonClick() {
   LogMessageGrid->setColumnWidth(LogMessageModel::kBoardName, 140);
   FormResize();
   BoardNamePanel->clear();
+  // The message selected in per-board mode stays selected among all messages.
+  const int selected = SelectedListMessage();
   FillMessageGrid();
+  if (list_model_->RowOf(selected) >= 0) {
+    SetCurrentListRowSilently(list_model_->RowOf(selected));
+  }
   AllPanel->setText(QString::number(state_.messages.Size()));
   Memo1->clear();
   ActivatePage(kListPage);
@@ -600,7 +605,6 @@ void TfrmLogMessage::OpenListPopup(const QPoint& global_pos) {
   const int message = SelectedListMessage();
   if (message < 0) return;
   const MessageEntry& e = state_.messages[static_cast<size_t>(message)];
-  const QList<QAction*> items = LogMessagePopupMenu->actions();
   QAction* res = LogMessagePopupMenu->findChild<QAction*>("ResItem");
   QAction* move = LogMessagePopupMenu->findChild<QAction*>("MoveResItem");
   QAction* read = LogMessagePopupMenu->findChild<QAction*>("ReadItem");

@@ -112,7 +112,7 @@ MessageTextSearch::MessageTextSearch(QWidget* parent) : QWidget(parent) {
   setObjectName("TextSearchBar");
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(2, 2, 2, 2);
-  auto* label = new QLabel(QString::fromUtf8("検索(&F):"), this);
+  auto* label = new QLabel(QString::fromUtf8("検索:"), this);
   edit_ = new QLineEdit(this);
   edit_->setObjectName("TextSearchEdit");
   edit_->setClearButtonEnabled(true);

@@ -122,7 +122,7 @@ class Parser {
     // Every screen marker starts with "[" or "●" (0x81 0x9C): one test skips
     // the text lines.
     const char first = line.empty() ? '\0' : line[0];
-    if (first == '[' || first == '\x81') {
+    if (first == '[' || (first == '\x81' && line.size() > 1 && line[1] == '\x9c')) {
       if (StartsWith(line, m.main_menu)) mode_ = Mode::Outside;
       if (StartsWith(line, m.bbs)) {
         if (MarkerAt(line, 10, "(") || MarkerAt(line, 11, "(")) {
@@ -150,7 +150,7 @@ class Parser {
     }
     if (mode_ == Mode::InMail && MarkerAt(line, 3, m.mail_header)) {
       ReadMail(line, reader);
-    } else if (mode_ == Mode::InBoard && StartsWith(line, "#Fc.")) {
+    } else if (mode_ == Mode::InBoard && first == '#' && StartsWith(line, "#Fc.")) {
       ReadBoardMessage(line, reader);
     }
   }

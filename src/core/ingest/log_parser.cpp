@@ -106,7 +106,9 @@ class Parser {
   void Run(const std::string& path, Progress& progress) {
     progress.SetLabel(m_.label);
     const Measure measure = MeasureLog(path);
-    messages_.Reserve(messages_.Size() + measure.headers);
+    // The markers may also stand inside lines; junk full of them must not make
+    // the list reserve far more than any capture of this size could hold.
+    messages_.Reserve(messages_.Size() + std::min<uint64_t>(measure.headers, measure.total / 64 + 64));
     PercentTracker percent(measure.total);
     LineReader reader(path);
     std::string_view line;

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/io_error.h"
+
 namespace tobrisk {
 
 // The platform's path separator (the "\" of the Windows program).
@@ -87,6 +89,11 @@ void WriteFileAtomically(const std::string& path, WriteFn&& write) {
     write(out);
     out.Close();
     CommitTemporary(temporary, path);
+  } catch (const IoError& e) {
+    DiscardTemporary(temporary);
+    // The user knows the file, not its temporary sibling.
+    if (e.Path() == temporary) throw IoError(e.Operation(), path, e.SystemMessage());
+    throw;
   } catch (...) {
     DiscardTemporary(temporary);
     throw;

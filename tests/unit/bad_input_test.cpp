@@ -1,0 +1,407 @@
+// Bad input: every reader of the program's files takes empty, damaged, enormous
+// or hostile content without crashing, reports it or skips it as documented,
+// and leaves the files it was not asked to change byte for byte as they were.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "boards/board_files.h"
+#include "capture_generator.h"
+#include "fakes.h"
+#include "ingest/escape_filter.h"
+#include "ingest/message_text.h"
+#include "ingest/open_logs.h"
+#include "ingest/read_marks.h"
+#include "settings/net_definitions.h"
+#include "text/files.h"
+#include "text/io_error.h"
+#include "text/line_reader.h"
+#include "text/sjis.h"
+#include "writing/composition.h"
+#include "writing/composition_file.h"
+#include "writing/up_text.h"
+#include "writing_test_fixture.h"
+
+namespace tobrisk {
+namespace {
+
+using testing::Lines;
+using testing::WritingFixture;
+
+std::string Junk(size_t size, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = static_cast<char>(rng());
+  return bytes;
+}
+
+// The damaged contents every reader is fed. Each is small; the enormous line
+// is one file shared by the suite.
+struct Damage {
+  std::string name;
+  std::string bytes;
+};
+
+const std::vector<Damage>& Damages() {
+  static const std::vector<Damage> damages = {
+      {"empty file", ""},
+      {"binary junk", Junk(256 * 1024, 7)},
+      {"NUL bytes", std::string(4096, '\0') + std::string("ABCD\0\t\0\t\0\t\0\r\n\0", 14)},
+      {"only CRs", std::string(10000, '\r')},
+      {"only LFs", std::string(10000, '\n')},
+      {"truncated Shift-JIS", "ABCD\t\x82\t\x81\t\x82\r\n\x82\r\nBBS\t1\t2\t\x81"},
+      {"20-digit numbers", "12345678901234567890\t99999999999999999999\t-12345678901234567890\t1\r\n"},
+      {"too few TABs", "ABCD\r\nBBS\t1\r\n1\t2\r\n\t\r\n"},
+      {"too many TABs", "ABCD\tn\th\tu\tx\ty\r\nBBS\t1\t2\t\t\t\x81\x9b\r\n"},
+      {"Ctrl-Z then junk", "\x1a" + Junk(4096, 8)},
+  };
+  return damages;
+}
+
+// The lines a file holds by the capture line model (CR or CR LF ends a line).
+size_t CaptureLines(const std::string& bytes) {
+  size_t lines = 0;
+  LineReader reader(kInMemory, bytes);
+  std::string_view line;
+  while (reader.Next(line)) ++lines;
+  return lines;
+}
+
+class BadInput : public ::testing::Test {
+ protected:
+  // One line of 50 MB, shaped as a record ("ABCD", TAB, ...), ending in half a
+  // Shift-JIS character; written once, removed after the suite.
+  static void SetUpTestSuite() {
+    big_dir_ = new std::string(TrailingSeparator(testing::MakeTempDir("tobrisk-big")));
+    std::string line = "ABCD\tBBS\t1\t";
+    line.append(kBigSize - line.size() - 1, 'x');
+    line.push_back('\x82');
+    testing::WriteFile(BigFile(), line);
+  }
+  static void TearDownTestSuite() {
+    testing::RemoveTree(*big_dir_);
+    delete big_dir_;
+    big_dir_ = nullptr;
+  }
+  static std::string BigFile() { return *big_dir_ + "big.txt"; }
+  static constexpr size_t kBigSize = 50u << 20;
+
+  void Put(const std::string& path, const std::string& bytes) { testing::WriteFile(path, bytes); }
+  void PutBig(const std::string& path) {
+    if (::link(BigFile().c_str(), path.c_str()) != 0) Put(path, ReadWholeFile(BigFile()));
+  }
+
+  WritingFixture fx;
+  testing::FakeProgress progress;
+
+ private:
+  static std::string* big_dir_;
+};
+std::string* BadInput::big_dir_ = nullptr;
+
+// ---- captured logs: escape removal, parser, marks, sort, tree ----
+
+TEST_F(BadInput, CaptureLogsGiveNoMessagesAndNoCrash) {
+  WorkState& state = fx.state;
+  auto open = [&](const std::string& log) {
+    state.messages.Clear();
+    CutEscapes({log}, state.WorkFile("NOESC.LOG"), progress);
+    ReadMessages(state, progress);
+    BuildMessageTree(state.messages);
+  };
+  for (const Damage& d : Damages()) {
+    SCOPED_TRACE(d.name);
+    Put(fx.root + "/ABCD0001.LOG", d.bytes);
+    ASSERT_NO_THROW(open(fx.root + "/ABCD0001.LOG"));
+    EXPECT_TRUE(state.messages.Empty());
+    // NOESC.LOG holds every line of the log, each ended by CR LF.
+    const std::string noesc = ReadWholeFile(state.WorkFile("NOESC.LOG"));
+    EXPECT_EQ(CaptureLines(noesc), CaptureLines(d.bytes));
+  }
+  // Only CRs are that many empty lines; only LFs one line of LFs.
+  Put(fx.root + "/ABCD0001.LOG", std::string(3, '\r'));
+  open(fx.root + "/ABCD0001.LOG");
+  EXPECT_EQ(ReadWholeFile(state.WorkFile("NOESC.LOG")), "\r\n\r\n\r\n");
+  Put(fx.root + "/ABCD0001.LOG", std::string(3, '\n'));
+  open(fx.root + "/ABCD0001.LOG");
+  EXPECT_EQ(ReadWholeFile(state.WorkFile("NOESC.LOG")), "\n\n\n\r\n");
+
+  PutBig(fx.root + "/ABCD0002.LOG");
+  ASSERT_NO_THROW(open(fx.root + "/ABCD0002.LOG"));
+  EXPECT_TRUE(state.messages.Empty());
+  EXPECT_EQ(ReadWholeFile(state.WorkFile("NOESC.LOG")).size(), kBigSize + 2);
+}
+
+TEST_F(BadInput, DamagedLinesInsideABoardStillParse) {
+  // NUL bytes, half characters and 20-digit numbers around real headers: the
+  // headers are found, numbers that do not fit become -1, nothing crashes.
+  std::string header = testing::NewHeader(7, "title", 12, "hand", "12/01");
+  std::string huge_no = header;
+  const size_t digits = huge_no.find('7');
+  huge_no.replace(digits, 1, "99999999999999999999");
+  const std::string log = Lines({testing::MainMenuLine(), testing::BbsHeader(1, "b"), header,
+                                 std::string("\0\0text\x82", 7), huge_no, std::string(300, '\0'),
+                                 "#Fc.", "#Fc.\x82"});
+  Put(fx.root + "/ABCD0001.LOG", log);
+  CutEscapes({fx.root + "/ABCD0001.LOG"}, fx.state.WorkFile("NOESC.LOG"), progress);
+  ReadMessages(fx.state, progress);
+  ASSERT_GE(fx.state.messages.Size(), 2u);
+  bool found_seven = false;
+  bool found_missing = false;
+  for (const MessageEntry& e : fx.state.messages.Entries()) {
+    found_seven |= e.message_no == 7;
+    found_missing |= e.message_no == -1;
+  }
+  EXPECT_TRUE(found_seven);
+  EXPECT_TRUE(found_missing);
+  EXPECT_NO_THROW(BuildMessageTree(fx.state.messages));
+}
+
+// ---- NET.TDT ----
+
+TEST_F(BadInput, NetFileReadsOneNetPerLine) {
+  for (const Damage& d : Damages()) {
+    SCOPED_TRACE(d.name);
+    Put(fx.root + "/NET.TDT", d.bytes);
+    NetList nets;
+    ASSERT_NO_THROW(LoadNetDefinitions(nets, fx.state.work_dir, fx.prompter));
+    EXPECT_EQ(static_cast<size_t>(nets.Count()), CaptureLines(d.bytes));
+    EXPECT_EQ(ReadWholeFile(fx.root + "/NET.TDT"), d.bytes);  // reading never writes
+  }
+  // Too few TABs: the whole line is the UpFileHeader; too many: the fields
+  // between the third and the last TAB are lost.
+  Put(fx.root + "/NET.TDT", "ABCD\r\nWXYZ\tn\th\tu\tx\ty\r\n");
+  NetList nets;
+  LoadNetDefinitions(nets, fx.state.work_dir, fx.prompter);
+  ASSERT_EQ(nets.Count(), 2);
+  EXPECT_EQ(nets.At(0).log_header, "");
+  EXPECT_EQ(nets.At(0).up_file_header, "ABCD");
+  EXPECT_EQ(nets.At(1).handle_name, "h");
+  EXPECT_EQ(nets.At(1).up_file_header, "y");
+
+  PutBig(fx.root + "/NET.TDT");
+  NetList big;
+  ASSERT_NO_THROW(LoadNetDefinitions(big, fx.state.work_dir, fx.prompter));
+  ASSERT_EQ(big.Count(), 1);
+  EXPECT_EQ(big.At(0).log_header, "ABCD");
+  EXPECT_EQ(big.At(0).up_file_header.size(), kBigSize - 11);
+}
+
+// ---- .RAD ----
+
+TEST_F(BadInput, ReadMarkFileSkipsIncompleteLines) {
+  for (const Damage& d : Damages()) {
+    SCOPED_TRACE(d.name);
+    Put(fx.root + "/ABCD.RAD", d.bytes);
+    std::vector<ReadMarkRecord> records;
+    ASSERT_NO_THROW(ReadReadMarkFile(fx.root + "/ABCD.RAD", records));
+    EXPECT_LE(records.size(), CaptureLines(d.bytes));
+    EXPECT_EQ(ReadWholeFile(fx.root + "/ABCD.RAD"), d.bytes);
+  }
+  // Too few TABs: skipped. Too many: the text after the last TAB is the mark.
+  // A 20-digit number is kept as text but matches no message.
+  Put(fx.root + "/ABCD.RAD", "BBS\t1\r\nBBS\t1\t2\r\nBBS\t1\t2\tx\t" + Sjis("○") +
+                                 "\r\nBBS\t1\t99999999999999999999\t" + Sjis("★") + "\r\n");
+  std::vector<ReadMarkRecord> records;
+  ReadReadMarkFile(fx.root + "/ABCD.RAD", records);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].message_no, "2");
+  EXPECT_EQ(records[0].mark, Sjis("○"));
+  EXPECT_EQ(records[1].message_no, "99999999999999999999");
+  fx.AddMessage(BoardType::BBS, 1, "b", 2, 5, "h", 0);
+  fx.AddMessage(BoardType::BBS, 1, "b", -1, 5, "h", 0);
+  ApplyReadMarks(fx.state.messages, records);
+  EXPECT_EQ(fx.state.messages[0].Mark(), Sjis("○"));
+  EXPECT_EQ(fx.state.messages[1].Mark(), "");
+
+  PutBig(fx.root + "/ABCD.RAD");
+  std::vector<ReadMarkRecord> big;
+  ASSERT_NO_THROW(ReadReadMarkFile(fx.root + "/ABCD.RAD", big));
+  ASSERT_EQ(big.size(), 1u);
+  EXPECT_EQ(big[0].mark.size(), kBigSize - 11);
+}
+
+// ---- .BRD / .USR ----
+
+TEST_F(BadInput, BoardAndUserFilesLoadEveryLine) {
+  for (const Damage& d : Damages()) {
+    SCOPED_TRACE(d.name);
+    Put(fx.root + "/ABCD.BRD", d.bytes);
+    Put(fx.root + "/ABCD.USR", d.bytes);
+    BoardList boards;
+    UserList users;
+    ASSERT_NO_THROW(ReadExistingBoardUserFiles(boards, users, fx.state.work_dir, "ABCD", fx.prompter));
+    EXPECT_EQ(boards.size(), CaptureLines(d.bytes));
+    EXPECT_EQ(users.size(), CaptureLines(d.bytes));
+    EXPECT_EQ(ReadWholeFile(fx.root + "/ABCD.BRD"), d.bytes);
+    EXPECT_EQ(ReadWholeFile(fx.root + "/ABCD.USR"), d.bytes);
+  }
+  EXPECT_TRUE(fx.prompter.boxes.empty());
+  // Too few TABs leave the middle fields empty; too many drop the extra ones.
+  Put(fx.root + "/ABCD.BRD", "1\tname\r\n1\t2\tBBS\tx\ty\tname\r\n");
+  BoardList boards;
+  ReadBoardFile(boards, fx.state.work_dir, "ABCD", fx.prompter);
+  ASSERT_EQ(boards.size(), 2u);
+  EXPECT_EQ(boards[0].seq_no, "1");
+  EXPECT_EQ(boards[0].board_no, "");
+  EXPECT_EQ(boards[0].board_name, "name");
+  EXPECT_EQ(boards[1].board_type, "BBS");
+  EXPECT_EQ(boards[1].board_name, "name");
+
+  PutBig(fx.root + "/ABCD.USR");
+  UserList users;
+  ASSERT_NO_THROW(ReadUserFile(users, fx.state.work_dir, "ABCD", fx.prompter));
+  ASSERT_EQ(users.size(), 1u);
+  EXPECT_EQ(users[0].handle_name.size(), kBigSize - 11);
+}
+
+// ---- composition files read back ----
+
+TEST_F(BadInput, CompositionFilesReadBack) {
+  WriteEntry entry{"1", "BBS", "1", "b", "0", "t", "NEW", "0305101010.TXT", "0"};
+  for (const Damage& d : Damages()) {
+    SCOPED_TRACE(d.name);
+    Put(fx.TmpFile(entry.temp_file_name), d.bytes);
+    ASSERT_NO_THROW(ReadFirstLine(fx.TmpFile(entry.temp_file_name)));
+    std::string block;
+    ASSERT_NO_THROW(block = UpFileBlock(fx.state, entry, fx.clock));
+    EXPECT_TRUE(block.ends_with("\r\n/ES\r\nE\r\n"));
+  }
+  PutBig(fx.TmpFile(entry.temp_file_name));
+  EXPECT_EQ(ReadFirstLine(fx.TmpFile(entry.temp_file_name)).size(), kBigSize);
+}
+
+TEST_F(BadInput, CompositionFileThatIsAFolder) {
+  // Reading it is a file error, never a crash.
+  CreateDirectory(fx.TmpFile("0305101010.TXT"));
+  EXPECT_THROW(ReadFirstLine(fx.TmpFile("0305101010.TXT")), IoError);
+
+  // The up-text output skips it as a missing composition file.
+  fx.state.writes.push_back({"1", "BBS", "1", "b", "0", "t", "NEW", "0305101010.TXT", "0"});
+  std::string path;
+  ASSERT_TRUE(WriteUpFile(fx.state, fx.ports, &path));
+  ASSERT_EQ(fx.prompter.boxes.size(), 1u);
+  EXPECT_EQ(fx.prompter.boxes[0].text,
+            Sjis("メッセージテンポファイル[0305101010.TXT]が存在しません。\n\rスキップします。"));
+  EXPECT_EQ(ReadWholeFile(path), "");
+
+  // Editing it again finds no edited message.
+  fx.prompter.boxes.clear();
+  EditMessage(fx.state, fx.ports, fx.view, 0, false);
+  ASSERT_EQ(fx.prompter.boxes.size(), 1u);
+  EXPECT_EQ(fx.prompter.boxes[0].text, Sjis("編集されたメッセージが存在しません。"));
+  EXPECT_EQ(fx.state.writes[0].title, "t");
+
+  // A new composition whose clock name is taken by a folder fails with a file
+  // error and leaves the folder alone; no entry is added.
+  fx.state.boards.push_back({"1", "1", "BBS", "b"});
+  fx.clock.now = {1997, 3, 5, 10, 10, 10};
+  EXPECT_THROW(NewMessage(fx.state, fx.ports, fx.view, 0), IoError);
+  EXPECT_TRUE(DirectoryExists(fx.TmpFile("0305101010.TXT")));
+  EXPECT_EQ(fx.state.writes.size(), 1u);
+  EXPECT_FALSE(fx.state.editor_busy);
+}
+
+// ---- NOESC.LOG changed on disk after parsing ----
+
+TEST_F(BadInput, TextOffsetBeyondTheEndOfTheWorkFile) {
+  const std::string noesc = fx.state.WorkFile("NOESC.LOG");
+  Put(noesc, "line one\r\n" + Sjis("二行目") + "\r\n");
+  const size_t index = fx.AddMessage(BoardType::BBS, 1, "b", 5, 7, "h", 1000000);
+
+  const MessageText past = ReadMessageText(fx.state, index);
+  EXPECT_TRUE(past.offset_past_end);
+  EXPECT_EQ(past.bytes, "");
+  // Exactly at the end, and inside a double-byte character: no crash.
+  EXPECT_EQ(ReadMessageText(noesc, ReadWholeFile(noesc).size()).bytes, "");
+  EXPECT_NO_THROW(ReadMessageText(noesc, 11));
+
+  // The reply's file gets the title line and the header, and no quote.
+  PrepareQuotedFile(fx.state, "a.TXT", 1000000, index, HeaderKind::Res);
+  const std::string reply = ReadWholeFile(fx.TmpFile("a.TXT"));
+  EXPECT_EQ(reply.substr(0, TitlePlaceholder().size()), TitlePlaceholder());
+  EXPECT_EQ(reply.find('>'), std::string::npos);
+
+  // NOESC.LOG deleted meanwhile: a file error, the old composition file kept.
+  Put(fx.TmpFile("b.TXT"), "keep");
+  ::unlink(noesc.c_str());
+  EXPECT_THROW(ReadMessageText(fx.state, index), IoError);
+  EXPECT_THROW(PrepareQuotedFile(fx.state, "b.TXT", 0, index, HeaderKind::Res), IoError);
+  EXPECT_EQ(ReadWholeFile(fx.TmpFile("b.TXT")), "keep");
+}
+
+// ---- the external editor ----
+
+TEST_F(BadInput, EditorThatDoesNotExistOrExitsAtOnce) {
+  fx.state.boards.push_back({"1", "1", "BBS", "b"});
+  // Missing editor: the plain message, no entry, the file stays in tmp.
+  fx.editor.starts = false;
+  NewMessage(fx.state, fx.ports, fx.view, 0);
+  EXPECT_TRUE(fx.state.writes.empty());
+  EXPECT_EQ(fx.view.log.back(), "plain " + Sjis("指定エディタが起動出来ませんでした。"));
+  EXPECT_TRUE(FileExists(fx.TmpFile("0305123456.TXT")));
+  EXPECT_FALSE(fx.state.editor_busy);
+
+  // An editor that exits at once without saving: the entry is added with the
+  // placeholder title and the user is told to check it.
+  fx.editor.starts = true;
+  fx.clock.now.second = 57;
+  NewMessage(fx.state, fx.ports, fx.view, 0);
+  ASSERT_EQ(fx.state.writes.size(), 1u);
+  EXPECT_EQ(fx.state.writes[0].title, TitlePlaceholder());
+  ASSERT_FALSE(fx.prompter.boxes.empty());
+  EXPECT_EQ(fx.prompter.boxes.back().text, Sjis("タイトルが編集されていませんでした。\n\r確認を行って下さい。"));
+}
+
+// ---- an unwritable work folder, a missing UpDir ----
+
+// A folder "below" a regular file can be created and written by nobody, root
+// included (ENOTDIR), unlike a folder without write permission.
+TEST_F(BadInput, WorkFolderBelowARegularFile) {
+  Put(fx.root + "/plain", "file");
+  WorkState state;
+  testing::MemoryStore store;
+  fx.ports.store = &store;
+  EXPECT_THROW(StartUp(state, fx.ports, fx.root + "/plain/sub"), IoError);
+  EXPECT_EQ(state.work_dir, fx.root + "/plain/sub/");
+  ASSERT_EQ(fx.prompter.boxes.size(), 1u);
+  EXPECT_EQ(fx.prompter.boxes[0].text, Sjis("[NET.TDT] ファイルが見つかりませんでした。"));
+
+  Put(fx.root + "/ABCD0001.LOG", Lines({testing::MainMenuLine()}));
+  EXPECT_THROW(CutEscapes({fx.root + "/ABCD0001.LOG"}, state.WorkFile("NOESC.LOG"), progress), IoError);
+  state.nets.Append({"ABCD", "n", "h", "U"});
+  state.read_marks_header = "ABCD";
+  state.read_marks.push_back({"BBS", "1", "2", "x"});
+  EXPECT_THROW(SaveReadMarks(state), IoError);
+  EXPECT_THROW(WriteBoardFile({{"1", "1", "BBS", "b"}}, state.work_dir, "ABCD"), IoError);
+  EXPECT_THROW(SaveNetDefinitions(state.nets, state.work_dir), IoError);
+  state.tmp_dir = state.work_dir + "tmp/";
+  EXPECT_THROW(PrepareBlankFile(state, "a.TXT"), IoError);
+  EXPECT_EQ(ReadWholeFile(fx.root + "/plain"), "file");
+}
+
+TEST_F(BadInput, UpDirMissingOrBelowAFile) {
+  Put(fx.TmpFile("a.TXT"), "title\r\nbody\r\n");
+  fx.state.writes.push_back({"1", "BBS", "1", "b", "0", "title", "NEW", "a.TXT", "0"});
+  fx.state.pending_count = 1;
+  Put(fx.root + "/plain", "file");
+  for (const std::string& dir : {fx.root + "/no such folder", fx.root + "/plain/sub"}) {
+    SCOPED_TRACE(dir);
+    fx.state.settings.up_dir = dir;
+    try {
+      WriteUpFile(fx.state, fx.ports);
+      ADD_FAILURE() << "no error";
+    } catch (const IoError& e) {
+      // The message names the UpFile, not a temporary file.
+      EXPECT_EQ(e.Path(), dir + "/UPL0305.TXT");
+    }
+    EXPECT_EQ(fx.state.writes.size(), 1u);
+    EXPECT_EQ(fx.state.pending_count, 1);
+  }
+  EXPECT_EQ(ReadWholeFile(fx.root + "/plain"), "file");
+  EXPECT_EQ(ReadWholeFile(fx.TmpFile("a.TXT")), "title\r\nbody\r\n");
+}
+
+}  // namespace
+}  // namespace tobrisk

@@ -10,6 +10,7 @@
 
 #include "boards/board_files.h"
 #include "capture_generator.h"
+#include "ingest/read_marks.h"
 #include "settings/net_definitions.h"
 #include "text/files.h"
 
@@ -43,6 +44,16 @@ class CrashSafety : public ::testing::Test {
   void TearDown() override { testing::RemoveTree(dir_); }
   std::string dir_;
   static constexpr int kRows = 20000;
+
+  // kRows identical CR LF lines: the complete file of one generation.
+  static bool OneLineRepeated(const std::string& bytes) {
+    const std::string first = bytes.substr(0, bytes.find("\r\n") + 2);
+    if (first.size() < 2 || bytes.size() != first.size() * kRows) return false;
+    for (size_t i = 0; i < bytes.size(); i += first.size()) {
+      if (bytes.compare(i, first.size(), first) != 0) return false;
+    }
+    return true;
+  }
 };
 
 TEST_F(CrashSafety, NetFile) {
@@ -51,15 +62,7 @@ TEST_F(CrashSafety, NetFile) {
     for (int i = 0; i < kRows; ++i) nets.Append({"H" + std::to_string(generation), "N", "", "U"});
     SaveNetDefinitions(nets, dir_);
   };
-  KillWhileRewriting(dir_ + "NET.TDT", rewrite, [](const std::string& bytes) {
-    // kRows identical lines of one generation.
-    const std::string first = bytes.substr(0, bytes.find("\r\n") + 2);
-    if (first.size() < 2 || bytes.size() != first.size() * kRows) return false;
-    for (size_t i = 0; i < bytes.size(); i += first.size()) {
-      if (bytes.compare(i, first.size(), first) != 0) return false;
-    }
-    return true;
-  });
+  KillWhileRewriting(dir_ + "NET.TDT", rewrite, OneLineRepeated);
 }
 
 TEST_F(CrashSafety, BoardAndUserFiles) {
@@ -82,6 +85,19 @@ TEST_F(CrashSafety, BoardAndUserFiles) {
   size_t lines = 0;
   for (char c : users) lines += c == '\n';
   EXPECT_EQ(lines, static_cast<size_t>(kRows));
+}
+
+
+TEST_F(CrashSafety, ReadMarkFile) {
+  auto rewrite = [&](int generation) {
+    std::vector<ReadMarkRecord> records(static_cast<size_t>(kRows),
+                                        ReadMarkRecord{"BBS", "1", std::to_string(generation), "x"});
+    WriteReadMarkFile(dir_ + "ABCD.RAD", records);
+  };
+  KillWhileRewriting(dir_ + "ABCD.RAD", rewrite, OneLineRepeated);
+  std::vector<ReadMarkRecord> records;
+  ReadReadMarkFile(dir_ + "ABCD.RAD", records);
+  EXPECT_EQ(records.size(), static_cast<size_t>(kRows));
 }
 
 }  // namespace

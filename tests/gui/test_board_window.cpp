@@ -100,7 +100,8 @@ class TestBoardWindow : public QObject {
     QCOMPARE(Cell(boards, 0, 2), QStringLiteral("M"));
     QCOMPARE(Cell(boards, 0, 3), U("新着メール"));
     QCOMPARE(Cell(boards, 2, 1), QStringLiteral("LBBS"));
-    QCOMPARE(Cell(boards, 2, 3), U("全国ネット          "));  // the host's 20 bytes, blanks kept
+    QCOMPARE(Cell(boards, 2, 3), U("全国ネット"));  // shown without the padding
+    QCOMPARE(f_->State().boards[1].board_name, PadRight(Sjis("全国ネット"), 20));  // kept as the host shows it
     QTableView* users = UserGrid();
     QCOMPARE(users->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("ID"));
     QCOMPARE(users->model()->headerData(2, Qt::Horizontal).toString(), U("ハンドル名"));
@@ -112,7 +113,7 @@ class TestBoardWindow : public QObject {
     StartWithTwoNets(0);
     ChooseNet(1);
     QCOMPARE(BoardGrid()->model()->rowCount(), 3);  // mail row + two boards
-    QCOMPARE(Cell(BoardGrid(), 1, 3), U("雑談ボード          "));
+    QCOMPARE(Cell(BoardGrid(), 1, 3), U("雑談ボード"));
     // No member file: one empty row.
     QCOMPARE(UserGrid()->model()->rowCount(), 1);
     QVERIFY(Cell(UserGrid(), 0, 0).isEmpty());

@@ -24,7 +24,7 @@ QTableView* MakeGrid(QWidget* parent, ListGridModel* model, const char* name, st
   view->setModel(model);
   SetUpGrid(view, name, widths);
   // The name column takes the rest of the width.
-  view->horizontalHeader()->setStretchLastSection(true);
+  KeepLastColumnFilling(view);
   return view;
 }
 
@@ -114,6 +114,8 @@ void TfrmBoardUserList::ApplyDisplaySettings() {
   for (QTableView* grid : {BoardGrid, UserGrid}) {
     grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 4);
   }
+  FitBoardGridColumns(BoardGrid);
+  FitUserGridColumns(UserGrid);
 }
 
 void TfrmBoardUserList::ComboBox1Change() {

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -25,7 +26,8 @@ TfrmSelectMoveBoard::TfrmSelectMoveBoard(const BoardList& boards, SettingsStore&
   MoveBoardGrid = new QTableView(this);
   MoveBoardGrid->setModel(model_);
   SetUpGrid(MoveBoardGrid, "MoveBoardGrid", kBoardGridWidths);
-  MoveBoardGrid->horizontalHeader()->setStretchLastSection(true);
+  FitBoardGridColumns(MoveBoardGrid);
+  KeepLastColumnFilling(MoveBoardGrid);
   MoveBoardGrid->installEventFilter(this);
   connect(MoveBoardGrid, &QTableView::doubleClicked, this, &QDialog::accept);
 
@@ -46,7 +48,13 @@ TfrmSelectMoveBoard::TfrmSelectMoveBoard(const BoardList& boards, SettingsStore&
   layout->addWidget(MoveBoardGrid, 1);
   layout->addLayout(buttons);
 
-  resize(210, 510);
+  // 210 pixels wide unless the font needs more for a board name of the host's
+  // twenty bytes.
+  const int name_width = MoveBoardGrid->fontMetrics().horizontalAdvance(QString(10, QChar(0x5168))) + 16;
+  const int needed = MoveBoardGrid->columnWidth(1) + MoveBoardGrid->columnWidth(2) + name_width +
+                     style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * MoveBoardGrid->frameWidth() +
+                     layout->contentsMargins().left() + layout->contentsMargins().right();
+  resize(std::max(210, needed), 510);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
   }

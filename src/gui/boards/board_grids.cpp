@@ -1,5 +1,7 @@
 #include "boards/board_grids.h"
 
+#include <QTableView>
+
 #include "text/sjis.h"
 
 namespace tobrisk::gui {
@@ -61,5 +63,16 @@ ListGridModel* MakeUserGridModel(const UserList& users, QObject* parent) {
       },
       parent);
 }
+
+}  // namespace tobrisk::gui
+
+namespace tobrisk::gui {
+
+void FitBoardGridColumns(QTableView* view) {
+  FitColumn(view, 1, 34, {QStringLiteral("LBBS"), QStringLiteral("IBBS"), QStringLiteral("MAIL")});
+  FitColumn(view, 2, 23, {QStringLiteral("0000")});
+}
+
+void FitUserGridColumns(QTableView* view) { FitColumn(view, 1, 34, {QStringLiteral("00000")}); }
 
 }  // namespace tobrisk::gui

@@ -15,6 +15,11 @@ ListGridModel* MakeBoardGridModel(const BoardList& boards, bool mail_row, QObjec
 // Columns: 0 SeqNo (hidden), 1 "ID", 2 "ハンドル名".
 ListGridModel* MakeUserGridModel(const UserList& users, QObject* parent);
 
+// Column widths from the grid's font: the code columns wide enough for their
+// texts, the name column filling the rest of the width.
+void FitBoardGridColumns(QTableView* view);
+void FitUserGridColumns(QTableView* view);
+
 // Initial column widths of the board grids and the user grid.
 inline constexpr std::initializer_list<int> kBoardGridWidths = {0, 34, 23, 139};
 inline constexpr std::initializer_list<int> kUserGridWidths = {0, 34, 163};

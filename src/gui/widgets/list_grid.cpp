@@ -1,6 +1,8 @@
 #include "widgets/list_grid.h"
 
+#include <QEvent>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QTableView>
 
 #include "widgets/gui_prompter.h"
@@ -42,7 +44,13 @@ int ListGridModel::columnCount(const QModelIndex& parent) const {
 
 QVariant ListGridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
-  return FromSjis(Cell(index.row(), index.column()));
+  QString text = FromSjis(Cell(index.row(), index.column()));
+  // Names come padded to the host's width; the padding would only make the view
+  // elide names that fit.
+  qsizetype end = text.size();
+  while (end > 0 && (text[end - 1] == u' ' || text[end - 1] == u'\u3000')) --end;
+  text.truncate(end);
+  return text;
 }
 
 QVariant ListGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -72,6 +80,56 @@ void SetUpGrid(QTableView* view, const char* object_name, std::initializer_list<
     ++column;
   }
   view->setColumnHidden(0, true);
+}
+
+namespace {
+
+class LastColumnFiller final : public QObject {
+ public:
+  LastColumnFiller(QTableView* view, int minimum) : QObject(view), view_(view), minimum_(minimum) {}
+
+  void Fit() {
+    const int last = view_->model() ? view_->model()->columnCount() - 1 : -1;
+    if (last < 1) return;
+    int others = 0;
+    for (int c = 0; c < last; ++c) {
+      if (!view_->isColumnHidden(c)) others += view_->columnWidth(c);
+    }
+    view_->setColumnWidth(last, std::max(minimum_, view_->viewport()->width() - others));
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Resize) Fit();
+    return false;
+  }
+
+ private:
+  QTableView* view_;
+  int minimum_;
+};
+
+}  // namespace
+
+void KeepLastColumnFilling(QTableView* view, int minimum) {
+  view->horizontalHeader()->setStretchLastSection(false);
+  auto* filler = new LastColumnFiller(view, minimum);
+  view->viewport()->installEventFilter(filler);
+  QObject::connect(view->horizontalHeader(), &QHeaderView::sectionResized, filler,
+                   [filler, view](int logical, int, int) {
+                     if (logical < view->model()->columnCount() - 1) filler->Fit();
+                   });
+  filler->Fit();
+}
+
+void FitColumn(QTableView* view, int column, int width, const QStringList& samples) {
+  const QFontMetrics metrics(view->font());
+  int needed = width;
+  for (const QString& s : samples) needed = std::max(needed, metrics.horizontalAdvance(s) + 12);
+  const QFontMetrics header(view->horizontalHeader()->font());
+  const QString title = view->model()->headerData(column, Qt::Horizontal).toString();
+  needed = std::max(needed, header.horizontalAdvance(title) + 12);
+  view->setColumnWidth(column, needed);
 }
 
 int CurrentGridRow(const QTableView* view) {

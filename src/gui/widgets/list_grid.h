@@ -30,7 +30,8 @@ class ListGridModel final : public QAbstractTableModel {
   void Clear();
   // Rows of data the list shows now (0 when only the empty row is shown).
   size_t DataRows() const { return rows_; }
-  // The Shift-JIS text of a cell; empty for the empty row or out of range.
+  // The Shift-JIS text of a cell; empty for the empty row or out of range. The
+  // view shows it without trailing blanks.
   std::string Cell(int row, int column) const;
 
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -49,6 +50,14 @@ class ListGridModel final : public QAbstractTableModel {
 // no row header, fixed row heights, column 0 hidden, the given column widths
 // (index 0 ignored), and the view's objectName.
 void SetUpGrid(QTableView* view, const char* object_name, std::initializer_list<int> widths);
+
+// Keeps the last column filling the rest of the view's width whenever the view
+// is resized (the grids' resize rule), never narrower than `minimum`.
+void KeepLastColumnFilling(QTableView* view, int minimum = 40);
+
+// Widens `column` to `width` or to what `samples` need in the view's font,
+// whichever is more, so that short codes ("LBBS", ids) are never cut.
+void FitColumn(QTableView* view, int column, int width, const QStringList& samples);
 
 // The model row of the view's current row, or -1.
 int CurrentGridRow(const QTableView* view);

@@ -60,9 +60,11 @@ void QtSettingsStore::Flush() {
   QDir().mkpath(QFileInfo(settings_->fileName()).absolutePath());
 #endif
   settings_->sync();
-  if (settings_->status() != QSettings::NoError) {
-    throw IoError("write", settings_->fileName().toStdString(),
-                  settings_->status() == QSettings::AccessError ? "Permission denied" : "Format error");
+  // A damaged file read earlier leaves FormatError behind (its values fall back
+  // to the defaults) although the sync has just replaced it: only a failed
+  // write is an error here.
+  if (settings_->status() == QSettings::AccessError) {
+    throw IoError("write", settings_->fileName().toStdString(), "Permission denied");
   }
 }
 

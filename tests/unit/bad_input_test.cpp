@@ -4,8 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <random>
-
+#include "bad_input.h"
 #include "boards/board_files.h"
 #include "capture_generator.h"
 #include "fakes.h"
@@ -26,38 +25,10 @@
 namespace tobrisk {
 namespace {
 
+using testing::BadContent;
+using testing::BadContents;
 using testing::Lines;
 using testing::WritingFixture;
-
-std::string Junk(size_t size, uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(rng());
-  return bytes;
-}
-
-// The damaged contents every reader is fed. Each is small; the enormous line
-// is one file shared by the suite.
-struct Damage {
-  std::string name;
-  std::string bytes;
-};
-
-const std::vector<Damage>& Damages() {
-  static const std::vector<Damage> damages = {
-      {"empty file", ""},
-      {"binary junk", Junk(256 * 1024, 7)},
-      {"NUL bytes", std::string(4096, '\0') + std::string("ABCD\0\t\0\t\0\t\0\r\n\0", 14)},
-      {"only CRs", std::string(10000, '\r')},
-      {"only LFs", std::string(10000, '\n')},
-      {"truncated Shift-JIS", "ABCD\t\x82\t\x81\t\x82\r\n\x82\r\nBBS\t1\t2\t\x81"},
-      {"20-digit numbers", "12345678901234567890\t99999999999999999999\t-12345678901234567890\t1\r\n"},
-      {"too few TABs", "ABCD\r\nBBS\t1\r\n1\t2\r\n\t\r\n"},
-      {"too many TABs", "ABCD\tn\th\tu\tx\ty\r\nBBS\t1\t2\t\t\t\x81\x9b\r\n"},
-      {"Ctrl-Z then junk", "\x1a" + Junk(4096, 8)},
-  };
-  return damages;
-}
 
 // The lines a file holds by the capture line model (CR or CR LF ends a line).
 size_t CaptureLines(const std::string& bytes) {
@@ -70,35 +41,15 @@ size_t CaptureLines(const std::string& bytes) {
 
 class BadInput : public ::testing::Test {
  protected:
-  // One line of 50 MB, shaped as a record ("ABCD", TAB, ...), ending in half a
-  // Shift-JIS character; written once, removed after the suite.
-  static void SetUpTestSuite() {
-    big_dir_ = new std::string(TrailingSeparator(testing::MakeTempDir("tobrisk-big")));
-    std::string line = "ABCD\tBBS\t1\t";
-    line.append(kBigSize - line.size() - 1, 'x');
-    line.push_back('\x82');
-    testing::WriteFile(BigFile(), line);
-  }
-  static void TearDownTestSuite() {
-    testing::RemoveTree(*big_dir_);
-    delete big_dir_;
-    big_dir_ = nullptr;
-  }
-  static std::string BigFile() { return *big_dir_ + "big.txt"; }
-  static constexpr size_t kBigSize = 50u << 20;
+  static constexpr size_t kBigSize = testing::kHugeLineSize;
 
   void Put(const std::string& path, const std::string& bytes) { testing::WriteFile(path, bytes); }
-  void PutBig(const std::string& path) {
-    if (::link(BigFile().c_str(), path.c_str()) != 0) Put(path, ReadWholeFile(BigFile()));
-  }
+  // The 50 MB line, in the fixture's folder (removed with it).
+  void PutBig(const std::string& path) { testing::WriteHugeLine(path); }
 
   WritingFixture fx;
   testing::FakeProgress progress;
-
- private:
-  static std::string* big_dir_;
 };
-std::string* BadInput::big_dir_ = nullptr;
 
 // ---- captured logs: escape removal, parser, marks, sort, tree ----
 
@@ -110,7 +61,7 @@ TEST_F(BadInput, CaptureLogsGiveNoMessagesAndNoCrash) {
     ReadMessages(state, progress);
     BuildMessageTree(state.messages);
   };
-  for (const Damage& d : Damages()) {
+  for (const BadContent& d : BadContents()) {
     SCOPED_TRACE(d.name);
     Put(fx.root + "/ABCD0001.LOG", d.bytes);
     ASSERT_NO_THROW(open(fx.root + "/ABCD0001.LOG"));
@@ -161,7 +112,7 @@ TEST_F(BadInput, DamagedLinesInsideABoardStillParse) {
 // ---- NET.TDT ----
 
 TEST_F(BadInput, NetFileReadsOneNetPerLine) {
-  for (const Damage& d : Damages()) {
+  for (const BadContent& d : BadContents()) {
     SCOPED_TRACE(d.name);
     Put(fx.root + "/NET.TDT", d.bytes);
     NetList nets;
@@ -185,13 +136,13 @@ TEST_F(BadInput, NetFileReadsOneNetPerLine) {
   ASSERT_NO_THROW(LoadNetDefinitions(big, fx.state.work_dir, fx.prompter));
   ASSERT_EQ(big.Count(), 1);
   EXPECT_EQ(big.At(0).log_header, "ABCD");
-  EXPECT_EQ(big.At(0).up_file_header.size(), kBigSize - 11);
+  EXPECT_EQ(big.At(0).up_file_header.size(), kBigSize - testing::kHugeLineHead);
 }
 
 // ---- .RAD ----
 
 TEST_F(BadInput, ReadMarkFileSkipsIncompleteLines) {
-  for (const Damage& d : Damages()) {
+  for (const BadContent& d : BadContents()) {
     SCOPED_TRACE(d.name);
     Put(fx.root + "/ABCD.RAD", d.bytes);
     std::vector<ReadMarkRecord> records;
@@ -219,13 +170,13 @@ TEST_F(BadInput, ReadMarkFileSkipsIncompleteLines) {
   std::vector<ReadMarkRecord> big;
   ASSERT_NO_THROW(ReadReadMarkFile(fx.root + "/ABCD.RAD", big));
   ASSERT_EQ(big.size(), 1u);
-  EXPECT_EQ(big[0].mark.size(), kBigSize - 11);
+  EXPECT_EQ(big[0].mark.size(), kBigSize - testing::kHugeLineHead);
 }
 
 // ---- .BRD / .USR ----
 
 TEST_F(BadInput, BoardAndUserFilesLoadEveryLine) {
-  for (const Damage& d : Damages()) {
+  for (const BadContent& d : BadContents()) {
     SCOPED_TRACE(d.name);
     Put(fx.root + "/ABCD.BRD", d.bytes);
     Put(fx.root + "/ABCD.USR", d.bytes);
@@ -253,14 +204,14 @@ TEST_F(BadInput, BoardAndUserFilesLoadEveryLine) {
   UserList users;
   ASSERT_NO_THROW(ReadUserFile(users, fx.state.work_dir, "ABCD", fx.prompter));
   ASSERT_EQ(users.size(), 1u);
-  EXPECT_EQ(users[0].handle_name.size(), kBigSize - 11);
+  EXPECT_EQ(users[0].handle_name.size(), kBigSize - testing::kHugeLineHead);
 }
 
 // ---- composition files read back ----
 
 TEST_F(BadInput, CompositionFilesReadBack) {
   WriteEntry entry{"1", "BBS", "1", "b", "0", "t", "NEW", "0305101010.TXT", "0"};
-  for (const Damage& d : Damages()) {
+  for (const BadContent& d : BadContents()) {
     SCOPED_TRACE(d.name);
     Put(fx.TmpFile(entry.temp_file_name), d.bytes);
     ASSERT_NO_THROW(ReadFirstLine(fx.TmpFile(entry.temp_file_name)));

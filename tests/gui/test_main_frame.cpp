@@ -2,6 +2,9 @@
 // open-log commands with their refusals, the recent-log list, the window
 // commands, the close check and the progress display.
 #include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QMimeData>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -20,6 +23,7 @@
 #include "ingest/read_marks.h"
 #include "reading/TfrmLogMessage.h"
 #include "settings/app_settings.h"
+#include "settings/form_position.h"
 #include "shell/TfrmAbout.h"
 #include "text/sjis.h"
 #include "widgets/gui_progress.h"
@@ -195,6 +199,27 @@ class TestMainFrame : public QObject {
     QVERIFY(!f_->Find<QToolBar>("MessageToolBar")->isHidden());
   }
 
+  void toolbarDocksAreRestoredAndSaved() {
+    {
+      QtSettingsStore store;
+      ToolbarState left;
+      left.docked_to = "DockLeft";
+      SaveToolbarState(store, "MessageToolBar", left);
+      store.Flush();
+    }
+    StartWithNets();
+    QCOMPARE(f_->Frame().toolBarArea(f_->Find<QToolBar>("MessageToolBar")), Qt::LeftToolBarArea);
+    QCOMPARE(f_->Frame().toolBarArea(f_->Find<QToolBar>("FileToolBar")), Qt::TopToolBarArea);
+    f_->Frame().addToolBar(Qt::RightToolBarArea, f_->Find<QToolBar>("FileToolBar"));
+    f_->Stop();
+    auto store = f_->ReopenStore();
+    QCOMPARE(ReadRegString(*store, "Settings ToolBars/FileToolBar", "DockedTo", ""), std::string("DockRight"));
+    QCOMPARE(ReadRegString(*store, "Settings ToolBars/MessageToolBar", "DockedTo", ""), std::string("DockLeft"));
+    QCOMPARE(ReadRegInteger(*store, "Settings ToolBars/MessageToolBar", "Visible", -1), 1);
+    f_->Start();
+    QCOMPARE(f_->Frame().toolBarArea(f_->Find<QToolBar>("FileToolBar")), Qt::RightToolBarArea);
+  }
+
   void versionDialogShowsAndClosesWithOk() {
     StartWithNets();
     QString title;
@@ -324,6 +349,48 @@ class TestMainFrame : public QObject {
     QVERIFY(NavigationEnabled());
     QCOMPARE(QString::fromStdString(f_->State().settings.paths[0]),
              QString::fromStdString(f_->Folder().Path("ABCD0201.LOG")));
+  }
+
+  void droppedLogsOpenAsFromTheDialog() {
+    StartWithNets();
+    const QString a = WriteLog("ABCD0301.LOG", FrameCapture());
+    const QString b = WriteLog("ABCD0302.LOG", FrameCapture());
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&f_->Frame(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&f_->Frame(), &drop);
+    QTRY_COMPARE(f_->State().messages.Size(), size_t{10});
+    QCOMPARE(MessageTitle(), U("メッセージ [ ABCD0301.LOG ABCD0302.LOG ]"));
+    QVERIFY(f_->Chooser().requests.empty());
+
+    // Anything but local files is not taken.
+    QMimeData remote;
+    remote.setUrls({QUrl(QStringLiteral("https://example.org/ABCD0303.LOG"))});
+    QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &remote, Qt::LeftButton, Qt::NoModifier);
+    refused.setAccepted(false);
+    QApplication::sendEvent(&f_->Frame(), &refused);
+    QVERIFY(!refused.isAccepted());
+  }
+
+  void propertiesDialogShowsAndTheNetChooserFollowsTheNets() {
+    StartWithNets();
+    QCOMPARE(f_->Frame().BoardUserList()->findChild<QComboBox*>("ComboBox1")->count(), 2);
+    // NET.TDT changed behind the program's back: the dialog reloads it.
+    f_->Folder().WriteNets({"ABCD\tネットA\tたろう\tUPA", "WXYZ\tネットB\tじろう\tUPB", "QQQQ\tネットQ\tさぶ\tUPQ"});
+    QString title;
+    WhenModalShown([&](QWidget* dialog) {
+      title = dialog->windowTitle();
+      static_cast<QDialog*>(dialog)->reject();
+    });
+    f_->Trigger("PropertyButton");
+    QCOMPARE(title, U("プロパティー"));
+    auto* nets = f_->Frame().BoardUserList()->findChild<QComboBox*>("ComboBox1");
+    QCOMPARE(nets->count(), 3);
+    QCOMPARE(nets->itemText(2), U("ネットQ"));
+    QCOMPARE(f_->Frame().OpenDialogFilters().size(), 5);
   }
 
   void recentListKeepsTheOrderAndTenSlots() {

@@ -32,6 +32,8 @@ LineReader::LineReader(InMemory, std::string_view bytes, LineEnds ends) : ends_(
   data_ = memory_.data();
   end_ = memory_.size();
   eof_ = true;
+  const void* z = end_ > 0 ? std::memchr(data_, kCtrlZ, end_) : nullptr;
+  if (z != nullptr) ctrl_z_ = static_cast<size_t>(static_cast<const char*>(z) - data_);
 }
 
 LineReader::~LineReader() {
@@ -44,6 +46,7 @@ bool LineReader::Fill() {
   if (begin_ > 0) {
     std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
     end_ -= begin_;
+    if (ctrl_z_ != kNone) ctrl_z_ -= begin_;
     begin_ = 0;
   }
   if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
@@ -54,16 +57,20 @@ bool LineReader::Fill() {
     eof_ = true;
     return false;
   }
+  if (ctrl_z_ == kNone) {
+    const void* z = std::memchr(buffer_.data() + end_, kCtrlZ, got);
+    if (z != nullptr) ctrl_z_ = static_cast<size_t>(static_cast<const char*>(z) - buffer_.data());
+  }
   end_ += got;
   return true;
 }
 
 size_t LineReader::FindLineEnd(size_t from) const {
   if (ends_ == LineEnds::Capture) {
-    const void* cr = std::memchr(data_ + from, '\r', end_ - from);
-    const size_t limit = cr ? static_cast<size_t>(static_cast<const char*>(cr) - data_) : end_;
-    const void* z = std::memchr(data_ + from, kCtrlZ, limit - from);
-    return z ? static_cast<size_t>(static_cast<const char*>(z) - data_) : limit;
+    // The first Ctrl-Z is found once per buffer fill; a line never runs past it.
+    const size_t limit = ctrl_z_ != kNone ? ctrl_z_ : end_;
+    const void* cr = std::memchr(data_ + from, '\r', limit - from);
+    return cr ? static_cast<size_t>(static_cast<const char*>(cr) - data_) : limit;
   }
   for (size_t i = from; i < end_; ++i) {
     const char c = data_[i];

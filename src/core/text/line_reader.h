@@ -54,6 +54,8 @@ class LineReader {
   size_t begin_ = 0;   // first unread byte in data_
   size_t end_ = 0;     // end of valid bytes in data_
   bool eof_ = false;   // no more bytes after end_
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+  size_t ctrl_z_ = kNone;  // index in data_ of the first Ctrl-Z read so far
   bool stopped_ = false;
   uint64_t position_ = 0;
 };

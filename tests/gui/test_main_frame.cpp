@@ -18,6 +18,7 @@
 #include <QtTest>
 
 #include "boards/TfrmBoardUserList.h"
+#include "board_capture_generator.h"
 #include "capture_generator.h"
 #include "helpers/gui_fixture.h"
 #include "ingest/read_marks.h"
@@ -124,7 +125,6 @@ class TestMainFrame : public QObject {
                              "EditMessageItem", "DeleteMessageItem", "ReviveMessageItem"}) {
       QVERIFY2(!f_->Action(name)->isEnabled(), name);
     }
-    QVERIFY(!f_->Action("ImportItem")->isEnabled());
 
     // Once the work is hooked in, the focused grid decides.
     int new_messages = 0;
@@ -349,6 +349,28 @@ class TestMainFrame : public QObject {
     QVERIFY(NavigationEnabled());
     QCOMPARE(QString::fromStdString(f_->State().settings.paths[0]),
              QString::fromStdString(f_->Folder().Path("ABCD0201.LOG")));
+  }
+
+  void importRebuildsTheListsOfTheCapturesNet() {
+    StartWithNets();
+    BoardCaptureOptions o;
+    o.ibbs_list = false;
+    o.bbs_boards = 6;
+    o.members = 4;
+    const BoardCapture capture = GenerateBoardCapture(o);
+    const QString file = WriteLog("WXYZLIST.LOG", capture.bytes);
+    f_->Chooser().file_answers.push_back({});  // cancelled: nothing happens
+    f_->Trigger("ImportItem");
+    QVERIFY(f_->BoxTexts().isEmpty());
+    f_->Chooser().file_answers.push_back({file});
+    f_->Trigger("ImportItem");
+    QCOMPARE(f_->Chooser().requests.back().title, U("ボード・ユーザ情報取得"));
+    QCOMPARE(f_->BoxTexts(), QStringList({U("ボード情報を更新しました。\r\nユーザ情報を更新しました。")}));
+    QCOMPARE(f_->Frame().BoardUserList()->SelectedNet(), 1);
+    QCOMPARE(f_->Frame().BoardUserList()->BoardGridView()->model()->rowCount(), 7);  // mail row + six boards
+    QCOMPARE(f_->Frame().BoardUserList()->UserGridView()->model()->rowCount(), 4);
+    QCOMPARE(f_->Folder().Read("WXYZ.BRD"), BoardFileText(ExpectedBoards(capture, 0)));
+    QCOMPARE(f_->State().settings.default_net, -1);  // the import does not choose the net for the next start
   }
 
   void droppedLogsOpenAsFromTheDialog() {

@@ -23,6 +23,7 @@
 
 #include "boards/TfrmBoardUserList.h"
 #include "boards/TfrmSelectMoveBoard.h"
+#include "boards/board_user_import.h"
 #include "ingest/read_marks.h"
 #include "reading/TfrmLogMessage.h"
 #include "settings/TfrmNewSet.h"
@@ -291,7 +292,6 @@ void TfrmMain::SetHooks(MainFrameHooks hooks) {
 
 void TfrmMain::UpdateCommandStates() {
   UpTextButton->setEnabled(state_.pending_count > 0);
-  ImportItem->setEnabled(static_cast<bool>(hooks_.import_board_user));
 }
 
 void TfrmMain::RunHook(const std::function<void()>& hook) {
@@ -431,7 +431,53 @@ void TfrmMain::PropertyItemClick() {
   open_filters_ = NameFiltersFromFilterText(OpenLogFilter(state_.nets));
 }
 
-void TfrmMain::ImportItemClick() { RunHook(hooks_.import_board_user); }
+namespace {
+
+// The window-facing steps of the board/user import.
+class FrameImportView final : public ImportView {
+ public:
+  FrameImportView(TfrmMain& frame, TfrmBoardUserList& boards, const QString& folder, const QStringList& filters)
+      : frame_(frame), boards_(boards), folder_(folder), filters_(filters) {}
+
+  std::optional<std::string> ChooseCapture() override {
+    OpenFilesRequest request;
+    request.title = FromSjis(ImportDialogTitle());
+    request.directory = folder_;
+    request.name_filters = filters_;
+    request.multiple = true;
+    const QStringList chosen = ActiveFileChooser().OpenFiles(&frame_, request);
+    if (chosen.isEmpty()) return std::nullopt;
+    return NativePath(chosen.first());
+  }
+  std::string ShownLogHeader() override { return ReferenceHeader(frame_.MessageTitle()); }
+  void SelectNet(int net_index) override { boards_.SelectNet(net_index); }
+  void FillBoardGrid() override { boards_.FillBoardGrid(); }
+  void FillUserGrid() override { boards_.FillUserGrid(); }
+
+ private:
+  TfrmMain& frame_;
+  TfrmBoardUserList& boards_;
+  QString folder_;
+  QStringList filters_;
+};
+
+}  // namespace
+
+void TfrmMain::ImportItemClick() {
+  if (opening_) return;
+  opening_ = true;
+  FrameImportView view(*this, *board_user_list_, open_folder_, open_filters_);
+  try {
+    ImportBoardUserInfo(state_, ports_, view);
+  } catch (const std::exception& e) {
+    ReportError(*ports_.prompter, e);
+  }
+  // The grids show the lists as the import left them, also when it restored
+  // them from the files or stopped half-way.
+  board_user_list_->FillBoardGrid();
+  board_user_list_->FillUserGrid();
+  opening_ = false;
+}
 
 void TfrmMain::UpTextButtonClick() { RunHook(hooks_.up_text); }
 

@@ -33,10 +33,9 @@ class TfrmLogMessage;
 class TfrmNewSet;
 class TfrmSelectMoveBoard;
 
-// Commands whose work lives outside the frame (writing, import, up-text). A
-// command without a hook is disabled.
+// Commands whose work lives outside the frame (writing, up-text). A command
+// without a hook is disabled.
 struct MainFrameHooks {
-  std::function<void()> import_board_user;  // "ボード・ユーザデータ取込(&I)"
   std::function<void()> new_mail;           // "新規メール書き込み(&N)"
   std::function<void()> res_mail;           // "レスメール書き込み(&M)"
   std::function<void()> new_message;        // "新規メッセージ書き込み(&S)"

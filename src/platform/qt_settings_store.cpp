@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QStandardPaths>
 
 #include "text/io_error.h"
@@ -58,6 +59,15 @@ void QtSettingsStore::Write(std::string_view section, std::string_view name, std
 void QtSettingsStore::Flush() {
 #ifndef _WIN32
   QDir().mkpath(QFileInfo(settings_->fileName()).absolutePath());
+  {
+    // A program killed while taking the settings lock leaves an empty lock
+    // file, which the sync only treats as stale after 30 seconds. Taking the
+    // lock first with a short stale time removes such a file (a live writer
+    // holds the lock for milliseconds); it is released at once.
+    QLockFile lock(settings_->fileName() + QStringLiteral(".lock"));
+    lock.setStaleLockTime(2000);
+    lock.tryLock(5000);
+  }
 #endif
   settings_->sync();
   // A damaged file read earlier leaves FormatError behind (its values fall back

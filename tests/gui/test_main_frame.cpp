@@ -592,6 +592,18 @@ class TestMainFrame : public QObject {
     QCOMPARE(f_->Frame().size(), QSize(900, 650));
     QCOMPARE(f_->Frame().BoardUserListWindow()->pos(), QPoint(7, 9));
     QCOMPARE(f_->Frame().LogMessageWindow()->size(), QSize(500, 300));
+
+    // A place on a screen that is no longer there is not taken.
+    f_->Stop();
+    {
+      QtSettingsStore store;
+      WriteRegInteger(store, FormSection("TfrmMain"), "Left", 50000);
+      WriteRegInteger(store, FormSection("TfrmMain"), "Top", 50000);
+      store.Flush();
+    }
+    f_->Start();
+    QVERIFY(f_->Frame().x() < 50000);
+    QCOMPARE(f_->Frame().size(), QSize(900, 650));
   }
 
   void progressPumpsRarelyAndShowsTheLastPosition() {

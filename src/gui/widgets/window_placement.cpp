@@ -1,5 +1,7 @@
 #include "widgets/window_placement.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 
 #include "ports/settings_store.h"
@@ -11,7 +13,10 @@ void RestoreWindowPlacement(QWidget* window, SettingsStore& store, const FormPos
   QPoint pos = window->pos();
   if (r.left) pos.setX(*r.left);
   if (r.top) pos.setY(*r.top);
-  if (r.left || r.top) window->move(pos);
+  // A top-level window stored on a screen that is gone stays where the
+  // platform puts it, so that it can be seen.
+  const bool on_a_screen = !window->isWindow() || QGuiApplication::screenAt(pos + QPoint(16, 16)) != nullptr;
+  if ((r.left || r.top) && on_a_screen) window->move(pos);
   QSize size = window->size();
   if (r.width) size.setWidth(*r.width);
   if (r.height) size.setHeight(*r.height);

@@ -12,6 +12,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSplitter>
+#include <QContextMenuEvent>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -220,6 +222,9 @@ void MessageWindowTest::listShowsEveryMessageWithTheGridColumns() {
     QCOMPARE(Cell(row, 7), FromSjis(fields[2]));
   }
   QVERIFY(prefixed > 0);
+  // The upper panel starts 154 pixels high above a 2-pixel splitter bar.
+  QCOMPARE(Find<QWidget>("MessageListPanel")->height(), 154);
+  QCOMPARE(Find<QSplitter>("Splitter")->handleWidth(), 2);
   // Mails come first and show "-" as their mark.
   QCOMPARE(Cell(0, 4), U("MAIL"));
   QCOMPARE(Cell(0, 2), U("-"));
@@ -444,6 +449,13 @@ void MessageWindowTest::listPopupMenuRulesAndMarks() {
   QCOMPARE(res[0][0].toInt(), static_cast<int>(kRes2));
   QCOMPARE(res[0][1].value<ReplyOrigin>(), ReplyOrigin::List);
   QCOMPARE(move.size(), 1);
+
+  // The keyboard's menu key opens the menu for the selected row.
+  ClickRow(kTopic4);
+  QContextMenuEvent by_key(QContextMenuEvent::Keyboard, QPoint(1, 1), Grid()->mapToGlobal(QPoint(1, 1)));
+  QApplication::sendEvent(Grid(), &by_key);
+  QTRY_VERIFY(Find<QMenu>("LogMessagePopupMenu")->isVisible());
+  Find<QMenu>("LogMessagePopupMenu")->close();
 
   // On the empty row nothing opens.
   window_->FillBoardMessageGrid("CUG", "77");

@@ -419,13 +419,16 @@ void TfrmLogMessage::ShowMessageText(size_t index) {
   Memo1->clear();
   if (index >= state_.messages.Size()) return;
   try {
-    const MessageText text = ReadMessageText(state_, index);
-    QString shown = FromSjis(text.bytes);
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    Memo1->setPlainText(shown);
+    ShowText(ReadMessageText(state_, index).bytes);
   } catch (const IoError& e) {
     ReportError(*ports_.prompter, e);
   }
+}
+
+void TfrmLogMessage::ShowText(std::string_view sjis) {
+  QString shown = FromSjis(sjis);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  Memo1->setPlainText(shown);
 }
 
 int TfrmLogMessage::ListRowCount() const { return list_model_->rowCount(); }
@@ -502,7 +505,6 @@ void TfrmLogMessage::ShowOpenPage(int open_page) {
 // Filter modes and the resize rule
 
 void TfrmLogMessage::AllMessageRadioButtonClick() {
-  filtered_ = false;
   LogMessageGrid->setColumnHidden(LogMessageModel::kBoardName, false);
   LogMessageGrid->setColumnWidth(LogMessageModel::kBoardName, 140);
   FormResize();
@@ -520,7 +522,6 @@ void TfrmLogMessage::AllMessageRadioButtonClick() {
 }
 
 void TfrmLogMessage::BoardRadioButtonClick() {
-  filtered_ = true;
   LogMessageGrid->setColumnHidden(LogMessageModel::kBoardName, true);
   FormResize();
 }

@@ -91,6 +91,12 @@ class TfrmLogMessage : public QWidget {
   // has the input focus (any window of the program).
   MessageMenuState UpdateMessageMenu() const;
 
+  // Puts Shift-JIS text (CR LF line ends) into the text view in one step (the
+  // write page shows a written message's file this way).
+  void ShowText(std::string_view sjis);
+  // The write page's grid, for the write list's model.
+  QTableView* WriteGridView() const { return WriteGrid; }
+
   // The message index (0-based) of the selected list row / tree node, or -1.
   int SelectedListMessage() const;
   int SelectedTreeMessage() const;
@@ -175,7 +181,6 @@ class TfrmLogMessage : public QWidget {
   WorkState& state_;
   Ports ports_;
   std::string title_sjis_;
-  bool filtered_ = false;       // "ボード単位" mode
   int tree_popup_row_ = -1;     // node the tree menu was opened for
   bool silent_ = false;         // selection moved by a fill: no selection step
   bool activating_page_ = false;

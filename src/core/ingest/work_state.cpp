@@ -5,14 +5,10 @@
 #include "text/io_error.h"
 
 namespace tobrisk {
+namespace {
 
-void StartUp(WorkState& state, const Ports& ports, const std::string& current_dir) {
-  state.current_log_header.clear();
-  LoadSettings(state.settings, *ports.store);
-  state.work_dir = TrailingSeparator(current_dir);
-  state.tmp_dir = TrailingSeparator(state.work_dir + "tmp");
-  state.pending_count = 0;
-  state.editor_busy = false;
+// The six collections (and what is derived from them), in order of creation.
+void EmptyCollections(WorkState& state) {
   state.nets.Clear();
   state.boards.clear();
   state.users.clear();
@@ -21,6 +17,18 @@ void StartUp(WorkState& state, const Ports& ports, const std::string& current_di
   state.read_marks.clear();
   state.read_marks_header.clear();
   state.message_tree.Clear();
+}
+
+}  // namespace
+
+void StartUp(WorkState& state, const Ports& ports, const std::string& current_dir) {
+  state.current_log_header.clear();
+  LoadSettings(state.settings, *ports.store);
+  state.work_dir = TrailingSeparator(current_dir);
+  state.tmp_dir = TrailingSeparator(state.work_dir + "tmp");
+  state.pending_count = 0;
+  state.editor_busy = false;
+  EmptyCollections(state);
 
   const std::string tmp = state.work_dir + "tmp";
   bool tmp_failed = false;
@@ -37,14 +45,6 @@ void StartUp(WorkState& state, const Ports& ports, const std::string& current_di
   if (tmp_failed) throw failure;
 }
 
-void ShutDown(WorkState& state) {
-  state.nets.Clear();
-  state.boards.clear();
-  state.users.clear();
-  state.messages.Clear();
-  state.writes.clear();
-  state.read_marks.clear();
-  state.message_tree.Clear();
-}
+void ShutDown(WorkState& state) { EmptyCollections(state); }
 
 }  // namespace tobrisk

@@ -665,10 +665,13 @@ void TfrmLogMessage::ListPopupMoveResClick() {
   emit MoveResMessageRequested(message, ReplyOrigin::List);
 }
 
-void TfrmLogMessage::ReplyByKey(bool test_busy) {
+// While the editor runs, replies by key only beep, from the grid and from the
+// text view alike: a second composition must not start inside the first one's
+// wait.
+void TfrmLogMessage::ReplyByKey() {
   const int message = SelectedListMessage();
   if (message < 0) return;
-  if (test_busy && state_.editor_busy) {
+  if (state_.editor_busy) {
     ports_.prompter->Beep();
     return;
   }
@@ -682,10 +685,10 @@ void TfrmLogMessage::ReplyByKey(bool test_busy) {
   }
 }
 
-void TfrmLogMessage::MoveReplyByKey(bool test_busy) {
+void TfrmLogMessage::MoveReplyByKey() {
   const int message = SelectedListMessage();
   if (message < 0) return;
-  if (test_busy && state_.editor_busy) {
+  if (state_.editor_busy) {
     ports_.prompter->Beep();
     return;
   }
@@ -714,9 +717,9 @@ bool TfrmLogMessage::HandleListKey(QKeyEvent* key, bool from_text_view) {
     MarkListRowRead();
     if (row + 1 < ListRowCount()) SelectListRow(row + 1);
   } else if (reply) {
-    ReplyByKey(!from_text_view);
+    ReplyByKey();
   } else if (move) {
-    MoveReplyByKey(!from_text_view);
+    MoveReplyByKey();
   }
   return true;
 }

@@ -158,8 +158,8 @@ class TfrmLogMessage : public QWidget {
   void ListPopupResClick();
   void ListPopupMoveResClick();
   bool HandleListKey(QKeyEvent* key, bool from_text_view);
-  void ReplyByKey(bool test_busy);
-  void MoveReplyByKey(bool test_busy);
+  void ReplyByKey();
+  void MoveReplyByKey();
 
   // Tree page (a row is a node id: the display order).
   int CurrentTreeRow() const;

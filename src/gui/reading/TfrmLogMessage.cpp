@@ -641,13 +641,23 @@ void TfrmLogMessage::ListPopupMarkClick(QAction* item) {
   SetMark(static_cast<size_t>(message), mark);
 }
 
-void TfrmLogMessage::ListPopupResClick() {
+// The selected row's message for a reply command: -1 when the row holds none,
+// and -1 after a beep while the editor runs (from the menu, the grid and the
+// text view alike: a second composition must not start inside the first one's
+// wait).
+int TfrmLogMessage::ListReplyTarget() {
   const int message = SelectedListMessage();
-  if (message < 0) return;
+  if (message < 0) return -1;
   if (state_.editor_busy) {
     ports_.prompter->Beep();
-    return;
+    return -1;
   }
+  return message;
+}
+
+void TfrmLogMessage::ListPopupResClick() {
+  const int message = ListReplyTarget();
+  if (message < 0) return;
   if (state_.messages[static_cast<size_t>(message)].kind == MessageKind::Mail) {
     emit ResMailRequested(message, ReplyOrigin::List);
   } else {
@@ -656,25 +666,13 @@ void TfrmLogMessage::ListPopupResClick() {
 }
 
 void TfrmLogMessage::ListPopupMoveResClick() {
-  const int message = SelectedListMessage();
-  if (message < 0) return;
-  if (state_.editor_busy) {
-    ports_.prompter->Beep();
-    return;
-  }
-  emit MoveResMessageRequested(message, ReplyOrigin::List);
+  const int message = ListReplyTarget();
+  if (message >= 0) emit MoveResMessageRequested(message, ReplyOrigin::List);
 }
 
-// While the editor runs, replies by key only beep, from the grid and from the
-// text view alike: a second composition must not start inside the first one's
-// wait.
 void TfrmLogMessage::ReplyByKey() {
-  const int message = SelectedListMessage();
+  const int message = ListReplyTarget();
   if (message < 0) return;
-  if (state_.editor_busy) {
-    ports_.prompter->Beep();
-    return;
-  }
   const MessageEntry& e = state_.messages[static_cast<size_t>(message)];
   const std::string letters = WarningLetters(e);
   if (letters.find_first_of("BF") != std::string::npos) return;
@@ -686,13 +684,8 @@ void TfrmLogMessage::ReplyByKey() {
 }
 
 void TfrmLogMessage::MoveReplyByKey() {
-  const int message = SelectedListMessage();
-  if (message < 0) return;
-  if (state_.editor_busy) {
-    ports_.prompter->Beep();
-    return;
-  }
-  if (state_.messages[static_cast<size_t>(message)].kind != MessageKind::Mail) {
+  const int message = ListReplyTarget();
+  if (message >= 0 && state_.messages[static_cast<size_t>(message)].kind != MessageKind::Mail) {
     emit MoveResMessageRequested(message, ReplyOrigin::List);
   }
 }

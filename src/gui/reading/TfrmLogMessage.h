@@ -155,6 +155,7 @@ class TfrmLogMessage : public QWidget {
   void MarkListRowRead();                   // the double-click step
   void OpenListPopup(const QPoint& global_pos);
   void ListPopupMarkClick(QAction* item);
+  int ListReplyTarget();
   void ListPopupResClick();
   void ListPopupMoveResClick();
   bool HandleListKey(QKeyEvent* key, bool from_text_view);

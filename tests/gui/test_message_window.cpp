@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QContextMenuEvent>
@@ -820,7 +821,16 @@ void MessageWindowTest::textSearchFindsTitleWriterAndBody() {
   Open(tobrisk::testing::SmallCapture());
   auto* bar = Find<QWidget>("TextSearchBar");
   QVERIFY(!bar->isVisible());
-  QTest::keyClick(Grid(), Qt::Key_F, Qt::ControlModifier);
+  // Ctrl+F, F3 and Shift+F3 within the window.
+  QList<QKeySequence> keys;
+  for (QShortcut* shortcut : window_->findChildren<QShortcut*>()) {
+    QCOMPARE(shortcut->context(), Qt::WidgetWithChildrenShortcut);
+    keys << shortcut->key();
+  }
+  QVERIFY(keys.contains(QKeySequence(QKeySequence::Find)));
+  QVERIFY(keys.contains(QKeySequence(QKeySequence::FindNext)));
+  QVERIFY(keys.contains(QKeySequence(QKeySequence::FindPrevious)));
+  window_->ShowTextSearch();
   QTRY_VERIFY(bar->isVisible());
   auto* edit = Find<QLineEdit>("TextSearchEdit");
   edit->setText(U("返事"));

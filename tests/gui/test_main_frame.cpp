@@ -81,6 +81,7 @@ class TestMainFrame : public QObject {
     return true;
   }
   QString MessageTitle() { return f_->Frame().LogMessage()->windowTitle(); }
+  bool DocumentsPlaced() { return f_->Frame().DocumentPlacementsRestored(); }
 
  private slots:
   void init() { f_ = std::make_unique<MainFrameFixture>(); }
@@ -584,14 +585,28 @@ class TestMainFrame : public QObject {
 
   void placementOfTheWindowsSurvivesARestart() {
     StartWithNets();
+    QTRY_VERIFY(DocumentsPlaced());
     f_->Frame().resize(900, 650);
     f_->Frame().BoardUserListWindow()->move(7, 9);
     f_->Frame().LogMessageWindow()->resize(500, 300);
     f_->Stop();
     f_->Start();
+    QTRY_VERIFY(DocumentsPlaced());
     QCOMPARE(f_->Frame().size(), QSize(900, 650));
     QCOMPARE(f_->Frame().BoardUserListWindow()->pos(), QPoint(7, 9));
     QCOMPARE(f_->Frame().LogMessageWindow()->size(), QSize(500, 300));
+
+    // The message window comes back minimized, the board/user window maximized.
+    f_->Frame().LogMessageWindow()->showMinimized();
+    f_->Frame().BoardUserListWindow()->showMaximized();
+    QVERIFY(f_->Frame().LogMessageWindow()->isMinimized());
+    f_->Stop();
+    f_->Start();
+    QTRY_VERIFY(DocumentsPlaced());
+    QVERIFY(f_->Frame().LogMessageWindow()->isMinimized());
+    QVERIFY(f_->Frame().BoardUserListWindow()->isMaximized());
+    f_->Frame().BoardUserListWindow()->showNormal();
+    QCOMPARE(f_->Frame().BoardUserListWindow()->pos(), QPoint(7, 9));
 
     // A place on a screen that is no longer there is not taken.
     f_->Stop();

@@ -253,14 +253,12 @@ void TfrmMain::CreateDocumentWindows() {
   board_user_sub_->setObjectName("BoardUserListWindow");
   board_user_sub_->setGeometry(0, 0, kDefaultBoardUserWidth, kDefaultBoardUserHeight);
   board_user_sub_->installEventFilter(this);
-  RestoreWindowPlacement(board_user_sub_, *ports_.store, BoardUserListFormPosition());
 
   log_message_ = new TfrmLogMessage(state_, ports_);
   log_message_sub_ = mdi_->addSubWindow(log_message_);
   log_message_sub_->setObjectName("LogMessageWindow");
   log_message_sub_->setGeometry(kDefaultBoardUserWidth, 0, kDefaultLogMessageWidth, kDefaultLogMessageHeight);
   log_message_sub_->installEventFilter(this);
-  RestoreWindowPlacement(log_message_sub_, *ports_.store, LogMessageFormPosition());
   board_user_sub_->show();
   log_message_sub_->show();
 
@@ -606,14 +604,43 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- placement ----
 
+void TfrmMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // The document windows take their stored placement once the frame is up and
+  // the area has activated its first window (activation would undo states).
+  if (!documents_restore_pending_) {
+    documents_restore_pending_ = true;
+    QTimer::singleShot(0, this, &TfrmMain::RestoreDocumentPlacements);
+  }
+}
+
+void TfrmMain::RestoreDocumentPlacements() {
+  // Minimized windows first and maximized ones last: in the document area a
+  // window that is maximized while another is minimized brings that one back.
+  std::vector<std::pair<QMdiSubWindow*, FormPositionOptions>> windows{
+      {board_user_sub_, BoardUserListFormPosition()}, {log_message_sub_, LogMessageFormPosition()}};
+  auto rank = [this](const FormPositionOptions& options) {
+    const auto state = RestoreFormPlacement(*ports_.store, options).state;
+    if (state == WindowState::Minimized) return 0;
+    return state == WindowState::Maximized ? 2 : 1;
+  };
+  std::stable_sort(windows.begin(), windows.end(),
+                   [&](const auto& a, const auto& b) { return rank(a.second) < rank(b.second); });
+  for (const auto& [sub, options] : windows) RestoreWindowPlacement(sub, *ports_.store, options);
+  documents_restored_ = true;
+}
+
 void TfrmMain::SavePlacements() {
   if (placements_saved_) return;
   placements_saved_ = true;
   try {
     SaveWindowPlacement(this, *ports_.store, MainFormPosition());
     SaveToolbarPositions();
-    SaveWindowPlacement(board_user_sub_, *ports_.store, BoardUserListFormPosition());
-    SaveWindowPlacement(log_message_sub_, *ports_.store, LogMessageFormPosition());
+    // Only placements that were taken from the store go back to it.
+    if (documents_restored_) {
+      SaveWindowPlacement(board_user_sub_, *ports_.store, BoardUserListFormPosition());
+      SaveWindowPlacement(log_message_sub_, *ports_.store, LogMessageFormPosition());
+    }
   } catch (const std::exception&) {
     // Window placement is a convenience: a store that cannot be written at exit
     // must not stop the program from ending.

@@ -73,6 +73,10 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
 
   void SetHooks(MainFrameHooks hooks);
 
+  // True once the document windows took their stored placement (shortly after
+  // the frame was first shown).
+  bool DocumentPlacementsRestored() const { return documents_restored_; }
+
   // Opens logs as the open-log dialog does (command line, drops): refused when
   // no net is defined, otherwise the open pipeline on the files in this order.
   void OpenLogFiles(const QStringList& paths);
@@ -130,6 +134,7 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -148,6 +153,7 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   void LoadToolbarPositions();
   void SaveToolbarPositions();
   void SavePlacements();
+  void RestoreDocumentPlacements();
 
   Ports ports_;
   WorkState state_;
@@ -156,6 +162,8 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   bool opening_ = false;      // the open pipeline is running
   bool closing_ = false;      // the frame is going away: document windows may close
   bool placements_saved_ = false;
+  bool documents_restore_pending_ = false;  // the first showing asked for it
+  bool documents_restored_ = false;         // the document windows took their stored placement
   QString open_folder_;
   QStringList open_filters_;
 

@@ -22,6 +22,14 @@ void RestoreWindowPlacement(QWidget* window, SettingsStore& store, const FormPos
   if (r.height) size.setHeight(*r.height);
   if (r.width || r.height) window->resize(size);
   if (!r.state) return;
+  if (window->isVisible()) {
+    switch (*r.state) {
+      case WindowState::Minimized: window->showMinimized(); break;
+      case WindowState::Maximized: window->showMaximized(); break;
+      case WindowState::Normal: break;
+    }
+    return;
+  }
   Qt::WindowStates state = window->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
   if (*r.state == WindowState::Minimized) state |= Qt::WindowMinimized;
   if (*r.state == WindowState::Maximized) state |= Qt::WindowMaximized;

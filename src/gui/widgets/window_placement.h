@@ -15,7 +15,8 @@ class SettingsStore;
 namespace tobrisk::gui {
 
 // Applies what is stored for the window (each value only when usable). A hidden
-// window gets the state it will be shown in; a shown one changes at once.
+// window gets the state it will be shown in; a shown one changes at once (the
+// document windows of the frame take their state only once shown).
 void RestoreWindowPlacement(QWidget* window, SettingsStore& store, const FormPositionOptions& options);
 
 // Writes the window's placement and flushes the store. Throws IoError when the

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QMimeData>
+#include <QProcess>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -619,6 +620,30 @@ class TestMainFrame : public QObject {
     f_->Start();
     QVERIFY(f_->Frame().x() < 50000);
     QCOMPARE(f_->Frame().size(), QSize(900, 650));
+  }
+
+  void commandLineHelpDescribesUsage() {
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/tobrisk");
+    if (!QFileInfo::exists(program)) QSKIP("the program is not built next to the tests");
+    QProcess help;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));  // --help needs no display at all
+    help.setProcessEnvironment(env);
+    help.start(program, {QStringLiteral("--help")});
+    QVERIFY(help.waitForFinished(10000));
+    QCOMPARE(help.exitCode(), 0);
+    const QString usage = QString::fromUtf8(help.readAllStandardOutput());
+    QVERIFY(usage.startsWith(QStringLiteral("Usage: tobrisk [OPTION]... [FILE]...")));
+    QVERIFY(usage.contains(QStringLiteral("work folder")));
+
+    QProcess wrong;
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    wrong.setProcessEnvironment(env);
+    wrong.start(program, {QStringLiteral("--no-such-option")});
+    QVERIFY(wrong.waitForFinished(10000));
+    QCOMPARE(wrong.exitCode(), 2);
+    QVERIFY(QString::fromUtf8(wrong.readAllStandardError()).contains(QStringLiteral("unknown option --no-such-option")));
   }
 
   void progressPumpsRarelyAndShowsTheLastPosition() {

@@ -103,8 +103,14 @@ TfrmMain::TfrmMain(Ports ports, QWidget* parent) : QMainWindow(parent), ports_(p
   // folders, collections, nets), the open-log dialog and the recent-log menu.
   RestoreWindowPlacement(this, *ports_.store, MainFormPosition());
   LoadToolbarPositions();
+  std::string current_dir = ".";
   try {
-    StartUp(state_, ports_, CurrentDirectory());
+    current_dir = CurrentDirectory();
+  } catch (const std::exception& e) {
+    ReportError(*ports_.prompter, e);  // a folder removed under the program: work relative to it
+  }
+  try {
+    StartUp(state_, ports_, current_dir);
   } catch (const std::exception& e) {
     // Without the tmp folder the program still reads logs; writing reports its
     // own failure when it needs the folder.

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "bad_input.h"
+#include "board_capture_generator.h"
 #include "capture_generator.h"
 #include "cli_runner.h"
 #include "text/files.h"
@@ -120,6 +121,23 @@ TEST_F(CliBadInput, DamagedBoardAndUserFilesAreReadBackUnchanged) {
     EXPECT_EQ(File("ABCD.BRD"), d.bytes);
     EXPECT_EQ(File("ABCD.USR"), d.bytes);
   }
+}
+
+TEST_F(CliBadInput, ImportOfDamagedListRows) {
+  // Numbers are cut by column: 20 digits in the ID column give its first four.
+  const std::string header = testing::MemberListStartLine() + "\r\n" + testing::MemberColumnHeader() + "\r\n";
+  Write("ABCD0001.LOG", header + testing::PadRight("", 10) + "99999999999999999999 name\r\n\r\n");
+  CliResult r = cli_.Run({"import", "ABCD0001.LOG"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(File("ABCD.USR"), "1\t9999\t999999999999999 \r\n");
+  Write("ABCD.USR", user_file_);
+
+  // Junk where a number should stand: the conversion error, nothing written.
+  Write("ABCD0001.LOG", header + testing::PadRight("", 10) + "\x82\x00\xff\x1b name\r\n\r\n");
+  r = cli_.Run({"import", "ABCD0001.LOG"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_TRUE(r.err.ends_with("' は整数ではありません\n")) << r.err;
+  ExpectNetFilesKept();
 }
 
 // ---- NET.TDT ----

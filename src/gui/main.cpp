@@ -46,8 +46,9 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
+  // The application title. Not set as the display name: the platform would
+  // append that to every window caption, and the captions are the program's own.
   QApplication::setApplicationName(QStringLiteral("Tobrisk for Windows95"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Tobrisk for Windows95"));
   QApplication::setDesktopFileName(QStringLiteral("tobrisk"));
 
   // Qt removes its own options from argv; take the logs from what remains.

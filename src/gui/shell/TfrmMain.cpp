@@ -1,6 +1,5 @@
 #include "shell/TfrmMain.h"
 
-#include <QActionGroup>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -19,7 +18,6 @@
 #include <QToolBar>
 #include <QUrl>
 #include <algorithm>
-#include <map>
 
 #include "boards/TfrmBoardUserList.h"
 #include "boards/TfrmSelectMoveBoard.h"

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QMimeData>
 #include <QProcess>
+#include <QTimer>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -312,6 +313,28 @@ class TestMainFrame : public QObject {
     QVERIFY(f_->Find<QLabel>("ProgressLabel")->text().isEmpty());
     QCOMPARE(f_->State().settings.paths[0], log.toStdString());
     QCOMPARE(f_->Action("Path0")->text(), QStringLiteral("&0 : ") + log);
+  }
+
+  void theStatusPanelShowsEachLongStep() {
+    StartWithNets();
+    const QString log = WriteLog("ABCD0001.LOG", FrameCapture());
+    auto* bar = f_->Find<QProgressBar>("ProgressBar1");
+    auto* label = f_->Find<QLabel>("ProgressLabel");
+    QStringList seen;
+    bool bar_seen = false;
+    QTimer watcher;  // runs whenever the pipeline lets the window process events
+    connect(&watcher, &QTimer::timeout, this, [&] {
+      bar_seen = bar_seen || !bar->isHidden();
+      if (!label->text().isEmpty() && !seen.contains(label->text())) seen << label->text();
+    });
+    watcher.start(0);
+    OpenThroughDialog({log});
+    watcher.stop();
+    QVERIFY(bar_seen);
+    QCOMPARE(seen, QStringList({U("エスケープシーケンスカット中..."), U("ログファイル読み込み中..."),
+                                U("メッセージソート中...")}));
+    QVERIFY(bar->isHidden());
+    QVERIFY(label->text().isEmpty());
   }
 
   void severalLogsOfOneNetOpenTogether() {

@@ -117,6 +117,16 @@ TEST(Paths, TrailingSeparatorAndFileName) {
   EXPECT_EQ(FileNameOf("plain"), "plain");
 }
 
+TEST(Paths, WorkFilesIgnoreTheCaseOfTheirNames) {
+  const std::string dir = TrailingSeparator(testing::MakeTempDir());
+  EXPECT_EQ(WorkFilePath(dir, "ABCD.RAD"), dir + "ABCD.RAD");  // nothing there yet
+  testing::WriteFile(dir + "abcd.BRD", "x");
+  EXPECT_EQ(WorkFilePath(dir, "ABCD.BRD"), dir + "abcd.BRD");  // the existing file, whatever its case
+  EXPECT_EQ(WorkFilePath(dir, "abcd.BRD"), dir + "abcd.BRD");
+  EXPECT_EQ(WorkFilePath(dir, "ABCE.BRD"), dir + "ABCE.BRD");
+  testing::RemoveTree(dir);
+}
+
 TEST(Sjis, ConvertsBothWaysAndNeverCrashesOnJunk) {
   EXPECT_EQ(SjisToUtf8(Sjis("ログファイル")), "ログファイル");
   EXPECT_EQ(Sjis("ｴﾗｰ"), "\xb4\xd7\xb0");

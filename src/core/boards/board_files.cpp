@@ -43,11 +43,11 @@ bool ReadRecords(const std::string& path, std::string_view display_name, Prompte
 }  // namespace
 
 std::string BoardFilePath(const std::string& work_dir, std::string_view log_header) {
-  return work_dir + std::string(log_header) + ".BRD";
+  return WorkFilePath(work_dir, std::string(log_header) + ".BRD");
 }
 
 std::string UserFilePath(const std::string& work_dir, std::string_view log_header) {
-  return work_dir + std::string(log_header) + ".USR";
+  return WorkFilePath(work_dir, std::string(log_header) + ".USR");
 }
 
 void ReadBoardFile(BoardList& boards, const std::string& work_dir, std::string_view log_header, Prompter& prompter) {

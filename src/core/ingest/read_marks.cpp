@@ -53,7 +53,7 @@ bool RecordKey(const ReadMarkRecord& r, Triple& key) {
 }  // namespace
 
 std::string ReadMarkFilePath(const std::string& work_dir, std::string_view log_header) {
-  return work_dir + std::string(log_header) + ".RAD";
+  return WorkFilePath(work_dir, std::string(log_header) + ".RAD");
 }
 
 void ReadReadMarkFile(const std::string& path, std::vector<ReadMarkRecord>& records) {

@@ -1,5 +1,6 @@
 #include "text/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +35,24 @@ std::string_view FileNameOf(std::string_view path) {
 }
 
 std::string LogHeaderOf(std::string_view path) { return UpperAscii(FileNameOf(path).substr(0, 4)); }
+
+std::string WorkFilePath(const std::string& dir, std::string_view name) {
+  std::string exact = dir + std::string(name);
+  struct stat st {};
+  if (::stat(exact.c_str(), &st) == 0) return exact;
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (d == nullptr) return exact;
+  const std::string wanted = UpperAscii(name);
+  std::string found;
+  while (const dirent* e = ::readdir(d)) {
+    if (UpperAscii(e->d_name) == wanted) {
+      found = dir + e->d_name;
+      break;
+    }
+  }
+  ::closedir(d);
+  return found.empty() ? exact : found;
+}
 
 bool FileExists(const std::string& path) {
   struct stat st {};

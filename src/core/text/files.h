@@ -28,6 +28,12 @@ std::string_view FileNameOf(std::string_view path);
 // name is shorter), ASCII letters upper-cased.
 std::string LogHeaderOf(std::string_view path);
 
+// The path of a per-net or work file in `dir`: dir + name, or the existing file
+// whose name differs from `name` only in the case of ASCII letters. The program's
+// files were named on a file system that ignores case ("abcd.RAD" and "ABCD.RAD"
+// are one file); this keeps them one file where case matters.
+std::string WorkFilePath(const std::string& dir, std::string_view name);
+
 bool FileExists(const std::string& path);       // a regular file (or anything not a directory)
 bool DirectoryExists(const std::string& path);  // an existing directory
 void CreateDirectory(const std::string& path);  // throws IoError

@@ -16,6 +16,14 @@ QString Key(std::string_view section, std::string_view name) {
          QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
 }
 
+// Takes and at once releases the lock file, treating it as stale after two
+// seconds.
+void ClearAbandonedLock(const QString& path) {
+  QLockFile lock(path);
+  lock.setStaleLockTime(2000);
+  lock.tryLock(5000);
+}
+
 }  // namespace
 
 QString QtSettingsStore::DefaultIniPath() {
@@ -59,15 +67,13 @@ void QtSettingsStore::Write(std::string_view section, std::string_view name, std
 void QtSettingsStore::Flush() {
 #ifndef _WIN32
   QDir().mkpath(QFileInfo(settings_->fileName()).absolutePath());
-  {
-    // A program killed while taking the settings lock leaves an empty lock
-    // file, which the sync only treats as stale after 30 seconds. Taking the
-    // lock first with a short stale time removes such a file (a live writer
-    // holds the lock for milliseconds); it is released at once.
-    QLockFile lock(settings_->fileName() + QStringLiteral(".lock"));
-    lock.setStaleLockTime(2000);
-    lock.tryLock(5000);
-  }
+  // A program killed while taking the settings lock (or the lock that guards
+  // removing a stale one) leaves an empty lock file, which the sync only treats
+  // as stale after 30 seconds. Taking each lock first with a short stale time
+  // removes such a file (a live writer holds them for milliseconds).
+  const QString lock = settings_->fileName() + QStringLiteral(".lock");
+  ClearAbandonedLock(lock + QStringLiteral(".rmlock"));
+  ClearAbandonedLock(lock);
 #endif
   settings_->sync();
   // A damaged file read earlier leaves FormatError behind (its values fall back

@@ -116,14 +116,17 @@ TEST(CliCrashSafety, KilledSettingsSaveLeavesTheOldOrTheNewFile) {
 }
 
 TEST(CliCrashSafety, EmptyLockFileOfAKilledRunDoesNotBlockTheSave) {
-  // A run killed between creating the lock file and writing its owner into it
-  // leaves it empty; the next save goes ahead once it is two seconds old.
+  // A run killed between creating a lock file (the settings lock, or the one
+  // taken to remove a stale lock) and writing its owner into it leaves it
+  // empty; the next save goes ahead once it is two seconds old, not thirty.
   testing::CliRunner cli;
   ASSERT_EQ(cli.Run({"settings", "set", "ReadTypeMax", "1"}).exit_code, 0);
   const std::string lock = cli.ConfigDir() + "/Tobrisk95/Tobrisk95.ini.lock";
-  testing::WriteFile(lock, "");
-  const timespec old_times[2] = {{::time(nullptr) - 60, 0}, {::time(nullptr) - 60, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, lock.c_str(), old_times, 0), 0);
+  const timespec ten_seconds_ago[2] = {{::time(nullptr) - 10, 0}, {::time(nullptr) - 10, 0}};
+  for (const std::string& path : {lock, lock + ".rmlock"}) {
+    testing::WriteFile(path, "");
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), ten_seconds_ago, 0), 0);
+  }
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = StartCli({"settings", "set", "ReadTypeMax", "2"}, cli.ConfigDir());
   ASSERT_TRUE(WaitOrKill(pid, std::chrono::seconds(20)));

@@ -32,6 +32,8 @@
 #include "text/sjis.h"
 #include "widgets/error_report.h"
 #include "widgets/gui_prompter.h"
+#include "writing/write_list.h"
+#include "writing/write_list_model.h"
 
 namespace tobrisk::gui {
 namespace {
@@ -95,6 +97,7 @@ TfrmLogMessage::TfrmLogMessage(WorkState& state, const Ports& ports, QWidget* pa
   BuildControls();
   BuildListPopup();
   BuildTreePopup();
+  BuildWritePopup();
   ApplyDisplaySettings();
   resize(640, 480);
 }
@@ -202,18 +205,31 @@ void TfrmLogMessage::BuildControls() {
   page2->addWidget(LogMessageTreeView);
   PageControl1->addTab(TabSheet2, Utf("ログメッセージツリー"));
 
-  // Write page: the write list is filled by the writing side.
+  // Write page: the write list, one row per written message.
   TabSheet3 = new QWidget;
   TabSheet3->setObjectName("TabSheet3");
   auto* page3 = new QVBoxLayout(TabSheet3);
   page3->setContentsMargins(2, 2, 2, 2);
+  write_model_ = new WriteListModel(state_.writes, this);
   WriteGrid = new QTableView(TabSheet3);
   WriteGrid->setObjectName("WriteGrid");
+  WriteGrid->setModel(write_model_);
   WriteGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
   WriteGrid->setSelectionMode(QAbstractItemView::SingleSelection);
   WriteGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  WriteGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  WriteGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  WriteGrid->setWordWrap(false);
+  WriteGrid->setTabKeyNavigation(false);
   WriteGrid->verticalHeader()->hide();
   WriteGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  WriteGrid->horizontalHeader()->setHighlightSections(false);
+  WriteGrid->horizontalHeader()->setStretchLastSection(false);
+  WriteGrid->setColumnHidden(WriteListModel::kSerialNo, true);
+  const int write_widths[] = {0, 24, 140, 40, 170};
+  for (int column = 1; column < WriteListModel::kColumns; ++column) {
+    WriteGrid->setColumnWidth(column, write_widths[column]);
+  }
   page3->addWidget(WriteGrid);
   PageControl1->addTab(TabSheet3, Utf("書き込み"));
   PageControl1->setCurrentIndex(kListPage);
@@ -257,6 +273,9 @@ void TfrmLogMessage::BuildControls() {
     if (!silent_) LogMessageTreeViewChange();
   });
   connect(LogMessageTreeView, &QTreeView::doubleClicked, this, [this] { TreeDoubleClick(); });
+  connect(WriteGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
+    if (!silent_) WriteGridClick();
+  });
   connect(search_, &MessageTextSearch::FindRequested, this, [this](bool forward) { FindText(forward); });
   connect(search_, &MessageTextSearch::Closed, this, [this] {
     if (TreePageActive()) LogMessageTreeView->setFocus();
@@ -267,6 +286,8 @@ void TfrmLogMessage::BuildControls() {
   LogMessageGrid->viewport()->installEventFilter(this);
   LogMessageTreeView->installEventFilter(this);
   LogMessageTreeView->viewport()->installEventFilter(this);
+  WriteGrid->viewport()->installEventFilter(this);
+  WriteGrid->installEventFilter(this);
   Memo1->installEventFilter(this);
 
   auto* find = new QShortcut(QKeySequence::Find, this, this, &TfrmLogMessage::ShowTextSearch);
@@ -318,6 +339,28 @@ void TfrmLogMessage::BuildTreePopup() {
     if (item.image >= 0) action->setIcon(MessageImage(item.image));
     connect(action, &QAction::triggered, this, [this, action] { TreePopupClick(action); });
   }
+}
+
+void TfrmLogMessage::BuildWritePopup() {
+  WritePopupMenu = new QMenu(this);
+  WritePopupMenu->setObjectName("WritePopupMenu");
+  QAction* edit = MakeItem(WritePopupMenu, "EditItem", "編集(&R)");
+  QAction* remove = MakeItem(WritePopupMenu, "DeleteItem", "削除(&D)");
+  QAction* revive = MakeItem(WritePopupMenu, "ReviveItem", "復活(&R)");
+  // The entry is found again when the item is chosen: the list may have been
+  // output meanwhile.
+  connect(edit, &QAction::triggered, this, [this] {
+    const int entry = SelectedWriteEntry();
+    if (entry >= 0) emit EditMessageRequested(entry);
+  });
+  connect(remove, &QAction::triggered, this, [this] {
+    const int entry = SelectedWriteEntry();
+    if (entry >= 0) emit DeleteMessageRequested(entry);
+  });
+  connect(revive, &QAction::triggered, this, [this] {
+    const int entry = SelectedWriteEntry();
+    if (entry >= 0) emit ReviveMessageRequested(entry);
+  });
 }
 
 // ---------------------------------------------------------------------------
@@ -479,7 +522,60 @@ void TfrmLogMessage::LogMessageTreeViewChange() {
 
 void TfrmLogMessage::PageControl1Change(int page) {
   if (page == kListPage) LogMessageGridClick();
-  if (page == kWritePage) emit WritePageShown();
+  if (page == kWritePage) WriteGridClick();
+}
+
+// ---------------------------------------------------------------------------
+// The write page
+
+int TfrmLogMessage::SelectedWriteEntry() const {
+  const QModelIndex current = WriteGrid->currentIndex();
+  return current.isValid() ? write_model_->EntryAt(current.row()) : -1;
+}
+
+void TfrmLogMessage::WriteGridClick() {
+  const int entry = SelectedWriteEntry();
+  if (entry < 0) return;
+  ShowWrittenMessage(static_cast<size_t>(entry));
+}
+
+void TfrmLogMessage::ShowWrittenMessage(size_t write_index) {
+  Memo1->clear();
+  if (write_index >= state_.writes.size()) return;
+  try {
+    ShowText(WrittenMessageText(state_, write_index));
+  } catch (const IoError& e) {
+    ReportError(*ports_.prompter, e);
+  }
+}
+
+void TfrmLogMessage::AddWriteRow(size_t write_index) {
+  const bool first = write_model_->EntryAt(0) < 0;
+  write_model_->AddRow(write_index);
+  // The grid's selected row starts on its first row.
+  if (first && !WriteGrid->currentIndex().isValid()) {
+    silent_ = true;
+    WriteGrid->setCurrentIndex(write_model_->index(0, WriteListModel::kTargetName));
+    silent_ = false;
+  }
+}
+
+void TfrmLogMessage::RefreshWriteRow(size_t write_index) { write_model_->RefreshRow(write_index); }
+
+void TfrmLogMessage::ClearWriteGrid() {
+  silent_ = true;
+  write_model_->Clear();
+  silent_ = false;
+}
+
+void TfrmLogMessage::OpenWritePopup(const QPoint& global_pos) {
+  const int entry = SelectedWriteEntry();
+  if (entry < 0) return;
+  const bool deleted = state_.writes[static_cast<size_t>(entry)].IsDeleted();
+  WritePopupMenu->findChild<QAction*>("EditItem")->setEnabled(!deleted);
+  WritePopupMenu->findChild<QAction*>("DeleteItem")->setEnabled(!deleted);
+  WritePopupMenu->findChild<QAction*>("ReviveItem")->setEnabled(deleted);
+  WritePopupMenu->popup(global_pos);
 }
 
 void TfrmLogMessage::ActivatePage(int page) {
@@ -549,9 +645,7 @@ void TfrmLogMessage::FormResize() {
   const int w = width();
   const int title = AllMessageRadioButton->isChecked() ? w - 401 : w - 260;
   LogMessageGrid->setColumnWidth(LogMessageModel::kTitle, std::max(title, 40));
-  if (WriteGrid->model() && WriteGrid->model()->columnCount() > 4) {
-    WriteGrid->setColumnWidth(4, std::max(w - 230, 40));
-  }
+  WriteGrid->setColumnWidth(WriteListModel::kTitle, std::max(w - 230, 40));
 }
 
 void TfrmLogMessage::resizeEvent(QResizeEvent* event) {
@@ -951,6 +1045,22 @@ bool TfrmLogMessage::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   if (watched == LogMessageGrid && type == QEvent::KeyPress) {
     return HandleListKey(static_cast<QKeyEvent*>(event), false) || QWidget::eventFilter(watched, event);
+  }
+  // Any button but the left opens the write list's menu for the selected row.
+  if (watched == WriteGrid->viewport() && (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick)) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton) {
+      if (type == QEvent::MouseButtonPress) OpenWritePopup(mouse->globalPosition().toPoint());
+      return true;
+    }
+  }
+  if (watched == WriteGrid && type == QEvent::ContextMenu) {
+    auto* menu_event = static_cast<QContextMenuEvent*>(event);
+    if (menu_event->reason() == QContextMenuEvent::Keyboard) {
+      const QRect rect = WriteGrid->visualRect(WriteGrid->currentIndex());
+      OpenWritePopup(WriteGrid->viewport()->mapToGlobal(rect.isValid() ? rect.center() : QPoint(0, 0)));
+    }
+    return true;
   }
   if (watched == Memo1 && type == QEvent::KeyPress) {
     return HandleListKey(static_cast<QKeyEvent*>(event), true) || QWidget::eventFilter(watched, event);

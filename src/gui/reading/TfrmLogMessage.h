@@ -30,6 +30,7 @@ namespace tobrisk::gui {
 class LogMessageModel;
 class MessageTreeModel;
 class MessageTextSearch;
+class WriteListModel;
 
 class TfrmLogMessage : public QWidget {
   Q_OBJECT
@@ -94,8 +95,20 @@ class TfrmLogMessage : public QWidget {
   // Puts Shift-JIS text (CR LF line ends) into the text view in one step (the
   // write page shows a written message's file this way).
   void ShowText(std::string_view sjis);
-  // The write page's grid, for the write list's model.
+
+  // ---- the write page ----
   QTableView* WriteGridView() const { return WriteGrid; }
+  // Entry `write_index` of the write list as the grid's new last row.
+  void AddWriteRow(size_t write_index);
+  // The entry's row as the entry is now (title, "削" column).
+  void RefreshWriteRow(size_t write_index);
+  // Back to the header and one empty row (before the write list is emptied).
+  void ClearWriteGrid();
+  // The entry's whole composition file in the text view; a file that cannot be
+  // read is reported and leaves the view empty.
+  void ShowWrittenMessage(size_t write_index);
+  // The write-list index of the write grid's selected row, or -1.
+  int SelectedWriteEntry() const;
 
   // The message index (0-based) of the selected list row / tree node, or -1.
   int SelectedListMessage() const;
@@ -119,6 +132,9 @@ class TfrmLogMessage : public QWidget {
   void AllMessageRadioButtonClick();
   void BoardRadioButtonClick();
   void FormResize();
+  // Selecting a write-grid row: its file in the text view (the empty row
+  // leaves the view as it was).
+  void WriteGridClick();
 
   // ---- text search over the opened messages (title, writer, body) ----
   void ShowTextSearch();   // Ctrl+F
@@ -130,8 +146,11 @@ class TfrmLogMessage : public QWidget {
   void ResMessageRequested(int index, tobrisk::ReplyOrigin from);
   void ResMailRequested(int index, tobrisk::ReplyOrigin from);
   void MoveResMessageRequested(int index, tobrisk::ReplyOrigin from);
-  // The write page became the active page (the write list shows its selection).
-  void WritePageShown();
+  // The write grid's pop-up: "編集(&R)", "削除(&D)", "復活(&R)" for the entry
+  // at `write_index` (0-based).
+  void EditMessageRequested(int write_index);
+  void DeleteMessageRequested(int write_index);
+  void ReviveMessageRequested(int write_index);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -141,6 +160,8 @@ class TfrmLogMessage : public QWidget {
   void BuildControls();
   void BuildListPopup();
   void BuildTreePopup();
+  void BuildWritePopup();
+  void OpenWritePopup(const QPoint& global_pos);
   void ActivatePage(int page);  // without the page-change handler
   bool TreePageActive() const;
   bool ListPageActive() const;
@@ -205,10 +226,12 @@ class TfrmLogMessage : public QWidget {
   QWidget* MessagePanel = nullptr;
   QMenu* LogMessagePopupMenu = nullptr;
   QMenu* LogMessageTreePopupMenu = nullptr;
+  QMenu* WritePopupMenu = nullptr;
 
   LogMessageModel* list_model_ = nullptr;
   MessageTreeModel* tree_model_ = nullptr;
   MessageTextSearch* search_ = nullptr;
+  WriteListModel* write_model_ = nullptr;
 };
 
 }  // namespace tobrisk::gui

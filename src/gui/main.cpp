@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/qt_editor_runner.h"
 #include "platform/qt_settings_store.h"
 #include "platform/system_clock.h"
 #include "shell/TfrmMain.h"
 #include "widgets/gui_prompter.h"
+#include "writing/writing_commands.h"
 
 namespace {
 
@@ -72,12 +74,15 @@ int main(int argc, char** argv) {
   tobrisk::gui::GuiPrompter prompter;
   tobrisk::SystemClock clock;
   tobrisk::QtSettingsStore store;
+  tobrisk::QtEditorRunner editor;
   tobrisk::Ports ports;
   ports.prompter = &prompter;
   ports.clock = &clock;
   ports.store = &store;
+  ports.editor = &editor;
 
   tobrisk::gui::TfrmMain main_window(ports);
+  new tobrisk::gui::WritingCommands(main_window);  // a child of the frame
   prompter.SetParent(&main_window);
   main_window.show();
   if (!files.isEmpty()) {

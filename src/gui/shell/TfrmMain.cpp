@@ -568,6 +568,11 @@ void TfrmMain::AboutItemClick() { about_->exec(); }
 // ---- closing ----
 
 bool TfrmMain::CloseCheck() {
+  // A message still in the editor would be lost: the program waits for it.
+  if (state_.editor_busy) {
+    ports_.prompter->Beep();
+    return false;
+  }
   try {
     // Saved only under the net whose marks the store holds.
     SaveReadMarks(state_);

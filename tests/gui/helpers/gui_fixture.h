@@ -76,6 +76,8 @@ class MainFrameFixture {
   GuiWorkFolder& Folder() { return folder_; }
   FakePrompter& Prompter() { return prompter_; }
   FakeFileChooser& Chooser() { return chooser_; }
+  // The clock the frame reads (composition file names, UpFile date, footer).
+  FixedClock& TestClock() { return clock_; }
   SettingsStore& Store() { return *store_; }
   // A store on the same INI file, read afresh (what the next start would see).
   std::unique_ptr<QtSettingsStore> ReopenStore() const;

@@ -10,9 +10,11 @@
 namespace tobrisk {
 namespace {
 
+// Entries answered in the tests, returned by value: a later Make may move the
+// list's storage. Their texts live in the list's pool as long as the list.
 struct Answered {
   MessageList list;
-  MessageEntry& Make(BoardType type, int32_t board_no, std::string_view board_name, int32_t message_no,
+  MessageEntry Make(BoardType type, int32_t board_no, std::string_view board_name, int32_t message_no,
                      int32_t writer_id, std::string_view handle, std::string_view title = {}) {
     MessageEntry e;
     e.board_type = type;
@@ -46,7 +48,7 @@ TEST(MessageTemplates, DefaultFooterWorkedExample) {
 
 TEST(MessageTemplates, DefaultResHeaderWorkedExample) {
   Answered a;
-  const MessageEntry& m = a.Make(BoardType::BBS, 12, "board", 345, 77, Sjis("はなこ"));
+  const MessageEntry m = a.Make(BoardType::BBS, 12, "board", 345, 77, Sjis("はなこ"));
   const std::string header = ExpandHeader(DefaultSettings().res_message_header, m);
   EXPECT_EQ(header, Sjis("[ はなこさんへのレスです. BBS12 / Fc.345 ]"));
   EXPECT_EQ(header.size(), 42u);
@@ -55,7 +57,7 @@ TEST(MessageTemplates, DefaultResHeaderWorkedExample) {
 
 TEST(MessageTemplates, HeaderMacrosFromTheAnsweredMessage) {
   Answered a;
-  const MessageEntry& m =
+  const MessageEntry m =
       a.Make(BoardType::IBBS, 0, Sjis("雑談ボード"), 9, 1234, Sjis("じろう"), Sjis("件名です"));
   EXPECT_EQ(ExpandHeader("$N|$B|$I|$H|$T|$K|$D", m),
             Sjis("9|F|1234|じろう|件名です|IBBS|雑談ボード"));
@@ -63,9 +65,9 @@ TEST(MessageTemplates, HeaderMacrosFromTheAnsweredMessage) {
   EXPECT_EQ(ExpandHeader(DefaultSettings().mv_res_message_header, m),
             Sjis("[ 雑談ボード より、じろうさんへの移動レスです. IBBSF / Fc.9 ]"));
   // Missing numbers and the mail box's numbers show as "-".
-  const MessageEntry& missing = a.Make(BoardType::BBS, -1, "", -1, -1, "");
+  const MessageEntry missing = a.Make(BoardType::BBS, -1, "", -1, -1, "");
   EXPECT_EQ(ExpandHeader("$N $B $I", missing), "- - -");
-  const MessageEntry& mail = a.Make(BoardType::MAIL, -100, Sjis("新着メール"), -2, 55, "x");
+  const MessageEntry mail = a.Make(BoardType::MAIL, -100, Sjis("新着メール"), -2, 55, "x");
   EXPECT_EQ(ExpandHeader("$N $B $I $K", mail), "- - 55 MAIL");
   // Footer-only macros stay literal in a header.
   EXPECT_EQ(ExpandHeader("$h$Y$m$s$V$M", m), "$h$Y$m$s$V$M");

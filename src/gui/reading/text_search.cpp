@@ -35,8 +35,10 @@ class MessageMatcher {
     file_.setFileName(QFile::decodeName(state.WorkFile("NOESC.LOG").c_str()));
     if (!file_.open(QIODevice::ReadOnly)) return;  // the exact test reports the failure
     size_ = static_cast<uint64_t>(file_.size());
-    data_ = size_ > 0 ? reinterpret_cast<const char*>(file_.map(0, file_.size())) : nullptr;
-    if (!data_) return;
+    // Stretches are read, not mapped: a file shortened under a mapping would
+    // end the program when the missing bytes are touched.
+    readable_ = size_ > 0;
+    if (!readable_) return;
     offsets_.reserve(state.messages.Size());
     for (const MessageEntry& e : state.messages.Entries()) offsets_.push_back(e.text_offset);
     std::sort(offsets_.begin(), offsets_.end());
@@ -49,7 +51,7 @@ class MessageMatcher {
   }
 
   bool Matches(size_t index) {
-    if (data_ && !StretchMayHold(state_.messages[index].text_offset)) {
+    if (readable_ && !StretchMayHold(state_.messages[index].text_offset)) {
       const MessageEntry& e = state_.messages[index];
       return FromSjis(e.title.View()).contains(needle_, Qt::CaseInsensitive) ||
              FromSjis(e.writer_handle.View()).contains(needle_, Qt::CaseInsensitive);
@@ -58,11 +60,15 @@ class MessageMatcher {
   }
 
  private:
-  bool StretchMayHold(uint64_t offset) const {
+  bool StretchMayHold(uint64_t offset) {
     if (offset >= size_) return false;
     const auto next = std::upper_bound(offsets_.begin(), offsets_.end(), offset);
     const uint64_t end = next == offsets_.end() ? size_ : std::min(*next, size_);
-    const std::string_view stretch(data_ + offset, static_cast<size_t>(end - offset));
+    buffer_.resize(static_cast<size_t>(end - offset));
+    if (!file_.seek(static_cast<qint64>(offset))) return true;  // let the exact test decide
+    const qint64 got = file_.read(buffer_.data(), static_cast<qint64>(buffer_.size()));
+    if (got < 0) return true;
+    const std::string_view stretch(buffer_.data(), static_cast<size_t>(got));
     if (!sjis_needle_.empty()) return stretch.find(sjis_needle_) != std::string_view::npos;
     return FromSjis(stretch).contains(needle_, Qt::CaseInsensitive);
   }
@@ -70,8 +76,9 @@ class MessageMatcher {
   const WorkState& state_;
   QString needle_;
   QFile file_;
-  const char* data_ = nullptr;
+  bool readable_ = false;
   uint64_t size_ = 0;
+  std::string buffer_;
   std::vector<uint64_t> offsets_;  // every TextOffset, ascending
   std::string sjis_needle_;
 };

@@ -1,0 +1,668 @@
+// A member's writing day on the real main frame with a stand-in editor: the
+// board and member lists imported from a capture, a log opened, replies,
+// a reply mail, a moved reply through the board chooser, new messages and
+// mails from the board and user grids, edits, deletions and revivals on the
+// write page, the UpFile written and written again the same day, and the
+// program closed with messages pending. Then the failure paths of the editor
+// and the windows staying live while it runs.
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QtTest>
+
+#include "board_capture_generator.h"
+#include "boards/TfrmBoardUserList.h"
+#include "capture_generator.h"
+#include "helpers/gui_fixture.h"
+#include "helpers/writing_fake_editor.h"
+#include "reading/TfrmLogMessage.h"
+#include "reading/log_message_model.h"
+#include "settings/app_settings.h"
+#include "text/bytes.h"
+#include "text/files.h"
+#include "text/line_reader.h"
+#include "text/sjis.h"
+#include "widgets/list_grid.h"
+#include "writing/writing_commands.h"
+
+using namespace tobrisk;
+using namespace tobrisk::testing;
+using tobrisk::gui::SelectGridRow;
+
+namespace {
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// The footer of every block on 5 March 1997 for the handle たろう (the default
+// MessageFooter, MessageFooterPos 0).
+std::string Footer() { return Sjis("[ たろう  with Ｔobrisk95 Ver.1.1 in 1997/03/05 ]"); }
+
+// One UpFile block: its first lines (board selection and command, or the mail
+// lines), the title, the body lines, then the footer and the end marks.
+std::string Block(const std::vector<std::string>& head, const std::string& title,
+                  const std::vector<std::string>& body) {
+  std::string out;
+  for (const std::string& l : head) out += l + "\r\n";
+  out += title + "\r\n";
+  for (const std::string& l : body) out += l + "\r\n";
+  out += "\r\n" + Footer() + "\r\n/ES\r\nE\r\n";
+  return out;
+}
+
+// A composition file as the member saves it: the title, then the body.
+std::string Saved(const std::string& title, const std::vector<std::string>& body) {
+  std::string out = title + "\r\n";
+  for (const std::string& l : body) out += l + "\r\n";
+  return out;
+}
+
+}  // namespace
+
+class TestWritingDay : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<MainFrameFixture> f_;
+  std::unique_ptr<WritingFakeEditor> editor_;
+  gui::WritingCommands* writing_ = nullptr;
+  QTimer* sentry_ = nullptr;
+  QStringList stray_dialogs_;
+  int second_ = 0;
+
+  // Nets ABCD "ネットA" (たろう, UPA) and WXYZ "ネットB"; the editor is the
+  // stand-in and the UpFiles go to the folder "up".
+  void StartDay(const std::string& editor_program) {
+    f_->Folder().WriteNets({"ABCD\tネットA\tたろう\tUPA", "WXYZ\tネットB\tじろう\tUPB"});
+    MakeDirectory(f_->Folder().Path("up"));
+    {
+      QtSettingsStore store;
+      AppSettings s = DefaultSettings();
+      s.editor = editor_program;
+      s.up_dir = f_->Folder().Path("up");
+      SaveSettings(s, store);
+    }
+    Start();
+  }
+  // The day started on the small hand-made log with its two boards.
+  void StartWithSmallLog() {
+    StartDay(editor_->Program());
+    f_->Folder().Write("ABCD.BRD", FrameBoardFile());
+    OpenLog("ABCD0001.LOG", FrameCapture());
+  }
+  void OpenLog(const std::string& name, const std::string& bytes) {
+    f_->Folder().Write(name, bytes);
+    f_->Chooser().file_answers.push_back({QString::fromStdString(f_->Folder().Path(name))});
+    f_->Trigger("FileOpenItem");
+  }
+  void Start() {
+    f_->Start();
+    writing_ = new gui::WritingCommands(f_->Frame());
+  }
+  static void MakeDirectory(const std::string& path) { QVERIFY(QDir().mkpath(QString::fromStdString(path))); }
+
+  // Each composition gets a file of its own: the clock moves on a second.
+  void Tick() {
+    ++second_;
+    f_->TestClock().now.second = second_ % 60;
+    f_->TestClock().now.minute = 34 + second_ / 60;
+  }
+
+  gui::TfrmLogMessage& Messages() { return *f_->Frame().LogMessage(); }
+  gui::TfrmBoardUserList& Lists() { return *f_->Frame().BoardUserList(); }
+  QTableView* ListGrid() { return Messages().findChild<QTableView*>("LogMessageGrid"); }
+  QTableView* WriteGrid() { return Messages().WriteGridView(); }
+  QPlainTextEdit* Memo() { return Messages().findChild<QPlainTextEdit*>("Memo1"); }
+  QAction* UpTextButton() { return f_->Action("UpTextButton"); }
+  QString WriteCell(int row, int column) { return WriteGrid()->model()->index(row, column).data().toString(); }
+  std::string UpFile() { return f_->Folder().Read("up/UPA0305.TXT"); }
+
+  void SelectMessage(int index) {
+    auto* model = static_cast<gui::LogMessageModel*>(ListGrid()->model());
+    const int row = model->RowOf(index);
+    QVERIFY(row >= 0);
+    ListGrid()->setCurrentIndex(model->index(row, gui::LogMessageModel::kMark));
+  }
+  QString ListMark(int index) {
+    auto* model = static_cast<gui::LogMessageModel*>(ListGrid()->model());
+    return model->index(model->RowOf(index), gui::LogMessageModel::kMark).data().toString();
+  }
+  // Opens a pop-up menu by a right-button press and chooses one of its items.
+  void ChooseFromPopup(QWidget* viewport, const char* menu_name, const char* item_name) {
+    QTest::mousePress(viewport, Qt::RightButton, {}, QPoint(5, 5));
+    auto* menu = Messages().findChild<QMenu*>(menu_name);
+    QVERIFY(menu);
+    QTRY_VERIFY(menu->isVisible());
+    QAction* item = menu->findChild<QAction*>(item_name);
+    QVERIFY(item && item->isEnabled());
+    menu->hide();
+    item->trigger();
+  }
+  void SelectWriteRow(int row) {
+    WriteGrid()->setCurrentIndex(WriteGrid()->model()->index(row, 2));
+  }
+  // The write grid's pop-up for a row: which of its items are enabled.
+  QString WritePopupState(int row) {
+    SelectWriteRow(row);
+    QTest::mousePress(WriteGrid()->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+    auto* menu = Messages().findChild<QMenu*>("WritePopupMenu");
+    if (!menu->isVisible()) return QStringLiteral("closed");
+    QString state;
+    for (const char* name : {"EditItem", "DeleteItem", "ReviveItem"}) {
+      state += menu->findChild<QAction*>(name)->isEnabled() ? u'1' : u'0';
+    }
+    menu->hide();
+    return state;
+  }
+  void ChooseFromWritePopup(int row, const char* item) {
+    SelectWriteRow(row);
+    ChooseFromPopup(WriteGrid()->viewport(), "WritePopupMenu", item);
+  }
+  // The board or user grid's pop-up item for its row.
+  void ChooseFromGridPopup(QTableView* grid, int row, const char* menu_name, const char* item_name) {
+    SelectGridRow(grid, row);
+    emit grid->customContextMenuRequested(QPoint(5, 5));
+    auto* menu = Lists().findChild<QMenu*>(menu_name);
+    QTRY_VERIFY(menu->isVisible());
+    menu->hide();
+    menu->findChild<QAction*>(item_name)->trigger();
+  }
+  // The chooser picks `row` of its grid as soon as it is shown.
+  void ChooserWillPick(int row) {
+    WhenModalShown([row](QWidget* modal) {
+      auto* grid = modal->findChild<QTableView*>("MoveBoardGrid");
+      SelectGridRow(grid, row);
+      static_cast<QDialog*>(modal)->accept();
+    });
+  }
+  void ChooserWillCancel() {
+    WhenModalShown([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+  }
+  // Presses a key in a widget.
+  static void Type(QWidget* w, Qt::Key key, const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(w, &press);
+  }
+  QString LastBox() { return f_->BoxTexts().isEmpty() ? QString() : f_->BoxTexts().last(); }
+
+ private slots:
+  void init() {
+    f_ = std::make_unique<MainFrameFixture>();
+    editor_ = std::make_unique<WritingFakeEditor>();
+    second_ = 0;
+    stray_dialogs_.clear();
+    // No modal dialog may wait for an answer that never comes: one still shown
+    // after five seconds is closed and fails the test.
+    sentry_ = new QTimer;
+    auto ticks = std::make_shared<int>(0);
+    connect(sentry_, &QTimer::timeout, this, [this, ticks] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal || !modal->isVisible()) {
+        *ticks = 0;
+        return;
+      }
+      if (++*ticks < 25) return;
+      *ticks = 0;
+      stray_dialogs_ << modal->windowTitle();
+      if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+      else modal->close();
+    });
+    sentry_->start(200);
+  }
+  void cleanup() {
+    delete sentry_;
+    sentry_ = nullptr;
+    writing_ = nullptr;
+    f_.reset();
+    editor_.reset();
+    CloseAllWindows();
+    QVERIFY2(stray_dialogs_.isEmpty(), qPrintable(stray_dialogs_.join(", ")));
+  }
+
+  void aWholeDayOfWriting() {
+    StartDay(editor_->Program());
+    gui::TfrmMain& frame = f_->Frame();
+    QVERIFY(!UpTextButton()->isEnabled());
+    QCOMPARE(WriteGrid()->model()->rowCount(), 1);  // header and one empty row
+    QCOMPARE(WriteGrid()->model()->headerData(1, Qt::Horizontal).toString(), U("削"));
+
+    // Morning: the board and member lists of net A from a capture.
+    BoardCaptureOptions lists;
+    lists.bbs_boards = 5;
+    lists.ibbs_boards = 3;
+    lists.skip_share = 0;
+    lists.members = 4;
+    const BoardCapture board_capture = GenerateBoardCapture(lists);
+    f_->Folder().Write("ABCDLIST.LOG", board_capture.bytes);
+    f_->Chooser().file_answers.push_back({QString::fromStdString(f_->Folder().Path("ABCDLIST.LOG"))});
+    f_->Trigger("ImportItem");
+    QCOMPARE(f_->Chooser().requests.back().title, U("ボード・ユーザ情報取得"));
+    QCOMPARE(f_->BoxTexts(), QStringList({U("ボード情報を更新しました。\r\nユーザ情報を更新しました。")}));
+    const BoardList boards = ExpectedBoards(board_capture, 0);
+    QCOMPARE(f_->State().boards, boards);
+    QCOMPARE(Lists().BoardGridView()->model()->rowCount(), static_cast<int>(boards.size()) + 1);
+    QCOMPARE(Lists().UserGridView()->model()->rowCount(), 4);
+    f_->ClearBoxes();
+
+    // The day's log.
+    CaptureOptions capture;
+    capture.boards = 4;
+    capture.messages_per_board = 6;
+    capture.mails = 3;
+    const std::string day_log = GenerateCapture(capture);
+    OpenLog("ABCD1207.LOG", day_log);
+    const MessageList& messages = f_->State().messages;
+    QVERIFY(messages.Size() > 10);
+    QCOMPARE(f_->State().boards, boards);  // the log open loaded the imported lists
+    QVERIFY(!Lists().NetSelectionEnabled());
+
+    // The messages answered: two on BBS boards (numbered, unread), one mail.
+    int reply_to = -1, moved_from = -1, mail = -1;
+    for (size_t i = 0; i < messages.Size(); ++i) {
+      const MessageEntry& e = messages[i];
+      const bool numbered = e.board_no > 0 && e.message_no > 0 && e.writer_id > 0 && e.Mark().empty();
+      if (e.kind == MessageKind::Mail) {
+        if (mail < 0 && e.writer_id > 0) mail = static_cast<int>(i);
+      } else if (reply_to < 0 && numbered && (e.board_type == BoardType::BBS || e.board_type == BoardType::CUG)) {
+        reply_to = static_cast<int>(i);
+      } else if (moved_from < 0 && numbered) {
+        moved_from = static_cast<int>(i);
+      }
+    }
+    QVERIFY2(reply_to >= 0, "no numbered message on a BBS or CUG board");
+    QVERIFY2(moved_from >= 0, "no second numbered message");
+    QVERIFY2(mail >= 0, "no mail");
+    QVERIFY(reply_to >= 0 && moved_from >= 0 && mail >= 0);
+    const MessageEntry& answered = messages[static_cast<size_t>(reply_to)];
+    std::vector<std::string> expected;  // the blocks of the first output
+
+    // 1. A reply from the list's pop-up: the mark turns ● before the editor runs.
+    Tick();
+    SelectMessage(reply_to);
+    editor_->WillWrite(Saved(Sjis("Re:お返事"), {Sjis("了解です。"), Sjis("また明日。")}));
+    ChooseFromPopup(ListGrid()->viewport(), "LogMessagePopupMenu", "ResItem");
+    QCOMPARE(editor_->Runs(), 1);
+    QVERIFY2(editor_->LastSeen().rfind(Sjis("{ここにタイトルを書いて下さい}") + "\r\n", 0) == 0, editor_->LastSeen().c_str());
+    QCOMPARE(ListMark(reply_to), U("●"));
+    QCOMPARE(std::string(answered.Mark()), Sjis("●"));
+    QCOMPARE(f_->State().pending_count, 1);
+    QVERIFY(UpTextButton()->isEnabled());
+    QCOMPARE(WriteCell(0, 0), QStringLiteral("1"));
+    QCOMPARE(WriteCell(0, 1), QString());
+    QCOMPARE(WriteCell(0, 2), FromSjisTrimmed(std::string(answered.BoardName())));
+    QCOMPARE(WriteCell(0, 3), QStringLiteral("RES"));
+    QCOMPARE(WriteCell(0, 4), U("Re:お返事"));
+    expected.push_back(Block({"B" + DecimalText(answered.board_no), "R" + DecimalText(answered.message_no)},
+                             Sjis("Re:お返事"), {Sjis("了解です。"), Sjis("また明日。")}));
+
+    // 2. A reply mail by the R key in the text view: the mail keeps its mark.
+    Tick();
+    SelectMessage(mail);
+    const QString mail_mark = ListMark(mail);
+    editor_->WillWrite(Saved(Sjis("Re:メール"), {Sjis("メールの返事")}));
+    Type(Memo(), Qt::Key_R, QStringLiteral("r"));
+    QCOMPARE(editor_->Runs(), 2);
+    QCOMPARE(ListMark(mail), mail_mark);
+    QCOMPARE(WriteCell(1, 2), U("MAIL : ") + FromSjisTrimmed(messages[static_cast<size_t>(mail)].writer_handle.Str()));
+    expected.push_back(Block({"M", "W", DecimalText(messages[static_cast<size_t>(mail)].writer_id), ""},
+                             Sjis("Re:メール"), {Sjis("メールの返事")}));
+
+    // 3. A moved reply by the M key on the list, to the first IBBS board.
+    size_t ibbs = 0;
+    while (ibbs < boards.size() && boards[ibbs].board_type != "IBBS") ++ibbs;
+    QVERIFY(ibbs < boards.size());
+    Tick();
+    SelectMessage(moved_from);
+    editor_->WillRetitle(Sjis("移動して答えます"));
+    ChooserWillPick(static_cast<int>(ibbs));
+    Type(ListGrid(), Qt::Key_M, QStringLiteral("m"));
+    QCOMPARE(editor_->Runs(), 3);
+    QCOMPARE(ListMark(moved_from), U("●"));
+    QCOMPARE(WriteCell(2, 3), QStringLiteral("Move"));
+    QCOMPARE(f_->State().writes[2].target_no, boards[ibbs].board_no);
+    QCOMPARE(f_->State().writes[2].res_to_no, std::string("-1"));
+    // The quote below the title goes out as the body.
+    const std::string moved_file = f_->Folder().Read("tmp/" + f_->State().writes[2].temp_file_name);
+    std::vector<std::string> moved_body;
+    {
+      LineReader reader(f_->Folder().Path("tmp/" + f_->State().writes[2].temp_file_name), LineEnds::Any);
+      std::string_view line;
+      bool title = true;
+      while (reader.Next(line)) {
+        if (!title) moved_body.emplace_back(line);
+        title = false;
+      }
+    }
+    QVERIFY(moved_body.size() >= 2);
+    expected.push_back(Block({"I" + boards[ibbs].board_no, "W"}, Sjis("移動して答えます"), moved_body));
+
+    // 4. A new message from the board grid's pop-up, to the second BBS board.
+    size_t bbs = 0;
+    int seen_bbs = 0;
+    for (; bbs < boards.size(); ++bbs) {
+      if (boards[bbs].board_type == "BBS" && boards[bbs].board_no != "0" && ++seen_bbs == 2) break;
+    }
+    QVERIFY(bbs < boards.size());
+    Tick();
+    editor_->WillWrite(Saved(Sjis("新しい話題"), {Sjis("はじめます。"), "", Sjis("よろしく。")}));
+    ChooseFromGridPopup(Lists().BoardGridView(), static_cast<int>(bbs) + 1, "BoardPopupMenu", "KW1");
+    QCOMPARE(editor_->Runs(), 4);
+    QCOMPARE(editor_->LastSeen(), Sjis("{ここにタイトルを書いて下さい}") + "\r\n");
+    QCOMPARE(WriteCell(3, 3), QStringLiteral("NEW"));
+    expected.push_back(Block({"B" + boards[bbs].board_no, "W"}, Sjis("新しい話題"),
+                             {Sjis("はじめます。"), "", Sjis("よろしく。")}));
+    // The mail row offers no pop-up.
+    SelectGridRow(Lists().BoardGridView(), 0);
+    emit Lists().BoardGridView()->customContextMenuRequested(QPoint(5, 5));
+    QVERIFY(!Lists().findChild<QMenu*>("BoardPopupMenu")->isVisible());
+
+    // 5. A new mail from the user grid's pop-up, saved with the title left as
+    //    it was: the entry is added and the member is told.
+    Tick();
+    editor_->WillKeep();
+    ChooseFromGridPopup(Lists().UserGridView(), 1, "UserPopupMenu", "K1");
+    QCOMPARE(editor_->Runs(), 5);
+    QCOMPARE(LastBox(), U("タイトルが編集されていませんでした。\n確認を行って下さい。"));
+    QCOMPARE(f_->Prompter().boxes.back().kind, std::string("info"));
+    QCOMPARE(WriteCell(4, 4), U("{ここにタイトルを書いて下さい}"));
+    QCOMPARE(WriteCell(4, 2), U("MAIL : ") + FromSjisTrimmed(f_->State().users[1].handle_name));
+    QCOMPARE(f_->State().pending_count, 5);
+
+    // 6. The mail is edited from the write page's pop-up: new title, the file
+    //    shown again below.
+    Tick();
+    editor_->WillWrite(Saved(Sjis("ご連絡"), {Sjis("明日の件です。")}));
+    ChooseFromWritePopup(4, "EditItem");
+    QCOMPARE(editor_->Runs(), 6);
+    QCOMPARE(WriteCell(4, 4), U("ご連絡"));
+    QCOMPARE(Memo()->toPlainText(), U("ご連絡\n明日の件です。\n"));
+    expected.push_back(Block({"M", "W", f_->State().users[1].user_id, ""}, Sjis("ご連絡"), {Sjis("明日の件です。")}));
+
+    // Selecting a row shows its file; the empty row is never selectable here.
+    SelectWriteRow(0);
+    QCOMPARE(Memo()->toPlainText(), U("Re:お返事\n了解です。\nまた明日。\n"));
+
+    // 7. Delete and revive: the reply mail goes and comes back; the new message
+    //    stays deleted and is not output.
+    QCOMPARE(WritePopupState(1), QStringLiteral("110"));
+    ChooseFromWritePopup(1, "DeleteItem");
+    QCOMPARE(WriteCell(1, 1), U("★"));
+    QCOMPARE(f_->State().pending_count, 4);
+    QCOMPARE(WritePopupState(1), QStringLiteral("001"));
+    ChooseFromWritePopup(1, "ReviveItem");
+    QCOMPARE(WriteCell(1, 1), QString());
+    QCOMPARE(f_->State().pending_count, 5);
+    ChooseFromWritePopup(3, "DeleteItem");
+    QCOMPARE(f_->State().pending_count, 4);
+    expected.erase(expected.begin() + 3);
+
+    // The main menu follows the focused write grid.
+    auto* pages = Messages().findChild<QTabWidget*>("PageControl1");
+    pages->setCurrentIndex(2);
+    SelectWriteRow(3);
+    WriteGrid()->setFocus();
+    QApplication::setActiveWindow(&frame);
+    if (QApplication::focusWidget() == WriteGrid()) {
+      emit f_->Find<QMenu>("MessageMenu")->aboutToShow();
+      QVERIFY(f_->Action("ReviveMessageItem")->isEnabled());
+      QVERIFY(!f_->Action("EditMessageItem")->isEnabled());
+      QVERIFY(!f_->Action("DeleteMessageItem")->isEnabled());
+      QVERIFY(!f_->Action("ResMessageItem")->isEnabled());
+      // Revived and deleted again through the menu.
+      f_->Trigger("ReviveMessageItem");
+      QCOMPARE(f_->State().pending_count, 5);
+      emit f_->Find<QMenu>("MessageMenu")->aboutToShow();
+      f_->Trigger("DeleteMessageItem");
+      QCOMPARE(f_->State().pending_count, 4);
+      QCOMPARE(WriteCell(3, 1), U("★"));
+    }
+    pages->setCurrentIndex(0);
+
+    // 8. The UpFile: one block per live entry, in order.
+    f_->ClearBoxes();
+    f_->Trigger("UpTextButton");
+    QCOMPARE(f_->BoxTexts(), QStringList({U("アップテキスト出力が完了しました。")}));
+    std::string first_output;
+    for (const std::string& b : expected) first_output += b;
+    QCOMPARE(UpFile(), first_output);
+    QCOMPARE(f_->State().pending_count, 0);
+    QVERIFY(f_->State().writes.empty());
+    QCOMPARE(WriteGrid()->model()->rowCount(), 1);
+    QCOMPARE(WriteCell(0, 0), QString());
+    QVERIFY(!UpTextButton()->isEnabled());
+    QVERIFY(Lists().NetSelectionEnabled());
+
+    // 9. Later the same day: the existing file is kept and the new block added
+    //    (No); then a Cancel leaves file and list untouched.
+    Tick();
+    editor_->WillWrite(Saved(Sjis("追伸"), {Sjis("書き忘れ")}));
+    ChooseFromGridPopup(Lists().BoardGridView(), static_cast<int>(bbs) + 1, "BoardPopupMenu", "KW1");
+    QVERIFY(!Lists().NetSelectionEnabled());
+    f_->ClearBoxes();
+    f_->Prompter().answers.push_back(Answer::No);
+    f_->Trigger("UpTextButton");
+    QCOMPARE(f_->BoxTexts(), QStringList({U("同名のアップファイルが存在します。削除しますか？\r\n削除を行わない場合は追加されます。"),
+                                          U("アップテキスト出力が完了しました。")}));
+    const std::string postscript = Block({"B" + boards[bbs].board_no, "W"}, Sjis("追伸"), {Sjis("書き忘れ")});
+    QCOMPARE(UpFile(), first_output + postscript);
+
+    Tick();
+    editor_->WillWrite(Saved(Sjis("最後に"), {Sjis("おやすみ")}));
+    SelectMessage(reply_to);
+    ListGrid()->setFocus();
+    QApplication::setActiveWindow(&frame);
+    if (QApplication::focusWidget() == ListGrid()) {
+      // From the main menu, which follows the focused list.
+      emit f_->Find<QMenu>("MessageMenu")->aboutToShow();
+      QVERIFY(!f_->Action("ResMailItem")->isEnabled());
+      f_->Trigger("ResMessageItem");
+    } else {
+      ChooseFromPopup(ListGrid()->viewport(), "LogMessagePopupMenu", "ResItem");
+    }
+    QCOMPARE(f_->State().writes.size(), size_t{1});
+    f_->Prompter().answers.push_back(Answer::Cancel);
+    f_->Trigger("UpTextButton");
+    QCOMPARE(UpFile(), first_output + postscript);
+    QCOMPARE(f_->State().pending_count, 1);
+    QVERIFY(UpTextButton()->isEnabled());
+    QCOMPARE(WriteCell(0, 4), U("最後に"));
+
+    // 10. Quitting with a message pending writes it first (here added to the
+    //     day's file), without the completion box; the read marks are saved.
+    f_->ClearBoxes();
+    f_->Prompter().answers.push_back(Answer::No);
+    f_->Stop();
+    writing_ = nullptr;
+    QCOMPARE(f_->BoxTexts(), QStringList({U("同名のアップファイルが存在します。削除しますか？\r\n削除を行わない場合は追加されます。")}));
+    QCOMPARE(UpFile(), first_output + postscript +
+                           Block({"B" + DecimalText(answered.board_no), "R" + DecimalText(answered.message_no)},
+                                 Sjis("最後に"), {Sjis("おやすみ")}));
+    const std::string rad = f_->Folder().Read("ABCD.RAD");
+    QVERIFY(rad.find(Sjis("●")) != std::string::npos);
+
+    // The next start: nothing pending, the replied mark back from the .RAD file.
+    // (Window and toolbar placement across a restart: test_main_frame.)
+    Start();
+    QVERIFY(!UpTextButton()->isEnabled());
+    QCOMPARE(WriteGrid()->model()->rowCount(), 1);
+    OpenLog("ABCD1207.LOG", day_log);
+    QCOMPARE(ListMark(reply_to), U("●"));
+    QCOMPARE(ListMark(moved_from), U("●"));
+  }
+
+  void theEditorsFailuresAreReported() {
+    StartWithSmallLog();
+    const MessageList& messages = f_->State().messages;
+    int board_message = 0;
+    while (messages[static_cast<size_t>(board_message)].IsMail()) ++board_message;
+    f_->ClearBoxes();
+
+    // The file deleted in the editor: the operation's own abort message, no
+    // entry, but the replied mark stays.
+    Tick();
+    editor_->WillDelete();
+    writing_->ResMessage(board_message, ReplyOrigin::List);
+    QCOMPARE(f_->BoxTexts(), QStringList({U("作成されたファイルが存在しません。\nレスを中止します。")}));
+    QCOMPARE(std::string(messages[static_cast<size_t>(board_message)].Mark()), Sjis("●"));
+    QVERIFY(f_->State().writes.empty());
+    QVERIFY(!UpTextButton()->isEnabled());
+    QVERIFY(!f_->State().editor_busy);
+
+    // An emptied file is a message with an empty title.
+    Tick();
+    editor_->WillEmpty();
+    writing_->NewMessage(1);
+    QCOMPARE(f_->State().writes.size(), size_t{1});
+    QCOMPARE(WriteCell(0, 4), QString());
+    QCOMPARE(WriteCell(0, 2), U("雑談ボード"));
+
+    // The edited file deleted: reported, the entry unchanged.
+    f_->ClearBoxes();
+    editor_->WillDelete();
+    writing_->EditMessage(0, true);
+    QCOMPARE(f_->BoxTexts(), QStringList({U("編集されたメッセージが存在しません。")}));
+    QCOMPARE(f_->State().writes.size(), size_t{1});
+
+    // The chooser cancelled: nothing happens and the next moved reply runs.
+    f_->ClearBoxes();
+    const int runs = editor_->Runs();
+    ChooserWillCancel();
+    writing_->MoveResMessage(board_message, ReplyOrigin::List);
+    QVERIFY(!f_->State().editor_busy);
+    QCOMPARE(editor_->Runs(), runs);
+    Tick();
+    editor_->WillWrite(Saved(Sjis("移動"), {}));
+    ChooserWillPick(1);
+    writing_->MoveResMessage(board_message, ReplyOrigin::List);
+    QCOMPARE(editor_->Runs(), runs + 1);
+    QCOMPARE(f_->State().writes.back().target_no, std::string("3"));
+    QVERIFY(f_->BoxTexts().isEmpty());
+
+    // An editor that cannot be started: a plain box (no icon), no entry.
+    f_->State().settings.editor = f_->Folder().Path("no-such-editor");
+    QString plain;
+    WhenModalShown([&plain](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      if (!box) {
+        plain = QStringLiteral("not a message box: ") + modal->metaObject()->className();
+        return;
+      }
+      plain = box->text() + (box->icon() == QMessageBox::NoIcon ? "" : " (icon)");
+      box->accept();
+    });
+    Tick();
+    writing_->NewMessage(2);
+    QCOMPARE(plain, U("指定エディタが起動出来ませんでした。"));
+    QCOMPARE(f_->State().writes.size(), size_t{2});
+    QVERIFY(f_->BoxTexts().isEmpty());
+
+    // A moved reply without a board list is refused before the chooser.
+    f_->State().boards.clear();
+    writing_->MoveResMessage(board_message, ReplyOrigin::List);
+    QCOMPARE(f_->BoxTexts(), QStringList({U("ボード一覧の取得が行われていないため、移動レスを実行出来ません。")}));
+
+    // The output cancelled at exit keeps the program open with its list.
+    f_->Folder().Write("up/UPA0305.TXT", "old");
+    f_->Prompter().answers.push_back(Answer::Cancel);
+    QVERIFY(!f_->Frame().close());
+    QCOMPARE(f_->Folder().Read("up/UPA0305.TXT"), std::string("old"));
+    QCOMPARE(f_->State().pending_count, 2);
+    // Yes recreates the file at exit; the message whose file was deleted in
+    // the editor is reported and left out.
+    f_->ClearBoxes();
+    f_->Prompter().answers.push_back(Answer::Yes);
+    QVERIFY(f_->Frame().close());
+    const std::string lost = f_->State().writes.empty() ? std::string() : std::string("not emptied");
+    QCOMPARE(lost, std::string());
+    QCOMPARE(f_->BoxTexts().size(), 2);
+    QVERIFY(f_->BoxTexts()[1].startsWith(U("メッセージテンポファイル[")));
+    QVERIFY(f_->BoxTexts()[1].endsWith(U("]が存在しません。\nスキップします。")));
+    QCOMPARE(f_->Folder().Read("up/UPA0305.TXT"), Block({"B3", "W"}, Sjis("移動"), {}));
+  }
+
+  void theWindowsStayLiveWhileTheEditorRuns() {
+    StartWithSmallLog();
+    const MessageList& messages = f_->State().messages;
+    int first = 0;
+    while (messages[static_cast<size_t>(first)].IsMail()) ++first;
+    const int second = first + 1;
+
+    bool checked = false;
+    int beeps_before = 0;
+    QString shown_meanwhile;
+    bool closed_meanwhile = true;
+    QTimer::singleShot(100, this, [&] {
+      // The editor runs: EditorBusy is set, the reply commands beep, reading
+      // goes on, and the program refuses to end.
+      checked = f_->State().editor_busy;
+      beeps_before = f_->Prompter().beeps;
+      SelectMessage(second);
+      shown_meanwhile = Memo()->toPlainText();
+      Type(ListGrid(), Qt::Key_R, QStringLiteral("R"));
+      Type(Memo(), Qt::Key_M, QStringLiteral("M"));
+      writing_->NewMessage(1);
+      closed_meanwhile = f_->Frame().close();
+      editor_->Release();
+    });
+    Tick();
+    editor_->WillWaitThenWrite(Saved(Sjis("待った"), {Sjis("本文")}));
+    SelectMessage(first);
+    Type(ListGrid(), Qt::Key_R, QStringLiteral("r"));
+    QVERIFY(checked);
+    QCOMPARE(f_->Prompter().beeps - beeps_before, 4);
+    QVERIFY(!shown_meanwhile.isEmpty());
+    QVERIFY(!closed_meanwhile);
+    QVERIFY(f_->Frame().isVisible());
+    QCOMPARE(editor_->Runs(), 1);
+    QCOMPARE(f_->State().writes.size(), size_t{1});
+    QCOMPARE(f_->State().writes[0].title, Sjis("待った"));
+    QVERIFY(!f_->State().editor_busy);
+  }
+
+  void importOfAnotherNetWaitsForTheUpText() {
+    StartWithSmallLog();
+    Tick();
+    editor_->WillWrite(Saved(Sjis("題"), {Sjis("本文")}));
+    writing_->NewMessage(2);
+    QCOMPARE(f_->State().pending_count, 1);
+
+    BoardCaptureOptions o;
+    o.ibbs_list = false;
+    o.bbs_boards = 3;
+    o.members = 2;
+    f_->Folder().Write("WXYZLIST.LOG", GenerateBoardCapture(o).bytes);
+    f_->ClearBoxes();
+    f_->Chooser().file_answers.push_back({QString::fromStdString(f_->Folder().Path("WXYZLIST.LOG"))});
+    f_->Trigger("ImportItem");
+    QCOMPARE(f_->BoxTexts(), QStringList({U("現在書き込み中のネット以外のログファイルは読み込み出来ません。\nアップファイルを出力後、読み込みを行って下さい。")}));
+    QCOMPARE(Lists().BoardGridView()->model()->rowCount(), 3);  // mail row and the two boards of net A
+    QVERIFY(!QFile::exists(QString::fromStdString(f_->Folder().Path("WXYZ.BRD"))));
+
+    // After the output the capture is taken and the grids show its lists.
+    f_->Trigger("UpTextButton");
+    f_->ClearBoxes();
+    f_->Chooser().file_answers.push_back({QString::fromStdString(f_->Folder().Path("WXYZLIST.LOG"))});
+    f_->Trigger("ImportItem");
+    QCOMPARE(f_->BoxTexts(), QStringList({U("ボード情報を更新しました。\r\nユーザ情報を更新しました。")}));
+    QCOMPARE(Lists().SelectedNet(), 1);
+    QCOMPARE(Lists().BoardGridView()->model()->rowCount(), 4);
+    QCOMPARE(Lists().UserGridView()->model()->rowCount(), 2);
+  }
+
+ private:
+  static QString FromSjisTrimmed(const std::string& sjis) {
+    QString s = QString::fromStdString(SjisToUtf8(sjis));
+    while (!s.isEmpty() && (s.back() == u' ' || s.back() == u'\u3000')) s.chop(1);
+    return s;
+  }
+};
+
+QTEST_MAIN(TestWritingDay)
+#include "test_writing_day.moc"

@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTreeView>
 #include <QTableView>
 #include <QTimer>
 #include <QtTest>
@@ -25,6 +26,7 @@
 #include "helpers/writing_fake_editor.h"
 #include "reading/TfrmLogMessage.h"
 #include "reading/log_message_model.h"
+#include "reading/message_tree_model.h"
 #include "settings/app_settings.h"
 #include "text/bytes.h"
 #include "text/files.h"
@@ -624,6 +626,80 @@ class TestWritingDay : public QObject {
     QCOMPARE(f_->State().writes.size(), size_t{1});
     QCOMPARE(f_->State().writes[0].title, Sjis("待った"));
     QVERIFY(!f_->State().editor_busy);
+  }
+
+  void theTreeAndTheMainMenuStartCompositionsToo() {
+    f_->Folder().Write("ABCD.USR", UserFileText({{"1", "123", PadRight(Sjis("はなこ"), 16)}}));
+    StartWithSmallLog();
+    const MessageList& messages = f_->State().messages;
+    int board_message = 0;
+    while (messages[static_cast<size_t>(board_message)].IsMail()) ++board_message;
+
+    // The tree's "レス(&R)": the node shows the replied icon.
+    auto* tree = Messages().findChild<QTreeView*>("LogMessageTreeView");
+    Messages().findChild<QTabWidget*>("PageControl1")->setCurrentIndex(1);
+    const int node = static_cast<int>(f_->State().message_tree.NodeOfMessage(static_cast<size_t>(board_message)));
+    auto choose_from_tree = [&](const char* item) {
+      const QModelIndex index = tree->model()->index(node, 0);
+      tree->scrollTo(index);
+      QTest::mousePress(tree->viewport(), Qt::RightButton, {}, tree->visualRect(index).center());
+      auto* menu = Messages().findChild<QMenu*>("LogMessageTreePopupMenu");
+      QVERIFY(menu->isVisible());
+      menu->hide();
+      menu->findChild<QAction*>(item)->trigger();
+    };
+    Tick();
+    editor_->WillWrite(Saved(Sjis("木から"), {Sjis("本文")}));
+    choose_from_tree("TreeResItem");
+    QCOMPARE(f_->State().writes.size(), size_t{1});
+    QCOMPARE(tree->model()->index(node, 0).data(gui::MessageTreeModel::kImageRole).toInt(), 1);
+    QCOMPARE(f_->State().writes[0].kind, std::string("RES"));
+    // "移動レス(&M)" through the chooser.
+    Tick();
+    ChooserWillPick(1);
+    choose_from_tree("TreeMoveResItem");
+    QCOMPARE(f_->State().writes.size(), size_t{2});
+    QCOMPARE(f_->State().writes[1].target_no, std::string("3"));
+
+    // The main menu on the focused board grid and user grid.
+    QApplication::setActiveWindow(&f_->Frame());
+    QTableView* boards = Lists().BoardGridView();
+    SelectGridRow(boards, 0);  // the mail row: no new message
+    boards->setFocus();
+    if (QApplication::focusWidget() == boards) {
+      emit f_->Find<QMenu>("MessageMenu")->aboutToShow();
+      QVERIFY(!f_->Action("NewMessageItem")->isEnabled());
+      SelectGridRow(boards, 2);
+      emit f_->Find<QMenu>("MessageMenu")->aboutToShow();
+      Tick();
+      f_->Trigger("NewMessageItem");
+      QCOMPARE(f_->State().writes.back().target_no, std::string("3"));
+      QCOMPARE(f_->State().writes.back().kind, std::string("NEW"));
+    }
+    Lists().findChild<QTabWidget*>("PageControl1")->setCurrentIndex(1);
+    QTableView* users = Lists().UserGridView();
+    SelectGridRow(users, 0);
+    users->setFocus();
+    if (QApplication::focusWidget() == users) {
+      emit f_->Find<QMenu>("MessageMenu")->aboutToShow();
+      QVERIFY(!f_->Action("NewMessageItem")->isEnabled());
+      Tick();
+      f_->Trigger("NewMailItem");
+      QCOMPARE(f_->State().writes.back().target_no, std::string("123"));
+      QCOMPARE(f_->State().writes.back().target_name, "MAIL : " + PadRight(Sjis("はなこ"), 16));
+    }
+
+    // An UpFile that cannot be written (its folder is gone) at exit: the file
+    // error is shown and the program stays open with its messages.
+    const int pending = f_->State().pending_count;
+    f_->State().settings.up_dir = f_->Folder().Path("gone");
+    f_->ClearBoxes();
+    QVERIFY(!f_->Frame().close());
+    QCOMPARE(f_->Prompter().boxes.size(), size_t{1});
+    QCOMPARE(f_->Prompter().boxes[0].kind, std::string("error"));
+    QCOMPARE(f_->State().pending_count, pending);
+    QVERIFY(UpTextButton()->isEnabled());
+    f_->State().settings.up_dir = f_->Folder().Path("up");
   }
 
   void importOfAnotherNetWaitsForTheUpText() {

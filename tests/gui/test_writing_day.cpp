@@ -89,6 +89,8 @@ class TestWritingDay : public QObject {
       AppSettings s = DefaultSettings();
       s.editor = editor_program;
       s.up_dir = f_->Folder().Path("up");
+      s.Font(tobrisk::Display::WriteMessageList).font_size = 15;
+      s.Font(tobrisk::Display::WriteMessageList).back_color = "clYellow";
       SaveSettings(s, store);
     }
     Start();
@@ -234,6 +236,8 @@ class TestWritingDay : public QObject {
     QVERIFY(!UpTextButton()->isEnabled());
     QCOMPARE(WriteGrid()->model()->rowCount(), 1);  // header and one empty row
     QCOMPARE(WriteGrid()->model()->headerData(1, Qt::Horizontal).toString(), U("削"));
+    QCOMPARE(WriteGrid()->font().pointSize(), 15);  // the WriteMessageList display group
+    QCOMPARE(WriteGrid()->palette().color(QPalette::Base), QColor(Qt::yellow));
 
     // Morning: the board and member lists of net A from a capture.
     BoardCaptureOptions lists;

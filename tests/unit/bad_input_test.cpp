@@ -247,9 +247,10 @@ TEST_F(BadInput, CompositionFileThatIsAFolder) {
   // A new composition whose clock name is taken by a folder fails with a file
   // error and leaves the folder alone; no entry is added.
   fx.state.boards.push_back({"1", "1", "BBS", "b"});
-  fx.clock.now = {1997, 3, 5, 10, 10, 10};
+  fx.clock.now = {1997, 3, 5, 10, 10, 20};
+  CreateDirectory(fx.TmpFile("0305101020.TXT"));
   EXPECT_THROW(NewMessage(fx.state, fx.ports, fx.view, 0), IoError);
-  EXPECT_TRUE(DirectoryExists(fx.TmpFile("0305101010.TXT")));
+  EXPECT_TRUE(DirectoryExists(fx.TmpFile("0305101020.TXT")));
   EXPECT_EQ(fx.state.writes.size(), 1u);
   EXPECT_FALSE(fx.state.editor_busy);
 }

@@ -77,6 +77,23 @@ TEST_F(Composition, NewMailToAMember) {
   EXPECT_EQ(f.view.log, (Log{"net off", "add 1", "uptext on"}));
 }
 
+TEST_F(Composition, CompositionsWithinOneSecondKeepTheirOwnFiles) {
+  // The clock stands still (as with SOURCE_DATE_EPOCH): each composition still
+  // gets a file of its own, the next free second, and no text is overwritten.
+  f.clock.now = {1999, 12, 31, 23, 59, 59};
+  int n = 0;
+  f.editor.edit = [&](const std::string& path) { testing::WriteFile(path, "title " + std::to_string(++n) + "\n"); };
+  NewMessage(f.state, f.ports, f.view, 0);
+  NewMessage(f.state, f.ports, f.view, 0);
+  NewMail(f.state, f.ports, f.view, 0);
+  ASSERT_EQ(f.state.writes.size(), 3u);
+  EXPECT_EQ(f.state.writes[0].temp_file_name, "1231235959.TXT");
+  EXPECT_EQ(f.state.writes[1].temp_file_name, "0101000000.TXT");  // the carry runs into the next year
+  EXPECT_EQ(f.state.writes[2].temp_file_name, "0101000001.TXT");
+  EXPECT_EQ(ReadWholeFile(f.TmpFile("1231235959.TXT")), "title 1\n");
+  EXPECT_EQ(ReadWholeFile(f.TmpFile("0101000000.TXT")), "title 2\n");
+}
+
 TEST_F(Composition, ResMessageMarksBeforeTheEditorAndQuotes) {
   f.state.read_marks = {{"BBS", "12", "345", Sjis("★")}, {"BBS", "12", "346", Sjis("○")}};
   ResMessage(f.state, f.ports, f.view, message, ReplyOrigin::Tree);
@@ -221,8 +238,8 @@ TEST_F(Composition, PlaceholderTitleAndEmptiedFile) {
   EXPECT_EQ(f.state.writes[1].serial_no, "2");
   EXPECT_EQ(f.prompter.boxes.size(), 1u);
   EXPECT_EQ(f.state.pending_count, 2);
-  // Both compositions started in the same second share the file name.
-  EXPECT_EQ(f.state.writes[0].temp_file_name, f.state.writes[1].temp_file_name);
+  // Both compositions started in the same second; each keeps a file of its own.
+  EXPECT_NE(f.state.writes[0].temp_file_name, f.state.writes[1].temp_file_name);
 }
 
 TEST_F(Composition, FailuresClearEditorBusy) {

@@ -126,7 +126,7 @@ void Compose(WorkState& state, const Ports& ports, WritingView& view, Operation 
     view.ShowRepliedMark(index, origin);
   }
 
-  const std::string name = CompositionFileName(ports.clock->Now());
+  const std::string name = UnusedCompositionFileName(state, ports.clock->Now());
   switch (op) {
     case Operation::NewMessage:
     case Operation::NewMail:

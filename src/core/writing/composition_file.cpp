@@ -1,5 +1,7 @@
 #include "writing/composition_file.h"
 
+#include <ctime>
+
 #include <array>
 #include <cstdio>
 
@@ -31,6 +33,33 @@ std::string CompositionFileName(const LocalTime& now) {
   std::snprintf(buf, sizeof buf, "%02d%02d%02d%02d%02d.TXT", now.month % 100, now.day % 100, now.hour % 100,
                 now.minute % 100, now.second % 100);
   return buf;
+}
+
+std::string UnusedCompositionFileName(const WorkState& state, LocalTime now) {
+  auto used = [&](const std::string& name) {
+    for (const WriteEntry& e : state.writes) {
+      if (e.temp_file_name == name) return true;
+    }
+    return false;
+  };
+  std::string name = CompositionFileName(now);
+  while (used(name)) {
+    // One second later, with the carries of a calendar (computed as UTC, so no
+    // daylight-saving jump can repeat a name).
+    std::tm t{};
+    t.tm_year = now.year - 1900;
+    t.tm_mon = now.month - 1;
+    t.tm_mday = now.day;
+    t.tm_hour = now.hour;
+    t.tm_min = now.minute;
+    t.tm_sec = now.second + 1;
+    const std::time_t next = timegm(&t);
+    std::tm out{};
+    gmtime_r(&next, &out);
+    now = LocalTime{out.tm_year + 1900, out.tm_mon + 1, out.tm_mday, out.tm_hour, out.tm_min, out.tm_sec};
+    name = CompositionFileName(now);
+  }
+  return name;
 }
 
 void PrepareBlankFile(const WorkState& state, const std::string& name) {

@@ -19,6 +19,12 @@ const std::string& TitlePlaceholder();
 // "MMDDhhmmss.TXT": month, day, hour, minute, second, two digits each.
 std::string CompositionFileName(const LocalTime& now);
 
+// The file name for a composition starting `now`, made unique among the write
+// list's entries: when an entry already uses the name (two compositions within
+// one second, or a fixed clock), the next free second is taken, so no written
+// message's file is ever overwritten by another.
+std::string UnusedCompositionFileName(const WorkState& state, LocalTime now);
+
 // What is written above the quote of a reply.
 enum class HeaderKind { None = 0, Res = 1, MovedRes = 2 };
 

@@ -604,6 +604,8 @@ class TestWritingDay : public QObject {
     int beeps_before = 0;
     QString shown_meanwhile;
     bool closed_meanwhile = true;
+    size_t requests_before = 0;
+    size_t requests_after = 1;
     QTimer::singleShot(100, this, [&] {
       // The editor runs: EditorBusy is set, the reply commands beep, reading
       // goes on, and the program refuses to end.
@@ -615,6 +617,11 @@ class TestWritingDay : public QObject {
       Type(Memo(), Qt::Key_M, QStringLiteral("M"));
       writing_->NewMessage(1);
       closed_meanwhile = f_->Frame().close();
+      // Opening a log or importing a capture waits for the composition too.
+      requests_before = f_->Chooser().requests.size();
+      f_->Frame().OpenLogFiles({QString::fromStdString(f_->Folder().Path("ABCD0001.LOG"))});
+      f_->Trigger("ImportItem");
+      requests_after = f_->Chooser().requests.size();
       editor_->Release();
     });
     Tick();
@@ -622,7 +629,8 @@ class TestWritingDay : public QObject {
     SelectMessage(first);
     Type(ListGrid(), Qt::Key_R, QStringLiteral("r"));
     QVERIFY(checked);
-    QCOMPARE(f_->Prompter().beeps - beeps_before, 4);
+    QCOMPARE(f_->Prompter().beeps - beeps_before, 6);
+    QCOMPARE(requests_after, requests_before);  // no import dialog was shown
     QVERIFY(!shown_meanwhile.isEmpty());
     QVERIFY(!closed_meanwhile);
     QVERIFY(f_->Frame().isVisible());

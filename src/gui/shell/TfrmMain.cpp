@@ -308,9 +308,18 @@ void TfrmMain::RunHook(const std::function<void()>& hook) {
 
 // ---- opening logs ----
 
+bool TfrmMain::RefusedWhileComposing() {
+  // A composition in the editor belongs to the open log's net, but it is not
+  // pending until the editor ends: opening or importing another net's capture
+  // meanwhile would send it with that net's upload file.
+  if (!state_.editor_busy) return false;
+  ports_.prompter->Beep();
+  return true;
+}
+
 void TfrmMain::FileOpenItemClick() {
   static const std::string no_nets = Sjis("ネット設定を先に行って下さい。");
-  if (opening_) return;
+  if (opening_ || RefusedWhileComposing()) return;
   if (state_.nets.Empty()) {
     ports_.prompter->Error(no_nets);
     return;
@@ -347,6 +356,7 @@ void TfrmMain::RecentLogItemClick(int slot) {
 }
 
 void TfrmMain::RunOpenLogs(const std::vector<std::string>& files) {
+  if (RefusedWhileComposing()) return;
   opening_ = true;
   setAcceptDrops(false);
   try {
@@ -466,7 +476,7 @@ class FrameImportView final : public ImportView {
 }  // namespace
 
 void TfrmMain::ImportItemClick() {
-  if (opening_) return;
+  if (opening_ || RefusedWhileComposing()) return;
   opening_ = true;
   FrameImportView view(*this, *board_user_list_, open_folder_, open_filters_);
   try {

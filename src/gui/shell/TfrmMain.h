@@ -146,6 +146,8 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   void CreateDocumentWindows();
   void BuildWindowList();
   void RunOpenLogs(const std::vector<std::string>& files);
+  // Beeps and returns true while a composition waits for the editor.
+  bool RefusedWhileComposing();
   void RunHook(const std::function<void()>& hook);
   // The close check: read marks saved, then pending messages output.
   bool CloseCheck();

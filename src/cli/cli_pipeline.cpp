@@ -1,6 +1,7 @@
 #include "cli/cli_pipeline.h"
 
-#include "ingest/escape_filter.h"
+#include "ingest/log_parser.h"
+#include "ingest/message_sort.h"
 #include "ingest/open_logs.h"
 #include "ingest/read_marks.h"
 #include "text/files.h"
@@ -19,9 +20,12 @@ bool ReadLogsAsList(CliSession& session, const std::vector<std::string>& logs) {
   if (!CheckSameNet(logs, session.prompter)) return false;
   state.current_log_header = LogHeaderOf(logs[0]);
   LoadReadMarks(state, state.current_log_header);
-  CutEscapes(logs, state.WorkFile("NOESC.LOG"), session.progress);
+  // Escape removal and parsing in one pass: the same NOESC.LOG and entries as
+  // the program's separate steps, which exist there for their progress display.
+  ParseLogWhileCuttingEscapes(logs, state.WorkFile("NOESC.LOG"), state.messages);
   if (LookUpNet(state, session.prompter) < 0) return false;
-  ReadMessages(state, session.progress);
+  ApplyReadMarks(state.messages, state.read_marks);
+  SortMessages(state.messages, session.progress);
   if (state.messages.Empty()) WarnNoMessages(session.prompter);
   return true;
 }

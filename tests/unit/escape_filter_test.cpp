@@ -3,6 +3,8 @@
 #include "capture_generator.h"
 #include "fakes.h"
 #include "ingest/escape_filter.h"
+#include "ingest/log_parser.h"
+#include "ingest/message_entry.h"
 #include "text/files.h"
 #include "text/io_error.h"
 #include "text/sjis.h"
@@ -95,6 +97,44 @@ TEST_F(CutEscapesTest, GeneratedCaptureLosesEveryControlByte) {
   EXPECT_EQ(out.find('\x1a'), std::string::npos);
   EXPECT_NE(out.find(Sjis("[ Ｍain Ｍenu")), std::string::npos);
   EXPECT_EQ(progress_.positions.back(), 100);
+}
+
+}  // namespace
+}  // namespace tobrisk
+
+namespace tobrisk {
+namespace {
+
+// The command-line tool's one-pass path must give exactly what the program's two
+// steps give: the same NOESC.LOG bytes and the same entries with the same offsets.
+TEST_F(CutEscapesTest, OnePassGivesTheSameFileAndEntriesAsTheTwoSteps) {
+  for (uint32_t seed = 1; seed <= 6; ++seed) {
+    testing::CaptureOptions o;
+    o.seed = seed;
+    o.ctrl_z = seed % 3 == 0;
+    std::vector<std::string> inputs = {Write("a" + std::to_string(seed) + ".log", testing::GenerateCapture(o))};
+    if (seed % 2 == 0) {  // several inputs, one of them empty
+      inputs.push_back(Write("empty.log", ""));
+      o.seed += 100;
+      inputs.push_back(Write("b" + std::to_string(seed) + ".log", testing::GenerateCapture(o)));
+    }
+    MessageList two_steps;
+    CutEscapes(inputs, dir_ + "TWO.LOG", progress_);
+    ParseLog(dir_ + "TWO.LOG", two_steps, progress_);
+    MessageList one_pass;
+    ParseLogWhileCuttingEscapes(inputs, dir_ + "ONE.LOG", one_pass);
+    ASSERT_EQ(ReadWholeFile(dir_ + "ONE.LOG"), ReadWholeFile(dir_ + "TWO.LOG"));
+    ASSERT_GT(two_steps.Size(), 0u);
+    ASSERT_EQ(one_pass.Size(), two_steps.Size());
+    for (size_t i = 0; i < one_pass.Size(); ++i) {
+      ASSERT_EQ(EntryFields(one_pass[i]), EntryFields(two_steps[i])) << "seed " << seed << " entry " << i;
+    }
+  }
+  // A missing input stops before the output is touched.
+  Write("ONE.LOG", "previous\r\n");
+  MessageList none;
+  EXPECT_THROW(ParseLogWhileCuttingEscapes({dir_ + "missing.log"}, dir_ + "ONE.LOG", none), IoError);
+  EXPECT_EQ(ReadWholeFile(dir_ + "ONE.LOG"), "previous\r\n");
 }
 
 }  // namespace

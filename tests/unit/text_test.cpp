@@ -161,3 +161,33 @@ TEST(Files, AtomicWriteReplacesWholeFile) {
 
 }  // namespace
 }  // namespace tobrisk
+
+namespace tobrisk {
+namespace {
+
+// The table decoder must agree with iconv byte for byte, on every character and
+// on junk: lone lead bytes, bad trail bytes, bytes iconv does not decode.
+TEST(Sjis, TableDecoderAgreesWithIconv) {
+  std::string all;
+  for (int lead = 0x80; lead <= 0xFF; ++lead) {
+    for (int trail = 0x00; trail <= 0xFF; trail += 1) {
+      all.push_back(static_cast<char>(lead));
+      all.push_back(static_cast<char>(trail));
+      all.push_back('|');
+    }
+  }
+  EXPECT_EQ(SjisToUtf8(all), SjisToUtf8ByIconv(all));
+  uint32_t x = 12345;
+  for (int round = 0; round < 2000; ++round) {
+    std::string junk;
+    for (int i = 0; i < 40; ++i) {
+      x = x * 1103515245 + 12345;
+      junk.push_back(static_cast<char>((x >> 16) & 0xFF));
+    }
+    ASSERT_EQ(SjisToUtf8(junk), SjisToUtf8ByIconv(junk)) << round;
+  }
+  EXPECT_EQ(SjisToUtf8("\x82"), "\xEF\xBF\xBD");
+}
+
+}  // namespace
+}  // namespace tobrisk

@@ -15,6 +15,18 @@ namespace {
 constexpr char kBackspace = 0x08;
 constexpr char kEsc = 0x1B;
 
+// The line as it goes to the output: itself when it holds no control byte (most
+// lines), otherwise filtered into `scratch`.
+std::string_view Filtered(std::string_view line, std::string& scratch) {
+  if (std::memchr(line.data(), kEsc, line.size()) == nullptr &&
+      std::memchr(line.data(), kBackspace, line.size()) == nullptr) {
+    return line;
+  }
+  scratch.clear();
+  FilterEscapes(line, scratch);
+  return scratch;
+}
+
 }  // namespace
 
 void FilterEscapes(std::string_view line, std::string& out) {
@@ -63,20 +75,43 @@ void CutEscapes(const std::vector<std::string>& inputs, const std::string& outpu
     std::string_view line;
     while (reader.Next(line)) {
       progress.Step(percent.Update(before + reader.Position()));
-      // Most lines hold no control byte at all: copy those as they are.
-      if (std::memchr(line.data(), kEsc, line.size()) == nullptr &&
-          std::memchr(line.data(), kBackspace, line.size()) == nullptr) {
-        out->Write(line);
-      } else {
-        filtered.clear();
-        FilterEscapes(line, filtered);
-        out->Write(filtered);
-      }
+      out->Write(Filtered(line, filtered));
       out->Write("\r\n");
     }
     before += lengths[i];
   }
   out->Close();
+}
+
+EscapeFilteringReader::EscapeFilteringReader(std::vector<std::string> inputs, const std::string& output)
+    : inputs_(std::move(inputs)) {
+  if (!inputs_.empty()) reader_ = std::make_unique<LineReader>(inputs_[0]);
+  out_ = std::make_unique<OutputFile>(output);
+}
+
+EscapeFilteringReader::~EscapeFilteringReader() = default;
+
+bool EscapeFilteringReader::Next(std::string_view& line) {
+  while (reader_) {
+    std::string_view raw;
+    if (reader_->Next(raw)) {
+      line = Filtered(raw, filtered_);
+      out_->Write(line);
+      out_->Write("\r\n");
+      position_ += line.size() + 2;
+      return true;
+    }
+    reader_.reset();
+    if (++current_ < inputs_.size()) reader_ = std::make_unique<LineReader>(inputs_[current_]);
+  }
+  return false;
+}
+
+void EscapeFilteringReader::Finish() {
+  std::string_view line;
+  while (Next(line)) {
+  }
+  out_->Close();
 }
 
 }  // namespace tobrisk

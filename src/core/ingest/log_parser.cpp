@@ -1,5 +1,7 @@
 #include "ingest/log_parser.h"
 
+#include "ingest/escape_filter.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -103,6 +105,13 @@ class Parser {
  public:
   explicit Parser(MessageList& messages) : messages_(messages), empty_mark_(messages.Intern({})) {}
 
+  // Parses lines as they come out of escape removal (see ParseLogWhileCuttingEscapes).
+  void RunFiltered(EscapeFilteringReader& reader, size_t expected_headers) {
+    messages_.Reserve(messages_.Size() + expected_headers);
+    std::string_view line;
+    while (reader.Next(line)) Examine(line, reader);
+  }
+
   void Run(const std::string& path, Progress& progress) {
     progress.SetLabel(m_.label);
     const Measure measure = MeasureLog(path);
@@ -119,7 +128,8 @@ class Parser {
   }
 
  private:
-  void Examine(std::string_view line, LineReader& reader) {
+  template <typename Reader>
+  void Examine(std::string_view line, Reader& reader) {
     const Markers& m = m_;
     // Every screen marker starts with "[" or "●" (0x81 0x9C): one test skips
     // the text lines.
@@ -162,7 +172,8 @@ class Parser {
     mode_ = Mode::InBoard;
   }
 
-  void ReadMail(std::string_view line, LineReader& reader) {
+  template <typename Reader>
+  void ReadMail(std::string_view line, Reader& reader) {
     board_list_no_ = board_no_ = kMailBoardNo;
     board_type_ = BoardType::MAIL;
     board_name_ = messages_.Intern(m_.mail_box);
@@ -178,7 +189,8 @@ class Parser {
     Append(e);
   }
 
-  void ReadBoardMessage(std::string_view line, LineReader& reader) {
+  template <typename Reader>
+  void ReadBoardMessage(std::string_view line, Reader& reader) {
     if (MarkerAt(line, 11, "res:")) {
       MessageEntry e = NewEntry(MessageKind::Res);
       e.message_no = ReadNumberAt(line, 5);
@@ -229,6 +241,18 @@ class Parser {
 
 void ParseLog(const std::string& path, MessageList& messages, Progress& progress) {
   Parser(messages).Run(path, progress);
+}
+
+void ParseLogWhileCuttingEscapes(const std::vector<std::string>& inputs, const std::string& output,
+                                 MessageList& messages) {
+  // The header markers of the raw inputs bound the entries closely enough to
+  // allocate the list once (a sequence removed from between the bytes of a
+  // marker can add one; the list then grows as usual).
+  size_t headers = 0;
+  for (const std::string& input : inputs) headers += MeasureLog(input).headers;
+  EscapeFilteringReader reader(inputs, output);
+  Parser(messages).RunFiltered(reader, headers);
+  reader.Finish();
 }
 
 void ParseLog(WorkState& state, Progress& progress) {

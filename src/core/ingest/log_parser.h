@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tobrisk {
 
@@ -15,6 +16,12 @@ struct WorkState;
 // "ログファイル読み込み中...", position per line read at the top of the loop.
 // Throws IoError when the file cannot be read.
 void ParseLog(const std::string& path, MessageList& messages, Progress& progress);
+
+// CutEscapes(inputs, output) and ParseLog(output) in one pass over the inputs,
+// without progress: the same output file and the same entries, for the
+// command-line tool, which shows no progress. Throws IoError.
+void ParseLogWhileCuttingEscapes(const std::vector<std::string>& inputs, const std::string& output,
+                                 MessageList& messages);
 
 // ParseLog on WorkDir + "NOESC.LOG" into state.messages.
 void ParseLog(WorkState& state, Progress& progress);

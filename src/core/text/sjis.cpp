@@ -82,10 +82,102 @@ size_t Utf8CharLength(std::string_view s) {
 
 }  // namespace
 
-std::string SjisToUtf8(std::string_view sjis) {
-  if (IsAscii(sjis)) return std::string(sjis);
+// The UTF-8 form of every Shift-JIS character, taken once from iconv's CP932
+// table so that decoding is a table look-up per character. An empty entry marks
+// bytes iconv does not decode.
+namespace {
+
+class DecodeTable {
+ public:
+  DecodeTable() {
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return;  // nothing decodes: every byte is replaced
+    // Only a whole, clean decoding of exactly these bytes into one character counts.
+    auto decode = [&](std::string_view bytes, Utf8Char& out) {
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      char* src = const_cast<char*>(bytes.data());
+      size_t src_left = bytes.size();
+      char buf[16];
+      char* dst = buf;
+      size_t dst_left = sizeof buf;
+      if (iconv(cd, &src, &src_left, &dst, &dst_left) == static_cast<size_t>(-1) || src_left != 0) return;
+      const std::string_view u(buf, static_cast<size_t>(dst - buf));
+      if (u.empty() || u.size() > 3 || Utf8CharLength(u) != u.size()) return;
+      out.size = static_cast<uint8_t>(u.size());
+      std::copy(u.begin(), u.end(), out.bytes);
+    };
+    for (int b = 0; b < 256; ++b) {
+      if (!IsLead(static_cast<unsigned char>(b))) decode(std::string(1, static_cast<char>(b)), single_[b]);
+    }
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+      if (!IsLead(static_cast<unsigned char>(lead))) continue;
+      for (int trail = 0x40; trail <= 0xFC; ++trail) {
+        const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        decode(std::string_view(pair, 2), Double(static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)));
+      }
+    }
+    iconv_close(cd);
+  }
+
+  std::string Decode(std::string_view sjis) const {
+    std::string out;
+    out.reserve(sjis.size() + sjis.size() / 2);
+    const auto* p = reinterpret_cast<const unsigned char*>(sjis.data());
+    const auto* const end = p + sjis.size();
+    while (p < end) {
+      const unsigned char b = *p;
+      if (b < 0x80) {
+        out.push_back(static_cast<char>(b));
+        ++p;
+        continue;
+      }
+      if (IsLead(b) && p + 1 < end && p[1] >= 0x40 && p[1] <= 0xFC) {
+        const Utf8Char& c = Double(b, p[1]);
+        if (c.size > 0) {
+          out.append(c.bytes, c.size);
+          p += 2;
+          continue;
+        }
+      }
+      const Utf8Char& c = single_[b];
+      if (c.size > 0 && !IsLead(b)) {
+        out.append(c.bytes, c.size);
+      } else {
+        out.append(kReplacement);  // one replacement per undecodable byte
+      }
+      ++p;
+    }
+    return out;
+  }
+
+ private:
+  struct Utf8Char {
+    uint8_t size = 0;
+    char bytes[3] = {};
+  };
+  static bool IsLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+  Utf8Char& Double(unsigned char lead, unsigned char trail) {
+    return double_[(lead < 0xE0 ? lead - 0x81 : lead - 0xE0 + 31) * 189 + (trail - 0x40)];
+  }
+  const Utf8Char& Double(unsigned char lead, unsigned char trail) const {
+    return double_[(lead < 0xE0 ? lead - 0x81 : lead - 0xE0 + 31) * 189 + (trail - 0x40)];
+  }
+
+  Utf8Char single_[256];
+  Utf8Char double_[60 * 189];
+};
+
+}  // namespace
+
+std::string SjisToUtf8ByIconv(std::string_view sjis) {
   thread_local Converter conv("UTF-8", "CP932");
   return conv.Run(sjis, kReplacement, [](std::string_view) { return size_t{1}; });
+}
+
+std::string SjisToUtf8(std::string_view sjis) {
+  if (IsAscii(sjis)) return std::string(sjis);
+  static const DecodeTable table;
+  return table.Decode(sjis);
 }
 
 std::string Utf8ToSjis(std::string_view utf8) {

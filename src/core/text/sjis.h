@@ -10,6 +10,10 @@ namespace tobrisk {
 // Bytes that do not decode become U+FFFD, one per undecodable byte; never throws.
 std::string SjisToUtf8(std::string_view sjis);
 
+// The same conversion done by iconv itself, character by character (the
+// reference SjisToUtf8's table is checked against).
+std::string SjisToUtf8ByIconv(std::string_view sjis);
+
 // Characters without a Shift-JIS form become "?"; invalid UTF-8 bytes too.
 std::string Utf8ToSjis(std::string_view utf8);
 

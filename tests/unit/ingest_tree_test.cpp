@@ -11,7 +11,7 @@
 namespace tobrisk {
 namespace {
 
-struct Spec {
+struct Shape {
   BoardType type = BoardType::BBS;
   int32_t board_no = 1;
   int32_t message_no = 1;
@@ -23,7 +23,7 @@ struct Spec {
   std::string board_name = "b";
 };
 
-void Add(MessageList& list, const Spec& s) {
+void Add(MessageList& list, const Shape& s) {
   MessageEntry e;
   e.seq_no = static_cast<int32_t>(list.Size() + 1);
   e.board_type = s.type;
@@ -38,8 +38,8 @@ void Add(MessageList& list, const Spec& s) {
   list.Append(e);
 }
 
-Spec New(int32_t board, int32_t no) { return Spec{BoardType::BBS, board, no, MessageKind::New, -1}; }
-Spec Res(int32_t board, int32_t no, int32_t to) { return Spec{BoardType::BBS, board, no, MessageKind::Res, to}; }
+Shape New(int32_t board, int32_t no) { return Shape{BoardType::BBS, board, no, MessageKind::New, -1}; }
+Shape Res(int32_t board, int32_t no, int32_t to) { return Shape{BoardType::BBS, board, no, MessageKind::Res, to}; }
 
 // One line per node in display order: depth, icon, message index, text.
 std::vector<std::string> Lines(const MessageTree& tree) {
@@ -124,23 +124,23 @@ std::vector<std::string> LiteralTree(const MessageList& list) {
 
 TEST(MessageTree, RootsTextsAndIcons) {
   MessageList list;
-  Spec mail;
+  Shape mail;
   mail.type = BoardType::MAIL;
   mail.handle = Sjis("はなこ");
   mail.title = Sjis("件名");
   mail.mark = "-";
   Add(list, mail);
-  Spec a = New(12, 123);
+  Shape a = New(12, 123);
   a.board_name = Sjis("雑談");
   a.mark = Sjis("●");
   Add(list, a);
-  Spec b = New(12, 123456);
+  Shape b = New(12, 123456);
   b.mark = Sjis("○");
   Add(list, b);
-  Spec c = New(12, -1);
+  Shape c = New(12, -1);
   c.mark = Sjis("★");
   Add(list, c);
-  Spec d = New(12, 7);
+  Shape d = New(12, 7);
   d.mark = "?";
   Add(list, d);
   const MessageTree tree = BuildMessageTree(list);
@@ -174,10 +174,10 @@ TEST(MessageTree, ReplyPlacement) {
   Add(list, Res(1, 12, 11));  // chain: 12 under 11, 13 under 12
   Add(list, Res(1, 13, 12));
   Add(list, Res(1, 14, 99));  // not in the log: under the board
-  Spec ibbs = New(1, 11);     // IBBS 1 is another board than BBS 1
+  Shape ibbs = New(1, 11);     // IBBS 1 is another board than BBS 1
   ibbs.type = BoardType::IBBS;
   Add(list, ibbs);
-  Spec ibbs_res = Res(1, 15, 11);
+  Shape ibbs_res = Res(1, 15, 11);
   ibbs_res.type = BoardType::IBBS;
   Add(list, ibbs_res);
   const auto lines = Lines(BuildMessageTree(list));
@@ -228,7 +228,7 @@ TEST(MessageTree, EqualsTheLiteralSearchOnRandomLists) {
     MessageList list;
     const size_t n = rng() % 50;
     for (size_t i = 0; i < n; ++i) {
-      Spec s;
+      Shape s;
       const unsigned t = rng() % 8;
       s.type = t == 0 ? BoardType::MAIL : t < 5 ? BoardType::BBS : t < 7 ? BoardType::IBBS : BoardType::CUG;
       s.board_no = static_cast<int32_t>(rng() % 3) - 1;  // -1, 0, 1

@@ -231,13 +231,13 @@ void TfrmNewSet::BuildEditors(QWidget* area) {
   layout->setContentsMargins(0, 0, 0, 0);
 
   for (const SettingItem item : EditorItems()) {
-    const ItemSpec& spec = SpecOf(item);
+    const ItemDef& def = DefOf(item);
     Editor editor;
     editor.row = new QWidget(area);
     auto* row = new QHBoxLayout(editor.row);
     row->setContentsMargins(0, 0, 0, 0);
-    const QString name = Utf8(spec.name);
-    switch (spec.editor) {
+    const QString name = Utf8(def.name);
+    switch (def.editor) {
       case EditorKind::Text:
       case EditorKind::ShortText:
       case EditorKind::Template:
@@ -246,13 +246,13 @@ void TfrmNewSet::BuildEditors(QWidget* area) {
       case EditorKind::Number: {
         editor.edit = new QLineEdit(editor.row);
         editor.edit->setObjectName(name + "Edit");
-        const int width = spec.editor == EditorKind::ShortText ? kShortWidth
-                          : spec.editor == EditorKind::Template ? kTemplateWidth
-                          : spec.editor == EditorKind::Number   ? 40
+        const int width = def.editor == EditorKind::ShortText ? kShortWidth
+                          : def.editor == EditorKind::Template ? kTemplateWidth
+                          : def.editor == EditorKind::Number   ? 40
                                                                 : kTextWidth;
         editor.edit->setFixedWidth(width);
         row->addWidget(editor.edit);
-        if (spec.editor == EditorKind::Number) {
+        if (def.editor == EditorKind::Number) {
           editor.edit->setMaxLength(2);
           editor.edit->setValidator(
               new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,2}")), editor.edit));
@@ -260,7 +260,7 @@ void TfrmNewSet::BuildEditors(QWidget* area) {
         } else {
           connect(editor.edit, &QLineEdit::textEdited, this, [this, item](const QString& text) { TextEdited(item, text); });
         }
-        if (spec.editor == EditorKind::Folder || spec.editor == EditorKind::File) {
+        if (def.editor == EditorKind::Folder || def.editor == EditorKind::File) {
           auto* button = new QPushButton(QStringLiteral("参照"), editor.row);
           button->setObjectName(name + "Button");
           button->setAutoDefault(false);
@@ -274,11 +274,11 @@ void TfrmNewSet::BuildEditors(QWidget* area) {
       case EditorKind::ColorList: {
         editor.combo = new QComboBox(editor.row);
         editor.combo->setObjectName(name + "Combo");
-        if (spec.editor == EditorKind::List) {
-          for (const char* entry : spec.entries) editor.combo->addItem(Utf8(entry));
+        if (def.editor == EditorKind::List) {
+          for (const char* entry : def.entries) editor.combo->addItem(Utf8(entry));
           editor.combo->setMinimumWidth(200);
           connect(editor.combo, &QComboBox::activated, this, [this, item](int entry) { ListActivated(item, entry); });
-        } else if (spec.editor == EditorKind::FontList) {
+        } else if (def.editor == EditorKind::FontList) {
           editor.combo->addItems(font_faces_);
           editor.combo->setMinimumWidth(260);
           editor.combo->setMaxVisibleItems(16);
@@ -378,8 +378,8 @@ QTreeWidgetItem* TfrmNewSet::AddNetNode(int net) {
   const NetDefinition& n = state_.nets.At(net);
   QTreeWidgetItem* node = AddNode(NetNamesNode(), FromSjis(n.net_name), SettingItem::Net, 16, net);
   for (const SettingItem field : {SettingItem::LogHeader, SettingItem::HandleName, SettingItem::UpFileHeader}) {
-    const ItemSpec& spec = SpecOf(field);
-    AddNode(node, ValueDisplay(spec, FromSjis(state_.nets.Field(net, NetFieldOf(field)))), field, 11, net);
+    const ItemDef& def = DefOf(field);
+    AddNode(node, ValueDisplay(def, FromSjis(state_.nets.Field(net, NetFieldOf(field)))), field, 11, net);
   }
   return node;
 }
@@ -395,11 +395,11 @@ void TfrmNewSet::BuildTree() {
   SettingTree->clear();
   AppSettings& s = state_.settings;
   auto value_node = [&](QTreeWidgetItem* parent, SettingItem item, int image) {
-    const ItemSpec& spec = SpecOf(item);
+    const ItemDef& def = DefOf(item);
     if (const std::string* text = TextField(s, item)) {
-      AddNode(parent, ValueDisplay(spec, ValueText(spec, *text)), item, image);
+      AddNode(parent, ValueDisplay(def, ValueText(def, *text)), item, image);
     } else {
-      AddNode(parent, ListDisplay(spec, *IntegerField(s, item)), item, image);
+      AddNode(parent, ListDisplay(def, *IntegerField(s, item)), item, image);
     }
   };
 
@@ -466,47 +466,47 @@ void TfrmNewSet::SelectNode(QTreeWidgetItem* node) {
   current_ = node;
   if (!node) return;
   const SettingItem item = ItemOf(node);
-  const ItemSpec& spec = SpecOf(item);
+  const ItemDef& def = DefOf(item);
   const int group = GroupOfNode(node);
 
   if (group >= 0) {
     HelpLabel->setText(GroupHelp(item, group));
-  } else if (*spec.help != '\0') {
-    HelpLabel->setText(Utf8(spec.help));
+  } else if (*def.help != '\0') {
+    HelpLabel->setText(Utf8(def.help));
   }
   if (group >= 0) RefreshPreview(group);
-  if (spec.editor == EditorKind::None) return;
+  if (def.editor == EditorKind::None) return;
 
-  TitleLabel->setText(Utf8(spec.title));
-  LoadEditor(spec, node);
+  TitleLabel->setText(Utf8(def.title));
+  LoadEditor(def, node);
   editors_[item].row->show();
-  if (spec.legend == Legend::Footer) FooterMacroLegend->show();
-  if (spec.legend == Legend::Header) HeaderMacroLegend->show();
+  if (def.legend == Legend::Footer) FooterMacroLegend->show();
+  if (def.legend == Legend::Header) HeaderMacroLegend->show();
 }
 
-void TfrmNewSet::LoadEditor(const ItemSpec& spec, QTreeWidgetItem* node) {
-  Editor& editor = editors_[spec.item];
+void TfrmNewSet::LoadEditor(const ItemDef& def, QTreeWidgetItem* node) {
+  Editor& editor = editors_[def.item];
   const int group = GroupOfNode(node);
   const FontGroup* font = group >= 0 ? &working_.fonts[static_cast<size_t>(group)] : nullptr;
-  switch (spec.editor) {
+  switch (def.editor) {
     case EditorKind::Text:
     case EditorKind::ShortText:
     case EditorKind::Template:
     case EditorKind::Folder:
     case EditorKind::File:
-      if (IsNetField(spec.item)) {
+      if (IsNetField(def.item)) {
         const int net = NetOfNode(node);
-        editor.edit->setText(state_.nets.Contains(net) ? FromSjis(state_.nets.Field(net, NetFieldOf(spec.item)))
+        editor.edit->setText(state_.nets.Contains(net) ? FromSjis(state_.nets.Field(net, NetFieldOf(def.item)))
                                                        : QString());
       } else {
-        editor.edit->setText(ValueText(spec, *TextField(working_, spec.item)));
+        editor.edit->setText(ValueText(def, *TextField(working_, def.item)));
       }
       break;
     case EditorKind::Number:
       editor.edit->setText(QString::number(font->font_size));
       break;
     case EditorKind::List: {
-      const int32_t value = *IntegerField(working_, spec.item);
+      const int32_t value = *IntegerField(working_, def.item);
       editor.combo->setCurrentIndex(value >= 0 && value < editor.combo->count() ? value : -1);
       break;
     }
@@ -515,7 +515,7 @@ void TfrmNewSet::LoadEditor(const ItemSpec& spec, QTreeWidgetItem* node) {
       break;
     case EditorKind::ColorList:
       editor.combo->setCurrentIndex(
-          BasicColorIndex(spec.item == SettingItem::FontColor ? font->font_color : font->back_color));
+          BasicColorIndex(def.item == SettingItem::FontColor ? font->font_color : font->back_color));
       break;
     case EditorKind::None:
       break;
@@ -552,7 +552,7 @@ void TfrmNewSet::TreePopup(const QPoint& pos) {
 
 void TfrmNewSet::TextEdited(SettingItem item, const QString& typed) {
   if (!current_ || ItemOf(current_) != item) return;
-  const ItemSpec& spec = SpecOf(item);
+  const ItemDef& def = DefOf(item);
   if (IsNetField(item)) {
     const int net = NetOfNode(current_);
     if (!state_.nets.Contains(net)) return;
@@ -564,17 +564,17 @@ void TfrmNewSet::TextEdited(SettingItem item, const QString& typed) {
       edit->setCursorPosition(cursor);
     }
     state_.nets.SetField(net, NetFieldOf(item), ToSjis(text));
-    current_->setText(0, item == SettingItem::Net ? text : ValueDisplay(spec, text));
+    current_->setText(0, item == SettingItem::Net ? text : ValueDisplay(def, text));
     return;
   }
-  *TextField(working_, item) = StoredValue(spec, typed);
-  current_->setText(0, ValueDisplay(spec, typed));
+  *TextField(working_, item) = StoredValue(def, typed);
+  current_->setText(0, ValueDisplay(def, typed));
 }
 
 void TfrmNewSet::ListActivated(SettingItem item, int entry) {
   if (!current_ || ItemOf(current_) != item || entry < 0) return;
   *IntegerField(working_, item) = entry;
-  current_->setText(0, ChosenEntryDisplay(SpecOf(item), entry));
+  current_->setText(0, ChosenEntryDisplay(DefOf(item), entry));
 }
 
 void TfrmNewSet::FontNameActivated(int entry) {
@@ -605,16 +605,16 @@ void TfrmNewSet::ColorActivated(SettingItem item, int entry) {
 
 void TfrmNewSet::Browse(SettingItem item) {
   if (!current_ || ItemOf(current_) != item) return;
-  const ItemSpec& spec = SpecOf(item);
+  const ItemDef& def = DefOf(item);
   QLineEdit* edit = editors_[item].edit;
   QString chosen;
-  if (spec.editor == EditorKind::Folder) {
-    chosen = ActiveFileChooser().ChooseDirectory(this, Utf8(spec.chooser_title), edit->text());
+  if (def.editor == EditorKind::Folder) {
+    chosen = ActiveFileChooser().ChooseDirectory(this, Utf8(def.chooser_title), edit->text());
   } else {
     OpenFilesRequest request;
-    request.title = Utf8(spec.chooser_title);
+    request.title = Utf8(def.chooser_title);
     if (!edit->text().isEmpty()) request.directory = QFileInfo(edit->text()).absolutePath();
-    request.name_filters = NameFiltersFromFilterText(Sjis(spec.chooser_filter));
+    request.name_filters = NameFiltersFromFilterText(Sjis(def.chooser_filter));
     const QStringList files = ActiveFileChooser().OpenFiles(this, request);
     if (!files.isEmpty()) chosen = files.front();
   }

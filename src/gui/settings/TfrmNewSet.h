@@ -99,7 +99,7 @@ class TfrmNewSet : public QDialog {
   // editor (loaded with the current value) and preview.
   void SelectNode(QTreeWidgetItem* node);
   void HideEditors();
-  void LoadEditor(const ItemSpec& spec, QTreeWidgetItem* node);
+  void LoadEditor(const ItemDef& def, QTreeWidgetItem* node);
   void TreePopup(const QPoint& pos);
 
   // Editing.

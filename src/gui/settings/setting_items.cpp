@@ -12,8 +12,8 @@ namespace {
 const std::vector<const char*> kPositionEntries = {"左端揃え", "中央揃え", "右端揃え"};
 const std::vector<const char*> kCutEntries = {"カットを行う", "カットを行わない"};
 
-const std::vector<ItemSpec>& Specs() {
-  static const std::vector<ItemSpec> specs = {
+const std::vector<ItemDef>& Specs() {
+  static const std::vector<ItemDef> defs = {
       {SettingItem::NetRoot, "", "", "",
        "ネット設定では、オフ書きを行うネットの名称、ログヘッダ、ハンドル、アップロードファイルのヘッダの設定を行います。"},
       {SettingItem::NetNames, "", "", "",
@@ -91,24 +91,24 @@ const std::vector<ItemSpec>& Specs() {
        EditorKind::ColorList},
       {SettingItem::BackColor, "BackColor", "背景色 : ", "背景色", "の背景色を指定します。", EditorKind::ColorList},
   };
-  return specs;
+  return defs;
 }
 
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
 
 }  // namespace
 
-const ItemSpec& SpecOf(SettingItem item) {
-  for (const ItemSpec& spec : Specs()) {
-    if (spec.item == item) return spec;
+const ItemDef& DefOf(SettingItem item) {
+  for (const ItemDef& def : Specs()) {
+    if (def.item == item) return def;
   }
   return Specs().front();  // every item has a row; not reached
 }
 
 std::vector<SettingItem> EditorItems() {
   std::vector<SettingItem> items;
-  for (const ItemSpec& spec : Specs()) {
-    if (spec.editor != EditorKind::None) items.push_back(spec.item);
+  for (const ItemDef& def : Specs()) {
+    if (def.editor != EditorKind::None) items.push_back(def.item);
   }
   return items;
 }
@@ -155,45 +155,45 @@ NetField NetFieldOf(SettingItem item) {
   }
 }
 
-QString ValueText(const ItemSpec& spec, const std::string& value) {
-  return spec.is_path ? QFile::decodeName(QByteArray::fromStdString(value)) : FromSjis(value);
+QString ValueText(const ItemDef& def, const std::string& value) {
+  return def.is_path ? QFile::decodeName(QByteArray::fromStdString(value)) : FromSjis(value);
 }
 
-std::string StoredValue(const ItemSpec& spec, const QString& text) {
-  return spec.is_path ? QFile::encodeName(text).toStdString() : ToSjis(text);
+std::string StoredValue(const ItemDef& def, const QString& text) {
+  return def.is_path ? QFile::encodeName(text).toStdString() : ToSjis(text);
 }
 
-QString ValueDisplay(const ItemSpec& spec, const QString& value) {
-  const QString label = Utf8(spec.label);
+QString ValueDisplay(const ItemDef& def, const QString& value) {
+  const QString label = Utf8(def.label);
   if (value.isEmpty()) return label + QStringLiteral("《未設定》");
   return label + QStringLiteral("【") + value + QStringLiteral("】");
 }
 
-QString ListDisplay(const ItemSpec& spec, int32_t value) {
-  const QString label = Utf8(spec.label);
-  if (spec.item == SettingItem::GetIBbsList) {
-    return ChosenEntryDisplay(spec, value == 0 ? 0 : 1);  // any non-zero value imports every IBBS
+QString ListDisplay(const ItemDef& def, int32_t value) {
+  const QString label = Utf8(def.label);
+  if (def.item == SettingItem::GetIBbsList) {
+    return ChosenEntryDisplay(def, value == 0 ? 0 : 1);  // any non-zero value imports every IBBS
   }
-  if (spec.entries == kCutEntries) {
+  if (def.entries == kCutEntries) {
     // The opening texts of the cut settings; the list's own entry reads "カットを行わない".
     if (value == 0) return label + QStringLiteral("【カットを行う】");
     if (value == 1) return label + QStringLiteral("【カット行わない】");
     return label;
   }
-  if (value < 0 || value >= static_cast<int32_t>(spec.entries.size())) return label;
-  return ChosenEntryDisplay(spec, value);
+  if (value < 0 || value >= static_cast<int32_t>(def.entries.size())) return label;
+  return ChosenEntryDisplay(def, value);
 }
 
-QString ChosenEntryDisplay(const ItemSpec& spec, int entry) {
-  return Utf8(spec.label) + QStringLiteral("【") + Utf8(spec.entries.at(static_cast<size_t>(entry))) +
+QString ChosenEntryDisplay(const ItemDef& def, int entry) {
+  return Utf8(def.label) + QStringLiteral("【") + Utf8(def.entries.at(static_cast<size_t>(entry))) +
          QStringLiteral("】");
 }
 
 QString FontItemDisplay(SettingItem item, const QString& value) {
   const QString tail = item == SettingItem::FontSize ? QStringLiteral("Point】") : QStringLiteral("】");
-  return Utf8(SpecOf(item).label) + QStringLiteral("【") + value + tail;
+  return Utf8(DefOf(item).label) + QStringLiteral("【") + value + tail;
 }
 
-QString GroupHelp(SettingItem item, int group) { return GroupName(group) + Utf8(SpecOf(item).help); }
+QString GroupHelp(SettingItem item, int group) { return GroupName(group) + Utf8(DefOf(item).help); }
 
 }  // namespace tobrisk::gui

@@ -36,7 +36,7 @@ enum class EditorKind {
 
 enum class Legend { None, Footer, Header };
 
-struct ItemSpec {
+struct ItemDef {
   SettingItem item;
   const char* name;   // object name stem: "LogHeader" -> LogHeaderEdit
   const char* label;  // node label, ending in " : "; empty for headings
@@ -50,7 +50,7 @@ struct ItemSpec {
   bool is_path = false;             // the value is native path bytes, not Shift-JIS
 };
 
-const ItemSpec& SpecOf(SettingItem item);
+const ItemDef& DefOf(SettingItem item);
 // Every item that has an editor, in tree order.
 std::vector<SettingItem> EditorItems();
 
@@ -64,16 +64,16 @@ int32_t* IntegerField(AppSettings& settings, SettingItem item);
 NetField NetFieldOf(SettingItem item);
 
 // Stored bytes <-> editor text (Shift-JIS or native path bytes).
-QString ValueText(const ItemSpec& spec, const std::string& value);
-std::string StoredValue(const ItemSpec& spec, const QString& text);
+QString ValueText(const ItemDef& def, const std::string& value);
+std::string StoredValue(const ItemDef& def, const QString& text);
 
 // Node texts.
 // label + "【" + value + "】", or label + "《未設定》" when the value is empty.
-QString ValueDisplay(const ItemSpec& spec, const QString& value);
+QString ValueDisplay(const ItemDef& def, const QString& value);
 // A list setting as the tree shows it when the dialog opens.
-QString ListDisplay(const ItemSpec& spec, int32_t value);
+QString ListDisplay(const ItemDef& def, int32_t value);
 // A list setting after the user chose `entry`: label + "【" + entry text + "】".
-QString ChosenEntryDisplay(const ItemSpec& spec, int entry);
+QString ChosenEntryDisplay(const ItemDef& def, int entry);
 // "フォント名 : 【name】", "フォントサイズ : 【digits Point】", "フォント色 : 【id】", "背景色 : 【id】".
 QString FontItemDisplay(SettingItem item, const QString& value);
 // The help of a display group item: the group's name and the item's text.

@@ -287,6 +287,9 @@ class TestWritingDay : public QObject {
     QVERIFY2(mail >= 0, "no mail");
     QVERIFY(reply_to >= 0 && moved_from >= 0 && mail >= 0);
     const MessageEntry& answered = messages[static_cast<size_t>(reply_to)];
+    // Its numbers are still needed after the frame (and its list) is gone.
+    const int32_t answered_board_no = answered.board_no;
+    const int32_t answered_message_no = answered.message_no;
     std::vector<std::string> expected;  // the blocks of the first output
 
     // 1. A reply from the list's pop-up: the mark turns ● before the editor runs.
@@ -305,7 +308,7 @@ class TestWritingDay : public QObject {
     QCOMPARE(WriteCell(0, 2), FromSjisTrimmed(std::string(answered.BoardName())));
     QCOMPARE(WriteCell(0, 3), QStringLiteral("RES"));
     QCOMPARE(WriteCell(0, 4), U("Re:お返事"));
-    expected.push_back(Block({"B" + DecimalText(answered.board_no), "R" + DecimalText(answered.message_no)},
+    expected.push_back(Block({"B" + DecimalText(answered_board_no), "R" + DecimalText(answered_message_no)},
                              Sjis("Re:お返事"), {Sjis("了解です。"), Sjis("また明日。")}));
 
     // 2. A reply mail by the R key in the text view: the mail keeps its mark.
@@ -488,7 +491,7 @@ class TestWritingDay : public QObject {
     writing_ = nullptr;
     QCOMPARE(f_->BoxTexts(), QStringList({U("同名のアップファイルが存在します。削除しますか？\r\n削除を行わない場合は追加されます。")}));
     QCOMPARE(UpFile(), first_output + postscript +
-                           Block({"B" + DecimalText(answered.board_no), "R" + DecimalText(answered.message_no)},
+                           Block({"B" + DecimalText(answered_board_no), "R" + DecimalText(answered_message_no)},
                                  Sjis("最後に"), {Sjis("おやすみ")}));
     const std::string rad = f_->Folder().Read("ABCD.RAD");
     QVERIFY(rad.find(Sjis("●")) != std::string::npos);

@@ -38,8 +38,18 @@ void Add(MessageList& list, const Shape& s) {
   list.Append(e);
 }
 
-Shape New(int32_t board, int32_t no) { return Shape{BoardType::BBS, board, no, MessageKind::New, -1}; }
-Shape Res(int32_t board, int32_t no, int32_t to) { return Shape{BoardType::BBS, board, no, MessageKind::Res, to}; }
+Shape New(int32_t board, int32_t no) {
+  Shape s;
+  s.board_no = board;
+  s.message_no = no;
+  return s;
+}
+Shape Res(int32_t board, int32_t no, int32_t to) {
+  Shape s = New(board, no);
+  s.kind = MessageKind::Res;
+  s.res_to_no = to;
+  return s;
+}
 
 // One line per node in display order: depth, icon, message index, text.
 std::vector<std::string> Lines(const MessageTree& tree) {

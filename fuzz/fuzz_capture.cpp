@@ -10,6 +10,8 @@
 #include "ingest/message_text.h"
 #include "ingest/message_tree.h"
 #include "ingest/read_marks.h"
+#include "text/files.h"
+#include "text/sjis.h"
 
 using namespace tobrisk;
 
@@ -20,6 +22,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CutEscapes({capture}, noesc, progress);
   MessageList messages;
   ParseLog(noesc, messages, progress);
+  // The command-line tool's one-pass path gives the same file and entries.
+  MessageList one_pass;
+  ParseLogWhileCuttingEscapes({capture}, fuzz::WorkDir() + "ONEPASS.LOG", one_pass);
+  if (ReadWholeFile(fuzz::WorkDir() + "ONEPASS.LOG") != ReadWholeFile(noesc)) std::abort();
+  if (one_pass.Size() != messages.Size()) std::abort();
+  for (size_t i = 0; i < messages.Size(); ++i) {
+    if (EntryFields(one_pass[i]) != EntryFields(messages[i])) std::abort();
+  }
+  // Display conversion: the table decoder agrees with iconv on any bytes.
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  if (SjisToUtf8(bytes) != SjisToUtf8ByIconv(bytes)) std::abort();
   // The same bytes as a read-mark file: whatever it holds applies without harm.
   std::vector<ReadMarkRecord> marks;
   ReadReadMarkFile(capture, marks);

@@ -23,18 +23,13 @@
 namespace tobrisk::gui {
 namespace {
 
-constexpr int kEndSignals[] = {SIGTERM, SIGINT
-#ifndef _WIN32
-                               ,
-                               SIGHUP
-#endif
-};
-
-int g_signal_pipe[2] = {-1, -1};
 TfrmMain* g_frame = nullptr;  // the frame saved at process exit
 bool g_exit_save_registered = false;
 
 #ifndef _WIN32
+constexpr int kEndSignals[] = {SIGTERM, SIGINT, SIGHUP};
+int g_signal_pipe[2] = {-1, -1};
+
 extern "C" void OnEndSignal(int signo) {
   const int saved_errno = errno;
   const char byte = static_cast<char>(signo);
@@ -104,8 +99,8 @@ void SessionEnd::SignalArrived() {
   }
   // A second signal ends the program at once: everything is saved by now.
   SetHandlers(SIG_DFL);
-#endif
   notifier_->setEnabled(false);
+#endif
   frame_.EndSession();
 }
 

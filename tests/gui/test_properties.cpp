@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -104,6 +105,7 @@ class PropertiesTest : public QObject {
   void missingNetFileIsCreated();
   void escapeCancels();
   void colourTexts();
+  void thousandNetsStayLight();
   void screenshot();
 
  private:
@@ -845,6 +847,47 @@ void PropertiesTest::colourTexts() {
   QCOMPARE(StoredTextOfColor(QColor(0x12, 0x34, 0x56)), std::string("$00563412"));
   QCOMPARE(ColorFromStoredText(StoredTextOfColor(QColor(0x12, 0x34, 0xAB))), QColor(0x12, 0x34, 0xAB));
   QCOMPARE(tobrisk::gui::BasicColorIndex("clWindow"), -1);
+}
+
+namespace {
+
+// The resident size of this process, in kB.
+long ResidentKb() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
+  }
+  return -1;
+}
+
+}  // namespace
+
+void PropertiesTest::thousandNetsStayLight() {
+  std::string nets;
+  for (int i = 0; i < 1000; ++i) {
+    nets += "N" + std::to_string(1000 + i).substr(1) + "\t" + Sjis("ネット") + std::to_string(i) + "\t" + Sjis("はなこ") +
+            "\tUP\r\n";
+  }
+  tobrisk::testing::WriteFile(NetFile(), nets);
+  MakeDialog();
+  const long before = ResidentKb();
+  if (before < 0) QSKIP("no /proc/self/status");
+  Open();
+  QCOMPARE(Tree()->topLevelItem(0)->child(0)->childCount(), 1000);
+  // Showing it again (every showing rebuilds the tree) must not add up either.
+  dialog_->hide();
+  QVERIFY(dialog_->PrepareShow());
+  dialog_->show();
+  QTest::qWait(50);
+  const long grown_mb = (ResidentKb() - before) / 1024;
+  qInfo("1000 nets: the dialog grew the process by %ld MB", grown_mb);
+  QVERIFY2(grown_mb < 60, qPrintable(QString::number(grown_mb)));
+  // The last net's nodes still show and edit their own net.
+  QTreeWidgetItem* last = Tree()->topLevelItem(0)->child(0)->child(999);
+  QCOMPARE(last->text(0), QStringLiteral("ネット999"));
+  Select(last->child(0));
+  QCOMPARE(Child<QLineEdit>("LogHeaderEdit")->text(), QStringLiteral("N999"));
 }
 
 void PropertiesTest::screenshot() {

@@ -370,8 +370,14 @@ QTreeWidgetItem* TfrmNewSet::AddNode(QTreeWidgetItem* parent, const QString& tex
   node->setData(0, kItemRole, static_cast<int>(item));
   node->setData(0, kIndexRole, index);
   node->setData(0, kImageRole, image);
-  node->setIcon(0, TreeIcon(style(), image));
+  node->setIcon(0, NodeIcon(image));
   return node;
+}
+
+const QIcon& TfrmNewSet::NodeIcon(int image) {
+  auto found = node_icons_.find(image);
+  if (found == node_icons_.end()) found = node_icons_.emplace(image, TreeIcon(style(), image)).first;
+  return found->second;
 }
 
 QTreeWidgetItem* TfrmNewSet::AddNetNode(int net) {

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
 #include <array>
 #include <map>
 
@@ -93,6 +94,10 @@ class TfrmNewSet : public QDialog {
   void BuildFontList();
   void BuildTree();
   QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const QString& text, SettingItem item, int image, int index = -1);
+  // One icon per image number, shared by every node that shows it: a thousand
+  // nets are four thousand nodes, and an icon of their own each costs megabytes.
+  const QIcon& NodeIcon(int image);
+  std::map<int, QIcon> node_icons_;
   QTreeWidgetItem* AddNetNode(int net);
 
   // The selection step: hide everything, then show the node's help, title,

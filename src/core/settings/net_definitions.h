@@ -18,6 +18,11 @@ struct NetDefinition {
   bool operator==(const NetDefinition&) const = default;
 };
 
+// A net whose LogHeader is empty recognises no capture: it is kept in the list
+// (and in NET.TDT, so the other nets keep their indexes) but not offered where a
+// net is chosen.
+inline bool HasLogHeader(const NetDefinition& net) { return !net.log_header.empty(); }
+
 // The four fields of a net by 0-based number, for editors that address fields generically.
 enum class NetField { LogHeader, NetName, HandleName, UpFileHeader };
 
@@ -59,6 +64,7 @@ void ClearNetList(NetList& nets);
 int FindNetByLogHeader(const NetList& nets, std::string_view header);
 
 // The text of the open-log dialog's file-type filter built from the nets.
+// Nets without a LogHeader get no entry.
 std::string OpenLogFilter(const NetList& nets);
 
 }  // namespace tobrisk

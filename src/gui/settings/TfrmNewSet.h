@@ -19,6 +19,7 @@
 #include <QDialog>
 #include <array>
 #include <map>
+#include <vector>
 
 #include "ingest/work_state.h"
 #include "ports/ports.h"
@@ -56,6 +57,11 @@ class TfrmNewSet : public QDialog {
   // from AppSettings, nets reloaded from NET.TDT, tree rebuilt. False when
   // NET.TDT could not be read (reported; the net list is left as it was).
   bool PrepareShow();
+
+  // The index now of the net that had `index_at_show` when the dialog was last
+  // shown: followed through additions and deletions confirmed with OK, -1 for a
+  // deleted net. After Cancel every net is where it was.
+  int NetIndexAfterEdit(int index_at_show) const;
 
   // The working copy of the settings (Path0..9 and DefaultNet are not edited here).
   const AppSettings& WorkingCopy() const { return working_; }
@@ -111,6 +117,8 @@ class TfrmNewSet : public QDialog {
   // A "参照" button: the chosen folder or file replaces the text, as an edit.
   void Browse(SettingItem item);
 
+  // Every net where it is: nothing added or deleted since.
+  void ResetNetOrigin();
   int NetOfNode(QTreeWidgetItem* node) const;
   int GroupOfNode(QTreeWidgetItem* node) const;
   QTreeWidgetItem* NetNamesNode() const;
@@ -121,12 +129,15 @@ class TfrmNewSet : public QDialog {
   AppSettings working_;
   QStringList font_faces_;
 
-  // DefaultNet follows the net it names through deletions. After a Cancel the
-  // net list in memory differs from NET.TDT until the next showing reloads it;
-  // that showing then puts DefaultNet back to the value that matches the file.
+  // The nets and DefaultNet as NET.TDT and the settings hold them: Cancel puts
+  // them back, so nothing cancelled stays in force. While the dialog is open
+  // DefaultNet follows the net it names through deletions.
+  NetList nets_on_file_;
   int default_net_on_file_ = -1;
-  bool restore_default_net_ = false;
-  int default_net_left_ = -1;
+  // For each net of the edited list, its index at showing (-1: added).
+  std::vector<int> net_origin_;
+  // OK saved the settings but could not write NET.TDT.
+  bool settings_saved_ = false;
 
   QTreeWidget* SettingTree = nullptr;
   QLabel* HelpLabel = nullptr;

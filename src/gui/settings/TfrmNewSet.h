@@ -2,7 +2,7 @@
 // a read-only tree whose text shows the current value; selecting a node shows its
 // explanation and the one editor of that setting. Settings are edited in a
 // working copy that reaches AppSettings only with OK; nets are edited in the net
-// list at once.
+// list at once, and Cancel puts back the nets of NET.TDT.
 //
 // Object names (for tests and accessibility): SettingTree, HelpLabel,
 // TitleLabel, PreviewPanel, OkButton, CancelButton, the actions NewNetItem and
@@ -71,7 +71,7 @@ class TfrmNewSet : public QDialog {
  public slots:
   // OK: working copy into AppSettings, SaveSettings, then NET.TDT, then
   // displaySettingsChanged and close. A write failure is reported and the
-  // dialog stays open.
+  // dialog stays open; a failed settings save leaves AppSettings as it was.
   void OkButtonClick();
   // "新規ネット追加(&N)" and "ネットを削除(&D)" of the tree's pop-up menu.
   void NewNetItemClick();

@@ -91,13 +91,13 @@ class PropertiesTest : public QObject {
   void cutSpaceKeepsOpeningTextUntilChosen();
   void textEditorsHelpTitlesAndLegends();
   void browseButtonsUseTheChooser();
-  void emptiedLogHeaderStaysInMemoryAfterCancel();
+  void emptiedLogHeaderIsDroppedByCancel();
   void netFieldsCannotTakeTabs();
   void newNetIsAppended();
   void popupOffersNetCommands();
   void deletingTheMiddleNet_data();
   void deletingTheMiddleNet();
-  void cancelledDeletionKeepsDefaultNetOnItsNet();
+  void cancelledDeletionLeavesNetsAndDefaultNet();
   void colourOutsideTheSixteen();
   void fontFacesAndSizes();
   void settingsWriteFailureKeepsDialogOpen();
@@ -495,7 +495,7 @@ void PropertiesTest::browseButtonsUseTheChooser() {
   QCOMPARE(Reloaded().up_dir, std::string("/srv/アップ"));
 }
 
-void PropertiesTest::emptiedLogHeaderStaysInMemoryAfterCancel() {
+void PropertiesTest::emptiedLogHeaderIsDroppedByCancel() {
   const std::string on_disk = tobrisk::ReadWholeFile(NetFile());
   Open();
   QTreeWidgetItem* header = Node(SettingItem::LogHeader, 1);
@@ -509,13 +509,12 @@ void PropertiesTest::emptiedLogHeaderStaysInMemoryAfterCancel() {
   QCOMPARE(header->text(0), U("ログヘッダ : 《未設定》"));
   QVERIFY(state_.nets.At(1).log_header.empty());  // at once, before OK
 
+  // Cancel drops the edit: the program goes on with the nets of NET.TDT.
   QTest::mouseClick(Child<QPushButton>("CancelButton"), Qt::LeftButton);
   QTRY_VERIFY(!dialog_->isVisible());
   QCOMPARE(dialog_->result(), int(QDialog::Rejected));
-  QVERIFY(state_.nets.At(1).log_header.empty());
+  QCOMPARE(state_.nets.At(1).log_header, std::string("WXYZ"));
   QCOMPARE(tobrisk::ReadWholeFile(NetFile()), on_disk);
-
-  // The next showing starts from NET.TDT again.
   Open();
   QCOMPARE(state_.nets.At(1).log_header, std::string("WXYZ"));
   QCOMPARE(Node(SettingItem::LogHeader, 1)->text(0), U("ログヘッダ : 【WXYZ】"));
@@ -642,7 +641,7 @@ void PropertiesTest::deletingTheMiddleNet() {
   QCOMPARE(Reloaded().default_net, expected);
 }
 
-void PropertiesTest::cancelledDeletionKeepsDefaultNetOnItsNet() {
+void PropertiesTest::cancelledDeletionLeavesNetsAndDefaultNet() {
   MakeDialog();
   state_.settings.default_net = 2;
   Open();
@@ -651,12 +650,25 @@ void PropertiesTest::cancelledDeletionKeepsDefaultNetOnItsNet() {
   QCOMPARE(state_.settings.default_net, 1);  // still NetC in the edited list
   QTest::keyClick(dialog_.get(), Qt::Key_Escape);
   QTRY_VERIFY(!dialog_->isVisible());
-  QCOMPARE(state_.nets.Count(), 2);
-  QCOMPARE(state_.nets.At(state_.settings.default_net).net_name, std::string("NetC"));
-  // Reopening reloads NET.TDT, where NetC is the third net again.
+  // Cancel puts the nets of NET.TDT back, NetC the third again.
+  QCOMPARE(state_.nets.Count(), 3);
+  QCOMPARE(state_.settings.default_net, 2);
+  QCOMPARE(dialog_->NetIndexAfterEdit(2), 2);
   Open();
   QCOMPARE(state_.nets.Count(), 3);
   QCOMPARE(state_.settings.default_net, 2);
+
+  // Confirmed, the deletion moves NetC up.
+  Select(Node(SettingItem::Net, 0));
+  Child<QAction>("DeleteNetItem")->trigger();
+  Select(Node(SettingItem::NetNames));
+  Child<QAction>("NewNetItem")->trigger();
+  ClickOk();
+  QTRY_VERIFY(!dialog_->isVisible());
+  QCOMPARE(dialog_->NetIndexAfterEdit(0), -1);
+  QCOMPARE(dialog_->NetIndexAfterEdit(1), 0);
+  QCOMPARE(dialog_->NetIndexAfterEdit(2), 1);
+  QCOMPARE(Reloaded().default_net, 1);
 }
 
 void PropertiesTest::colourOutsideTheSixteen() {

@@ -156,6 +156,7 @@ TEST(Nets, FieldAccessAppendDeleteAndFilter) {
   nets.Delete(2);
   nets.SetField(1, NetField::HandleName, "h");
   EXPECT_EQ(nets.Field(1, NetField::HandleName), "h");
+  nets.Append({"", "N0", "", ""});  // no log header: no entry
   EXPECT_EQ(OpenLogFilter(nets),
             Sjis("N1ログファイル(ABCD*.LOG)|ABCD*.LOG|N2ログファイル(WXYZ*.LOG)|WXYZ*.LOG|"
                  "全てのログファイル(*.LOG)|*.LOG|全てのファイル(*.*)|*.*"));

@@ -92,6 +92,7 @@ std::string OpenLogFilter(const NetList& nets) {
   static const std::string tail = Sjis("全てのログファイル(*.LOG)|*.LOG|全てのファイル(*.*)|*.*");
   std::string filter;
   for (const NetDefinition& n : nets.All()) {
+    if (!n.RecognisesLogs()) continue;
     filter += n.net_name;
     filter += log_file_open;
     filter += n.log_header + "*.LOG)|" + n.log_header + "*.LOG|";

@@ -64,6 +64,7 @@ void ClearNetList(NetList& nets);
 int FindNetByLogHeader(const NetList& nets, std::string_view header);
 
 // The text of the open-log dialog's file-type filter built from the nets.
+// Nets without a LogHeader get no entry.
 std::string OpenLogFilter(const NetList& nets);
 
 }  // namespace tobrisk

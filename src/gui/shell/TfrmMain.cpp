@@ -448,9 +448,12 @@ void TfrmMain::RebuildRecentLogMenu() {
 
 void TfrmMain::PropertyItemClick() {
   if (opening_) return;
+  const int shown_net = board_user_list_->SelectedNet();
+  const std::string lists_header = state_.nets.Contains(shown_net) ? state_.nets.At(shown_net).log_header : "";
   properties_->ShowModal();
-  // The net list may have changed: the chooser names the nets as they are now.
-  board_user_list_->FillNetChooser();
+  // The net list may have changed: the chooser names the nets as they are now and
+  // stays on the net whose lists it shows.
+  board_user_list_->NetsEdited(properties_->NetIndexAfterEdit(shown_net), lists_header);
   open_filters_ = NameFiltersFromFilterText(OpenLogFilter(state_.nets));
 }
 

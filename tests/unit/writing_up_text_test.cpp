@@ -293,6 +293,9 @@ TEST(WriteList, WrittenMessageTextEndsEveryLineWithCrLf) {
   WritingFixture f;
   AddEntry(f, Entry("BBS", "1", "0", Sjis("題"), "NEW"), "one\rtwo\r\nthree");
   EXPECT_EQ(WrittenMessageText(f.state, 0), Lines({Sjis("題"), "one", "two", "three"}));
+  // A file an editor saved in UTF-8 shows as the upload file gets it.
+  testing::WriteFile(f.TmpFile(f.state.writes[0].temp_file_name), "題\n本文");
+  EXPECT_EQ(WrittenMessageText(f.state, 0), Lines({Sjis("題"), Sjis("本文")}));
   std::remove(f.TmpFile(f.state.writes[0].temp_file_name).c_str());
   EXPECT_THROW(WrittenMessageText(f.state, 0), IoError);
 }

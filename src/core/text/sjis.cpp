@@ -36,13 +36,20 @@ class Converter {
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
     char* src = const_cast<char*>(in.data());
     size_t src_left = in.size();
-    char buf[64];
+    std::string converted;
+    char buf[4096];
+    while (src_left > 0) {
+      char* dst = buf;
+      size_t dst_left = sizeof buf;
+      const size_t r = iconv(cd_, &src, &src_left, &dst, &dst_left);
+      converted.append(buf, static_cast<size_t>(dst - buf));
+      if (r == static_cast<size_t>(-1) ? errno != E2BIG : r != 0) return false;
+    }
     char* dst = buf;
     size_t dst_left = sizeof buf;
-    const size_t r = iconv(cd_, &src, &src_left, &dst, &dst_left);
-    if (r != 0 || src_left != 0) return false;
     if (iconv(cd_, nullptr, nullptr, &dst, &dst_left) == static_cast<size_t>(-1)) return false;
-    out.append(buf, static_cast<size_t>(dst - buf));
+    converted.append(buf, static_cast<size_t>(dst - buf));
+    out += converted;
     return true;
   }
 
@@ -291,11 +298,15 @@ StrictSjis Utf8ToSjisStrict(std::string_view utf8) {
     result.bad_char = c;
     return result;
   };
-  // One character at a time (composition texts are small), so the character
-  // that has no Shift-JIS form is known exactly. A conversion iconv counts as
-  // irreversible (a substitute form) is refused too: nothing is ever written as
-  // something else.
+  // The whole text at once; when that fails, one character at a time, so the
+  // character that has no Shift-JIS form is known exactly. A conversion iconv
+  // counts as irreversible (a substitute form) is refused too: nothing is ever
+  // written as something else.
   thread_local Converter conv("CP932", "UTF-8");
+  if (conv.ConvertExactly(utf8, result.sjis)) {
+    result.ok = true;
+    return result;
+  }
   for (size_t i = 0; i < utf8.size();) {
     const auto b = static_cast<unsigned char>(utf8[i]);
     if (b < 0x80) {

@@ -3,7 +3,9 @@
 #include <ctime>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <utility>
 
 #include "ingest/message_text.h"
 #include "ingest/work_state.h"
@@ -34,31 +36,56 @@ std::string CompositionFileName(const LocalTime& now) {
   return buf;
 }
 
+namespace {
+
+// One second later, with the carries of a calendar (computed as UTC, so no
+// daylight-saving jump can repeat a name).
+LocalTime NextSecond(const LocalTime& now) {
+  std::tm t{};
+  t.tm_year = now.year - 1900;
+  t.tm_mon = now.month - 1;
+  t.tm_mday = now.day;
+  t.tm_hour = now.hour;
+  t.tm_min = now.minute;
+  t.tm_sec = now.second + 1;
+  const std::time_t next = timegm(&t);
+  std::tm out{};
+  gmtime_r(&next, &out);
+  return LocalTime{out.tm_year + 1900, out.tm_mon + 1, out.tm_mday, out.tm_hour, out.tm_min, out.tm_sec};
+}
+
+bool UsedByWriteList(const WorkState& state, const std::string& name) {
+  for (const WriteEntry& e : state.writes) {
+    if (e.temp_file_name == name) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 std::string UnusedCompositionFileName(const WorkState& state, LocalTime now) {
-  auto used = [&](const std::string& name) {
-    for (const WriteEntry& e : state.writes) {
-      if (e.temp_file_name == name) return true;
-    }
-    return false;
-  };
   std::string name = CompositionFileName(now);
-  while (used(name)) {
-    // One second later, with the carries of a calendar (computed as UTC, so no
-    // daylight-saving jump can repeat a name).
-    std::tm t{};
-    t.tm_year = now.year - 1900;
-    t.tm_mon = now.month - 1;
-    t.tm_mday = now.day;
-    t.tm_hour = now.hour;
-    t.tm_min = now.minute;
-    t.tm_sec = now.second + 1;
-    const std::time_t next = timegm(&t);
-    std::tm out{};
-    gmtime_r(&next, &out);
-    now = LocalTime{out.tm_year + 1900, out.tm_mon + 1, out.tm_mday, out.tm_hour, out.tm_min, out.tm_sec};
+  while (UsedByWriteList(state, name)) {
+    now = NextSecond(now);
     name = CompositionFileName(now);
   }
   return name;
+}
+
+std::string ReserveCompositionFile(const WorkState& state, LocalTime now) {
+  // A year of seconds is far more names than a TmpDir ever holds; the bound only
+  // keeps a folder that refuses every name from looping for ever.
+  for (int tries = 0; tries < 366 * 24 * 60 * 60; ++tries) {
+    const std::string name = CompositionFileName(now);
+    if (!UsedByWriteList(state, name) && CreateFileExclusively(state.tmp_dir + name)) return name;
+    now = NextSecond(now);
+  }
+  errno = EEXIST;
+  throw IoError::FromErrno("create", state.tmp_dir + CompositionFileName(now));
+}
+
+void ReleaseCompositionFile(const WorkState& state, const std::string& name) noexcept {
+  DiscardTemporary(state.tmp_dir + name);
 }
 
 void PrepareBlankFile(const WorkState& state, const std::string& name) {
@@ -119,6 +146,59 @@ void PrepareQuotedFile(const WorkState& state, const std::string& name, uint64_t
       out.WriteLine(text);
     }
   });
+}
+
+CompositionText DecideCompositionText(std::string_view bytes) {
+  CompositionText result;
+  bool multi_byte = false;
+  if (IsValidUtf8(bytes, &multi_byte) && multi_byte) {
+    static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) bytes.remove_prefix(kByteOrderMark.size());
+    StrictSjis converted = Utf8ToSjisStrict(bytes);
+    if (converted.ok) {
+      result.kind = CompositionText::Kind::Utf8;
+      result.sjis = std::move(converted.sjis);
+      return result;
+    }
+    result.kind = CompositionText::Kind::Unmappable;
+    result.bad_char = converted.bad_char;
+    result.bad_line = 1;
+    for (size_t i = 0; i < converted.bad_offset; ++i) {
+      if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n'))) {
+        ++result.bad_line;
+      }
+    }
+    return result;
+  }
+  if (IsValidSjis(bytes)) {
+    result.kind = CompositionText::Kind::ShiftJis;
+    result.sjis = std::string(bytes);
+  }
+  return result;
+}
+
+CompositionText ReadCompositionFile(const std::string& path) { return DecideCompositionText(ReadWholeFile(path)); }
+
+std::string CompositionRefusalText(const std::string& temp_file_name, const CompositionText& text) {
+  static const std::string head = Sjis("メッセージテンポファイル[");
+  switch (text.kind) {
+    case CompositionText::Kind::ShiftJis:
+    case CompositionText::Kind::Utf8:
+      return std::string();
+    case CompositionText::Kind::Neither: {
+      static const std::string tail = Sjis("]はShift-JISでもUTF-8でもありません。");
+      return head + temp_file_name + tail;
+    }
+    case CompositionText::Kind::Unmappable: {
+      static const std::string middle = Sjis("]の");
+      static const std::string tail = Sjis("行目にShift-JISで書けない文字");
+      static const std::string end = Sjis("があります。");
+      char code[16];
+      std::snprintf(code, sizeof code, "(U+%04X)", static_cast<unsigned>(text.bad_char));
+      return head + temp_file_name + middle + std::to_string(text.bad_line) + tail + code + end;
+    }
+  }
+  return std::string();
 }
 
 std::string ReadFirstLine(const std::string& path) {

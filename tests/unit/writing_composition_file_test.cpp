@@ -163,5 +163,48 @@ TEST(CompositionFile, ReadFirstLineAcceptsEveryLineEnd) {
   EXPECT_THROW(ReadFirstLine(f.TmpFile("missing.TXT")), IoError);
 }
 
+TEST(CompositionFile, ReadBackDecidesUtf8ThenShiftJisThenRefuses) {
+  using Kind = CompositionText::Kind;
+  // UTF-8 with Japanese in it is converted, a leading byte-order mark dropped.
+  const std::string utf8 = "題名\r\n本文です。\nｶﾅ〜\n";
+  for (const std::string& bytes : {utf8, "\xEF\xBB\xBF" + utf8}) {
+    const CompositionText t = DecideCompositionText(bytes);
+    EXPECT_EQ(t.kind, Kind::Utf8);
+    EXPECT_EQ(t.sjis, Sjis(utf8));
+  }
+  // Shift-JIS (and plain ASCII) is used byte for byte, even where its pairs do not
+  // round-trip through Unicode.
+  for (const std::string& bytes : {Sjis("題名\r\n本文です。\r\n"), std::string("title\r\nbody\r\n"),
+                                   std::string("\x87\x40\xED\x40\r\n")}) {
+    const CompositionText t = DecideCompositionText(bytes);
+    EXPECT_EQ(t.kind, Kind::ShiftJis);
+    EXPECT_EQ(t.sjis, bytes);
+    EXPECT_EQ(CompositionRefusalText("a.TXT", t), "");
+  }
+  // Neither: broken Shift-JIS that is no UTF-8 either (an overlong UTF-8 form counts as broken).
+  for (const std::string& bytes : {std::string("ok\r\n\x82\xA0\xFF"), std::string("\xC0\xAF\x82")}) {
+    const CompositionText t = DecideCompositionText(bytes);
+    EXPECT_EQ(t.kind, Kind::Neither);
+    EXPECT_EQ(t.sjis, "");
+    EXPECT_EQ(CompositionRefusalText("0305123456.TXT", t),
+              Sjis("メッセージテンポファイル[0305123456.TXT]はShift-JISでもUTF-8でもありません。"));
+  }
+  // UTF-8 with a character that has no Shift-JIS form: refused, naming its line
+  // (CR LF, CR and LF each end one), never written as "?".
+  const CompositionText t = DecideCompositionText("題名\r\n一行目\r二行目\n三行目の😀です\n");
+  EXPECT_EQ(t.kind, Kind::Unmappable);
+  EXPECT_EQ(t.sjis, "");
+  EXPECT_EQ(t.bad_line, 4u);
+  EXPECT_EQ(t.bad_char, U'\U0001F600');
+  EXPECT_EQ(CompositionRefusalText("a.TXT", t),
+            Sjis("メッセージテンポファイル[a.TXT]の4行目にShift-JISで書けない文字(U+1F600)があります。"));
+
+  // The file form reads the whole file; a missing file is an IoError.
+  WritingFixture f;
+  testing::WriteFile(f.TmpFile("u.TXT"), utf8);
+  EXPECT_EQ(ReadCompositionFile(f.TmpFile("u.TXT")).sjis, Sjis(utf8));
+  EXPECT_THROW(ReadCompositionFile(f.TmpFile("missing.TXT")), IoError);
+}
+
 }  // namespace
 }  // namespace tobrisk

@@ -29,6 +29,23 @@ class Converter {
 
   // Converts `in`; on an unconvertible or incomplete sequence appends `bad` and
   // skips `skip` input bytes (1 for a byte-wise decoder, one UTF-8 character else).
+  // Converts `in` whole and appends it to `out`; false (with `out` unchanged)
+  // when anything in it does not convert, or converts only to a substitute.
+  bool ConvertExactly(std::string_view in, std::string& out) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    char* src = const_cast<char*>(in.data());
+    size_t src_left = in.size();
+    char buf[64];
+    char* dst = buf;
+    size_t dst_left = sizeof buf;
+    const size_t r = iconv(cd_, &src, &src_left, &dst, &dst_left);
+    if (r != 0 || src_left != 0) return false;
+    if (iconv(cd_, nullptr, nullptr, &dst, &dst_left) == static_cast<size_t>(-1)) return false;
+    out.append(buf, static_cast<size_t>(dst - buf));
+    return true;
+  }
+
   template <typename SkipFn>
   std::string Run(std::string_view in, std::string_view bad, SkipFn skip) {
     std::string out;
@@ -150,6 +167,25 @@ class DecodeTable {
     return out;
   }
 
+  // True when Decode would replace nothing.
+  bool Valid(std::string_view sjis) const {
+    const auto* p = reinterpret_cast<const unsigned char*>(sjis.data());
+    const auto* const end = p + sjis.size();
+    while (p < end) {
+      const unsigned char b = *p;
+      if (b < 0x80) {
+        ++p;
+      } else if (IsLead(b) && p + 1 < end && p[1] >= 0x40 && p[1] <= 0xFC && Double(b, p[1]).size > 0) {
+        p += 2;
+      } else if (!IsLead(b) && single_[b].size > 0) {
+        ++p;
+      } else {
+        return false;
+      }
+    }
+    return true;
+  }
+
  private:
   struct Utf8Char {
     uint8_t size = 0;
@@ -189,6 +225,90 @@ std::string Utf8ToSjis(std::string_view utf8) {
 bool SjisRoundTrips(std::string_view sjis) {
   if (IsAscii(sjis)) return true;
   return Utf8ToSjis(SjisToUtf8(sjis)) == sjis;
+}
+
+bool IsValidSjis(std::string_view bytes) {
+  if (IsAscii(bytes)) return true;
+  static const DecodeTable table;
+  return table.Valid(bytes);
+}
+
+bool IsValidUtf8(std::string_view bytes, bool* multi_byte) {
+  bool multi = false;
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* const end = p + bytes.size();
+  while (p < end) {
+    const unsigned char b = *p;
+    if (b < 0x80) {
+      ++p;
+      continue;
+    }
+    size_t n = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the allowed range of the second byte
+    if (b >= 0xC2 && b <= 0xDF) {
+      n = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      n = 3;
+      if (b == 0xE0) low = 0xA0;   // no overlong form
+      if (b == 0xED) high = 0x9F;  // no surrogate
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      n = 4;
+      if (b == 0xF0) low = 0x90;   // no overlong form
+      if (b == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+    } else {
+      return false;
+    }
+    if (static_cast<size_t>(end - p) < n || p[1] < low || p[1] > high) return false;
+    for (size_t i = 2; i < n; ++i) {
+      if ((p[i] & 0xC0) != 0x80) return false;
+    }
+    multi = true;
+    p += n;
+  }
+  if (multi_byte != nullptr) *multi_byte = multi;
+  return true;
+}
+
+StrictSjis Utf8ToSjisStrict(std::string_view utf8) {
+  StrictSjis result;
+  if (IsAscii(utf8)) {
+    result.ok = true;
+    result.sjis = std::string(utf8);
+    return result;
+  }
+  // A character iconv cannot write stops the conversion where it stands.
+  auto refuse = [&](size_t offset) {
+    result.ok = false;
+    result.sjis.clear();
+    result.bad_offset = offset;
+    const std::string_view rest = utf8.substr(offset);
+    const size_t n = Utf8CharLength(rest);
+    char32_t c = static_cast<unsigned char>(rest[0]);
+    if (n > 1) {
+      c &= 0xFFu >> (n + 1);
+      for (size_t i = 1; i < n; ++i) c = (c << 6) | (static_cast<unsigned char>(rest[i]) & 0x3Fu);
+    }
+    result.bad_char = c;
+    return result;
+  };
+  // One character at a time (composition texts are small), so the character
+  // that has no Shift-JIS form is known exactly. A conversion iconv counts as
+  // irreversible (a substitute form) is refused too: nothing is ever written as
+  // something else.
+  thread_local Converter conv("CP932", "UTF-8");
+  for (size_t i = 0; i < utf8.size();) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x80) {
+      result.sjis.push_back(static_cast<char>(b));
+      ++i;
+      continue;
+    }
+    const size_t n = Utf8CharLength(utf8.substr(i));
+    if (!conv.ConvertExactly(utf8.substr(i, n), result.sjis)) return refuse(i);
+    i += n;
+  }
+  result.ok = true;
+  return result;
 }
 
 }  // namespace tobrisk

@@ -20,6 +20,27 @@ std::string Utf8ToSjis(std::string_view utf8);
 // True when SjisToUtf8 followed by Utf8ToSjis gives back exactly these bytes.
 bool SjisRoundTrips(std::string_view sjis);
 
+// True when every byte decodes as Shift-JIS (code page 932): SjisToUtf8 would
+// replace nothing.
+bool IsValidSjis(std::string_view bytes);
+
+// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF). `multi_byte` (optional) tells whether at least one
+// character takes more than one byte.
+bool IsValidUtf8(std::string_view bytes, bool* multi_byte = nullptr);
+
+// The conversion of valid UTF-8 that refuses instead of replacing: either every
+// character has a Shift-JIS form and `sjis` holds the whole text, or `sjis` is
+// empty and the first character without one is named by its byte offset in the
+// input and its code point.
+struct StrictSjis {
+  bool ok = false;
+  std::string sjis;
+  size_t bad_offset = 0;
+  char32_t bad_char = 0;
+};
+StrictSjis Utf8ToSjisStrict(std::string_view utf8);
+
 }  // namespace tobrisk
 
 namespace tobrisk {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <utility>
 
 #include "ingest/work_state.h"
 #include "text/files.h"
@@ -120,6 +121,59 @@ void PrepareQuotedFile(const WorkState& state, const std::string& name, uint64_t
       out.WriteLine(text);
     }
   });
+}
+
+CompositionText DecideCompositionText(std::string_view bytes) {
+  CompositionText result;
+  bool multi_byte = false;
+  if (IsValidUtf8(bytes, &multi_byte) && multi_byte) {
+    static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) bytes.remove_prefix(kByteOrderMark.size());
+    StrictSjis converted = Utf8ToSjisStrict(bytes);
+    if (converted.ok) {
+      result.kind = CompositionText::Kind::Utf8;
+      result.sjis = std::move(converted.sjis);
+      return result;
+    }
+    result.kind = CompositionText::Kind::Unmappable;
+    result.bad_char = converted.bad_char;
+    result.bad_line = 1;
+    for (size_t i = 0; i < converted.bad_offset; ++i) {
+      if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n'))) {
+        ++result.bad_line;
+      }
+    }
+    return result;
+  }
+  if (IsValidSjis(bytes)) {
+    result.kind = CompositionText::Kind::ShiftJis;
+    result.sjis = std::string(bytes);
+  }
+  return result;
+}
+
+CompositionText ReadCompositionFile(const std::string& path) { return DecideCompositionText(ReadWholeFile(path)); }
+
+std::string CompositionRefusalText(const std::string& temp_file_name, const CompositionText& text) {
+  static const std::string head = Sjis("メッセージテンポファイル[");
+  switch (text.kind) {
+    case CompositionText::Kind::ShiftJis:
+    case CompositionText::Kind::Utf8:
+      return std::string();
+    case CompositionText::Kind::Neither: {
+      static const std::string tail = Sjis("]はShift-JISでもUTF-8でもありません。");
+      return head + temp_file_name + tail;
+    }
+    case CompositionText::Kind::Unmappable: {
+      static const std::string middle = Sjis("]の");
+      static const std::string tail = Sjis("行目にShift-JISで書けない文字");
+      static const std::string end = Sjis("があります。");
+      char code[16];
+      std::snprintf(code, sizeof code, "(U+%04X)", static_cast<unsigned>(text.bad_char));
+      return head + temp_file_name + middle + std::to_string(text.bad_line) + tail + code + end;
+    }
+  }
+  return std::string();
 }
 
 std::string ReadFirstLine(const std::string& path) {

@@ -53,4 +53,31 @@ bool EndsQuote(std::string_view line);
 // an empty file. Throws IoError when the file cannot be read.
 std::string ReadFirstLine(const std::string& path);
 
+// What a composition file that comes back from an editor holds, decided in this
+// order:
+// - valid UTF-8 with at least one multi-byte character: UTF-8, converted to
+//   Shift-JIS (a leading byte-order mark is dropped). Japanese in UTF-8 often
+//   also reads as well-formed Shift-JIS pairs, while real Shift-JIS Japanese is
+//   almost never valid UTF-8, so UTF-8 is tried first;
+// - otherwise valid Shift-JIS: used byte for byte;
+// - otherwise neither: refused.
+// UTF-8 holding a character that has no Shift-JIS form is refused as well,
+// naming the line of the first such character; it is never written as "?".
+struct CompositionText {
+  enum class Kind { ShiftJis, Utf8, Neither, Unmappable };
+  Kind kind = Kind::Neither;
+  std::string sjis;     // the text to use, Shift-JIS; empty when refused
+  size_t bad_line = 0;  // Unmappable: the 1-based line of the character (CR LF, CR or LF end a line)
+  char32_t bad_char = 0;
+  bool Usable() const { return kind == Kind::ShiftJis || kind == Kind::Utf8; }
+};
+CompositionText DecideCompositionText(std::string_view bytes);
+
+// DecideCompositionText on the whole file. Throws IoError when it cannot be read.
+CompositionText ReadCompositionFile(const std::string& path);
+
+// Why a composition file was refused, naming it, Shift-JIS. Callers add what
+// happens next ("スキップします。", ...). Empty for a usable text.
+std::string CompositionRefusalText(const std::string& temp_file_name, const CompositionText& text);
+
 }  // namespace tobrisk

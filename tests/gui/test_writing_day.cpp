@@ -81,13 +81,14 @@ class TestWritingDay : public QObject {
 
   // Nets ABCD "ネットA" (たろう, UPA) and WXYZ "ネットB"; the editor is the
   // stand-in and the UpFiles go to the folder "up".
-  void StartDay(const std::string& editor_program) {
+  void StartDay(const std::string& editor_program, int32_t encoding = kEditorShiftJis) {
     f_->Folder().WriteNets({"ABCD\tネットA\tたろう\tUPA", "WXYZ\tネットB\tじろう\tUPB"});
     MakeDirectory(f_->Folder().Path("up"));
     {
       QtSettingsStore store;
       AppSettings s = DefaultSettings();
       s.editor = editor_program;
+      s.editor_encoding = encoding;
       s.up_dir = f_->Folder().Path("up");
       s.Font(tobrisk::Display::WriteMessageList).font_size = 15;
       s.Font(tobrisk::Display::WriteMessageList).back_color = "clYellow";

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
@@ -222,7 +225,10 @@ TEST_F(Composition, FileDeletedInTheEditorAbortsWithTheOperationsWord) {
 }
 
 TEST_F(Composition, PlaceholderTitleAndEmptiedFile) {
-  f.editor.edit = nullptr;  // saved unchanged
+  // Saved unchanged: the same bytes, a later modification time.
+  f.editor.edit = [](const std::string& path) {
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(2));
+  };
   NewMessage(f.state, f.ports, f.view, 0);
   ASSERT_EQ(f.state.writes.size(), 1u);
   EXPECT_EQ(f.state.writes[0].title, TitlePlaceholder());

@@ -188,10 +188,11 @@ bool TfrmCompositionEditor::Save() {
     const auto bad = utf8.begin() + static_cast<std::ptrdiff_t>(converted.bad_offset);
     const int line = 1 + static_cast<int>(std::count(utf8.begin(), bad, '\n'));
     const QString code = QString::number(static_cast<uint>(converted.bad_char), 16).toUpper().rightJustified(4, '0');
-    const QString message = QStringLiteral("%1 行目の「%2」(U+%3) は Shift-JIS にない文字のため、保存できません。\n\r"
-                                           "別の文字に書き換えて下さい。")
+    // The character itself has no Shift-JIS form for the message: its code names it.
+    const QString message = QStringLiteral("%1 行目の文字 U+%2 は Shift-JIS にないため、保存できません。\n\r"
+                                           "印の付いた文字を別の文字に書き換えて下さい。")
                                 .arg(line)
-                                .arg(QString::fromUcs4(&converted.bad_char, 1), code);
+                                .arg(code);
     ports_.prompter->Error(ToSjis(message));
     // The cursor goes to the character.
     QTextCursor cursor = EditorText->textCursor();

@@ -313,6 +313,17 @@ TEST_F(Composition, EditMessageRereadsTheTitle) {
   EXPECT_EQ(f.state.pending_count, 1);
 }
 
+// An editor set up for Shift-JIS that saves UTF-8 after all: the composition
+// file is Shift-JIS again when the composition ends, and the title reads right.
+TEST_F(Composition, Utf8SavedByAShiftJisEditorIsConverted) {
+  f.editor.edit = [](const std::string& path) { testing::WriteFile(path, "件名です\r\n本文\r\n"); };
+  NewMessage(f.state, f.ports, f.view, 0);
+  ASSERT_EQ(f.state.writes.size(), 1u);
+  EXPECT_EQ(f.state.writes[0].title, Sjis("件名です"));
+  EXPECT_EQ(ReadWholeFile(f.TmpFile(f.state.writes[0].temp_file_name)), Sjis("件名です\r\n本文\r\n"));
+  EXPECT_TRUE(f.prompter.boxes.empty());
+}
+
 TEST_F(Composition, EditMessageFailures) {
   NewMessage(f.state, f.ports, f.view, 0);
   const WriteEntry before = f.state.writes[0];

@@ -29,7 +29,7 @@ void TerminalPrompter::Error(std::string_view text) {
 
 void TerminalPrompter::Info(std::string_view text) { std::cerr << ForTerminal(text) << '\n'; }
 
-Answer TerminalPrompter::Confirm(std::string_view text) {
+Answer TerminalPrompter::Confirm(std::string_view text, Answer /*default_answer*/) {
   std::cerr << ForTerminal(text) << '\n';
   return Answer::Cancel;
 }

@@ -24,7 +24,7 @@ class TerminalPrompter final : public Prompter {
  public:
   void Error(std::string_view text) override;
   void Info(std::string_view text) override;
-  Answer Confirm(std::string_view text) override;
+  Answer Confirm(std::string_view text, Answer default_answer = Answer::Yes) override;
   void Beep() override {}
   int errors = 0;  // how many errors were reported
 };

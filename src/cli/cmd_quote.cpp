@@ -35,8 +35,13 @@ int RunQuote(const std::vector<std::string>& args) {
     return kExitRefused;
   }
   const size_t index = static_cast<size_t>(seq) - 1;
-  const std::string name = CompositionFileName(session.clock.Now());
-  PrepareQuotedFile(state, name, state.messages[index].text_offset, index, kind);
+  const std::string name = ReserveCompositionFile(state, session.clock.Now());
+  try {
+    PrepareQuotedFile(state, name, state.messages[index].text_offset, index, kind);
+  } catch (...) {
+    ReleaseCompositionFile(state, name);
+    throw;
+  }
   std::cout << state.tmp_dir << name << '\n';
   return kExitOk;
 }

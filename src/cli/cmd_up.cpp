@@ -18,7 +18,9 @@ class UpPrompter final : public Prompter {
   UpPrompter(TerminalPrompter& terminal, const Answer* answer) : terminal_(terminal), answer_(answer) {}
   void Error(std::string_view text) override { terminal_.Error(text); }
   void Info(std::string_view text) override { terminal_.Info(text); }
-  Answer Confirm(std::string_view text) override { return answer_ ? *answer_ : terminal_.Confirm(text); }
+  Answer Confirm(std::string_view text, Answer default_answer = Answer::Yes) override {
+    return answer_ ? *answer_ : terminal_.Confirm(text, default_answer);
+  }
   void Beep() override {}
 
  private:

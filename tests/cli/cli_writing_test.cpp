@@ -97,6 +97,34 @@ TEST_F(CliWriting, UpSkipsDeletedAndMissingEntries) {
   EXPECT_EQ(ReadFile(UpFile()), Lines({"B7", "W", "kept", "/ES", "E"}));
 }
 
+TEST_F(CliWriting, UpReadsUtf8CompositionFilesBackAsShiftJis) {
+  // What a Linux editor saves: UTF-8. The upload file gets Shift-JIS only.
+  testing::WriteFile(cli.WorkDir() + "tmp/u.TXT", "質問の件\n了解です。〜\n");
+  testing::WriteFile(cli.WorkDir() + "tmp/s.TXT", Sjis("連絡\r\nよろしく。\r\n"));
+  testing::WriteFile(cli.WorkDir() + "tmp/broken.TXT", "t\n\x82\xFF\n");
+  testing::WriteFile(cli.WorkDir() + "tmp/emoji.TXT", "題\n笑顔😀\n");
+  testing::WriteFile(cli.WorkDir() + "list.tsv",
+                     Sjis("1\tIBBS\t3\tb\t345\t質問の件\tRES\tu.TXT\t0\r\n"
+                          "2\tBBS\t1\tb\t0\tt\tNEW\tbroken.TXT\t0\r\n"
+                          "3\tBBS\t1\tb\t0\t題\tNEW\temoji.TXT\t0\r\n"
+                          "4\tMAIL\t1234\tMAIL : b\t0\t連絡\tNEW\ts.TXT\t0\r\n"));
+  EXPECT_EQ(cli.Run({"settings", "set", "MessageFooter", ""}).exit_code, 0);
+  const auto r = cli.Run({"up", "list.tsv"}, {kEpoch});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err,
+            "メッセージテンポファイル[broken.TXT]はShift-JISでもUTF-8でもありません。\nスキップします。\n"
+            "メッセージテンポファイル[emoji.TXT]の2行目にShift-JISで書けない文字(U+1F600)があります。\n"
+            "スキップします。\n");
+  EXPECT_EQ(ReadFile(UpFile()), Lines({"I3", "R345", Sjis("質問の件"), Sjis("了解です。〜"), "/ES", "E",  //
+                                       "M", "W", "1234", "", Sjis("連絡"), Sjis("よろしく。"), "/ES", "E"}));
+
+  // When no entry can be written the output fails and the upload file stays as it was.
+  testing::WriteFile(cli.WorkDir() + "none.tsv", "1\tBBS\t1\tb\t0\tt\tNEW\tbroken.TXT\t0\r\n");
+  EXPECT_EQ(cli.Run({"up", "--replace", "none.tsv"}, {kEpoch}).exit_code, 1);
+  EXPECT_EQ(ReadFile(UpFile()), Lines({"I3", "R345", Sjis("質問の件"), Sjis("了解です。〜"), "/ES", "E",  //
+                                       "M", "W", "1234", "", Sjis("連絡"), Sjis("よろしく。"), "/ES", "E"}));
+}
+
 TEST_F(CliWriting, UpRefusals) {
   testing::WriteFile(cli.WorkDir() + "tmp/a.TXT", "t\n");
   testing::WriteFile(cli.WorkDir() + "bad.tsv", "1\tBBS\t1\tb\t0\tt\tNEW\ta.TXT\n");
@@ -153,12 +181,23 @@ TEST_F(CliWriting, QuotePreparesTheCompositionFile) {
   EXPECT_EQ(ReadFile(path), Lines({Sjis("{ここにタイトルを書いて下さい}"), Sjis("[ はなこさんへのレスです. BBS12 / Fc.345 ]"),
                                    "", Sjis(">こんにちは。"), Sjis(">元気ですか。")}));
 
-  ASSERT_EQ(cli.Run({"quote", "--seq", "1", "--kind", "mail", "ABCD0305.LOG"}, {kEpoch}).exit_code, 0);
-  EXPECT_EQ(ReadFile(path), Lines({Sjis("{ここにタイトルを書いて下さい}"), Sjis(">こんにちは。"), Sjis(">元気ですか。")}));
+  const std::string first = ReadFile(path);
 
-  ASSERT_EQ(cli.Run({"quote", "--seq", "2", "--kind", "move", "ABCD0305.LOG"}, {kEpoch}).exit_code, 0);
-  EXPECT_EQ(ReadFile(path), Lines({Sjis("{ここにタイトルを書いて下さい}"),
-                                   Sjis("[ 雑談ボード より、じろうさんへの移動レスです. BBS12 / Fc.346 ]"), "", ">next"}));
+  // Under the same clock each run takes a file of its own (the next free
+  // second): no run overwrites another's composition.
+  const auto mail = cli.Run({"quote", "--seq", "1", "--kind", "mail", "ABCD0305.LOG"}, {kEpoch});
+  ASSERT_EQ(mail.exit_code, 0) << mail.err;
+  ASSERT_NE(mail.out, r.out);
+  EXPECT_EQ(ReadFile(mail.out.substr(0, mail.out.size() - 1)),
+            Lines({Sjis("{ここにタイトルを書いて下さい}"), Sjis(">こんにちは。"), Sjis(">元気ですか。")}));
+
+  const auto move = cli.Run({"quote", "--seq", "2", "--kind", "move", "ABCD0305.LOG"}, {kEpoch});
+  ASSERT_EQ(move.exit_code, 0) << move.err;
+  ASSERT_NE(move.out, mail.out);
+  EXPECT_EQ(ReadFile(move.out.substr(0, move.out.size() - 1)),
+            Lines({Sjis("{ここにタイトルを書いて下さい}"),
+                   Sjis("[ 雑談ボード より、じろうさんへの移動レスです. BBS12 / Fc.346 ]"), "", ">next"}));
+  EXPECT_EQ(ReadFile(path), first);
 }
 
 TEST_F(CliWriting, QuoteRefusals) {

@@ -22,8 +22,9 @@ class FakePrompter final : public Prompter {
   };
   void Error(std::string_view text) override { boxes.push_back({"error", std::string(text)}); }
   void Info(std::string_view text) override { boxes.push_back({"info", std::string(text)}); }
-  Answer Confirm(std::string_view text) override {
+  Answer Confirm(std::string_view text, Answer default_answer = Answer::Yes) override {
     boxes.push_back({"confirm", std::string(text)});
+    defaults.push_back(default_answer);
     if (answers.empty()) throw std::logic_error("unanswered confirmation: " + std::string(text));
     Answer a = answers.front();
     answers.pop_front();
@@ -33,6 +34,7 @@ class FakePrompter final : public Prompter {
 
   std::vector<Box> boxes;
   std::deque<Answer> answers;
+  std::vector<Answer> defaults;  // the default answer of every confirmation, in order
   int beeps = 0;
 };
 

@@ -215,8 +215,15 @@ TEST_F(BadInput, CompositionFilesReadBack) {
     SCOPED_TRACE(d.name);
     Put(fx.TmpFile(entry.temp_file_name), d.bytes);
     ASSERT_NO_THROW(ReadFirstLine(fx.TmpFile(entry.temp_file_name)));
+    CompositionText text;
+    ASSERT_NO_THROW(text = ReadCompositionFile(fx.TmpFile(entry.temp_file_name)));
+    if (!text.Usable()) {
+      // Refused with a message naming the file, never written.
+      EXPECT_NE(CompositionRefusalText(entry.temp_file_name, text).find(entry.temp_file_name), std::string::npos);
+      continue;
+    }
     std::string block;
-    ASSERT_NO_THROW(block = UpFileBlock(fx.state, entry, fx.clock));
+    ASSERT_NO_THROW(block = UpFileBlock(fx.state, entry, text.sjis, fx.clock));
     EXPECT_TRUE(block.ends_with("\r\n/ES\r\nE\r\n"));
   }
   PutBig(fx.TmpFile(entry.temp_file_name));
@@ -228,14 +235,14 @@ TEST_F(BadInput, CompositionFileThatIsAFolder) {
   CreateDirectory(fx.TmpFile("0305101010.TXT"));
   EXPECT_THROW(ReadFirstLine(fx.TmpFile("0305101010.TXT")), IoError);
 
-  // The up-text output skips it as a missing composition file.
+  // The up-text output skips it as a missing composition file; with no other
+  // entry nothing is written.
   fx.state.writes.push_back({"1", "BBS", "1", "b", "0", "t", "NEW", "0305101010.TXT", "0"});
-  std::string path;
-  ASSERT_TRUE(WriteUpFile(fx.state, fx.ports, &path));
-  ASSERT_EQ(fx.prompter.boxes.size(), 1u);
+  EXPECT_FALSE(WriteUpFile(fx.state, fx.ports));
+  ASSERT_EQ(fx.prompter.boxes.size(), 2u);
   EXPECT_EQ(fx.prompter.boxes[0].text,
             Sjis("メッセージテンポファイル[0305101010.TXT]が存在しません。\n\rスキップします。"));
-  EXPECT_EQ(ReadWholeFile(path), "");
+  EXPECT_FALSE(FileExists(UpFilePath(fx.state, fx.clock.Now())));
 
   // Editing it again finds no edited message.
   fx.prompter.boxes.clear();
@@ -244,14 +251,16 @@ TEST_F(BadInput, CompositionFileThatIsAFolder) {
   EXPECT_EQ(fx.prompter.boxes[0].text, Sjis("編集されたメッセージが存在しません。"));
   EXPECT_EQ(fx.state.writes[0].title, "t");
 
-  // A new composition whose clock name is taken by a folder fails with a file
-  // error and leaves the folder alone; no entry is added.
+  // A new composition whose clock name is taken by a folder takes the next free
+  // name and leaves the folder alone.
   fx.state.boards.push_back({"1", "1", "BBS", "b"});
   fx.clock.now = {1997, 3, 5, 10, 10, 20};
   CreateDirectory(fx.TmpFile("0305101020.TXT"));
-  EXPECT_THROW(NewMessage(fx.state, fx.ports, fx.view, 0), IoError);
+  fx.editor.edit = [](const std::string& path) { testing::WriteFile(path, "T\r\n"); };
+  EXPECT_NO_THROW(NewMessage(fx.state, fx.ports, fx.view, 0));
   EXPECT_TRUE(DirectoryExists(fx.TmpFile("0305101020.TXT")));
-  EXPECT_EQ(fx.state.writes.size(), 1u);
+  ASSERT_EQ(fx.state.writes.size(), 2u);
+  EXPECT_EQ(fx.state.writes[1].temp_file_name, "0305101021.TXT");
   EXPECT_FALSE(fx.state.editor_busy);
 }
 

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "capture_generator.h"
 #include "text/bytes.h"
@@ -167,6 +169,40 @@ namespace {
 
 // The table decoder must agree with iconv byte for byte, on every character and
 // on junk: lone lead bytes, bad trail bytes, bytes iconv does not decode.
+TEST(Files, RewriteKeepsTheModeAndWritesThroughSymlinks) {
+  const std::string dir = testing::MakeTempDir("tobrisk-files");
+  const std::string file = dir + "/UPL0305.TXT";
+  testing::WriteFile(file, "old");
+  ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+  WriteFileAtomically(file, [](OutputFile& out) { out.Write("new"); });
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+  // A relative link in another folder, and a chain of two links: the target is
+  // replaced, the links stay links.
+  CreateDirectory(dir + "/links");
+  ASSERT_EQ(::symlink("../UPL0305.TXT", (dir + "/links/a.RAD").c_str()), 0);
+  ASSERT_EQ(::symlink((dir + "/links/a.RAD").c_str(), (dir + "/b.RAD").c_str()), 0);
+  WriteFileAtomically(dir + "/b.RAD", [](OutputFile& out) { out.Write("through"); });
+  EXPECT_EQ(ReadWholeFile(file), "through");
+  ASSERT_EQ(::lstat((dir + "/b.RAD").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(::lstat((dir + "/links/a.RAD").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+  // A link whose target does not exist yet creates the target; a loop is a file error.
+  ASSERT_EQ(::symlink("fresh.BRD", (dir + "/c.BRD").c_str()), 0);
+  WriteFileAtomically(dir + "/c.BRD", [](OutputFile& out) { out.Write("c"); });
+  EXPECT_EQ(ReadWholeFile(dir + "/fresh.BRD"), "c");
+  ASSERT_EQ(::symlink("loop2", (dir + "/loop1").c_str()), 0);
+  ASSERT_EQ(::symlink("loop1", (dir + "/loop2").c_str()), 0);
+  EXPECT_THROW(WriteFileAtomically(dir + "/loop1", [](OutputFile&) {}), IoError);
+  testing::RemoveTree(dir);
+}
+
 TEST(Sjis, TableDecoderAgreesWithIconv) {
   std::string all;
   for (int lead = 0x80; lead <= 0xFF; ++lead) {

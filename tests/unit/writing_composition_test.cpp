@@ -97,11 +97,29 @@ TEST_F(Composition, CompositionsWithinOneSecondKeepTheirOwnFiles) {
   EXPECT_EQ(ReadWholeFile(f.TmpFile("0101000000.TXT")), "title 2\n");
 }
 
-TEST_F(Composition, ResMessageMarksBeforeTheEditorAndQuotes) {
+TEST_F(Composition, AFileAnotherProcessTookIsNeverShared) {
+  // Another window (or tobrisk-cli quote) on this work folder took the clock's
+  // name a moment ago: its file is left alone and this composition takes the
+  // next free name.
+  testing::WriteFile(Path(), "other process\r\n");
+  ResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List);
+  ASSERT_EQ(f.state.writes.size(), 1u);
+  EXPECT_EQ(f.state.writes[0].temp_file_name, "0305123457.TXT");
+  EXPECT_EQ(ReadWholeFile(Path()), "other process\r\n");
+  EXPECT_EQ(ReadWholeFile(f.TmpFile("0305123457.TXT")), Sjis("題名\nbody\n"));
+  // Each reservation creates its file at once, so the next one moves on too.
+  EXPECT_EQ(ReserveCompositionFile(f.state, f.clock.now), "0305123458.TXT");
+  EXPECT_EQ(ReserveCompositionFile(f.state, f.clock.now), "0305123459.TXT");
+  EXPECT_EQ(ReadWholeFile(f.TmpFile("0305123459.TXT")), "");
+}
+
+TEST_F(Composition, ResMessageQuotesAndMarksOnceTheReplyIsInTheWriteList) {
   f.state.read_marks = {{"BBS", "12", "345", Sjis("★")}, {"BBS", "12", "346", Sjis("○")}};
   ResMessage(f.state, f.ports, f.view, message, ReplyOrigin::Tree);
-  EXPECT_EQ(seen_log, Log{"mark 0 tree"});
-  EXPECT_EQ(seen_mark, Sjis("●"));
+  // Nothing is marked while the editor runs.
+  EXPECT_EQ(seen_log, Log{});
+  EXPECT_EQ(seen_mark, "");
+  EXPECT_EQ(f.state.messages[message].Mark(), Sjis("●"));
   // The store's record moved to the end with the new mark.
   EXPECT_EQ(f.state.read_marks, (std::vector<ReadMarkRecord>{{"BBS", "12", "346", Sjis("○")},
                                                              {"BBS", "12", "345", Sjis("●")}}));
@@ -110,7 +128,7 @@ TEST_F(Composition, ResMessageMarksBeforeTheEditorAndQuotes) {
   ASSERT_EQ(f.state.writes.size(), 1u);
   EXPECT_EQ(f.state.writes[0],
             (WriteEntry{"1", "BBS", "12", Sjis("雑談ボード"), "345", Sjis("題名"), "RES", Name(), "0"}));
-  EXPECT_EQ(f.view.log, (Log{"mark 0 tree", "add 0", "uptext on"}));
+  EXPECT_EQ(f.view.log, (Log{"add 0", "mark 0 tree", "uptext on"}));
 }
 
 TEST_F(Composition, ReplyMarkOnlyWhenNotAlreadyReplied) {
@@ -122,7 +140,8 @@ TEST_F(Composition, ReplyMarkOnlyWhenNotAlreadyReplied) {
     f.state.messages.SetMark(message, Sjis(mark));
     f.view.log.clear();
     ResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List);
-    EXPECT_EQ(f.view.log.front(), "mark 0 list") << mark;
+    EXPECT_EQ(f.view.log, (Log{"add " + std::to_string(f.state.writes.size() - 1), "mark 0 list", "uptext on"}))
+        << mark;
   }
 }
 
@@ -140,7 +159,7 @@ TEST_F(Composition, ResMailQuotesWithoutHeaderAndNeverMarks) {
 TEST_F(Composition, MoveResMessageToTheChosenBoard) {
   f.view.chosen_seq_no = 2;
   MoveResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List);
-  EXPECT_EQ(seen_log, (Log{"choose", "mark 0 list"}));
+  EXPECT_EQ(seen_log, (Log{"choose"}));
   EXPECT_EQ(seen_file,
             Sjis("{ここにタイトルを書いて下さい}\r\n[ 雑談ボード より、はなこさんへの移動レスです. BBS12 / Fc.345 ]\r\n\r\n"
                  ">こんにちは。\r\n"));
@@ -181,8 +200,8 @@ TEST_F(Composition, MoveResRefusedWithoutBoardListAndCancelledChooser) {
 TEST_F(Composition, EditorThatDoesNotStart) {
   f.editor.starts = false;
   ResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List);
-  EXPECT_EQ(f.view.log, (Log{"mark 0 list", "plain " + Sjis("指定エディタが起動出来ませんでした。")}));
-  EXPECT_EQ(f.state.messages[message].Mark(), Sjis("●"));  // the mark stays
+  EXPECT_EQ(f.view.log, (Log{"plain " + Sjis("指定エディタが起動出来ませんでした。")}));
+  EXPECT_EQ(f.state.messages[message].Mark(), "");  // no reply, no mark
   EXPECT_TRUE(f.prompter.boxes.empty());
   EXPECT_EQ(f.prompter.beeps, 0);
   EXPECT_TRUE(FileExists(Path()));  // the prepared file stays
@@ -216,10 +235,10 @@ TEST_F(Composition, FileDeletedInTheEditorAbortsWithTheOperationsWord) {
     EXPECT_FALSE(f.state.editor_busy);
   }
   EXPECT_EQ(f.state.pending_count, 0);
-  // The replied mark stays (so the moved reply found it set already); the net
-  // selector stays disabled; nothing was enabled.
-  EXPECT_EQ(f.state.messages[message].Mark(), Sjis("●"));
-  EXPECT_EQ(std::count(f.view.log.begin(), f.view.log.end(), "mark 0 list"), 1);
+  // No reply entered the list, so nothing is marked; the net selector stays
+  // disabled; nothing was enabled.
+  EXPECT_EQ(f.state.messages[message].Mark(), "");
+  EXPECT_EQ(std::count(f.view.log.begin(), f.view.log.end(), "mark 0 list"), 0);
   EXPECT_EQ(std::count(f.view.log.begin(), f.view.log.end(), "uptext on"), 0);
   EXPECT_EQ(std::count(f.view.log.begin(), f.view.log.end(), "net on"), 0);
 }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 
@@ -127,6 +130,8 @@ TEST(UpText, ExistingFileQuestion) {
   ASSERT_EQ(f.prompter.boxes.size(), 1u);
   EXPECT_EQ(f.prompter.boxes[0].kind, "confirm");
   EXPECT_EQ(f.prompter.boxes[0].text, question);
+  // Enter appends, which loses nothing.
+  EXPECT_EQ(f.prompter.defaults, std::vector<Answer>{Answer::No});
 
   f.prompter.answers = {Answer::No};
   EXPECT_TRUE(WriteUpFile(f.state, f.ports));
@@ -144,8 +149,9 @@ TEST(UpText, NameRule) {
   EXPECT_EQ(UpFilePath(f.state, {1997, 12, 31}), f.root + "/up/UPL1231.TXT");
   f.state.nets.At(0).up_file_header.clear();
   EXPECT_EQ(UpFilePath(f.state, {1997, 3, 5}), f.root + "/up/0305.TXT");
+  // An empty UpDir (the default) is the work folder, not the root of the file system.
   f.state.settings.up_dir.clear();
-  EXPECT_EQ(UpFilePath(f.state, {1997, 3, 5}), "/0305.TXT");
+  EXPECT_EQ(UpFilePath(f.state, {1997, 3, 5}), f.root + "/0305.TXT");
   // A DefaultNet that names no net gives no prefix.
   f.state.nets.At(0).up_file_header = "UPL";
   f.state.settings.up_dir = "u";
@@ -196,6 +202,68 @@ TEST(UpText, CommandCleansUpAfterSuccessOnly) {
   EXPECT_TRUE(FileExists(f.TmpFile("0305000010.TXT")));
 }
 
+TEST(UpText, NoBlockWrittenIsAFailureThatChangesNothing) {
+  WritingFixture f;
+  AddEntry(f, Entry("BBS", "1", "0", "missing", "NEW"), "", false);
+  AddEntry(f, Entry("BBS", "2", "0", "broken", "NEW"), "");
+  testing::WriteFile(f.TmpFile(f.state.writes[1].temp_file_name), "t\n\x82\xFF\n");
+  const std::string path = f.root + "/up/UPL0305.TXT";
+  for (const bool existing : {false, true}) {
+    if (existing) testing::WriteFile(path, "earlier\r\n");
+    f.prompter.boxes.clear();
+    f.prompter.answers = {Answer::Yes};
+    EXPECT_FALSE(OutputUpText(f.state, f.ports, f.view));
+    EXPECT_EQ(FileExists(path), existing);
+    if (existing) {
+      EXPECT_EQ(f.Read(path), "earlier\r\n");
+    }
+    EXPECT_EQ(f.state.writes.size(), 2u);
+    EXPECT_EQ(f.state.pending_count, 2);
+    EXPECT_TRUE(f.view.log.empty());
+    ASSERT_FALSE(f.prompter.boxes.empty());
+    EXPECT_EQ(f.prompter.boxes.back().kind, "error");
+    EXPECT_EQ(f.prompter.boxes.back().text,
+              Sjis("出力できるメッセージがありませんでした。\n\rアップファイルは変更していません。"));
+  }
+}
+
+TEST(UpText, ConcurrentWritersOfOneUpFileLoseNoBlock) {
+  WritingFixture f;
+  f.state.settings.message_footer.clear();
+  AddEntry(f, Entry("BBS", "1", "0", "t", "NEW"), "");
+  const std::string path = f.root + "/up/UPL0305.TXT";
+  testing::WriteFile(path, "");
+  // Two processes append 25 times each, as two windows or tobrisk-cli runs would.
+  constexpr int kRounds = 25;
+  auto append = [&] {
+    for (int i = 0; i < kRounds; ++i) {
+      f.prompter.answers = {Answer::No};
+      WriteUpFile(f.state, f.ports);
+    }
+  };
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    try {
+      append();
+    } catch (...) {
+      ::_exit(1);
+    }
+    ::_exit(0);
+  }
+  append();
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  const std::string content = f.Read(path);
+  size_t blocks = 0;
+  for (size_t at = content.find("/ES\r\nE\r\n"); at != std::string::npos; at = content.find("/ES\r\nE\r\n", at + 1)) {
+    ++blocks;
+  }
+  EXPECT_EQ(blocks, 2u * kRounds);
+}
+
 TEST(WriteList, DeleteAndRevive) {
   WritingFixture f;
   AddEntry(f, Entry("BBS", "1", "0", "a", "NEW"), "");
@@ -225,6 +293,9 @@ TEST(WriteList, WrittenMessageTextEndsEveryLineWithCrLf) {
   WritingFixture f;
   AddEntry(f, Entry("BBS", "1", "0", Sjis("題"), "NEW"), "one\rtwo\r\nthree");
   EXPECT_EQ(WrittenMessageText(f.state, 0), Lines({Sjis("題"), "one", "two", "three"}));
+  // A file an editor saved in UTF-8 shows as the upload file gets it.
+  testing::WriteFile(f.TmpFile(f.state.writes[0].temp_file_name), "題\n本文");
+  EXPECT_EQ(WrittenMessageText(f.state, 0), Lines({Sjis("題"), Sjis("本文")}));
   std::remove(f.TmpFile(f.state.writes[0].temp_file_name).c_str());
   EXPECT_THROW(WrittenMessageText(f.state, 0), IoError);
 }

@@ -13,7 +13,9 @@ class Prompter {
   virtual ~Prompter() = default;
   virtual void Error(std::string_view text) = 0;     // "ｴﾗｰ" box, one OK button
   virtual void Info(std::string_view text) = 0;      // "情報" box, one OK button
-  virtual Answer Confirm(std::string_view text) = 0; // "確認" box: はい / いいえ / ｷｬﾝｾﾙ
+  // "確認" box: はい / いいえ / ｷｬﾝｾﾙ, with `default_answer` on the default
+  // button (what Enter gives).
+  virtual Answer Confirm(std::string_view text, Answer default_answer = Answer::Yes) = 0;
   virtual void Beep() = 0;                           // the system's question sound alone
 };
 

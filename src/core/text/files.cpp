@@ -4,6 +4,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <sys/file.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
@@ -90,6 +93,70 @@ std::string ReadWholeFile(const std::string& path) {
   return data;
 }
 
+bool CreateFileExclusively(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+  if (fd < 0) {
+    if (errno == EEXIST) return false;
+    throw IoError::FromErrno("create", path);
+  }
+  ::close(fd);
+  return true;
+}
+
+FolderLock::FolderLock(const std::string& folder) {
+#ifndef _WIN32
+  fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd_ < 0) return;
+  while (::flock(fd_, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      ::close(fd_);
+      fd_ = -1;
+      return;
+    }
+  }
+#else
+  (void)folder;  // Windows refuses to replace a file another writer holds open
+#endif
+}
+
+FolderLock::~FolderLock() {
+#ifndef _WIN32
+  if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+#endif
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of(kPathSeparator);
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return path.substr(0, 1);
+  return path.substr(0, slash);
+}
+
+std::string WriteTargetOf(const std::string& path) {
+  std::string current = path;
+#ifndef _WIN32
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::vector<char> buf(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+    const ssize_t n = ::readlink(current.c_str(), buf.data(), buf.size());
+    if (n < 0) throw IoError::FromErrno("read link", current);
+    std::string link(buf.data(), static_cast<size_t>(n));
+    if (link.empty()) return current;
+    // A relative link counts from the folder holding it.
+    if (link.front() != kPathSeparator) {
+      const size_t slash = current.find_last_of(kPathSeparator);
+      if (slash != std::string::npos) link = current.substr(0, slash + 1) + link;
+    }
+    current = std::move(link);
+  }
+  errno = ELOOP;
+  throw IoError::FromErrno("write", path);
+#else
+  return current;
+#endif
+}
+
 OutputFile::OutputFile(const std::string& path, Mode mode) : path_(path) {
   if (DirectoryExists(path)) throw IoError("create", path, "Is a directory");
   file_ = std::fopen(path.c_str(), mode == Mode::Create ? "wb" : "ab");
@@ -130,6 +197,16 @@ void OutputFile::Close() {
 std::string TemporarySiblingPath(const std::string& path) {
   static std::atomic<unsigned> counter{0};
   return path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+}
+
+void CopyFileMode(const std::string& path, const std::string& temporary) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return;  // a new file gets the usual mode
+  if (::chmod(temporary.c_str(), st.st_mode & 07777) != 0) throw IoError::FromErrno("write", temporary);
+#ifndef _WIN32
+  // Keeping the owner only works for the owner's own files or with rights: best effort.
+  [[maybe_unused]] const int ignored = ::chown(temporary.c_str(), st.st_uid, st.st_gid);
+#endif
 }
 
 void CommitTemporary(const std::string& temporary, const std::string& path) {

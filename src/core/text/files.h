@@ -42,6 +42,37 @@ std::string CurrentDirectory();                 // throws IoError
 // Whole-file read; throws IoError.
 std::string ReadWholeFile(const std::string& path);
 
+// Creates an empty file only when nothing of that name exists yet, in one step
+// (O_EXCL), so two processes can never both take one name. Returns false when the
+// name is taken; throws IoError on any other failure.
+bool CreateFileExclusively(const std::string& path);
+
+// An exclusive lock that writers of files in one folder take for the whole of a
+// read-modify-replace, so that concurrent writers (two windows, the command-line
+// tool) wait for each other instead of losing each other's changes. The lock is
+// on the folder itself (flock), which a rename inside it does not disturb and
+// which leaves no lock file behind. It is advisory: only writers that take it
+// are ordered. A folder that cannot be opened is not locked (what follows then
+// reports its own error). Released by the destructor.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& folder);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+// The folder part of a path ("." when it has none).
+std::string FolderOf(const std::string& path);
+
+// The file a write to `path` lands on: symbolic links followed to their final
+// target (which need not exist yet); the path itself when it is no link.
+// Throws IoError on a link loop.
+std::string WriteTargetOf(const std::string& path);
+
 // Buffered output file. Create() truncates; Append() appends. Close() flushes and
 // reports write errors; the destructor closes silently when Close() was not called.
 class OutputFile {
@@ -78,23 +109,31 @@ class OutputFile {
 
 // Writes a whole file through a temporary file in the same folder, flushed to
 // disk and renamed over the target, so that the target is always either the old
-// or the new complete file. `write` receives the OutputFile to fill.
+// or the new complete file. `write` receives the OutputFile to fill. A symbolic
+// link is written through: its final target is replaced and the link stays. An
+// existing file keeps its permission bits (a 0600 file stays 0600, from the
+// moment its temporary sibling is created).
 template <typename WriteFn>
 void WriteFileAtomically(const std::string& path, WriteFn&& write);
 
 // The non-template part of WriteFileAtomically.
 std::string TemporarySiblingPath(const std::string& path);
+// Gives `temporary` the permission bits (and, where allowed, the owner) of an
+// existing `path`; nothing when `path` does not exist.
+void CopyFileMode(const std::string& path, const std::string& temporary);
 void CommitTemporary(const std::string& temporary, const std::string& path);
 void DiscardTemporary(const std::string& temporary) noexcept;
 
 template <typename WriteFn>
 void WriteFileAtomically(const std::string& path, WriteFn&& write) {
-  const std::string temporary = TemporarySiblingPath(path);
+  const std::string target = WriteTargetOf(path);
+  const std::string temporary = TemporarySiblingPath(target);
   try {
     OutputFile out(temporary);
+    CopyFileMode(target, temporary);
     write(out);
     out.Close();
-    CommitTemporary(temporary, path);
+    CommitTemporary(temporary, target);
   } catch (const IoError& e) {
     DiscardTemporary(temporary);
     // The user knows the file, not its temporary sibling.

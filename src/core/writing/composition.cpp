@@ -160,6 +160,18 @@ EditorOutcome RunEditor(const WorkState& state, const Ports& ports, WritingView&
   return EditorOutcome::Edited;
 }
 
+// A board message answered by a reply or a moved reply is marked "●", once the
+// reply is in the write list (a reply that fails marks nothing). The message
+// list cannot change meanwhile: opening logs waits for the editor.
+void MarkAnswered(WorkState& state, WritingView& view, Operation op, size_t index, ReplyOrigin origin) {
+  static const std::string replied = Sjis("●");
+  if ((op == Operation::ResMessage || op == Operation::MoveResMessage) && index < state.messages.Size() &&
+      !state.messages[index].IsMail() && state.messages[index].Mark() != replied) {
+    SetReadMark(state, index, replied);
+    view.ShowRepliedMark(index, origin);
+  }
+}
+
 void Compose(WorkState& state, const Ports& ports, WritingView& view, Operation op, size_t index,
              ReplyOrigin origin) {
   const bool quoted = op == Operation::ResMessage || op == Operation::ResMail || op == Operation::MoveResMessage;
@@ -221,30 +233,28 @@ void Compose(WorkState& state, const Ports& ports, WritingView& view, Operation 
     }
   }
 
-  static const std::string replied = Sjis("●");
-  if ((op == Operation::ResMessage || op == Operation::MoveResMessage) && !state.messages[index].IsMail() &&
-      state.messages[index].Mark() != replied) {
-    SetReadMark(state, index, replied);
-    view.ShowRepliedMark(index, origin);
-  }
-
-  const std::string name = UnusedCompositionFileName(state, ports.clock->Now());
+  const std::string name = ReserveCompositionFile(state, ports.clock->Now());
   // A UTF-8 copy of an earlier composition of the same name is not this one's.
   std::remove(Utf8CopyPath(state, name).c_str());
-  switch (op) {
-    case Operation::NewMessage:
-    case Operation::NewMail:
-      PrepareBlankFile(state, name);
-      break;
-    case Operation::ResMessage:
-      PrepareQuotedFile(state, name, state.messages[index].text_offset, index, HeaderKind::Res);
-      break;
-    case Operation::ResMail:
-      PrepareQuotedFile(state, name, state.messages[index].text_offset, index, HeaderKind::None);
-      break;
-    case Operation::MoveResMessage:
-      PrepareQuotedFile(state, name, state.messages[index].text_offset, index, HeaderKind::MovedRes);
-      break;
+  try {
+    switch (op) {
+      case Operation::NewMessage:
+      case Operation::NewMail:
+        PrepareBlankFile(state, name);
+        break;
+      case Operation::ResMessage:
+        PrepareQuotedFile(state, name, state.messages[index].text_offset, index, HeaderKind::Res);
+        break;
+      case Operation::ResMail:
+        PrepareQuotedFile(state, name, state.messages[index].text_offset, index, HeaderKind::None);
+        break;
+      case Operation::MoveResMessage:
+        PrepareQuotedFile(state, name, state.messages[index].text_offset, index, HeaderKind::MovedRes);
+        break;
+    }
+  } catch (...) {
+    ReleaseCompositionFile(state, name);
+    throw;
   }
 
   const std::string path = state.tmp_dir + name;
@@ -263,6 +273,7 @@ void Compose(WorkState& state, const Ports& ports, WritingView& view, Operation 
   state.writes.push_back(entry);
   ++state.pending_count;
   view.AddWriteRow(state.writes.size() - 1);
+  MarkAnswered(state, view, op, index, origin);
 
   if (outcome == EditorOutcome::Edited && entry.title == TitlePlaceholder()) {
     static const std::string text = Sjis("タイトルが編集されていませんでした。\n\r確認を行って下さい。");

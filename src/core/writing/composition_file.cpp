@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <utility>
 
@@ -36,31 +37,56 @@ std::string CompositionFileName(const LocalTime& now) {
   return buf;
 }
 
+namespace {
+
+// One second later, with the carries of a calendar (computed as UTC, so no
+// daylight-saving jump can repeat a name).
+LocalTime NextSecond(const LocalTime& now) {
+  std::tm t{};
+  t.tm_year = now.year - 1900;
+  t.tm_mon = now.month - 1;
+  t.tm_mday = now.day;
+  t.tm_hour = now.hour;
+  t.tm_min = now.minute;
+  t.tm_sec = now.second + 1;
+  const std::time_t next = timegm(&t);
+  std::tm out{};
+  gmtime_r(&next, &out);
+  return LocalTime{out.tm_year + 1900, out.tm_mon + 1, out.tm_mday, out.tm_hour, out.tm_min, out.tm_sec};
+}
+
+bool UsedByWriteList(const WorkState& state, const std::string& name) {
+  for (const WriteEntry& e : state.writes) {
+    if (e.temp_file_name == name) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 std::string UnusedCompositionFileName(const WorkState& state, LocalTime now) {
-  auto used = [&](const std::string& name) {
-    for (const WriteEntry& e : state.writes) {
-      if (e.temp_file_name == name) return true;
-    }
-    return false;
-  };
   std::string name = CompositionFileName(now);
-  while (used(name)) {
-    // One second later, with the carries of a calendar (computed as UTC, so no
-    // daylight-saving jump can repeat a name).
-    std::tm t{};
-    t.tm_year = now.year - 1900;
-    t.tm_mon = now.month - 1;
-    t.tm_mday = now.day;
-    t.tm_hour = now.hour;
-    t.tm_min = now.minute;
-    t.tm_sec = now.second + 1;
-    const std::time_t next = timegm(&t);
-    std::tm out{};
-    gmtime_r(&next, &out);
-    now = LocalTime{out.tm_year + 1900, out.tm_mon + 1, out.tm_mday, out.tm_hour, out.tm_min, out.tm_sec};
+  while (UsedByWriteList(state, name)) {
+    now = NextSecond(now);
     name = CompositionFileName(now);
   }
   return name;
+}
+
+std::string ReserveCompositionFile(const WorkState& state, LocalTime now) {
+  // A year of seconds is far more names than a TmpDir ever holds; the bound only
+  // keeps a folder that refuses every name from looping for ever.
+  for (int tries = 0; tries < 366 * 24 * 60 * 60; ++tries) {
+    const std::string name = CompositionFileName(now);
+    if (!UsedByWriteList(state, name) && CreateFileExclusively(state.tmp_dir + name)) return name;
+    now = NextSecond(now);
+  }
+  errno = EEXIST;
+  throw IoError::FromErrno("create", state.tmp_dir + CompositionFileName(now));
+}
+
+void ReleaseCompositionFile(const WorkState& state, const std::string& name) noexcept {
+  DiscardTemporary(state.tmp_dir + name);
 }
 
 void PrepareBlankFile(const WorkState& state, const std::string& name) {

@@ -25,6 +25,19 @@ std::string CompositionFileName(const LocalTime& now);
 // message's file is ever overwritten by another.
 std::string UnusedCompositionFileName(const WorkState& state, LocalTime now);
 
+// Takes the composition file for a composition starting `now`: the name of
+// UnusedCompositionFileName, moved on second by second while a file of that name
+// already exists in TmpDir, created empty and exclusively (O_EXCL), so that two
+// processes on one work folder (two windows, tobrisk-cli quote) never share one
+// file and no earlier message's file is ever overwritten. Returns the name; the
+// caller fills it with PrepareBlankFile or PrepareQuotedFile, or gives it back
+// with ReleaseCompositionFile when that fails. Throws IoError (TmpDir missing or
+// not writable).
+std::string ReserveCompositionFile(const WorkState& state, LocalTime now);
+
+// Removes a reserved composition file that was never filled.
+void ReleaseCompositionFile(const WorkState& state, const std::string& name) noexcept;
+
 // What is written above the quote of a reply.
 enum class HeaderKind { None = 0, Res = 1, MovedRes = 2 };
 

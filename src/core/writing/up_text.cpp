@@ -7,6 +7,7 @@
 #include "text/files.h"
 #include "text/line_reader.h"
 #include "text/sjis.h"
+#include "writing/composition_file.h"
 #include "writing/message_templates.h"
 #include "writing/writing_view.h"
 
@@ -30,10 +31,30 @@ const std::string& ExistingFileQuestion() {
   return text;
 }
 
+const std::string& SkipText() {
+  static const std::string text = Sjis("\n\rスキップします。");
+  return text;
+}
+
 std::string MissingCompositionText(const std::string& name) {
   static const std::string head = Sjis("メッセージテンポファイル[");
-  static const std::string tail = Sjis("]が存在しません。\n\rスキップします。");
-  return head + name + tail;
+  static const std::string tail = Sjis("]が存在しません。");
+  return head + name + tail + SkipText();
+}
+
+const std::string& NothingWrittenText() {
+  static const std::string text =
+      Sjis("出力できるメッセージがありませんでした。\n\rアップファイルは変更していません。");
+  return text;
+}
+
+// The title a block carries: the entry's, except that a title read raw from a
+// composition file that came back in UTF-8 is taken converted, like the body.
+std::string BlockTitle(const WriteEntry& entry, const std::string& path, const CompositionText& text) {
+  if (text.kind != CompositionText::Kind::Utf8 || entry.title != ReadFirstLine(path)) return entry.title;
+  LineReader reader(kInMemory, text.sjis, LineEnds::Any);
+  std::string_view line;
+  return reader.Next(line) ? std::string(line) : std::string();
 }
 
 }  // namespace
@@ -44,10 +65,11 @@ std::string UpFilePath(const WorkState& state, const LocalTime& now) {
   const std::string prefix = nets.Contains(net) ? nets.At(net).up_file_header : std::string();
   char date[16];
   std::snprintf(date, sizeof date, "%02d%02d", now.month % 100, now.day % 100);
-  return TrailingSeparator(state.settings.up_dir) + prefix + date + ".TXT";
+  const std::string& up_dir = state.settings.up_dir;
+  return (up_dir.empty() ? state.work_dir : TrailingSeparator(up_dir)) + prefix + date + ".TXT";
 }
 
-std::string UpFileBlock(const WorkState& state, const WriteEntry& entry, Clock& clock) {
+std::string UpFileBlock(const WorkState& state, const WriteEntry& entry, std::string_view text, Clock& clock) {
   std::string block;
   if (entry.board_type == "MAIL") {
     AddLine(block, "M");
@@ -60,7 +82,7 @@ std::string UpFileBlock(const WorkState& state, const WriteEntry& entry, Clock& 
   }
   AddLine(block, entry.title);
 
-  LineReader reader(state.tmp_dir + entry.temp_file_name, LineEnds::Any);
+  LineReader reader(kInMemory, text, LineEnds::Any);
   std::string_view line;
   bool title_line = true;
   while (reader.Next(line)) {
@@ -81,28 +103,46 @@ std::string UpFileBlock(const WorkState& state, const WriteEntry& entry, Clock& 
 
 bool WriteUpFile(const WorkState& state, const Ports& ports, std::string* written_path) {
   const std::string path = UpFilePath(state, ports.clock->Now());
-  bool append = false;
+  bool replace = false;
   if (FileExists(path)) {
-    switch (ports.prompter->Confirm(ExistingFileQuestion())) {
-      case Answer::Yes: break;
-      case Answer::No: append = true; break;
+    switch (ports.prompter->Confirm(ExistingFileQuestion(), Answer::No)) {
+      case Answer::Yes: replace = true; break;
+      case Answer::No: break;
       case Answer::Cancel: return false;
     }
   }
 
   std::string blocks;
+  size_t written = 0;
   for (const WriteEntry& entry : state.writes) {
     if (entry.IsDeleted()) continue;
-    if (!FileExists(state.tmp_dir + entry.temp_file_name)) {
+    const std::string file = state.tmp_dir + entry.temp_file_name;
+    if (!FileExists(file)) {
       ports.prompter->Error(MissingCompositionText(entry.temp_file_name));
       continue;
     }
-    blocks += UpFileBlock(state, entry, *ports.clock);
+    const CompositionText text = ReadCompositionFile(file);
+    if (!text.Usable()) {
+      ports.prompter->Error(CompositionRefusalText(entry.temp_file_name, text) + SkipText());
+      continue;
+    }
+    WriteEntry block_entry = entry;
+    block_entry.title = BlockTitle(entry, file, text);
+    blocks += UpFileBlock(state, block_entry, text.sjis, *ports.clock);
+    ++written;
+  }
+  if (written == 0) {
+    ports.prompter->Error(NothingWrittenText());
+    return false;
   }
 
   // Appending rewrites the old content followed by the new blocks, so that the
-  // file is replaced in one step and never left half written.
-  const std::string old_content = append ? ReadWholeFile(path) : std::string();
+  // file is replaced in one step and never left half written. The lock keeps
+  // another writer from replacing the file between the read and the rename; a
+  // file that another writer created after the question is appended to, never
+  // dropped.
+  const FolderLock lock(FolderOf(path));
+  const std::string old_content = !replace && FileExists(path) ? ReadWholeFile(path) : std::string();
   WriteFileAtomically(path, [&](OutputFile& out) {
     out.Write(old_content);
     out.Write(blocks);

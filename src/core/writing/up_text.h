@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "ports/clock.h"
 #include "writing/write_entry.h"
@@ -14,20 +15,25 @@ struct WorkState;
 class WritingView;
 
 // UpDir (with a separator) + UpFileHeader of net DefaultNet + "MMDD.TXT".
-// A DefaultNet that names no net gives no prefix.
+// A DefaultNet that names no net gives no prefix. An empty UpDir (the default)
+// is the work folder.
 std::string UpFilePath(const WorkState& state, const LocalTime& now);
 
-// The UpFile's block of one entry, from its composition file in TmpDir, with the
-// footer expanded now. Throws IoError when the composition file cannot be read.
-std::string UpFileBlock(const WorkState& state, const WriteEntry& entry, Clock& clock);
+// The UpFile's block of one entry, with the footer expanded now. `text` is its
+// composition file as read back (Shift-JIS, title line first).
+std::string UpFileBlock(const WorkState& state, const WriteEntry& entry, std::string_view text, Clock& clock);
 
 // Writes the UpFile from the write list. When the file exists, asks whether to
-// recreate it (Yes), append to it (No) or stop (Cancel: returns false, nothing
-// written). Entries whose composition file is missing are reported and skipped.
-// The new content is built whole before the file is touched, so a failure
-// (IoError: folder missing, disk full, unreadable composition file) leaves the
-// UpFile as it was. Changes neither the write list nor PendingCount.
-// `written_path` receives the UpFile's path on success.
+// recreate it (Yes), append to it (No, the default answer: it loses nothing) or
+// stop (Cancel: returns false, nothing written). Entries whose composition file
+// is missing, or is neither Shift-JIS nor UTF-8 that converts to it, are reported
+// and skipped. When no block at all could be built, that is reported and the
+// output fails (returns false) with the UpFile untouched. The new content is
+// built whole before the file is touched, so a failure (IoError: folder
+// missing, disk full, unreadable composition file) leaves the UpFile as it was.
+// The read-append-replace runs under the UpDir's FolderLock, so concurrent
+// writers of one UpFile lose no block. Changes neither the write list nor
+// PendingCount. `written_path` receives the UpFile's path on success.
 bool WriteUpFile(const WorkState& state, const Ports& ports, std::string* written_path = nullptr);
 
 // The up-text command: WriteUpFile, then on success the completion box and

@@ -1,7 +1,9 @@
 #include "writing/write_list.h"
 
 #include "ingest/work_state.h"
+#include "text/files.h"
 #include "text/line_reader.h"
+#include "writing/composition_file.h"
 #include "writing/writing_view.h"
 
 namespace tobrisk {
@@ -30,7 +32,11 @@ int CountLiveEntries(const WriteList& writes) {
 
 std::string WrittenMessageText(const WorkState& state, size_t write_index) {
   if (write_index >= state.writes.size()) return {};
-  LineReader reader(state.tmp_dir + state.writes[write_index].temp_file_name, LineEnds::Any);
+  // Shown as the upload file would get it: a file an editor saved in UTF-8 is
+  // shown converted; a refused file shows its bytes as they are.
+  const std::string bytes = ReadWholeFile(state.tmp_dir + state.writes[write_index].temp_file_name);
+  const CompositionText read_back = DecideCompositionText(bytes);
+  LineReader reader(kInMemory, read_back.Usable() ? read_back.sjis : bytes, LineEnds::Any);
   std::string text;
   std::string_view line;
   while (reader.Next(line)) {

@@ -32,14 +32,14 @@ void GuiPrompter::Info(std::string_view text) {
   box.exec();
 }
 
-Answer GuiPrompter::Confirm(std::string_view text) {
+Answer GuiPrompter::Confirm(std::string_view text, Answer default_answer) {
   Beep();
   QMessageBox box(QMessageBox::Question, QString::fromUtf8("確認"), FromSjis(text), QMessageBox::NoButton, parent_);
   box.setObjectName("ConfirmBox");
   QPushButton* yes = box.addButton(QString::fromUtf8("はい(&Y)"), QMessageBox::YesRole);
   QPushButton* no = box.addButton(QString::fromUtf8("いいえ(&N)"), QMessageBox::NoRole);
   QPushButton* cancel = box.addButton(QString::fromUtf8("ｷｬﾝｾﾙ"), QMessageBox::RejectRole);
-  box.setDefaultButton(yes);
+  box.setDefaultButton(default_answer == Answer::Yes ? yes : default_answer == Answer::No ? no : cancel);
   box.setEscapeButton(cancel);
   box.exec();
   if (box.clickedButton() == yes) return Answer::Yes;

@@ -16,7 +16,7 @@ class GuiPrompter final : public Prompter {
 
   void Error(std::string_view text) override;
   void Info(std::string_view text) override;
-  Answer Confirm(std::string_view text) override;
+  Answer Confirm(std::string_view text, Answer default_answer = Answer::Yes) override;
   void Beep() override;
 
  private:

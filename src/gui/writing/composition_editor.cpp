@@ -90,7 +90,7 @@ TfrmCompositionEditor::TfrmCompositionEditor(const std::string& path, const AppS
   EditorText->setTabChangesFocus(false);
   setCentralWidget(EditorText);
 
-  QMenu* file_menu = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+  QMenu* file_menu = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
   SaveItem = file_menu->addAction(QStringLiteral("保存して終了(&S)"));
   SaveItem->setObjectName("SaveItem");
   SaveItem->setShortcut(QKeySequence::Save);

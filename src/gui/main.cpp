@@ -9,7 +9,6 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/qt_editor_runner.h"
 #include "platform/qt_settings_store.h"
 #include "platform/system_clock.h"
 #include "shell/TfrmMain.h"
@@ -84,12 +83,11 @@ int main(int argc, char** argv) {
 
   tobrisk::SystemClock clock;
   tobrisk::QtSettingsStore store;
-  tobrisk::QtEditorRunner editor;
   tobrisk::Ports ports;
   ports.prompter = &prompter;
   ports.clock = &clock;
   ports.store = &store;
-  ports.editor = &editor;
+  // The editor port is the writing commands' own: the built-in editor or the external one.
 
   tobrisk::gui::TfrmMain main_window(ports);
   new tobrisk::gui::WritingCommands(main_window);  // a child of the frame

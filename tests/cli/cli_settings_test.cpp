@@ -16,9 +16,12 @@ TEST(CliSettings, FirstStartPrintsEveryDefault) {
   EXPECT_NE(r.out.find("Settings Font\tMessageViewFontName\tＭＳ Ｐゴシック\n"), std::string::npos);
   EXPECT_NE(r.out.find("Settings Control\tMessageFooter\t[ $H  with Ｔobrisk95 Ver.$V in $Y/$M/$D ]\n"),
             std::string::npos);
+  // An empty Editor is the built-in editor; an external one reads and writes UTF-8.
+  EXPECT_NE(r.out.find("Settings Control\tEditor\t\n"), std::string::npos);
+  EXPECT_NE(r.out.find("Settings Control\tEditorEncoding\t1\n"), std::string::npos);
   size_t lines = 0;
   for (char c : r.out) lines += c == '\n';
-  EXPECT_EQ(lines, 47u);
+  EXPECT_EQ(lines, 48u);
 }
 
 TEST(CliSettings, SetRoundTripsTextAndIntegers) {

@@ -27,7 +27,10 @@
 #include "reading/TfrmLogMessage.h"
 #include "settings/app_settings.h"
 #include "settings/form_position.h"
+#include "boards/TfrmSelectMoveBoard.h"
+#include "settings/TfrmNewSet.h"
 #include "shell/TfrmAbout.h"
+#include "widgets/program_icon.h"
 #include "text/sjis.h"
 #include "widgets/gui_progress.h"
 
@@ -90,6 +93,19 @@ class TestMainFrame : public QObject {
   void cleanup() {
     f_.reset();
     CloseAllWindows();
+  }
+
+  void everyWindowCarriesTheProgramIcon() {
+    StartWithNets();
+    const qint64 icon = gui::ProgramIcon().cacheKey();
+    QVERIFY(!gui::ProgramIcon().pixmap(16, 16).isNull());
+    QCOMPARE(f_->Frame().windowIcon().cacheKey(), icon);
+    const auto documents = f_->Frame().findChild<QMdiArea*>("MdiArea")->subWindowList();
+    QCOMPARE(documents.size(), 2);
+    for (const QMdiSubWindow* document : documents) QCOMPARE(document->windowIcon().cacheKey(), icon);
+    const QList<const QWidget*> dialogs = {f_->Frame().Properties(), f_->Frame().SelectMoveBoard(),
+                                           f_->Frame().About()};
+    for (const QWidget* dialog : dialogs) QCOMPARE(dialog->windowIcon().cacheKey(), icon);
   }
 
   void menusCarryEveryCaptionAndAccessKey() {

@@ -267,8 +267,10 @@ void PropertiesTest::treeShowsEveryValue() {
   QCOMPARE(folders->text(0), U("フォルダ・ファイル関連"));
   QCOMPARE(folders->child(0)->text(0), U("ログフォルダ : 【/home/taro/ログ】"));
   QCOMPARE(folders->child(1)->text(0), U("アップフォルダ : 《未設定》"));
-  QCOMPARE(folders->child(2)->text(0), U("実行エディタ名 : 《未設定》"));
+  // An empty Editor is the built-in editor; an external one's encoding follows.
+  QCOMPARE(folders->child(2)->text(0), U("実行エディタ名 : 【内蔵エディタ】"));
   QCOMPARE(folders->child(2)->data(0, TfrmNewSet::kImageRole).toInt(), 4);
+  QCOMPARE(folders->child(3)->text(0), U("エディタの文字コード : 【UTF-8】"));
   // Any value but 0 imports every IBBS.
   QCOMPARE(control->child(1)->child(0)->text(0), U("IBBSリスト取得制御 : 【全てのIBBSを取得】"));
   QTreeWidgetItem* messages = control->child(2);
@@ -487,11 +489,19 @@ void PropertiesTest::browseButtonsUseTheChooser() {
   QCOMPARE(chooser.last_request.title, U("実行エディタ参照"));
   QCOMPARE(chooser.last_request.multiple, false);
   QCOMPARE(chooser.last_request.name_filters.size(), 2);
-  QVERIFY(chooser.last_request.name_filters[0].startsWith(U("実行可能ファイル(*.com;*.exe)")));
+  // Programs here have no extension: every file is offered first, from the
+  // folder of the programs.
+  QVERIFY(chooser.last_request.name_filters[0].startsWith(U("全てのファイル(*.*)")));
+  QCOMPARE(chooser.last_request.directory, U("/usr/bin"));
   QCOMPARE(editor->text(0), U("実行エディタ名 : 【/usr/bin/mousepad】"));
+  // The encoding an external editor reads and writes.
+  Select(Node(SettingItem::EditorEncoding));
+  Choose(Child<QComboBox>("EditorEncodingCombo"), 0);
+  QCOMPARE(Node(SettingItem::EditorEncoding)->text(0), U("エディタの文字コード : 【Shift-JIS】"));
   ClickOk();
   QTRY_VERIFY(!dialog_->isVisible());
   QCOMPARE(Reloaded().editor, std::string("/usr/bin/mousepad"));
+  QCOMPARE(Reloaded().editor_encoding, tobrisk::kEditorShiftJis);
   QCOMPARE(Reloaded().up_dir, std::string("/srv/アップ"));
 }
 

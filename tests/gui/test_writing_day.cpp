@@ -7,6 +7,9 @@
 // and the windows staying live while it runs.
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
+#include <QFontMetrics>
+#include <QTextCursor>
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
@@ -33,6 +36,7 @@
 #include "text/line_reader.h"
 #include "text/sjis.h"
 #include "widgets/list_grid.h"
+#include "writing/composition_editor.h"
 #include "writing/writing_commands.h"
 
 using namespace tobrisk;
@@ -81,13 +85,14 @@ class TestWritingDay : public QObject {
 
   // Nets ABCD "ネットA" (たろう, UPA) and WXYZ "ネットB"; the editor is the
   // stand-in and the UpFiles go to the folder "up".
-  void StartDay(const std::string& editor_program) {
+  void StartDay(const std::string& editor_program, int32_t encoding = kEditorShiftJis) {
     f_->Folder().WriteNets({"ABCD\tネットA\tたろう\tUPA", "WXYZ\tネットB\tじろう\tUPB"});
     MakeDirectory(f_->Folder().Path("up"));
     {
       QtSettingsStore store;
       AppSettings s = DefaultSettings();
       s.editor = editor_program;
+      s.editor_encoding = encoding;
       s.up_dir = f_->Folder().Path("up");
       s.Font(tobrisk::Display::WriteMessageList).font_size = 15;
       s.Font(tobrisk::Display::WriteMessageList).back_color = "clYellow";
@@ -193,6 +198,20 @@ class TestWritingDay : public QObject {
   static void Type(QWidget* w, Qt::Key key, const QString& text) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
     QApplication::sendEvent(w, &press);
+  }
+  // The built-in editor's window while it is open.
+  static gui::TfrmCompositionEditor* FindEditor() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* editor = qobject_cast<gui::TfrmCompositionEditor*>(w);
+      if (editor && editor->isVisible()) return editor;
+    }
+    return nullptr;
+  }
+  // The newest composition file in tmp.
+  std::string LatestFile() {
+    QDir tmp(QString::fromStdString(f_->Folder().Path("tmp")));
+    const QStringList names = tmp.entryList({QStringLiteral("*.TXT")}, QDir::Files, QDir::Name);
+    return names.isEmpty() ? std::string() : names.last().toStdString();
   }
   QString LastBox() { return f_->BoxTexts().isEmpty() ? QString() : f_->BoxTexts().last(); }
 
@@ -594,6 +613,155 @@ class TestWritingDay : public QObject {
     QVERIFY(f_->BoxTexts()[1].startsWith(U("メッセージテンポファイル[")));
     QVERIFY(f_->BoxTexts()[1].endsWith(U("]が存在しません。\nスキップします。")));
     QCOMPARE(f_->Folder().Read("up/UPA0305.TXT"), Block({"B3", "W"}, Sjis("移動"), {}));
+  }
+
+  // The built-in editor (no Editor set) through its window: a reply typed and
+  // saved with Ctrl+S, an edit closed with Esc without saving, and an emoji
+  // marked and refused.
+  void theBuiltInEditorThroughItsWindow() {
+    StartDay("");
+    f_->Folder().Write("ABCD.BRD", FrameBoardFile());
+    OpenLog("ABCD0001.LOG", FrameCapture());
+    const MessageList& messages = f_->State().messages;
+    int first = 0;
+    while (messages[static_cast<size_t>(first)].IsMail()) ++first;
+
+    // 1. A reply: the window is not modal and EditorBusy is set; the title is
+    //    typed, the cursor's byte column counts a full-width character as 2, and
+    //    Ctrl+S saves Shift-JIS with CR LF and ends the composition.
+    bool shown = false, busy = false, modal = true, fixed = false;
+    int column = 0;
+    std::string prepared;
+    QTimer::singleShot(50, this, [&] {
+      gui::TfrmCompositionEditor* window = FindEditor();
+      if (!window) return;
+      shown = window->isVisible();
+      busy = f_->State().editor_busy;
+      modal = window->isModal() || QApplication::activeModalWidget() != nullptr;
+      prepared = f_->Folder().Read("tmp/" + LatestFile());
+      auto* text = window->findChild<QPlainTextEdit*>("EditorText");
+      // Fixed pitch: a full-width character is as wide as two half-width ones.
+      const QFontMetrics metrics(text->font());
+      fixed = metrics.horizontalAdvance(U("あ")) == 2 * metrics.horizontalAdvance(QLatin1Char('0')) &&
+              metrics.horizontalAdvance(QLatin1Char('i')) == metrics.horizontalAdvance(QLatin1Char('W'));
+      QTextCursor cursor = text->textCursor();
+      cursor.movePosition(QTextCursor::Start);
+      cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+      text->setTextCursor(cursor);
+      QTest::keyClicks(text, "Re: ");
+      text->insertPlainText(U("はじめまして"));
+      column = window->CursorByteColumn();
+      QTest::keyClick(text, Qt::Key_S, Qt::ControlModifier);
+    });
+    Tick();
+    writing_->ResMessage(first, ReplyOrigin::List);
+    QVERIFY(shown);
+    QVERIFY(busy);
+    QVERIFY(!modal);
+    QVERIFY(fixed);
+    QCOMPARE(column, 17);  // "Re: " 4 bytes and six full-width characters, then the cursor
+    QVERIFY(!FindEditor());
+    QVERIFY(!f_->State().editor_busy);
+    QCOMPARE(f_->State().writes.size(), size_t{1});
+    QCOMPARE(WriteCell(0, 4), U("Re: はじめまして"));
+    const std::string name = f_->State().writes[0].temp_file_name;
+    const std::string saved = f_->Folder().Read("tmp/" + name);
+    QCOMPARE(saved, Sjis("Re: はじめまして") + prepared.substr(prepared.find("\r\n")));
+    QVERIFY(f_->BoxTexts().isEmpty());
+    // The window's place and size are kept for the next time.
+    QVERIFY(f_->ReopenStore()->Read("FormPosition/TfrmCompositionEditor", "Width").has_value());
+
+    // 2. Edited again, changed, closed with Esc: asked first; No leaves the file
+    //    and the entry as they were.
+    f_->Prompter().answers.push_back(Answer::No);
+    QTimer::singleShot(50, this, [&] {
+      gui::TfrmCompositionEditor* window = FindEditor();
+      if (!window) return;
+      auto* text = window->findChild<QPlainTextEdit*>("EditorText");
+      text->insertPlainText(U("消える"));
+      QTest::keyClick(text, Qt::Key_Escape);
+    });
+    writing_->EditMessage(0, false);
+    QVERIFY(!FindEditor());
+    QCOMPARE(f_->Prompter().boxes.back().kind, std::string("confirm"));
+    QCOMPARE(Text(f_->Prompter().boxes.back().text), U("編集した内容を保存しますか？"));
+    QCOMPARE(f_->Folder().Read("tmp/" + name), saved);
+    QCOMPARE(WriteCell(0, 4), U("Re: はじめまして"));
+
+    // 3. An emoji is marked; Ctrl+S refuses it with a message naming it and the
+    //    window stays open; closing without saving keeps the file.
+    int marked = 0;
+    bool still_open = false;
+    f_->ClearBoxes();
+    f_->Prompter().answers.push_back(Answer::No);
+    QTimer::singleShot(50, this, [&] {
+      gui::TfrmCompositionEditor* window = FindEditor();
+      if (!window) return;
+      auto* text = window->findChild<QPlainTextEdit*>("EditorText");
+      QTextCursor cursor = text->textCursor();
+      cursor.movePosition(QTextCursor::Start);
+      cursor.movePosition(QTextCursor::Down);
+      text->setTextCursor(cursor);
+      text->insertPlainText(U("絵文字😀"));
+      marked = window->MarkedCharacters();
+      QTest::keyClick(text, Qt::Key_S, Qt::ControlModifier);
+      still_open = window->isVisible();
+      QTest::keyClick(text, Qt::Key_Escape);
+    });
+    writing_->EditMessage(0, false);
+    QCOMPARE(marked, 1);
+    QVERIFY(still_open);
+    QVERIFY(!FindEditor());
+    QVERIFY(!f_->BoxTexts().isEmpty());
+    QCOMPARE(f_->BoxTexts().first(),
+             U("2 行目の文字 U+1F600 は Shift-JIS にないため、保存できません。\n"
+               "印の付いた文字を別の文字に書き換えて下さい。"));
+    QCOMPARE(f_->Folder().Read("tmp/" + name), saved);
+    QCOMPARE(f_->State().pending_count, 1);
+  }
+
+  // An external editor that reads and writes UTF-8 gets a UTF-8 copy; what it
+  // saves comes back as Shift-JIS. A character without a Shift-JIS form is
+  // refused naming its line: the entry keeps its text, and the next edit gets
+  // the user's text back.
+  void aUtf8EditorRoundTrip() {
+    StartDay(editor_->Program(), kEditorUtf8);
+    f_->Folder().Write("ABCD.BRD", FrameBoardFile());
+    OpenLog("ABCD0001.LOG", FrameCapture());
+    const MessageList& messages = f_->State().messages;
+    int first = 0;
+    while (messages[static_cast<size_t>(first)].IsMail()) ++first;
+
+    Tick();
+    editor_->WillRetitle("Re:こんにちは");  // UTF-8 bytes, as the editor saves them
+    writing_->ResMessage(first, ReplyOrigin::List);
+    const std::string handed = editor_->LastSeen();
+    QVERIFY(handed.starts_with("{ここにタイトルを書いて下さい}\r\n"));  // UTF-8, line ends kept
+    QCOMPARE(f_->State().writes.size(), size_t{1});
+    const std::string name = f_->State().writes[0].temp_file_name;
+    QCOMPARE(WriteCell(0, 4), U("Re:こんにちは"));
+    const std::string back = f_->Folder().Read("tmp/" + name);
+    QCOMPARE(back, Sjis("Re:こんにちは" + handed.substr(handed.find("\r\n"))));
+    QVERIFY(!FileExists(f_->Folder().Path("tmp/utf8/" + name)));  // the copy is gone
+    QVERIFY(f_->BoxTexts().isEmpty());
+
+    Tick();
+    const std::string with_emoji = "Re:こんにちは\r\n絵文字😀です\r\n";
+    editor_->WillWrite(with_emoji);
+    writing_->EditMessage(0, false);
+    QCOMPARE(f_->BoxTexts(), QStringList({U("メッセージテンポファイル[") + QString::fromStdString(name) +
+                                          U("]の2行目にShift-JISで書けない文字(U+1F600)があります。\n"
+                                            "メッセージは前の内容のままです。もう一度編集して下さい。")}));
+    QCOMPARE(f_->Folder().Read("tmp/" + name), back);
+    QCOMPARE(WriteCell(0, 4), U("Re:こんにちは"));
+
+    f_->ClearBoxes();
+    editor_->WillWrite("Re:直しました\r\n絵文字です\r\n");
+    writing_->EditMessage(0, false);
+    QCOMPARE(editor_->LastSeen(), with_emoji);
+    QCOMPARE(f_->Folder().Read("tmp/" + name), Sjis("Re:直しました\r\n絵文字です\r\n"));
+    QCOMPARE(WriteCell(0, 4), U("Re:直しました"));
+    QVERIFY(f_->BoxTexts().isEmpty());
   }
 
   void theWindowsStayLiveWhileTheEditorRuns() {

@@ -257,6 +257,7 @@ TEST_F(BadInput, CompositionFileThatIsAFolder) {
   fx.state.boards.push_back({"1", "1", "BBS", "b"});
   fx.clock.now = {1997, 3, 5, 10, 10, 20};
   CreateDirectory(fx.TmpFile("0305101020.TXT"));
+  fx.editor.edit = [](const std::string& path) { testing::WriteFile(path, "T\r\n"); };
   EXPECT_NO_THROW(NewMessage(fx.state, fx.ports, fx.view, 0));
   EXPECT_TRUE(DirectoryExists(fx.TmpFile("0305101020.TXT")));
   ASSERT_EQ(fx.state.writes.size(), 2u);
@@ -294,7 +295,7 @@ TEST_F(BadInput, TextOffsetBeyondTheEndOfTheWorkFile) {
 
 // ---- the external editor ----
 
-TEST_F(BadInput, EditorThatDoesNotExistOrExitsAtOnce) {
+TEST_F(BadInput, EditorThatDoesNotExistOrDoesNotWait) {
   fx.state.boards.push_back({"1", "1", "BBS", "b"});
   // Missing editor: the plain message, no entry, the file stays in tmp.
   fx.editor.starts = false;
@@ -304,15 +305,34 @@ TEST_F(BadInput, EditorThatDoesNotExistOrExitsAtOnce) {
   EXPECT_TRUE(FileExists(fx.TmpFile("0305123456.TXT")));
   EXPECT_FALSE(fx.state.editor_busy);
 
-  // An editor that exits at once without saving: the entry is added with the
-  // placeholder title and the user is told to check it.
+  // An editor that returns at once without touching the file (it handed the
+  // file to an instance already running): the user is told that it did not
+  // wait and how to make it wait; no entry, the file stays in tmp.
   fx.editor.starts = true;
   fx.clock.now.second = 57;
   NewMessage(fx.state, fx.ports, fx.view, 0);
+  EXPECT_TRUE(fx.state.writes.empty());
+  ASSERT_EQ(fx.prompter.boxes.size(), 1u);
+  EXPECT_EQ(fx.prompter.boxes.back().kind, "error");
+  const std::string did_not_wait = Sjis(
+      "エディタがファイルの編集を待たずに終了しました。\n\rメッセージは変更されていません。\n\r"
+      "実行エディタ名に、編集が終わるまで待つオプション（--wait や -w など）を付けて下さい。");
+  EXPECT_EQ(fx.prompter.boxes.back().text, did_not_wait);
+  EXPECT_TRUE(FileExists(fx.TmpFile("0305123457.TXT")));
+  EXPECT_FALSE(fx.state.editor_busy);
+
+  // The same when a written message is edited again: the entry stays as it is.
+  fx.editor.edit = [](const std::string& path) { testing::WriteFile(path, "Title\r\nBody\r\n"); };
+  fx.clock.now.second = 58;
+  NewMessage(fx.state, fx.ports, fx.view, 0);
   ASSERT_EQ(fx.state.writes.size(), 1u);
-  EXPECT_EQ(fx.state.writes[0].title, TitlePlaceholder());
-  ASSERT_FALSE(fx.prompter.boxes.empty());
-  EXPECT_EQ(fx.prompter.boxes.back().text, Sjis("タイトルが編集されていませんでした。\n\r確認を行って下さい。"));
+  fx.editor.edit = nullptr;
+  fx.view.log.clear();
+  EditMessage(fx.state, fx.ports, fx.view, 0, true);
+  EXPECT_EQ(fx.state.writes[0].title, "Title");
+  EXPECT_EQ(fx.prompter.boxes.back().text, did_not_wait);
+  EXPECT_TRUE(fx.view.log.empty());
+  EXPECT_EQ(ReadWholeFile(fx.TmpFile("0305123458.TXT")), "Title\r\nBody\r\n");
 }
 
 // ---- an unwritable work folder, a missing UpDir ----

@@ -78,8 +78,8 @@ TEST(Settings, SaveThenLoadReproducesEveryField) {
   AppSettings back;
   LoadSettings(back, store);
   EXPECT_EQ(back, s);
-  // Every field has a distinct name; 16 control values, 10 paths, 20 font values, 1 net.
-  EXPECT_EQ(SettingFields(s).size(), 47u);
+  // Every field has a distinct name; 17 control values, 10 paths, 20 font values, 1 net.
+  EXPECT_EQ(SettingFields(s).size(), 48u);
 }
 
 class NetFileTest : public ::testing::Test {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
@@ -241,7 +244,10 @@ TEST_F(Composition, FileDeletedInTheEditorAbortsWithTheOperationsWord) {
 }
 
 TEST_F(Composition, PlaceholderTitleAndEmptiedFile) {
-  f.editor.edit = nullptr;  // saved unchanged
+  // Saved unchanged: the same bytes, a later modification time.
+  f.editor.edit = [](const std::string& path) {
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(2));
+  };
   NewMessage(f.state, f.ports, f.view, 0);
   ASSERT_EQ(f.state.writes.size(), 1u);
   EXPECT_EQ(f.state.writes[0].title, TitlePlaceholder());
@@ -324,6 +330,17 @@ TEST_F(Composition, EditMessageRereadsTheTitle) {
   EXPECT_EQ(f.view.log, (Log{"refresh 0", "show 0"}));
   EXPECT_TRUE(f.prompter.boxes.empty());
   EXPECT_EQ(f.state.pending_count, 1);
+}
+
+// An editor set up for Shift-JIS that saves UTF-8 after all: the composition
+// file is Shift-JIS again when the composition ends, and the title reads right.
+TEST_F(Composition, Utf8SavedByAShiftJisEditorIsConverted) {
+  f.editor.edit = [](const std::string& path) { testing::WriteFile(path, "件名です\r\n本文\r\n"); };
+  NewMessage(f.state, f.ports, f.view, 0);
+  ASSERT_EQ(f.state.writes.size(), 1u);
+  EXPECT_EQ(f.state.writes[0].title, Sjis("件名です"));
+  EXPECT_EQ(ReadWholeFile(f.TmpFile(f.state.writes[0].temp_file_name)), Sjis("件名です\r\n本文\r\n"));
+  EXPECT_TRUE(f.prompter.boxes.empty());
 }
 
 TEST_F(Composition, EditMessageFailures) {

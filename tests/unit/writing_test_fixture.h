@@ -74,6 +74,7 @@ struct WritingFixture {
     state.settings = DefaultSettings();
     state.settings.default_net = 0;
     state.settings.editor = "/usr/bin/editor";
+    state.settings.editor_encoding = kEditorShiftJis;
     state.settings.up_dir = root + "/up";
     state.work_dir = root + "/";
     state.tmp_dir = root + "/tmp/";

@@ -51,6 +51,7 @@ std::vector<SettingField> SettingFields(AppSettings& s) {
   text(kSectionControl, "LogDir", s.log_dir, true);
   text(kSectionControl, "UpDir", s.up_dir, true);
   text(kSectionControl, "Editor", s.editor, true);
+  integer(kSectionControl, "EditorEncoding", s.editor_encoding);
   text(kSectionControl, "QuotationMarks", s.quotation_marks);
   integer(kSectionControl, "GetIBbsList", s.get_ibbs_list);
   text(kSectionControl, "MessageFooter", s.message_footer);
@@ -87,6 +88,12 @@ AppSettings DefaultSettings() {
   s.mv_res_message_header = Sjis("[ $D より、$Hさんへの移動レスです. $K$B / Fc.$N ]");
   s.read_type_max = 1000;
   s.open_page = 1;
+  // Editors of the platform: Shift-JIS ones on Windows, UTF-8 ones elsewhere.
+#ifdef _WIN32
+  s.editor_encoding = kEditorShiftJis;
+#else
+  s.editor_encoding = kEditorUtf8;
+#endif
   const std::string font_name = Sjis("ＭＳ Ｐゴシック");
   for (FontGroup& g : s.fonts) {
     g.back_color = "clWhite";
@@ -101,6 +108,10 @@ std::string ReadRegString(SettingsStore& store, std::string_view section, std::s
                           std::string_view default_text) {
   auto value = store.Read(section, name);
   return value ? std::move(*value) : std::string(default_text);
+}
+
+bool UsesBuiltinEditor(const AppSettings& settings) {
+  return settings.editor.find_first_not_of(" \t") == std::string::npos;
 }
 
 bool ConvertRegInteger(std::string_view text, int32_t& value) {

@@ -33,7 +33,8 @@ struct AppSettings {
   std::array<std::string, 10> paths;  // Path0 .. Path9, Path0 the newest
   std::string log_dir;                // LogDir
   std::string up_dir;                 // UpDir
-  std::string editor;                 // Editor
+  std::string editor;                 // Editor: empty = the built-in editor
+  int32_t editor_encoding = 0;        // EditorEncoding: what an external editor reads and writes
   std::string quotation_marks;        // QuotationMarks
   int32_t default_net = 0;            // DefaultNet
   int32_t get_ibbs_list = 0;          // GetIBbsList
@@ -55,6 +56,14 @@ struct AppSettings {
 
   bool operator==(const AppSettings&) const = default;
 };
+
+// EditorEncoding values.
+inline constexpr int32_t kEditorShiftJis = 0;
+inline constexpr int32_t kEditorUtf8 = 1;
+
+// True when the Editor setting names no program (empty or blanks only): the
+// program's own composition editor is used.
+bool UsesBuiltinEditor(const AppSettings& settings);
 
 // The registry sections.
 inline constexpr std::string_view kSectionControl = "Settings Control";

@@ -20,6 +20,7 @@ FormPositionOptions MainFormPosition() { return Options("TfrmMain", false, true)
 FormPositionOptions BoardUserListFormPosition() { return Options("TfrmBoardUserList", false, false); }
 FormPositionOptions LogMessageFormPosition() { return Options("TfrmLogMessage", true, true); }
 FormPositionOptions SelectMoveBoardFormPosition() { return Options("TfrmSelectMoveBoard", false, false); }
+FormPositionOptions CompositionEditorFormPosition() { return Options("TfrmCompositionEditor", false, true); }
 
 std::string FormSection(std::string_view form_name) { return "FormPosition/" + std::string(form_name); }
 

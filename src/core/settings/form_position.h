@@ -22,11 +22,12 @@ struct FormPositionOptions {
   bool if_maximized = false;   // ifMaximized: store position and size while maximized
 };
 
-// The four windows of the program.
+// The windows of the program whose placement is kept.
 FormPositionOptions MainFormPosition();           // "TfrmMain"
 FormPositionOptions BoardUserListFormPosition();  // "TfrmBoardUserList"
 FormPositionOptions LogMessageFormPosition();     // "TfrmLogMessage"
 FormPositionOptions SelectMoveBoardFormPosition(); // "TfrmSelectMoveBoard"
+FormPositionOptions CompositionEditorFormPosition(); // "TfrmCompositionEditor": the built-in editor
 
 struct WindowPlacement {
   int left = 0;

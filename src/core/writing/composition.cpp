@@ -1,7 +1,12 @@
 #include "writing/composition.h"
 
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
 #include "ingest/read_marks.h"
 #include "ingest/work_state.h"
+#include "settings/app_settings.h"
 #include "ports/ports.h"
 #include "text/bytes.h"
 #include "text/files.h"
@@ -50,13 +55,110 @@ void FillBoardTarget(WriteEntry& entry, const BoardEntry& board) {
   entry.target_name = board.board_name;
 }
 
-// Runs the editor on the file; false (with the plain message shown) when it
-// could not be started.
-bool RunEditor(const WorkState& state, const Ports& ports, WritingView& view, const std::string& path) {
+// How one run of the editor ended.
+enum class EditorOutcome {
+  NotStarted,  // the plain message was shown
+  DidNotWait,  // returned at once with the file untouched; the user was told
+  Missing,     // the file the editor had is gone
+  Edited,      // the composition file holds the edited text, Shift-JIS
+  Refused,     // the edited text cannot be Shift-JIS; the composition file keeps its previous text
+};
+
+// What a file looked like before the editor ran, to tell whether it was touched.
+struct FileSnapshot {
+  bool exists = false;
+  std::string bytes;
+  std::filesystem::file_time_type modified{};
+  bool operator==(const FileSnapshot&) const = default;
+};
+
+FileSnapshot Snapshot(const std::string& path) {
+  FileSnapshot s;
+  if (!FileExists(path)) return s;
+  std::error_code ec;
+  s.modified = std::filesystem::last_write_time(path, ec);
+  s.bytes = ReadWholeFile(path);
+  s.exists = true;
+  return s;
+}
+
+// The UTF-8 copy an external UTF-8 editor gets of a composition file: same
+// name, in the "utf8" folder of TmpDir.
+std::string Utf8CopyPath(const WorkState& state, const std::string& name) {
+  return state.tmp_dir + "utf8" + kPathSeparator + name;
+}
+
+void WriteWholeFile(const std::string& path, const std::string& bytes) {
+  WriteFileAtomically(path, [&](OutputFile& out) { out.Write(bytes); });
+}
+
+// An editor that hands the file to an instance already running returns at once.
+constexpr auto kEditorWaitsAtLeast = std::chrono::seconds(1);
+
+const std::string& DidNotWaitText() {
+  static const std::string text = Sjis(
+      "エディタがファイルの編集を待たずに終了しました。\n\rメッセージは変更されていません。\n\r"
+      "実行エディタ名に、編集が終わるまで待つオプション（--wait や -w など）を付けて下さい。");
+  return text;
+}
+
+// Runs the editor on composition file `name`. The built-in editor (an empty
+// Editor setting) edits the file itself and saves Shift-JIS. An external editor
+// gets the file, or a UTF-8 copy of it when its encoding is UTF-8; what comes
+// back is read as UTF-8 or Shift-JIS and the composition file is left holding
+// Shift-JIS. Text that cannot be Shift-JIS is refused: the composition file
+// keeps its previous text and a UTF-8 copy keeps the user's text for the next
+// edit.
+EditorOutcome RunEditor(const WorkState& state, const Ports& ports, WritingView& view, const std::string& name) {
+  const std::string path = state.tmp_dir + name;
   std::string reason;
-  if (ports.editor->Run(state.settings.editor, path, reason)) return true;
-  view.ShowPlainMessage(EditorNotStarted());
-  return false;
+  if (UsesBuiltinEditor(state.settings)) {
+    if (!ports.editor->Run(std::string(), path, reason)) {
+      view.ShowPlainMessage(EditorNotStarted());
+      return EditorOutcome::NotStarted;
+    }
+    return FileExists(path) ? EditorOutcome::Edited : EditorOutcome::Missing;
+  }
+
+  const bool utf8 = state.settings.editor_encoding != kEditorShiftJis && FileExists(path);
+  std::string handed = path;
+  if (utf8) {
+    handed = Utf8CopyPath(state, name);
+    // A copy left by a refused conversion holds the user's last text: it is
+    // edited again rather than replaced.
+    if (!FileExists(handed)) {
+      const std::string folder = state.tmp_dir + "utf8";
+      if (!DirectoryExists(folder)) CreateDirectory(folder);
+      WriteWholeFile(handed, SjisToUtf8(ReadWholeFile(path)));
+    }
+  }
+
+  const FileSnapshot before = Snapshot(handed);
+  const auto started = std::chrono::steady_clock::now();
+  if (!ports.editor->Run(state.settings.editor, handed, reason)) {
+    view.ShowPlainMessage(EditorNotStarted());
+    return EditorOutcome::NotStarted;
+  }
+  if (std::chrono::steady_clock::now() - started < kEditorWaitsAtLeast && before.exists &&
+      Snapshot(handed) == before) {
+    ports.prompter->Error(DidNotWaitText());
+    return EditorOutcome::DidNotWait;
+  }
+  if (!FileExists(handed)) return EditorOutcome::Missing;
+
+  const CompositionText text = ReadCompositionFile(handed);
+  if (!text.Usable()) {
+    static const std::string tail = Sjis("\n\rメッセージは前の内容のままです。もう一度編集して下さい。");
+    ports.prompter->Error(CompositionRefusalText(name, text) + tail);
+    return EditorOutcome::Refused;
+  }
+  if (utf8) {
+    WriteWholeFile(path, text.sjis);
+    std::remove(handed.c_str());
+  } else if (text.kind == CompositionText::Kind::Utf8) {
+    WriteWholeFile(path, text.sjis);  // a Shift-JIS editor that saved UTF-8 after all
+  }
+  return EditorOutcome::Edited;
 }
 
 // A board message answered by a reply or a moved reply is marked "●", once the
@@ -133,6 +235,8 @@ void Compose(WorkState& state, const Ports& ports, WritingView& view, Operation 
   }
 
   const std::string name = ReserveCompositionFile(state, ports.clock->Now());
+  // A UTF-8 copy of an earlier composition of the same name is not this one's.
+  std::remove(Utf8CopyPath(state, name).c_str());
   try {
     switch (op) {
       case Operation::NewMessage:
@@ -155,12 +259,15 @@ void Compose(WorkState& state, const Ports& ports, WritingView& view, Operation 
   }
 
   const std::string path = state.tmp_dir + name;
-  if (!RunEditor(state, ports, view, path)) return;
-  if (!FileExists(path)) {
+  const EditorOutcome outcome = RunEditor(state, ports, view, name);
+  if (outcome == EditorOutcome::NotStarted || outcome == EditorOutcome::DidNotWait) return;
+  if (outcome == EditorOutcome::Missing || !FileExists(path)) {
     ports.prompter->Error(AbortText(op));
     return;
   }
 
+  // A refused text still makes an entry, holding the prepared text, so that the
+  // user can edit it again from the write list.
   entry.title = ReadFirstLine(path);
   entry.temp_file_name = name;
   entry.serial_no = DecimalText(static_cast<int64_t>(state.writes.size()) + 1);
@@ -170,7 +277,7 @@ void Compose(WorkState& state, const Ports& ports, WritingView& view, Operation 
   SaveWriteJournal(state);
   MarkAnswered(state, view, op, index, origin);
 
-  if (entry.title == TitlePlaceholder()) {
+  if (outcome == EditorOutcome::Edited && entry.title == TitlePlaceholder()) {
     static const std::string text = Sjis("タイトルが編集されていませんでした。\n\r確認を行って下さい。");
     ports.prompter->Info(text);
   }
@@ -206,12 +313,14 @@ void EditMessage(WorkState& state, const Ports& ports, WritingView& view, size_t
   EditorBusyScope busy(state);
   const std::string name = state.writes[write_index].temp_file_name;
   const std::string path = state.tmp_dir + name;
-  if (!RunEditor(state, ports, view, path)) return;
-  if (!FileExists(path)) {
+  const EditorOutcome outcome = RunEditor(state, ports, view, name);
+  if (outcome == EditorOutcome::NotStarted || outcome == EditorOutcome::DidNotWait) return;
+  if (outcome == EditorOutcome::Missing || !FileExists(path)) {
     static const std::string text = Sjis("編集されたメッセージが存在しません。");
     ports.prompter->Error(text);
     return;
   }
+  if (outcome == EditorOutcome::Refused) return;  // the entry keeps its previous text
   const std::string title = ReadFirstLine(path);
   // An up-text output while the editor ran may have emptied the list.
   if (write_index >= state.writes.size() || state.writes[write_index].temp_file_name != name) return;

@@ -32,6 +32,7 @@
 #include "text/sjis.h"
 #include "widgets/error_report.h"
 #include "widgets/gui_prompter.h"
+#include "widgets/list_grid.h"
 #include "writing/write_list.h"
 #include "writing/write_list_model.h"
 
@@ -374,6 +375,12 @@ void TfrmLogMessage::ApplyDisplaySettings() {
   for (QTableView* grid : {LogMessageGrid, WriteGrid}) {
     grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 4);
   }
+  // The Type columns as wide as their widest text at this font, never narrower
+  // than their own width.
+  FitColumn(LogMessageGrid, LogMessageModel::kKind, 35,
+            {QStringLiteral("NEW"), QStringLiteral("RES"), QStringLiteral("MAIL")});
+  FitColumn(WriteGrid, WriteListModel::kKind, 40,
+            {QStringLiteral("NEW"), QStringLiteral("RES"), QStringLiteral("Move")});
   // The selection of the text view stays visible while another control has the focus.
   QPalette palette = Memo1->palette();
   palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));

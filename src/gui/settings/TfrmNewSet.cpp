@@ -105,6 +105,7 @@ void CopyEditedSettings(const AppSettings& from, AppSettings& to) {
   to.log_dir = from.log_dir;
   to.up_dir = from.up_dir;
   to.editor = from.editor;
+  to.editor_encoding = from.editor_encoding;
   to.quotation_marks = from.quotation_marks;
   to.get_ibbs_list = from.get_ibbs_list;
   to.message_footer = from.message_footer;
@@ -252,7 +253,7 @@ void TfrmNewSet::BuildEditors(QWidget* area) {
                           : def.editor == EditorKind::Template ? kTemplateWidth
                           : def.editor == EditorKind::Number   ? 40
                                                                 : kTextWidth;
-        editor.edit->setFixedWidth(width);
+        editor.edit->setFixedWidth(item == SettingItem::Editor ? kTextWidth - 100 : width);
         row->addWidget(editor.edit);
         if (def.editor == EditorKind::Number) {
           editor.edit->setMaxLength(2);
@@ -268,6 +269,18 @@ void TfrmNewSet::BuildEditors(QWidget* area) {
           button->setAutoDefault(false);
           connect(button, &QPushButton::clicked, this, [this, item] { Browse(item); });
           row->addWidget(button);
+        }
+        if (item == SettingItem::Editor) {
+          // An empty Editor is the built-in editor: one button to choose it.
+          editor.edit->setPlaceholderText(QStringLiteral("空欄のときは内蔵エディタ"));
+          auto* builtin = new QPushButton(QStringLiteral("内蔵エディタ"), editor.row);
+          builtin->setObjectName("EditorBuiltinButton");
+          builtin->setAutoDefault(false);
+          connect(builtin, &QPushButton::clicked, this, [this, edit = editor.edit] {
+            edit->clear();
+            TextEdited(SettingItem::Editor, QString());
+          });
+          row->addWidget(builtin);
         }
         break;
       }
@@ -430,6 +443,7 @@ void TfrmNewSet::BuildTree() {
   value_node(folders, SettingItem::LogDir, 2);
   value_node(folders, SettingItem::UpDir, 2);
   value_node(folders, SettingItem::Editor, 4);
+  value_node(folders, SettingItem::EditorEncoding, 4);
   QTreeWidgetItem* boards = AddNode(control, QStringLiteral("ボード・ユーザ関連"), SettingItem::BoardGroup, 2);
   value_node(boards, SettingItem::GetIBbsList, 6);
   QTreeWidgetItem* messages = AddNode(control, QStringLiteral("メッセージ関連"), SettingItem::MessageGroup, 2);
@@ -631,7 +645,11 @@ void TfrmNewSet::Browse(SettingItem item) {
   } else {
     OpenFilesRequest request;
     request.title = Utf8(def.chooser_title);
-    if (!edit->text().isEmpty()) request.directory = QFileInfo(edit->text()).absolutePath();
+    if (!edit->text().isEmpty()) {
+      request.directory = QFileInfo(edit->text()).absolutePath();
+    } else if (item == SettingItem::Editor) {
+      request.directory = EditorChooserFolder();
+    }
     request.name_filters = NameFiltersFromFilterText(Sjis(def.chooser_filter));
     const QStringList files = ActiveFileChooser().OpenFiles(this, request);
     if (!files.isEmpty()) chosen = files.front();

@@ -12,6 +12,14 @@ namespace {
 const std::vector<const char*> kPositionEntries = {"左端揃え", "中央揃え", "右端揃え"};
 const std::vector<const char*> kCutEntries = {"カットを行う", "カットを行わない"};
 
+// Programs on Windows end in .exe or .com; elsewhere they have no extension,
+// so every file comes first.
+#ifdef _WIN32
+constexpr const char* kEditorFilter = "実行可能ファイル(*.com;*.exe)|*.com;*.exe|全てのファイル(*.*)|*.*";
+#else
+constexpr const char* kEditorFilter = "全てのファイル(*.*)|*.*|実行可能ファイル(*.com;*.exe)|*.com;*.exe";
+#endif
+
 const std::vector<ItemDef>& Specs() {
   static const std::vector<ItemDef> defs = {
       {SettingItem::NetRoot, "", "", "",
@@ -38,9 +46,13 @@ const std::vector<ItemDef>& Specs() {
        "アップフォルダは作成したアップファイルを出力するフォルダを指定します。", EditorKind::Folder, {},
        Legend::None, "アップフォルダ参照", "", true},
       {SettingItem::Editor, "Editor", "実行エディタ名 : ", "実行エディタ",
-       "実行エディタは、メッセージを書き込み時に起動するエディタを指定します。Ｔobrisk95では内部エディタを持っていませんので、必ず指定してください。",
-       EditorKind::File, {}, Legend::None, "実行エディタ参照",
-       "実行可能ファイル(*.com;*.exe)|*.com;*.exe|全てのファイル(*.*)|*.*", true},
+       "実行エディタは、メッセージを書き込み時に起動するエディタを指定します。空欄のときは内蔵エディタを使います。"
+       "外部エディタは、編集が終わるまで戻らないように起動して下さい（--wait や -w などのオプションを付けて指定出来ます）。",
+       EditorKind::File, {}, Legend::None, "実行エディタ参照", kEditorFilter, true},
+      {SettingItem::EditorEncoding, "EditorEncoding", "エディタの文字コード : ", "エディタの文字コード",
+       "外部エディタが読み書きする文字コードを【Shift-JIS】【UTF-8】から選択します。UTF-8 の場合は UTF-8 "
+       "に変換した写しをエディタに渡し、終了後に Shift-JIS に戻します。内蔵エディタでは使われません。",
+       EditorKind::List, {"Shift-JIS", "UTF-8"}},
       {SettingItem::BoardGroup, "", "", "", ""},
       {SettingItem::GetIBbsList, "GetIBbsList", "IBBSリスト取得制御 : ", "IBBSリスト取得制御",
        "IBBSリスト取得制御は、ボード一覧をログから取り込み時、IBBSの属性が(READ)のボードのみか、全てを取得するか設定します。",
@@ -113,6 +125,14 @@ std::vector<SettingItem> EditorItems() {
   return items;
 }
 
+QString EditorChooserFolder() {
+#ifdef _WIN32
+  return QString();
+#else
+  return QStringLiteral("/usr/bin");
+#endif
+}
+
 QString GroupName(int group) {
   static const std::array<const char*, kDisplayCount> names = {"ボード一覧", "ユーザ一覧", "ログメッセージ一覧",
                                                                "書込メッセージ一覧", "メッセージビュー"};
@@ -142,6 +162,7 @@ int32_t* IntegerField(AppSettings& s, SettingItem item) {
     case SettingItem::CutTab: return &s.cut_tab;
     case SettingItem::CutRet: return &s.cut_ret;
     case SettingItem::OpenPage: return &s.open_page;
+    case SettingItem::EditorEncoding: return &s.editor_encoding;
     default: return nullptr;
   }
 }
@@ -165,6 +186,7 @@ std::string StoredValue(const ItemDef& def, const QString& text) {
 
 QString ValueDisplay(const ItemDef& def, const QString& value) {
   const QString label = Utf8(def.label);
+  if (def.item == SettingItem::Editor && value.trimmed().isEmpty()) return label + QStringLiteral("【内蔵エディタ】");
   if (value.isEmpty()) return label + QStringLiteral("《未設定》");
   return label + QStringLiteral("【") + value + QStringLiteral("】");
 }

@@ -14,7 +14,7 @@ namespace tobrisk::gui {
 
 enum class SettingItem {
   NetRoot, NetNames, Net, LogHeader, HandleName, UpFileHeader,
-  ControlRoot, FolderGroup, LogDir, UpDir, Editor,
+  ControlRoot, FolderGroup, LogDir, UpDir, Editor, EditorEncoding,
   BoardGroup, GetIBbsList,
   MessageGroup, QuotationMarks, ResMessageHeader, ResMessageHeaderPos, MvResMessageHeader,
   MvResMessageHeaderPos, MessageFooter, MessageFooterPos, CutSpace, CutTab, CutRet, OpenPage,
@@ -54,6 +54,10 @@ const ItemDef& DefOf(SettingItem item);
 // Every item that has an editor, in tree order.
 std::vector<SettingItem> EditorItems();
 
+// Where the editor chooser starts when no editor is set: the folder of the
+// platform's programs.
+QString EditorChooserFolder();
+
 // The five display group names, in group order ("ボード一覧", ...).
 QString GroupName(int group);
 
@@ -68,7 +72,8 @@ QString ValueText(const ItemDef& def, const std::string& value);
 std::string StoredValue(const ItemDef& def, const QString& text);
 
 // Node texts.
-// label + "【" + value + "】", or label + "《未設定》" when the value is empty.
+// label + "【" + value + "】", or label + "《未設定》" when the value is empty (an
+// empty Editor shows "【内蔵エディタ】": the built-in editor).
 QString ValueDisplay(const ItemDef& def, const QString& value);
 // A list setting as the tree shows it when the dialog opens.
 QString ListDisplay(const ItemDef& def, int32_t value);

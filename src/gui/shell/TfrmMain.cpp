@@ -36,6 +36,7 @@
 #include "widgets/file_chooser.h"
 #include "widgets/gui_progress.h"
 #include "widgets/gui_prompter.h"
+#include "widgets/program_icon.h"
 #include "widgets/window_placement.h"
 #include "writing/write_journal.h"
 #include "writing/write_list.h"
@@ -91,6 +92,7 @@ TfrmMain::TfrmMain(Ports ports, QWidget* parent) : QMainWindow(parent), ports_(p
   setObjectName("TfrmMain");
   setWindowTitle(U("DuzoDevova ＮORU's OffLine Tool [ Tobrisk for Windows95 ] Version.1.1"));
   setAcceptDrops(true);
+  InstallProgramIcon();  // every window of the program shows it
   mdi_ = new QMdiArea(this);
   mdi_->setObjectName("MdiArea");
   mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);

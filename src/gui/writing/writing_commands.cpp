@@ -7,7 +7,6 @@
 #include "boards/TfrmBoardUserList.h"
 #include "boards/TfrmSelectMoveBoard.h"
 #include "ingest/work_state.h"
-#include "platform/qt_editor_runner.h"
 #include "reading/TfrmLogMessage.h"
 #include "reading/warning_prefix.h"
 #include "shell/TfrmMain.h"
@@ -16,6 +15,7 @@
 #include "widgets/gui_prompter.h"
 #include "widgets/list_grid.h"
 #include "writing/composition.h"
+#include "writing/composition_editor_runner.h"
 #include "writing/up_text.h"
 #include "writing/write_list.h"
 
@@ -34,7 +34,7 @@ int SelectedSeqNo(const QTableView* grid) {
 WritingCommands::WritingCommands(TfrmMain& frame) : QObject(&frame), frame_(frame), ports_(frame.PortsInUse()) {
   setObjectName("WritingCommands");
   if (ports_.editor == nullptr) {
-    own_editor_ = std::make_unique<QtEditorRunner>();
+    own_editor_ = std::make_unique<CompositionEditorRunner>(&frame_, State().settings, ports_);
     ports_.editor = own_editor_.get();
   }
 

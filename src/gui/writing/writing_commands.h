@@ -15,13 +15,13 @@
 #include "writing/writing_view.h"
 
 namespace tobrisk {
-class QtEditorRunner;
 struct WorkState;
 }  // namespace tobrisk
 
 namespace tobrisk::gui {
 
 class TfrmMain;
+class CompositionEditorRunner;
 
 class WritingCommands final : public QObject, public WritingView {
   Q_OBJECT
@@ -29,7 +29,8 @@ class WritingCommands final : public QObject, public WritingView {
  public:
   // Installs the frame's writing hooks and connects the windows' commands. A
   // child of the frame: it lives as long as the frame. The editor is the
-  // frame's editor port, or a QtEditorRunner of its own when the frame has none.
+  // frame's editor port, or one of its own when the frame has none: the built-in
+  // editor when the Editor setting is empty, otherwise the external editor.
   explicit WritingCommands(TfrmMain& frame);
   ~WritingCommands() override;
 
@@ -79,7 +80,7 @@ class WritingCommands final : public QObject, public WritingView {
   WorkState& State();
 
   TfrmMain& frame_;
-  std::unique_ptr<QtEditorRunner> own_editor_;
+  std::unique_ptr<CompositionEditorRunner> own_editor_;
   Ports ports_;
 };
 

@@ -20,6 +20,7 @@ WritingFakeEditor::WritingFakeEditor() : dir_(TrailingSeparator(MakeTempDir("tob
       "  retitle) { cat \"$d/content\"; tail -n +2 \"$1\"; } > \"$d/new\" && mv \"$d/new\" \"$1\" ;;\n"
       "  delete) rm -f \"$1\" ;;\n"
       "  empty) : > \"$1\" ;;\n"
+      "  keep) touch -d \"@$(($(date +%s) + 5))\" \"$1\" ;;\n"
       "  wait) i=0\n"
       "    while [ ! -f \"$d/go\" ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i + 1)); done\n"
       "    rm -f \"$d/go\"; cp \"$d/content\" \"$1\" ;;\n"
@@ -41,6 +42,7 @@ void WritingFakeEditor::WillRetitle(const std::string& title_sjis) { SetAction("
 void WritingFakeEditor::WillDelete() { SetAction("delete", ""); }
 void WritingFakeEditor::WillEmpty() { SetAction("empty", ""); }
 void WritingFakeEditor::WillKeep() { SetAction("keep", ""); }
+void WritingFakeEditor::WillReturnAtOnce() { SetAction("none", ""); }
 void WritingFakeEditor::WillWaitThenWrite(const std::string& sjis) { SetAction("wait", sjis); }
 void WritingFakeEditor::Release() { WriteFile(dir_ + "go", "go"); }
 

@@ -1,7 +1,8 @@
 // A stand-in for the member's text editor in the writing tests: a small shell
 // script in a temporary folder that does, on each run, what the test asked for
 // last (write new contents, put a title above the prepared text, delete the
-// file, empty it, keep it, or wait for a signal file first). It counts its
+// file, empty it, save it unchanged, return at once without touching it, or
+// wait for a signal file first). It counts its
 // runs and keeps a copy of the file as it was handed over.
 #pragma once
 
@@ -25,7 +26,11 @@ class WritingFakeEditor {
   void WillRetitle(const std::string& title_sjis);
   void WillDelete();
   void WillEmpty();
+  // Saves the file unchanged (its modification time moves on).
   void WillKeep();
+  // Returns at once without touching the file, as an editor that hands the file
+  // to an instance already running does.
+  void WillReturnAtOnce();
   // The next run waits until Release() (at most 20 s), then writes `sjis`.
   void WillWaitThenWrite(const std::string& sjis);
   void Release();

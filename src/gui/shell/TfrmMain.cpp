@@ -722,6 +722,9 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     return;
   }
   closing_ = true;
+  // Placement and toolbars are stored before the frame is hidden: a floating
+  // toolbar hides with it and would be stored as hidden.
+  SavePlacements();
   event->accept();
 }
 

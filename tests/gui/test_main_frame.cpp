@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
+#include <QPlainTextEdit>
 #include <QMimeData>
 #include <QProcess>
 #include <QTimer>
@@ -17,6 +19,7 @@
 #include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWindow>
 #include <QtTest>
 
 #include "boards/TfrmBoardUserList.h"
@@ -239,6 +242,37 @@ class TestMainFrame : public QObject {
     QCOMPARE(f_->Frame().toolBarArea(f_->Find<QToolBar>("FileToolBar")), Qt::RightToolBarArea);
   }
 
+  void aFloatingToolbarComesBackFloatingWhereItWas() {
+    StartWithNets();
+    QVERIFY(QTest::qWaitForWindowExposed(&f_->Frame()));
+    auto* bar = f_->Find<QToolBar>("MessageToolBar");
+    // Dragged by its handle away from the docks.
+    auto send = [bar](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+      QMouseEvent e(type, at, bar->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+      QApplication::sendEvent(bar, &e);
+    };
+    // Dragged by its handle away from the docks, as the window system sends it.
+    QWindow* window = f_->Frame().windowHandle();
+    const QPoint handle = bar->mapTo(&f_->Frame(), QPoint(4, bar->height() / 2));
+    QTest::mousePress(window, Qt::LeftButton, {}, handle);
+    for (int step = 1; step <= 12; ++step) QTest::mouseMove(window, handle + QPoint(step * 4, step * 25));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, handle + QPoint(48, 300));
+    QTRY_VERIFY(bar->isFloating());
+    bar->move(bar->pos() + QPoint(30, 20));
+    const QPoint floated_at = bar->pos();
+    f_->Stop();
+    auto store = f_->ReopenStore();
+    QCOMPARE(ReadRegString(*store, "Settings ToolBars/MessageToolBar", "DockedTo", ""), std::string("nil"));
+    QCOMPARE(ReadRegString(*store, "Settings ToolBars/FileToolBar", "DockedTo", ""), std::string("DockTop"));
+    store.reset();
+    f_->Start();
+    bar = f_->Find<QToolBar>("MessageToolBar");
+    QTRY_VERIFY(bar->isVisible());
+    QVERIFY(bar->isFloating());
+    QCOMPARE(bar->pos(), floated_at);
+    QVERIFY(!f_->Find<QToolBar>("FileToolBar")->isFloating());
+  }
+
   void versionDialogShowsAndClosesWithOk() {
     StartWithNets();
     QString title;
@@ -411,7 +445,9 @@ class TestMainFrame : public QObject {
     QCOMPARE(f_->Frame().BoardUserList()->BoardGridView()->model()->rowCount(), 7);  // mail row + six boards
     QCOMPARE(f_->Frame().BoardUserList()->UserGridView()->model()->rowCount(), 4);
     QCOMPARE(f_->Folder().Read("WXYZ.BRD"), BoardFileText(ExpectedBoards(capture, 0)));
-    QCOMPARE(f_->State().settings.default_net, -1);  // the import does not choose the net for the next start
+    // With no log shown the capture's net is the window's net, for writing too.
+    QCOMPARE(f_->State().settings.default_net, 1);
+    QVERIFY(f_->Frame().BoardUserList()->NetSelectionEnabled());
   }
 
   void droppedLogsOpenAsFromTheDialog() {
@@ -498,15 +534,25 @@ class TestMainFrame : public QObject {
              QStringLiteral("&9 : ") + QString::fromStdString(f_->Folder().Path("ABCD1101.LOG")));
   }
 
-  void aRecentLogThatIsGoneIsReported() {
+  void aRecentLogThatIsGoneIsReportedAndRemoved() {
     StartWithNets();
     const QString a = WriteLog("ABCD0001.LOG", FrameCapture());
+    const QString b = WriteLog("ABCD0002.LOG", FrameCapture());
     OpenThroughDialog({a});
+    OpenThroughDialog({b});
     QFile::remove(a);
-    f_->Action("Path0")->trigger();
-    QCOMPARE(f_->Prompter().boxes.size(), size_t{1});
-    QCOMPARE(f_->Prompter().boxes[0].kind, std::string("error"));
+    f_->Action("Path1")->trigger();
+    QCOMPARE(f_->BoxTexts(), QStringList({U("ログファイル[") + a + U("]が見つかりません。\n過去に読んだLOGの一覧から削除します。")}));
     QVERIFY(!f_->Find<QProgressBar>("ProgressBar1")->isVisible());
+    // The log shown stays as it was; the entry is gone, now and at the next start.
+    QCOMPARE(MessageTitle(), U("メッセージ [ ABCD0002.LOG ]"));
+    QCOMPARE(f_->State().messages.Size(), size_t{5});
+    QVERIFY(NavigationEnabled());
+    QCOMPARE(Captions(f_->Find<QMenu>("RecentLogMenu")), QStringList({"&0 : " + b}));
+    f_->Stop();
+    f_->Start();
+    QCOMPARE(f_->State().settings.paths[0], b.toStdString());
+    QVERIFY(f_->State().settings.paths[1].empty());
   }
 
   void logsOfAnotherNetWaitForTheUpText() {
@@ -556,6 +602,43 @@ class TestMainFrame : public QObject {
     QVERIFY(!f_->Find<QProgressBar>("ProgressBar1")->isVisible());
     QVERIFY(f_->Find<QLabel>("ProgressLabel")->text().isEmpty());
     QCOMPARE(f_->State().settings.paths[0], a.toStdString());  // not remembered
+    // The window shows that nothing is loaded: no count, no text, nothing to
+    // navigate, and the board window's net may be chosen again.
+    gui::TfrmLogMessage* messages = f_->Frame().LogMessage();
+    QCOMPARE(messages->findChild<QLabel*>("AllPanel")->text(), QStringLiteral("0"));
+    QCOMPARE(messages->findChild<QLabel*>("NowPanel")->text(), QStringLiteral("0"));
+    QVERIFY(messages->findChild<QPlainTextEdit*>("Memo1")->toPlainText().isEmpty());
+    QVERIFY(NavigationDisabled());
+    QVERIFY(f_->Frame().BoardUserList()->NetSelectionEnabled());
+  }
+
+  void fileNamesShowAsTheFileSystemNamesThem() {
+    StartWithNets();
+    const QString log = WriteLog("ABCD日本語.LOG", FrameCapture());
+    OpenThroughDialog({log});
+    QCOMPARE(MessageTitle(), U("メッセージ [ ABCD日本語.LOG ]"));
+    QCOMPARE(f_->Action("Path0")->text(), QStringLiteral("&0 : ") + log);
+    emit f_->Find<QMenu>("WindowMenu")->aboutToShow();
+    QCOMPARE(f_->Action("WindowListItem2")->text(), U("&2 メッセージ [ ABCD日本語.LOG ]"));
+  }
+
+  void aReadMarkFileThatCannotBeWrittenAsksBeforeClosing() {
+    StartWithNets();
+    OpenThroughDialog({WriteLog("ABCD0001.LOG", FrameCapture())});
+    size_t board_message = 0;
+    while (f_->State().messages[board_message].IsMail()) ++board_message;
+    SetReadMark(f_->State(), board_message, Sjis("★"));
+    QVERIFY(QDir().mkdir(QString::fromStdString(f_->Folder().Path("ABCD.RAD"))));  // no file can go there
+    const QString question = U("既読情報を保存出来ませんでした。\n今回の既読の変更を保存せずに終了しますか？");
+    f_->Prompter().answers.push_back(Answer::No);
+    QVERIFY(!f_->Frame().close());
+    QCOMPARE(f_->Prompter().boxes.size(), size_t{2});
+    QCOMPARE(f_->Prompter().boxes[0].kind, std::string("error"));
+    QCOMPARE(f_->BoxTexts()[1], question);
+    f_->ClearBoxes();
+    f_->Prompter().answers.push_back(Answer::Yes);
+    QVERIFY(f_->Frame().close());
+    QCOMPARE(f_->BoxTexts().size(), 2);
   }
 
   void closingSavesTheReadMarksOfTheOpenNet() {
@@ -647,6 +730,9 @@ class TestMainFrame : public QObject {
     QVERIFY(f_->Frame().BoardUserListWindow()->isMaximized());
     f_->Frame().BoardUserListWindow()->showNormal();
     QCOMPARE(f_->Frame().BoardUserListWindow()->pos(), QPoint(7, 9));
+    // Restored, the message window has the size it had before it was minimized.
+    f_->Frame().LogMessageWindow()->showNormal();
+    QCOMPARE(f_->Frame().LogMessageWindow()->size(), QSize(500, 300));
 
     // A place on a screen that is no longer there is not taken.
     f_->Stop();

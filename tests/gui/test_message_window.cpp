@@ -93,6 +93,13 @@ class MessageWindowTest : public QObject {
   int TreeRowOf(int message) const { return fx_->state.message_tree.NodeOfMessage(static_cast<size_t>(message)); }
   std::string Mark(int message) const { return std::string(fx_->state.messages[static_cast<size_t>(message)].Mark()); }
   int Beeps() const { return fx_->prompter.beeps; }
+  // Boxes that refused a command because a composition is in the editor.
+  int Refusals() const {
+    const std::string text = S("エディタでメッセージを作成中です。\n\rエディタを終了してから、もう一度行って下さい。");
+    int n = 0;
+    for (const auto& box : fx_->prompter.boxes) n += box.kind == "error" && box.text == text ? 1 : 0;
+    return n;
+  }
 
   // What the text view must show for message `index`: the core's text.
   QString ExpectedText(size_t index) const {
@@ -443,16 +450,16 @@ void MessageWindowTest::listPopupMenuRulesAndMarks() {
   QVERIFY(Item(menu, "MoveResItem")->isEnabled());
   menu->close();
 
-  // While the editor runs, replies only beep.
+  // While the editor runs, replies are refused with the reason.
   QSignalSpy res(window_.get(), &TfrmLogMessage::ResMessageRequested);
   QSignalSpy move(window_.get(), &TfrmLogMessage::MoveResMessageRequested);
   fx_->state.editor_busy = true;
   menu = OpenListMenu(kRes2);
   QTRY_VERIFY(menu->isVisible());
-  int beeps = Beeps();
+  int refusals = Refusals();
   Item(menu, "ResItem")->trigger();
   Item(menu, "MoveResItem")->trigger();
-  QCOMPARE(Beeps(), beeps + 2);
+  QCOMPARE(Refusals(), refusals + 2);
   QCOMPARE(res.size() + move.size(), 0);
   fx_->state.editor_busy = false;
   Item(menu, "ResItem")->trigger();
@@ -552,15 +559,15 @@ void MessageWindowTest::treeDoubleClickAndPopupMenu() {
   QCOMPARE(res_mail.size(), 1);
   QCOMPARE(res_mail[0][0].toInt(), static_cast<int>(kMail2));
   QCOMPARE(TreeIcon(TreeRowOf(kMail2)), 5);
-  // Busy editor: beep only.
+  // Busy editor: refused with the reason.
   fx_->state.editor_busy = true;
   menu = OpenTreeMenu(res3);
   QTRY_VERIFY(menu->isVisible());
-  const int beeps = Beeps();
+  const int refusals = Refusals();
   items[0]->trigger();
   items[1]->trigger();
   menu->close();
-  QCOMPARE(Beeps(), beeps + 2);
+  QCOMPARE(Refusals(), refusals + 2);
   QCOMPARE(res.size(), 1);
 }
 
@@ -776,14 +783,14 @@ void MessageWindowTest::keyBindingsOfGridAndTextView() {
   Type(Grid(), 'M');
   QCOMPARE(res.size(), 1);
   QCOMPARE(move.size(), 1);
-  // The editor busy: the grid and the text view only beep.
+  // The editor busy: the grid and the text view refuse with the reason.
   fx_->state.editor_busy = true;
-  int b = Beeps();
+  const int refusals = Refusals();
   Type(Grid(), 'R');
   Type(Grid(), 'm');
   Type(Memo(), 'R');
   Type(Memo(), 'm');
-  QCOMPARE(Beeps(), b + 4);
+  QCOMPARE(Refusals(), refusals + 4);
   QCOMPARE(res.size(), 1);
   QCOMPARE(move.size(), 1);
   fx_->state.editor_busy = false;
@@ -803,6 +810,34 @@ void MessageWindowTest::keyBindingsOfGridAndTextView() {
   QCOMPARE(res.size(), 2);
   Type(Grid(), 'm');
   QCOMPARE(move.size(), 3);
+
+  // On the tree page the text view shows the tree's message, and its keys act
+  // on that message, whatever row the list holds.
+  ClickRow(kMail1);
+  Pages()->setCurrentIndex(1);
+  SelectNode(TreeRowOf(kRes2));
+  QCOMPARE(Memo()->toPlainText(), ExpectedText(kRes2));
+  Type(Memo(), 'R');
+  QCOMPARE(res.size(), 3);
+  QCOMPARE(res.back()[0].toInt(), static_cast<int>(kRes2));
+  QCOMPARE(res.back()[1].value<ReplyOrigin>(), ReplyOrigin::Tree);
+  QCOMPARE(res_mail.size(), 1);
+  Type(Memo(), 'm');
+  QCOMPARE(move.size(), 4);
+  QCOMPARE(move.back()[0].toInt(), static_cast<int>(kRes2));
+  // Enter and "8" step through the tree's messages; the list stays where it was.
+  Key(Memo(), Qt::Key_Return);
+  QCOMPARE(TreeMessage(TreeRow()), static_cast<int>(kRes3));
+  QCOMPARE(Memo()->toPlainText(), ExpectedText(kRes3));
+  Type(Memo(), '8');
+  QCOMPARE(TreeMessage(TreeRow()), static_cast<int>(kRes2));
+  QCOMPARE(GridRow(), static_cast<int>(kMail1));
+  // The write page shows a written message: the keys do nothing.
+  Pages()->setCurrentIndex(2);
+  Type(Memo(), 'r');
+  Key(Memo(), Qt::Key_Return);
+  QCOMPARE(res.size() + res_mail.size(), 4);
+  QCOMPARE(TreeMessage(TreeRow()), static_cast<int>(kRes2));
 }
 
 void MessageWindowTest::messageMenuEnablingFollowsTheFocusedGrid() {

@@ -24,6 +24,7 @@
 
 #include "board_capture_generator.h"
 #include "boards/TfrmBoardUserList.h"
+#include "boards/board_files.h"
 #include "capture_generator.h"
 #include "helpers/gui_fixture.h"
 #include "helpers/writing_fake_editor.h"
@@ -214,6 +215,18 @@ class TestWritingDay : public QObject {
     return names.isEmpty() ? std::string() : names.last().toStdString();
   }
   QString LastBox() { return f_->BoxTexts().isEmpty() ? QString() : f_->BoxTexts().last(); }
+  // The boxes that refused a command because a composition is in the editor.
+  int Refusals() {
+    return static_cast<int>(
+        f_->BoxTexts().count(U("エディタでメッセージを作成中です。\nエディタを終了してから、もう一度行って下さい。")));
+  }
+  // The day started without a log: net A chosen, its boards in the board window.
+  void StartWithoutLog() {
+    f_->Folder().Write("ABCD.BRD", FrameBoardFile());
+    StartDay(editor_->Program());
+    Lists().SelectNet(0);
+    Lists().ComboBox1Change();
+  }
 
  private slots:
   void init() {
@@ -465,7 +478,7 @@ class TestWritingDay : public QObject {
     QCOMPARE(WriteGrid()->model()->rowCount(), 1);
     QCOMPARE(WriteCell(0, 0), QString());
     QVERIFY(!UpTextButton()->isEnabled());
-    QVERIFY(Lists().NetSelectionEnabled());
+    QVERIFY(!Lists().NetSelectionEnabled());  // the shown log keeps the window on its net
 
     // 9. Later the same day: the existing file is kept and the new block added
     //    (No); then a Cancel leaves file and list untouched.
@@ -772,16 +785,16 @@ class TestWritingDay : public QObject {
     const int second = first + 1;
 
     bool checked = false;
-    int beeps_before = 0;
+    int refusals_before = 0;
     QString shown_meanwhile;
     bool closed_meanwhile = true;
     size_t requests_before = 0;
     size_t requests_after = 1;
     QTimer::singleShot(100, this, [&] {
-      // The editor runs: EditorBusy is set, the reply commands beep, reading
-      // goes on, and the program refuses to end.
+      // The editor runs: EditorBusy is set, the reply commands are refused,
+      // reading goes on, and the program refuses to end.
       checked = f_->State().editor_busy;
-      beeps_before = f_->Prompter().beeps;
+      refusals_before = Refusals();
       SelectMessage(second);
       shown_meanwhile = Memo()->toPlainText();
       Type(ListGrid(), Qt::Key_R, QStringLiteral("R"));
@@ -800,7 +813,7 @@ class TestWritingDay : public QObject {
     SelectMessage(first);
     Type(ListGrid(), Qt::Key_R, QStringLiteral("r"));
     QVERIFY(checked);
-    QCOMPARE(f_->Prompter().beeps - beeps_before, 6);
+    QCOMPARE(Refusals() - refusals_before, 6);
     QCOMPARE(requests_after, requests_before);  // no import dialog was shown
     QVERIFY(!shown_meanwhile.isEmpty());
     QVERIFY(!closed_meanwhile);
@@ -885,6 +898,76 @@ class TestWritingDay : public QObject {
     f_->State().settings.up_dir = f_->Folder().Path("up");
   }
 
+  void upTextAndEveryCommandWaitForTheEditor() {
+    StartWithoutLog();
+    QVERIFY(Lists().NetSelectionEnabled());
+    Tick();
+    editor_->WillWrite(Saved(Sjis("一通目"), {Sjis("本文")}));
+    writing_->NewMessage(1);
+    QCOMPARE(f_->State().pending_count, 1);
+
+    // A second new message waits in the editor; meanwhile the up-text output,
+    // closing, opening, importing and a third composition are refused, each
+    // with the reason, and the net selector stays locked.
+    QStringList boxes_meanwhile;
+    size_t writes_meanwhile = 0;
+    bool selector_meanwhile = true;
+    bool closed_meanwhile = true;
+    QTimer::singleShot(100, this, [&] {
+      f_->ClearBoxes();
+      f_->Trigger("UpTextButton");
+      closed_meanwhile = f_->Frame().close();
+      f_->Frame().OpenLogFiles({QString::fromStdString(f_->Folder().Path("ABCD0001.LOG"))});
+      f_->Trigger("ImportItem");
+      writing_->NewMessage(1);
+      boxes_meanwhile = f_->BoxTexts();
+      writes_meanwhile = f_->State().writes.size();
+      selector_meanwhile = Lists().NetSelectionEnabled();
+      editor_->Release();
+    });
+    Tick();
+    editor_->WillWaitThenWrite(Saved(Sjis("二通目"), {Sjis("待った本文")}));
+    writing_->NewMessage(2);
+    QCOMPARE(Refusals(), 5);
+    QCOMPARE(boxes_meanwhile.size(), 5);
+    QCOMPARE(writes_meanwhile, size_t{1});
+    QVERIFY(!selector_meanwhile);
+    QVERIFY(!closed_meanwhile);
+    QVERIFY(!QFile::exists(QString::fromStdString(f_->Folder().Path("up/UPA0305.TXT"))));
+    // The edit that came back is in the list and reaches the upload file.
+    QCOMPARE(f_->State().writes.size(), size_t{2});
+    QVERIFY(!Lists().NetSelectionEnabled());
+    f_->Trigger("UpTextButton");
+    QVERIFY(UpFile().find(Sjis("待った本文")) != std::string::npos);
+    QVERIFY(Lists().NetSelectionEnabled());
+  }
+
+  void pendingMessagesWithoutALogKeepTheirNet() {
+    StartWithoutLog();
+    Tick();
+    editor_->WillWrite(Saved(Sjis("題"), {Sjis("本文")}));
+    writing_->NewMessage(1);
+    QCOMPARE(f_->State().pending_count, 1);
+    QCOMPARE(Messages().windowTitle(), U("メッセージ"));
+
+    // No log is shown: a capture of the pending messages' net is taken...
+    f_->ClearBoxes();
+    f_->Folder().Write("ABCDLIST.LOG", GenerateBoardCapture(BoardCaptureOptions{}).bytes);
+    f_->Chooser().file_answers.push_back({QString::fromStdString(f_->Folder().Path("ABCDLIST.LOG"))});
+    f_->Trigger("ImportItem");
+    QCOMPARE(f_->BoxTexts(), QStringList({U("ボード情報を更新しました。\r\nユーザ情報を更新しました。")}));
+    // ...and a log of another net still waits for the output.
+    f_->ClearBoxes();
+    OpenLog("WXYZ0001.LOG", FrameCapture());
+    QCOMPARE(f_->BoxTexts(), QStringList({U("現在書き込み中のネット以外のログファイルは読み込み出来ません。\nアップファイルを出力後、読み込みを行って下さい。")}));
+    QVERIFY(f_->State().messages.Empty());
+    f_->ClearBoxes();
+    OpenLog("ABCD0001.LOG", FrameCapture());
+    QVERIFY2(f_->BoxTexts().isEmpty(), qPrintable(f_->BoxTexts().join('|')));
+    QCOMPARE(f_->State().messages.Size(), size_t{5});
+    QCOMPARE(f_->State().pending_count, 1);
+  }
+
   void importOfAnotherNetWaitsForTheUpText() {
     StartWithSmallLog();
     Tick();
@@ -904,18 +987,37 @@ class TestWritingDay : public QObject {
     QCOMPARE(Lists().BoardGridView()->model()->rowCount(), 3);  // mail row and the two boards of net A
     QVERIFY(!QFile::exists(QString::fromStdString(f_->Folder().Path("WXYZ.BRD"))));
 
-    // After the output the capture is taken and the grids show its lists.
+    // After the output the capture is taken into net B's files; the board
+    // window stays with the shown log's net A, so that what is written from it
+    // goes out for net A.
     f_->Trigger("UpTextButton");
     f_->ClearBoxes();
     f_->Chooser().file_answers.push_back({QString::fromStdString(f_->Folder().Path("WXYZLIST.LOG"))});
     f_->Trigger("ImportItem");
     QCOMPARE(f_->BoxTexts(), QStringList({U("ボード情報を更新しました。\r\nユーザ情報を更新しました。")}));
-    QCOMPARE(Lists().SelectedNet(), 1);
-    QCOMPARE(Lists().BoardGridView()->model()->rowCount(), 4);
-    QCOMPARE(Lists().UserGridView()->model()->rowCount(), 2);
+    QVERIFY(QFile::exists(QString::fromStdString(f_->Folder().Path("WXYZ.BRD"))));
+    QCOMPARE(Lists().SelectedNet(), 0);
+    QVERIFY(!Lists().NetSelectionEnabled());
+    QCOMPARE(Lists().BoardGridView()->model()->rowCount(), 3);
+    QCOMPARE(f_->State().boards, ReadBoards("ABCD"));
+    QCOMPARE(f_->State().settings.default_net, 0);
+    QCOMPARE(f_->State().current_log_header, std::string("ABCD"));
+    Tick();
+    editor_->WillWrite(Saved(Sjis("Aへ"), {Sjis("本文")}));
+    ChooseFromGridPopup(Lists().BoardGridView(), 2, "BoardPopupMenu", "KW1");
+    f_->Prompter().answers.push_back(Answer::No);
+    f_->Trigger("UpTextButton");
+    QVERIFY(UpFile().find("B3\r\nW\r\n" + Sjis("Aへ")) != std::string::npos);
+    QVERIFY(!QFile::exists(QString::fromStdString(f_->Folder().Path("up/UPB0305.TXT"))));
   }
 
  private:
+  BoardList ReadBoards(const std::string& header) {
+    BoardList boards;
+    UserList users;
+    ReadExistingBoardUserFiles(boards, users, f_->Folder().Dir(), header, f_->Prompter());
+    return boards;
+  }
   static QString FromSjisTrimmed(const std::string& sjis) {
     QString s = QString::fromStdString(SjisToUtf8(sjis));
     while (!s.isEmpty() && (s.back() == u' ' || s.back() == u'\u3000')) s.chop(1);

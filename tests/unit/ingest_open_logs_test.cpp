@@ -156,9 +156,11 @@ TEST_F(OpenLogsTest, PendingMessagesPinTheNet) {
   EXPECT_EQ(state_.messages.Size(), 2u);  // nothing changed but the current header
   EXPECT_EQ(state_.current_log_header, "WXYZ");
 
-  // After a failed open the title is "メッセージ": every log is refused.
+  // With no log shown the pending messages' net is DefaultNet, whose upload
+  // file they go to: its logs open, another net's do not.
   view_.title = NoLogMessageTitle();
-  EXPECT_EQ(Open({Log("ABCD0103.LOG")}), OpenLogsResult::Refused);
+  EXPECT_EQ(Open({Log("WXYZ0102.LOG")}), OpenLogsResult::Refused);
+  EXPECT_EQ(Open({Log("ABCD0103.LOG")}), OpenLogsResult::Opened);
 }
 
 TEST_F(OpenLogsTest, HeaderWithoutNet) {

@@ -3,6 +3,7 @@
 #include "boards/board_files.h"
 #include "boards/board_list_parser.h"
 #include "ingest/escape_filter.h"
+#include "ingest/open_logs.h"
 #include "ingest/work_state.h"
 #include "ports/ports.h"
 #include "text/files.h"
@@ -77,7 +78,7 @@ ImportResult ImportBoardUserInfo(WorkState& state, const Ports& ports, ImportVie
 
   state.current_log_header = LogHeaderOf(*capture);
   if (options.refuse_other_net_while_pending && state.pending_count > 0 &&
-      state.current_log_header != view.ShownLogHeader()) {
+      !BelongsToWritingNet(state, state.current_log_header, view.ShownLogHeader())) {
     prompter.Error(other_net_pending);
     return {ImportOutcome::Refused, {}};
   }

@@ -52,11 +52,17 @@ bool CheckSameNet(const std::vector<std::string>& files, Prompter& prompter) {
   return true;
 }
 
+bool BelongsToWritingNet(const WorkState& state, std::string_view log_header, std::string_view shown_header) {
+  if (!shown_header.empty()) return log_header == shown_header;
+  const int net = FindNetByLogHeader(state.nets, log_header);
+  return net >= 0 && net == state.settings.default_net;
+}
+
 bool CheckWritingNet(const WorkState& state, std::string_view log_header, std::string_view message_title,
                      Prompter& prompter) {
   static const std::string warning = TwoLines(Sjis("現在書き込み中のネット以外のログファイルは読み込み出来ません。"),
                                               Sjis("アップファイルを出力後、読み込みを行って下さい。"));
-  if (state.pending_count == 0 || log_header == ReferenceHeader(message_title)) return true;
+  if (state.pending_count == 0 || BelongsToWritingNet(state, log_header, ReferenceHeader(message_title))) return true;
   prompter.Error(warning);
   return false;
 }
@@ -86,6 +92,14 @@ bool PushRecentLog(AppSettings& settings, const std::string& path) {
   if (paths[0] == path) return false;
   for (size_t i = paths.size() - 1; i > 0; --i) paths[i] = std::move(paths[i - 1]);
   paths[0] = path;
+  return true;
+}
+
+bool RemoveRecentLog(AppSettings& settings, size_t slot) {
+  auto& paths = settings.paths;
+  if (slot >= paths.size() || paths[slot].empty()) return false;
+  for (size_t i = slot; i + 1 < paths.size(); ++i) paths[i] = std::move(paths[i + 1]);
+  paths.back().clear();
   return true;
 }
 

@@ -89,9 +89,16 @@ const std::string& NoLogMessageTitle();  // "メッセージ"
 // files do not all share the first file's log header.
 bool CheckSameNet(const std::vector<std::string>& files, Prompter& prompter);
 
+// Whether a capture with `log_header` belongs to the net that pending messages
+// are written for: with a log shown (`shown_header`, its reference header) the
+// same header; with none shown, a header of the net DefaultNet names, whose
+// upload file and handle the pending messages go out with.
+bool BelongsToWritingNet(const WorkState& state, std::string_view log_header, std::string_view shown_header);
+
 // Warns that logs of another net cannot be opened while messages are pending
-// and returns false, when PendingCount is not 0 and `log_header` differs from
-// the reference header of the open log.
+// and returns false, when PendingCount is not 0 and `log_header` does not
+// belong to the writing net (BelongsToWritingNet, with the reference header of
+// the open log).
 bool CheckWritingNet(const WorkState& state, std::string_view log_header, std::string_view message_title,
                      Prompter& prompter);
 
@@ -109,6 +116,9 @@ void ReadMessages(WorkState& state, Progress& progress);
 // Recent-log list: when Path0 differs from `path`, every slot moves down one
 // (Path9 dropped) and `path` becomes Path0; returns whether anything changed.
 bool PushRecentLog(AppSettings& settings, const std::string& path);
+// Recent-log list: slot `slot` taken out, the later slots move up one and the
+// last becomes free; false when the slot was already free.
+bool RemoveRecentLog(AppSettings& settings, size_t slot);
 
 // The items of the recent-log menu: "&" + n + " : " + Path n for every
 // non-empty slot, or the single disabled item "(なし)" (slot -1).

@@ -33,6 +33,7 @@
 #include "widgets/error_report.h"
 #include "widgets/gui_prompter.h"
 #include "widgets/list_grid.h"
+#include "writing/editor_busy.h"
 #include "writing/write_list.h"
 #include "writing/write_list_model.h"
 
@@ -389,9 +390,9 @@ void TfrmLogMessage::ApplyDisplaySettings() {
   Memo1->setPalette(palette);
 }
 
-void TfrmLogMessage::SetTitle(const std::string& sjis) {
+void TfrmLogMessage::SetTitle(const std::string& sjis, const QString& shown) {
   title_sjis_ = sjis;
-  setWindowTitle(FromSjis(sjis));
+  setWindowTitle(shown.isEmpty() ? FromSjis(sjis) : shown);
 }
 
 void TfrmLogMessage::SetCounters(int64_t all_count, int64_t now_row) {
@@ -744,16 +745,12 @@ void TfrmLogMessage::ListPopupMarkClick(QAction* item) {
 }
 
 // The selected row's message for a reply command: -1 when the row holds none,
-// and -1 after a beep while the editor runs (from the menu, the grid and the
-// text view alike: a second composition must not start inside the first one's
-// wait).
+// and -1 after the refusal while the editor runs (from the menu, the grid and
+// the text view alike: a second composition must not start inside the first
+// one's wait).
 int TfrmLogMessage::ListReplyTarget() {
   const int message = SelectedListMessage();
-  if (message < 0) return -1;
-  if (state_.editor_busy) {
-    ports_.prompter->Beep();
-    return -1;
-  }
+  if (message < 0 || RefusedWhileEditorBusy(state_, *ports_.prompter)) return -1;
   return message;
 }
 
@@ -772,23 +769,21 @@ void TfrmLogMessage::ListPopupMoveResClick() {
   if (message >= 0) emit MoveResMessageRequested(message, ReplyOrigin::List);
 }
 
-void TfrmLogMessage::ReplyByKey() {
-  const int message = ListReplyTarget();
+void TfrmLogMessage::ReplyByKey(int message, ReplyOrigin origin) {
   if (message < 0) return;
   const MessageEntry& e = state_.messages[static_cast<size_t>(message)];
   const std::string letters = WarningLetters(e);
   if (letters.find_first_of("BF") != std::string::npos) return;
   if (e.kind != MessageKind::Mail) {
-    emit ResMessageRequested(message, ReplyOrigin::List);
+    emit ResMessageRequested(message, origin);
   } else if (letters.find('W') == std::string::npos) {
-    emit ResMailRequested(message, ReplyOrigin::List);
+    emit ResMailRequested(message, origin);
   }
 }
 
-void TfrmLogMessage::MoveReplyByKey() {
-  const int message = ListReplyTarget();
+void TfrmLogMessage::MoveReplyByKey(int message, ReplyOrigin origin) {
   if (message >= 0 && state_.messages[static_cast<size_t>(message)].kind != MessageKind::Mail) {
-    emit MoveResMessageRequested(message, ReplyOrigin::List);
+    emit MoveResMessageRequested(message, origin);
   }
 }
 
@@ -802,6 +797,12 @@ bool TfrmLogMessage::HandleListKey(QKeyEvent* key, bool from_text_view) {
   const bool move = typed == u'M' || typed == u'm';
   const bool space = !from_text_view && key->key() == Qt::Key_Space;
   if (!(next || previous || reply || move || space)) return false;
+  // The text view acts on the message whose text it shows: the tree's node
+  // while the tree page is showing, nothing for a written message.
+  if (from_text_view && !ListPageActive()) {
+    if (TreePageActive()) HandleTreeTextKey(next, previous, reply, move);
+    return true;
+  }
   // The text view acts only while the list's selected row holds a message.
   if (from_text_view && ListRowMessage(row) < 0) return true;
   if (next) {
@@ -812,11 +813,31 @@ bool TfrmLogMessage::HandleListKey(QKeyEvent* key, bool from_text_view) {
     MarkListRowRead();
     if (row + 1 < ListRowCount()) SelectListRow(row + 1);
   } else if (reply) {
-    ReplyByKey();
+    ReplyByKey(ListReplyTarget(), ReplyOrigin::List);
   } else if (move) {
-    MoveReplyByKey();
+    MoveReplyByKey(ListReplyTarget(), ReplyOrigin::List);
   }
   return true;
+}
+
+void TfrmLogMessage::HandleTreeTextKey(bool next, bool previous, bool reply, bool move) {
+  const int message = SelectedTreeMessage();
+  if (message < 0 || static_cast<size_t>(message) >= state_.messages.Size()) return;
+  if (next || previous) {
+    // The nearest message node that way; nothing at either end, as on the list.
+    const int step = next ? 1 : -1;
+    for (int row = CurrentTreeRow() + step; row >= 0 && row < tree_model_->Nodes(); row += step) {
+      if (state_.message_tree.MessageIndex(row) != -1) {
+        SelectTreeRow(row, false);
+        return;
+      }
+    }
+    return;
+  }
+  if (RefusedWhileEditorBusy(state_, *ports_.prompter)) return;
+  if (reply) ReplyByKey(message, ReplyOrigin::Tree);
+  if (move) MoveReplyByKey(message, ReplyOrigin::Tree);
+  LogMessageTreeView->viewport()->update();
 }
 
 // ---------------------------------------------------------------------------
@@ -851,10 +872,7 @@ void TfrmLogMessage::TreePopupClick(QAction* item) {
   if (message < 0 || static_cast<size_t>(message) >= state_.messages.Size()) return;
   const int number = item->data().toInt();
   if (number == kTreeRes || number == kTreeMoveRes) {
-    if (state_.editor_busy) {
-      ports_.prompter->Beep();
-      return;
-    }
+    if (RefusedWhileEditorBusy(state_, *ports_.prompter)) return;
     if (number == kTreeMoveRes) {
       emit MoveResMessageRequested(message, ReplyOrigin::Tree);
     } else if (node.data(MessageTreeModel::kImageRole).toInt() == kImageMail) {
@@ -876,7 +894,7 @@ void TfrmLogMessage::TreePopupClick(QAction* item) {
 // ---------------------------------------------------------------------------
 // Navigation and searches
 
-void TfrmLogMessage::SelectTreeRow(int row) {
+void TfrmLogMessage::SelectTreeRow(int row, bool focus) {
   if (row < 0 || row >= tree_model_->Nodes()) return;
   const QModelIndex node = tree_model_->index(row);
   if (LogMessageTreeView->currentIndex() == node) {
@@ -885,7 +903,7 @@ void TfrmLogMessage::SelectTreeRow(int row) {
     LogMessageTreeView->setCurrentIndex(node);
   }
   LogMessageTreeView->scrollTo(node);
-  LogMessageTreeView->setFocus();
+  if (focus) LogMessageTreeView->setFocus();
 }
 
 int TfrmLogMessage::TreeTopRow() const {

@@ -54,8 +54,10 @@ class TfrmLogMessage : public QWidget {
   void ClearMessageTree();
   // Shows the message tree of the work state (built by BuildMessageTree).
   void FillMessageTree();
-  // Window title in Shift-JIS ("メッセージ" or "メッセージ [ a.log ]").
-  void SetTitle(const std::string& sjis);
+  // Window title in Shift-JIS ("メッセージ" or "メッセージ [ a.log ]"); `shown`,
+  // when given, is the caption on screen (file names decoded as the file system
+  // names them), while Title() keeps the bytes.
+  void SetTitle(const std::string& sjis, const QString& shown = QString());
   const std::string& Title() const { return title_sjis_; }
   // AllPanel and NowPanel.
   void SetCounters(int64_t all_count, int64_t now_row);
@@ -182,13 +184,16 @@ class TfrmLogMessage : public QWidget {
   void ListPopupResClick();
   void ListPopupMoveResClick();
   bool HandleListKey(QKeyEvent* key, bool from_text_view);
-  void ReplyByKey();
-  void MoveReplyByKey();
+  // The text view's keys while the tree page is showing: on the tree's node.
+  void HandleTreeTextKey(bool next, bool previous, bool reply, bool move);
+  // The reply keys' rules for `message` (-1: nothing).
+  void ReplyByKey(int message, ReplyOrigin origin);
+  void MoveReplyByKey(int message, ReplyOrigin origin);
 
   // Tree page (a row is a node id: the display order).
   int CurrentTreeRow() const;
   int TreeTopRow() const;
-  void SelectTreeRow(int row);              // also runs the tree step; focuses the tree
+  void SelectTreeRow(int row, bool focus = true);  // also runs the tree step; focuses the tree
   void TreeDoubleClick();
   void TreeButtonDown(const QPoint& viewport_pos, const QPoint& global_pos);
   void OpenTreePopup(int row, const QPoint& global_pos);

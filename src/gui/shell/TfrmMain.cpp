@@ -6,6 +6,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -13,6 +14,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -23,10 +25,12 @@
 
 #include "boards/TfrmBoardUserList.h"
 #include "boards/TfrmSelectMoveBoard.h"
+#include "boards/board_files.h"
 #include "boards/board_user_import.h"
 #include "ingest/read_marks.h"
 #include "reading/TfrmLogMessage.h"
 #include "settings/TfrmNewSet.h"
+#include "settings/app_settings.h"
 #include "settings/form_position.h"
 #include "settings/net_definitions.h"
 #include "shell/TfrmAbout.h"
@@ -40,6 +44,7 @@
 #include "widgets/window_placement.h"
 #include "writing/write_journal.h"
 #include "writing/write_list.h"
+#include "writing/editor_busy.h"
 
 namespace tobrisk::gui {
 namespace {
@@ -77,6 +82,9 @@ const std::array<MessageButton, 8> kMessageButtons{{
     {"FindAlreadyCheckButton", "チェック済の検索", "emblem-important", QStyle::SP_MessageBoxWarning,
      &TfrmLogMessage::FindAlreadyCheckButtonClick},
 }};
+
+// The value beside the toolbars' keys holding the toolkit's layout of the bars.
+constexpr const char* kToolbarLayoutValue = "Layout";
 
 const char* DockName(Qt::ToolBarArea area) {
   switch (area) {
@@ -278,6 +286,8 @@ void TfrmMain::CreateDocumentWindows() {
   log_message_sub_->installEventFilter(this);
   board_user_sub_->show();
   log_message_sub_->show();
+  board_user_normal_ = new NormalGeometryKeeper(board_user_sub_);
+  log_message_normal_ = new NormalGeometryKeeper(log_message_sub_);
 
   properties_ = new TfrmNewSet(state_, ports_, this);
   select_move_board_ = new TfrmSelectMoveBoard(state_.boards, *ports_.store, this);
@@ -307,6 +317,14 @@ void TfrmMain::SetHooks(MainFrameHooks hooks) {
 
 void TfrmMain::UpdateCommandStates() {
   UpTextButton->setEnabled(state_.pending_count > 0);
+  board_user_list_->SetNetSelectionEnabled(NetSelectionFree());
+}
+
+bool TfrmMain::NetSelectionFree() const {
+  // The board/user window names the net that written messages go out for: it
+  // stays on the shown log's net, on the net of pending messages and on the
+  // net of a composition still in the editor.
+  return state_.messages.Empty() && state_.pending_count == 0 && !state_.editor_busy;
 }
 
 void TfrmMain::RunHook(const std::function<void()>& hook) {
@@ -325,9 +343,7 @@ bool TfrmMain::RefusedWhileComposing() {
   // A composition in the editor belongs to the open log's net, but it is not
   // pending until the editor ends: opening or importing another net's capture
   // meanwhile would send it with that net's upload file.
-  if (!state_.editor_busy) return false;
-  ports_.prompter->Beep();
-  return true;
+  return RefusedWhileEditorBusy(state_, *ports_.prompter);
 }
 
 void TfrmMain::FileOpenItemClick() {
@@ -365,21 +381,66 @@ void TfrmMain::RecentLogItemClick(int slot) {
   if (opening_ || slot < 0 || slot >= static_cast<int>(state_.settings.paths.size())) return;
   const std::string path = state_.settings.paths[static_cast<size_t>(slot)];
   if (path.empty()) return;
-  RunOpenLogs({path});
+  RunOpenLogs({path}, slot);
 }
 
-void TfrmMain::RunOpenLogs(const std::vector<std::string>& files) {
+void TfrmMain::RunOpenLogs(const std::vector<std::string>& files, int recent_slot) {
   if (RefusedWhileComposing()) return;
+  // A log that is gone is reported before anything changes: the logs shown stay.
+  for (const std::string& file : files) {
+    if (!FileExists(file)) {
+      ReportMissingLog(file, recent_slot);
+      return;
+    }
+  }
   opening_ = true;
+  opening_files_ = files;
+  open_stage_ = OpenStage::Untouched;
   setAcceptDrops(false);
   try {
-    OpenLogs(state_, ports_, *this, files);
+    if (OpenLogs(state_, ports_, *this, files) == OpenLogsResult::NoNet) ShowWhatIsLoaded();
   } catch (const std::exception& e) {
+    ShowWhatIsLoaded();
     ReportError(*ports_.prompter, e);
   }
   opening_ = false;
+  opening_files_.clear();
   setAcceptDrops(true);
   UpdateCommandStates();
+}
+
+void TfrmMain::ShowWhatIsLoaded() {
+  // Stopped before the previous messages were emptied: they are still shown.
+  if (open_stage_ == OpenStage::Untouched) return;
+  if (open_stage_ == OpenStage::Cleared && !state_.messages.Empty()) {
+    // Stopped while reading: a part of the logs is shown as none of them.
+    state_.messages.Clear();
+    state_.message_tree.Clear();
+  }
+  if (state_.messages.Empty()) {
+    SetMessageTitle(NoLogMessageTitle());
+    SetMessageCounters(0, 0);
+    ClearMessageText();
+    EnableNavigation(false);
+  } else {
+    EnableNavigation(true);
+  }
+  FillBoardUserGrids();
+}
+
+void TfrmMain::ReportMissingLog(const std::string& path, int recent_slot) {
+  static const std::string head = Sjis("ログファイル[");
+  static const std::string tail = Sjis("]が見つかりません。");
+  static const std::string removed = Sjis("\n\r過去に読んだLOGの一覧から削除します。");
+  const std::string shown = Utf8ToSjis(QFile::decodeName(QByteArray::fromStdString(path)).toStdString());
+  ports_.prompter->Error(head + shown + tail + (recent_slot >= 0 ? removed : std::string()));
+  if (recent_slot < 0 || !RemoveRecentLog(state_.settings, static_cast<size_t>(recent_slot))) return;
+  try {
+    SaveSettings(state_.settings, *ports_.store);
+  } catch (const std::exception& e) {
+    ReportError(*ports_.prompter, e);
+  }
+  RebuildRecentLogMenu();
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
@@ -404,11 +465,28 @@ void TfrmMain::dropEvent(QDropEvent* event) {
 // ---- OpenLogsView ----
 
 void TfrmMain::ClearMessageGrid() { log_message_->ClearMessageGrid(); }
-void TfrmMain::ClearMessageTree() { log_message_->ClearMessageTree(); }
-void TfrmMain::SetMessageTitle(const std::string& sjis) { log_message_->SetTitle(sjis); }
+void TfrmMain::ClearMessageTree() {
+  if (opening_) open_stage_ = OpenStage::Cleared;
+  log_message_->ClearMessageTree();
+}
+void TfrmMain::SetMessageTitle(const std::string& sjis) {
+  if (sjis == NoLogMessageTitle() || opening_files_.empty()) {
+    log_message_->SetTitle(sjis);
+    return;
+  }
+  // The file names as the file system names them (not as Shift-JIS).
+  QString shown = QString::fromUtf8("メッセージ [ ");
+  for (const std::string& file : opening_files_) {
+    shown += QFile::decodeName(QByteArray::fromStdString(std::string(FileNameOf(file)))) + u' ';
+  }
+  log_message_->SetTitle(sjis, shown + u']');
+}
 std::string TfrmMain::MessageTitle() const { return log_message_->Title(); }
 void TfrmMain::FillMessageGrid() { log_message_->FillMessageGrid(); }
-void TfrmMain::FillMessageTree() { log_message_->FillMessageTree(); }
+void TfrmMain::FillMessageTree() {
+  if (opening_) open_stage_ = OpenStage::Filled;
+  log_message_->FillMessageTree();
+}
 void TfrmMain::SetMessageCounters(int64_t all_count, int64_t now_row) {
   log_message_->SetCounters(all_count, now_row);
 }
@@ -416,7 +494,9 @@ void TfrmMain::ClearMessageText() { log_message_->ClearMessageText(); }
 void TfrmMain::ShowOpenPage(int open_page) { log_message_->ShowOpenPage(open_page); }
 int TfrmMain::SelectedNet() const { return board_user_list_->SelectedNet(); }
 void TfrmMain::SelectNet(int net_index) { board_user_list_->SelectNet(net_index); }
-void TfrmMain::EnableNetSelection(bool enabled) { board_user_list_->SetNetSelectionEnabled(enabled); }
+void TfrmMain::EnableNetSelection(bool enabled) {
+  board_user_list_->SetNetSelectionEnabled(enabled && NetSelectionFree());
+}
 void TfrmMain::ClearBoardUserGrids() { board_user_list_->ClearGrids(); }
 void TfrmMain::FillBoardUserGrids() {
   board_user_list_->FillBoardGrid();
@@ -478,15 +558,22 @@ class FrameImportView final : public ImportView {
     return NativePath(chosen.first());
   }
   std::string ShownLogHeader() override { return ReferenceHeader(frame_.MessageTitle()); }
-  void SelectNet(int net_index) override { boards_.SelectNet(net_index); }
+  void SelectNet(int net_index) override {
+    boards_.SelectNet(net_index);
+    net_selected_ = true;
+  }
   void FillBoardGrid() override { boards_.FillBoardGrid(); }
   void FillUserGrid() override { boards_.FillUserGrid(); }
+
+  // The import got as far as the capture's net: the lists may be that net's.
+  bool NetSelected() const { return net_selected_; }
 
  private:
   TfrmMain& frame_;
   TfrmBoardUserList& boards_;
   QString folder_;
   QStringList filters_;
+  bool net_selected_ = false;
 };
 
 }  // namespace
@@ -494,9 +581,35 @@ class FrameImportView final : public ImportView {
 void TfrmMain::ImportItemClick() {
   if (opening_ || RefusedWhileComposing()) return;
   opening_ = true;
+  // A message is written for the net whose board or member it was written to,
+  // with the upload file and handle of DefaultNet: the board/user window must
+  // name that net. While a log is shown it stays with the log's net (another
+  // net's capture still updates that net's files); with no log shown the
+  // capture's net becomes the window's net, as if chosen in the selector.
+  const bool log_shown = !state_.messages.Empty();
+  const int shown_net = board_user_list_->SelectedNet();
+  const std::string shown_header = state_.current_log_header;
   FrameImportView view(*this, *board_user_list_, open_folder_, open_filters_);
   try {
     ImportBoardUserInfo(state_, ports_, view);
+  } catch (const std::exception& e) {
+    ReportError(*ports_.prompter, e);
+  }
+  try {
+    if (log_shown) {
+      const bool other_net = state_.current_log_header != shown_header;
+      state_.current_log_header = shown_header;
+      if (view.NetSelected() && other_net) {
+        board_user_list_->ClearGrids();
+        state_.boards.clear();
+        state_.users.clear();
+        board_user_list_->SelectNet(shown_net);
+        ReadExistingBoardUserFiles(state_.boards, state_.users, state_.work_dir, shown_header, *ports_.prompter);
+      }
+    } else if (view.NetSelected() && board_user_list_->SelectedNet() != state_.settings.default_net) {
+      state_.settings.default_net = board_user_list_->SelectedNet();
+      SaveSettings(state_.settings, *ports_.store);
+    }
   } catch (const std::exception& e) {
     ReportError(*ports_.prompter, e);
   }
@@ -505,6 +618,7 @@ void TfrmMain::ImportItemClick() {
   board_user_list_->FillBoardGrid();
   board_user_list_->FillUserGrid();
   opening_ = false;
+  UpdateCommandStates();
 }
 
 void TfrmMain::UpTextButtonClick() { RunHook(hooks_.up_text); }
@@ -599,16 +713,17 @@ void TfrmMain::AboutItemClick() { about_->exec(); }
 
 bool TfrmMain::CloseCheck() {
   // A message still in the editor would be lost: the program waits for it.
-  if (state_.editor_busy) {
-    ports_.prompter->Beep();
-    return false;
-  }
+  if (RefusedWhileEditorBusy(state_, *ports_.prompter)) return false;
   try {
     // Saved only under the net whose marks the store holds.
     SaveReadMarks(state_);
   } catch (const std::exception& e) {
     ReportError(*ports_.prompter, e);
-    return false;
+    // A file that cannot be written must not keep the member from ending the
+    // program: asked, and only a Yes leaves this session's mark changes behind.
+    static const std::string question = Sjis("既読情報を保存出来ませんでした。\n\r"
+                                             "今回の既読の変更を保存せずに終了しますか？");
+    if (ports_.prompter->Confirm(question, Answer::No) != Answer::Yes) return false;
   }
   if (state_.pending_count > 0 && hooks_.output_pending_at_close) {
     try {
@@ -633,6 +748,9 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     return;
   }
   closing_ = true;
+  // Placement and toolbars are stored before the frame is hidden: a floating
+  // toolbar hides with it and would be stored as hidden.
+  SavePlacements();
   event->accept();
 }
 
@@ -772,8 +890,8 @@ void TfrmMain::SavePlacements() {
     SaveToolbarPositions();
     // Only placements that were taken from the store go back to it.
     if (documents_restored_) {
-      SaveWindowPlacement(board_user_sub_, *ports_.store, BoardUserListFormPosition());
-      SaveWindowPlacement(log_message_sub_, *ports_.store, LogMessageFormPosition());
+      SaveWindowPlacement(board_user_sub_, *ports_.store, BoardUserListFormPosition(), board_user_normal_);
+      SaveWindowPlacement(log_message_sub_, *ports_.store, LogMessageFormPosition(), log_message_normal_);
     }
   } catch (const std::exception&) {
     // Window placement is a convenience: a store that cannot be written at exit
@@ -811,33 +929,55 @@ void TfrmMain::SaveToolbarPositions() {
     }
     SaveToolbarState(*ports_.store, bar->objectName().toStdString(), t);
   }
+  // Beside the keys above, the toolkit's own layout of the bars, which alone
+  // can bring a floating bar back floating where it was.
+  WriteRegString(*ports_.store, std::string(kToolbarSection), kToolbarLayoutValue, saveState().toBase64().toStdString());
   ports_.store->Flush();
 }
 
 void TfrmMain::LoadToolbarPositions() {
-  struct Placed {
-    QToolBar* bar;
-    Qt::ToolBarArea area;
-    int row;
-    int pos;
-  };
-  std::vector<Placed> placed;
+  std::vector<PlacedToolbar> placed;
+  bool floating = false;
   for (QToolBar* bar : {FileToolBar, MessageToolBar}) {
     ToolbarState current;
     current.visible = !bar->isHidden();
     const ToolbarState t = LoadToolbarState(*ports_.store, bar->objectName().toStdString(), current);
     bar->setVisible(t.visible);
     if (t.docked_to.empty()) continue;
+    floating = floating || t.docked_to == "nil";
     Qt::ToolBarArea area;
     if (t.docked_to == "DockTop") area = Qt::TopToolBarArea;
     else if (t.docked_to == "DockLeft") area = Qt::LeftToolBarArea;
     else if (t.docked_to == "DockRight") area = Qt::RightToolBarArea;
-    else if (t.docked_to == "nil") area = Qt::TopToolBarArea;  // a floating toolbar comes back docked on top
+    else if (t.docked_to == "nil") area = Qt::TopToolBarArea;  // docked on top unless the layout floats it
     else continue;
     placed.push_back({bar, area, t.dock_row, t.dock_pos});
   }
   if (placed.empty()) return;
-  std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
+  PlaceToolbars(placed);
+  if (floating) RestoreFloatingToolbars();
+}
+
+void TfrmMain::RestoreFloatingToolbars() {
+  // The layout saved with the keys puts a floating bar back where it floated.
+  const std::string layout = ReadRegString(*ports_.store, std::string(kToolbarSection), kToolbarLayoutValue, "");
+  if (layout.empty() || !restoreState(QByteArray::fromBase64(QByteArray::fromStdString(layout)))) return;
+  for (QToolBar* bar : {FileToolBar, MessageToolBar}) {
+    if (!bar->isFloating()) continue;
+    // Fully onto a screen that is there now.
+    const QScreen* screen = QGuiApplication::screenAt(bar->geometry().center());
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) continue;
+    const QRect area = screen->availableGeometry();
+    QRect r = bar->frameGeometry();
+    r.moveLeft(std::clamp(r.left(), area.left(), std::max(area.left(), area.right() - r.width())));
+    r.moveTop(std::clamp(r.top(), area.top(), std::max(area.top(), area.bottom() - r.height())));
+    bar->move(r.topLeft());
+  }
+}
+
+void TfrmMain::PlaceToolbars(std::vector<PlacedToolbar>& placed) {
+  std::stable_sort(placed.begin(), placed.end(), [](const PlacedToolbar& a, const PlacedToolbar& b) {
     if (a.area != b.area) return a.area < b.area;
     if (a.row != b.row) return a.row < b.row;
     return a.pos < b.pos;

@@ -28,6 +28,7 @@ class QToolBar;
 namespace tobrisk::gui {
 
 class GuiProgress;
+class NormalGeometryKeeper;
 class TfrmAbout;
 class TfrmBoardUserList;
 class TfrmLogMessage;
@@ -86,9 +87,13 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   const QString& OpenDialogFolder() const { return open_folder_; }
   const QStringList& OpenDialogFilters() const { return open_filters_; }
 
-  // Enables the up-text button while messages are pending; call after the write
-  // list changed.
+  // Enables the up-text button while messages are pending, and the net selector
+  // of the board/user window while it is free (NetSelectionFree); call after the
+  // write list or the shown log changed.
   void UpdateCommandStates();
+  // True while no log is shown, nothing is pending and no composition is in the
+  // editor: only then may the board/user window change its net.
+  bool NetSelectionFree() const;
 
   // At start: messages left in the write list's journal by a run that ended
   // without the up-text output are offered back; restored, they are pending
@@ -161,8 +166,15 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   void BuildStatusPanel();
   void CreateDocumentWindows();
   void BuildWindowList();
-  void RunOpenLogs(const std::vector<std::string>& files);
-  // Beeps and returns true while a composition waits for the editor.
+  // The open pipeline on `files`; `recent_slot` is the recent-log slot they
+  // came from (-1 for none).
+  void RunOpenLogs(const std::vector<std::string>& files, int recent_slot = -1);
+  // After an open that stopped (no net, a file error): the window shows what
+  // the work state really holds, the previous logs or nothing.
+  void ShowWhatIsLoaded();
+  // Tells that a log is gone; a recent-log entry is then removed from the list.
+  void ReportMissingLog(const std::string& path, int recent_slot);
+  // Says why and returns true while a composition waits for the editor.
   bool RefusedWhileComposing();
   void RunHook(const std::function<void()>& hook);
   // The close check: read marks saved, then pending messages output.
@@ -171,7 +183,17 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   void ReadMarksChanged();
   void SaveReadMarksNow();
 
+  struct PlacedToolbar {
+    QToolBar* bar;
+    Qt::ToolBarArea area;
+    int row;
+    int pos;
+  };
   void LoadToolbarPositions();
+  // Docks the bars in their areas, rows and positions.
+  void PlaceToolbars(std::vector<PlacedToolbar>& placed);
+  // A bar stored as floating: the stored layout floats it again, on a screen.
+  void RestoreFloatingToolbars();
   void SaveToolbarPositions();
   void SavePlacements();
   void RestoreDocumentPlacements();
@@ -181,6 +203,10 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   MainFrameHooks hooks_;
   std::unique_ptr<GuiProgress> progress_;
   bool opening_ = false;      // the open pipeline is running
+  // How far the running open got: the previous messages emptied, the new ones shown.
+  enum class OpenStage { Untouched, Cleared, Filled };
+  OpenStage open_stage_ = OpenStage::Untouched;
+  std::vector<std::string> opening_files_;  // the native paths being opened
   bool closing_ = false;      // the frame is going away: document windows may close
   bool placements_saved_ = false;
   bool session_ending_ = false;      // closing asks nothing: the session or a signal ends the program
@@ -239,6 +265,8 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   TfrmAbout* about_ = nullptr;
   QMdiSubWindow* board_user_sub_ = nullptr;
   QMdiSubWindow* log_message_sub_ = nullptr;
+  NormalGeometryKeeper* board_user_normal_ = nullptr;
+  NormalGeometryKeeper* log_message_normal_ = nullptr;
 };
 
 }  // namespace tobrisk::gui

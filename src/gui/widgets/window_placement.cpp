@@ -1,5 +1,6 @@
 #include "widgets/window_placement.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -36,15 +37,33 @@ void RestoreWindowPlacement(QWidget* window, SettingsStore& store, const FormPos
   window->setWindowState(state);
 }
 
-void SaveWindowPlacement(const QWidget* window, SettingsStore& store, const FormPositionOptions& options) {
+NormalGeometryKeeper::NormalGeometryKeeper(QWidget* window)
+    : QObject(window), window_(window), geometry_(window->pos(), window->size()) {
+  window->installEventFilter(this);
+}
+
+bool NormalGeometryKeeper::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == window_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+                             event->type() == QEvent::WindowStateChange)) {
+    if (!(window_->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
+      geometry_ = QRect(window_->pos(), window_->size());
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void SaveWindowPlacement(const QWidget* window, SettingsStore& store, const FormPositionOptions& options,
+                         const NormalGeometryKeeper* normal) {
   WindowPlacement p;
   p.state = window->isMinimized()   ? WindowState::Minimized
             : window->isMaximized() ? WindowState::Maximized
                                     : WindowState::Normal;
-  p.left = window->x();
-  p.top = window->y();
-  p.width = window->width();
-  p.height = window->height();
+  QRect r(window->pos(), window->size());
+  if (p.state != WindowState::Normal && normal != nullptr && normal->Geometry().isValid()) r = normal->Geometry();
+  p.left = r.x();
+  p.top = r.y();
+  p.width = r.width();
+  p.height = r.height();
   SaveFormPlacement(store, options, p);
   store.Flush();
 }

@@ -4,6 +4,9 @@
 // is within the frame's document area).
 #pragma once
 
+#include <QObject>
+#include <QRect>
+
 #include "settings/form_position.h"
 
 class QWidget;
@@ -19,8 +22,25 @@ namespace tobrisk::gui {
 // document windows of the frame take their state only once shown).
 void RestoreWindowPlacement(QWidget* window, SettingsStore& store, const FormPositionOptions& options);
 
-// Writes the window's placement and flushes the store. Throws IoError when the
-// store cannot be written.
-void SaveWindowPlacement(const QWidget* window, SettingsStore& store, const FormPositionOptions& options);
+// Remembers the last place and size a window had while it was neither
+// minimized nor maximized (a child object of the window, watching it).
+class NormalGeometryKeeper final : public QObject {
+ public:
+  explicit NormalGeometryKeeper(QWidget* window);
+  QRect Geometry() const { return geometry_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QWidget* window_;
+  QRect geometry_;
+};
+
+// Writes the window's placement and flushes the store. A window minimized or
+// maximized stores its last normal place and size when `normal` keeps them, so
+// that it comes back there. Throws IoError when the store cannot be written.
+void SaveWindowPlacement(const QWidget* window, SettingsStore& store, const FormPositionOptions& options,
+                         const NormalGeometryKeeper* normal = nullptr);
 
 }  // namespace tobrisk::gui

@@ -14,6 +14,7 @@
 #include "widgets/error_report.h"
 #include "widgets/gui_prompter.h"
 #include "widgets/list_grid.h"
+#include "writing/editor_busy.h"
 #include "writing/composition.h"
 #include "writing/composition_editor_runner.h"
 #include "writing/up_text.h"
@@ -83,11 +84,7 @@ void WritingCommands::Run(const std::function<void()>& command) {
   frame_.UpdateCommandStates();
 }
 
-bool WritingCommands::RefuseWhileEditing() {
-  if (!State().editor_busy) return false;
-  ports_.prompter->Beep();
-  return true;
-}
+bool WritingCommands::RefuseWhileEditing() { return RefusedWhileEditorBusy(State(), *ports_.prompter); }
 
 // ---- from the selected rows ----
 
@@ -170,7 +167,9 @@ void WritingCommands::ReviveMessage(int write_index) {
 }
 
 bool WritingCommands::OutputUpText() {
-  if (State().pending_count <= 0) return false;
+  // The output empties the write list: a composition still in the editor
+  // would come back to an emptied list and reach no upload file.
+  if (State().pending_count <= 0 || RefuseWhileEditing()) return false;
   bool done = false;
   Run([&] { done = tobrisk::OutputUpText(State(), ports_, *this); });
   return done;
@@ -190,7 +189,7 @@ bool WritingCommands::OutputPendingAtClose() {
 
 int WritingCommands::ChooseMoveBoard() { return frame_.SelectMoveBoard()->Choose(); }
 
-void WritingCommands::SetNetSelectorEnabled(bool enabled) { frame_.BoardUserList()->SetNetSelectionEnabled(enabled); }
+void WritingCommands::SetNetSelectorEnabled(bool enabled) { frame_.EnableNetSelection(enabled); }
 
 void WritingCommands::ShowRepliedMark(size_t message_index, ReplyOrigin origin) {
   frame_.LogMessage()->MarkReplied(message_index, origin);

@@ -75,7 +75,7 @@ class WritingCommands final : public QObject, public WritingView {
   // Runs a command; a failed file operation is shown by the general error
   // report. The up-text button follows the pending count afterwards.
   void Run(const std::function<void()>& command);
-  // True (after a beep) while an editor runs: one composition at a time.
+  // True (after saying why) while an editor runs: one composition at a time.
   bool RefuseWhileEditing();
   WorkState& State();
 

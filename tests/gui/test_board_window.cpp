@@ -251,7 +251,7 @@ class TestBoardWindow : public QObject {
 
   void chooserAndGridsStayInStepThroughTheProperties() {
     StartWithTwoNets(0);
-    // An import of net B's capture shows its lists; DefaultNet stays on net A.
+    // With no log shown, an import of net B's capture makes it the net written for.
     BoardCaptureOptions o;
     o.ibbs_list = false;
     o.bbs_boards = 3;
@@ -261,7 +261,7 @@ class TestBoardWindow : public QObject {
     f_->Trigger("ImportItem");
     QCOMPARE(Window()->SelectedNet(), 1);
     QCOMPARE(BoardGrid()->model()->rowCount(), 4);
-    QCOMPARE(f_->State().settings.default_net, 0);
+    QCOMPARE(f_->State().settings.default_net, 1);
     const QString first_board = Cell(BoardGrid(), 1, 3);
 
     // OK without changes: the chooser stays on the net the grids show.
@@ -275,7 +275,7 @@ class TestBoardWindow : public QObject {
     QCOMPARE(NetEntries(), QStringList({U("ネットA"), U("ネットB")}));
     QCOMPARE(Nets()->currentText(), U("ネットB"));
     QCOMPARE(f_->State().nets.Count(), 2);
-    QCOMPARE(f_->State().settings.default_net, 0);
+    QCOMPARE(f_->State().settings.default_net, 1);
 
     // A confirmed one moves net B up; the grids still show it.
     EditNets([](QDialog* d) { DeleteNet(d, 0); }, true);

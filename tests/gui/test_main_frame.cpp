@@ -246,11 +246,6 @@ class TestMainFrame : public QObject {
     StartWithNets();
     QVERIFY(QTest::qWaitForWindowExposed(&f_->Frame()));
     auto* bar = f_->Find<QToolBar>("MessageToolBar");
-    // Dragged by its handle away from the docks.
-    auto send = [bar](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
-      QMouseEvent e(type, at, bar->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
-      QApplication::sendEvent(bar, &e);
-    };
     // Dragged by its handle away from the docks, as the window system sends it.
     QWindow* window = f_->Frame().windowHandle();
     const QPoint handle = bar->mapTo(&f_->Frame(), QPoint(4, bar->height() / 2));

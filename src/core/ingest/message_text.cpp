@@ -1,5 +1,9 @@
 #include "ingest/message_text.h"
 
+#include <sys/types.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
 #include "ingest/work_state.h"
@@ -9,6 +13,9 @@
 
 namespace tobrisk {
 namespace {
+
+constexpr size_t kFirstWindow = 64 * 1024;  // one text: as much as one file read
+constexpr size_t kWindow = 32 * 1024;       // many texts: neighbours share it; grows for a longer text
 
 bool EndsText(std::string_view line) {
   static const std::string board = Sjis("● [");
@@ -21,29 +28,99 @@ bool EndsText(std::string_view line) {
   return false;
 }
 
+// The text at the start of `bytes`; false when it may go on past their end
+// (`to_end`: nothing follows them).
+bool CutLines(std::string_view bytes, bool to_end, MessageText& result) {
+  LineReader reader(kInMemory, bytes);
+  std::string_view line;
+  result.bytes.clear();
+  while (reader.Next(line)) {
+    // A line that reaches the end of the bytes may go on past it.
+    if (!to_end && reader.Position() >= bytes.size()) return false;
+    if (EndsText(line)) return true;
+    result.bytes.append(line).append("\r\n");
+  }
+  // The end: of the file, at a Ctrl-Z, or of the bytes looked at.
+  return to_end || reader.Position() < bytes.size();
+}
+
 }  // namespace
 
 MessageText ReadMessageText(const std::string& noesc_path, uint64_t offset) {
-  MessageText result;
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(noesc_path, ec);
-  if (ec) throw IoError("open", noesc_path, ec.message());
-  if (offset > size) {
-    result.offset_past_end = true;
-    return result;
-  }
-  LineReader reader(noesc_path, offset);
-  std::string_view line;
-  while (reader.Next(line)) {
-    if (EndsText(line)) break;
-    result.bytes.append(line).append("\r\n");
-  }
-  return result;
+  return MessageTextReader(noesc_path).Read(offset);
 }
 
 MessageText ReadMessageText(const WorkState& state, size_t index) {
   if (index >= state.messages.Size()) return {};
-  return ReadMessageText(state.WorkFile("NOESC.LOG"), state.messages[index].text_offset);
+  return MessageTextReader(state).Text(index);
+}
+
+MessageTextReader::MessageTextReader(const WorkState& state)
+    : state_(&state), path_(state.WorkFile("NOESC.LOG")) {}
+
+MessageTextReader::MessageTextReader(std::string noesc_path) : path_(std::move(noesc_path)) {}
+
+MessageTextReader::~MessageTextReader() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+void MessageTextReader::Open() {
+  if (file_ != nullptr) return;
+  std::error_code ec;
+  size_ = std::filesystem::file_size(path_, ec);
+  if (ec) throw IoError("open", path_, ec.message());
+  file_ = std::fopen(path_.c_str(), "rb");
+  if (file_ == nullptr) throw IoError::FromErrno("open", path_);
+}
+
+void MessageTextReader::Fill(uint64_t offset, size_t size) {
+  const uint64_t left = size_ - offset;
+  size = static_cast<size_t>(std::min<uint64_t>(size, left));
+  if (window_.size() < size) window_.resize(size);
+  window_start_ = offset;
+  window_size_ = 0;
+  if (::fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0) throw IoError::FromErrno("seek", path_);
+  while (window_size_ < size) {
+    const size_t got = std::fread(window_.data() + window_size_, 1, size - window_size_, file_);
+    if (got == 0) {
+      if (std::ferror(file_)) throw IoError::FromErrno("read", path_);
+      break;  // the file became shorter: read what is there
+    }
+    window_size_ += got;
+  }
+}
+
+bool MessageTextReader::TryCut(uint64_t offset, MessageText& result) const {
+  if (offset < window_start_ || offset > window_start_ + window_size_) return false;
+  const bool window_to_end = window_start_ + window_size_ >= size_;
+  const size_t from = static_cast<size_t>(offset - window_start_);
+  const std::string_view rest(window_.data() + from, window_size_ - from);
+  // Texts are short: look at a few KiB first, so that the reader does not scan
+  // the whole window for each of them.
+  for (size_t size = std::min<size_t>(4096, rest.size());; size = std::min(size * 8, rest.size())) {
+    const bool to_end = window_to_end && size == rest.size();
+    if (CutLines(rest.substr(0, size), to_end, result)) return true;
+    if (size == rest.size()) return false;
+  }
+}
+
+MessageText MessageTextReader::Read(uint64_t offset) {
+  Open();
+  MessageText result;
+  if (offset > size_) {
+    result.offset_past_end = true;
+    return result;
+  }
+  if (TryCut(offset, result)) return result;
+  for (size_t want = window_.empty() ? kFirstWindow : kWindow;; want *= 4) {
+    Fill(offset, want);
+    if (TryCut(offset, result) || window_size_ < want) return result;
+  }
+}
+
+MessageText MessageTextReader::Text(size_t index) {
+  if (state_ == nullptr || index >= state_->messages.Size()) return {};
+  return Read(state_->messages[index].text_offset);
 }
 
 }  // namespace tobrisk

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 namespace tobrisk {
 
@@ -23,5 +25,33 @@ MessageText ReadMessageText(const std::string& noesc_path, uint64_t offset);
 
 // The text of message `index` (0-based) of state.messages from WorkDir + "NOESC.LOG".
 MessageText ReadMessageText(const WorkState& state, size_t index);
+
+// Reads the texts of many messages, one after the other, keeping the file open
+// and a window of it in memory: neighbouring texts cost no further read. Gives
+// exactly what ReadMessageText gives (the functions above are made of it).
+class MessageTextReader {
+ public:
+  explicit MessageTextReader(const WorkState& state);  // state.messages in WorkDir + "NOESC.LOG"
+  explicit MessageTextReader(std::string noesc_path);
+  ~MessageTextReader();
+  MessageTextReader(const MessageTextReader&) = delete;
+  MessageTextReader& operator=(const MessageTextReader&) = delete;
+
+  MessageText Read(uint64_t offset);
+  MessageText Text(size_t index);  // needs the WorkState constructor
+
+ private:
+  void Open();
+  bool TryCut(uint64_t offset, MessageText& result) const;  // false: the window ends inside the text
+  void Fill(uint64_t offset, size_t size);
+
+  const WorkState* state_ = nullptr;
+  std::string path_;
+  std::FILE* file_ = nullptr;
+  uint64_t size_ = 0;
+  std::vector<char> window_;
+  uint64_t window_start_ = 0;
+  size_t window_size_ = 0;  // valid bytes in window_
+};
 
 }  // namespace tobrisk

@@ -64,7 +64,7 @@ std::string_view MarkSymbol(std::string_view mark);
 std::string DateText(const ExportDate& date);
 // "#Fc." + the message number filled to 5 digits, as in the tree: "#Fc.00345".
 std::string MessageLabel(const MessageEntry& entry);
-// BoardType + BoardNo + ":" + BoardName in UTF-8 (the tree's board node).
+// BoardType + BoardNo + ":" + BoardName without its padding, in UTF-8 (the tree's board node).
 std::string BoardLabel(const MessageEntry& entry);
 
 void WriteMbox(ExportRun& run, OutputFile& out);

@@ -127,7 +127,11 @@ class HtmlWriter {
     int n = 0;
     for (TreeNodeId board : tree.Children(root)) {
       ++n;
-      AddSection("b" + DecimalText(n), Utf8(tree.Text(board)), board);
+      const std::span<const TreeNodeId> first = tree.Children(board);
+      const std::string title = first.empty() ? Utf8(tree.Text(board))
+                                              : BoardLabel(run_.Messages()[static_cast<size_t>(
+                                                    tree.MessageIndex(first.front()))]);
+      AddSection("b" + DecimalText(n), title, board);
     }
   }
 

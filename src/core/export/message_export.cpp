@@ -176,8 +176,18 @@ std::string MessageLabel(const MessageEntry& entry) {
 }
 
 std::string BoardLabel(const MessageEntry& entry) {
-  return std::string(BoardTypeText(entry.board_type)) + DecimalText(entry.board_no) + ":" +
-         Utf8(entry.BoardName());
+  // The host pads board names with blanks, half- and full-width.
+  std::string name = Utf8(entry.BoardName());
+  for (;;) {
+    if (!name.empty() && name.back() == ' ') {
+      name.pop_back();
+    } else if (name.size() >= 3 && name.compare(name.size() - 3, 3, "\u3000") == 0) {
+      name.resize(name.size() - 3);
+    } else {
+      break;
+    }
+  }
+  return std::string(BoardTypeText(entry.board_type)) + DecimalText(entry.board_no) + ":" + name;
 }
 
 ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, Progress& progress)

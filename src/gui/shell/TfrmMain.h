@@ -113,6 +113,7 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   void RecentLogItemClick(int slot);
   void PropertyItemClick();
   void ImportItemClick();
+  void ExportItemClick();  // "エクスポート..."
   void ExitItemClick();
   // "ﾒｯｾｰｼﾞ(&M)" opening: the eight items from the focused grid.
   void MessageMenuPopup();
@@ -162,6 +163,7 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   MainFrameHooks hooks_;
   std::unique_ptr<GuiProgress> progress_;
   bool opening_ = false;      // the open pipeline is running
+  std::vector<std::string> open_logs_;  // the logs last opened, for exports
   bool closing_ = false;      // the frame is going away: document windows may close
   bool placements_saved_ = false;
   bool documents_restore_pending_ = false;  // the first showing asked for it
@@ -184,6 +186,7 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   QAction* FileOpenItem = nullptr;
   QAction* PropertyItem = nullptr;
   QAction* ImportItem = nullptr;
+  QAction* ExportItem = nullptr;
   QAction* ExitItem = nullptr;
   QAction* NewMailItem = nullptr;
   QAction* ResMailItem = nullptr;

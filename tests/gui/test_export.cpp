@@ -7,6 +7,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
+#include <filesystem>
+
+#include "capture_generator.h"
 
 #include "export/TfrmExport.h"
 #include "helpers/gui_fixture.h"
@@ -67,6 +70,38 @@ class TestExport : public QObject {
     f_->Frame().LogMessage()->findChild<QAction*>("SaveTextItem")->trigger();
     QVERIFY(f_->Prompter().boxes.back().kind == "confirm");
     QVERIFY(f_->Folder().Read("one.txt").find("オフ会について") != std::string::npos);
+  }
+
+  void cancelledExportLeavesNothingBehind() {
+    f_->Folder().WriteNets({"NORU\tNORUネット\tたろう\tUP"});
+    CaptureOptions o = BenchCaptureOptions(4);
+    f_->Folder().Write("NORU0101.LOG", GenerateCapture(o));
+    f_->Start();
+    f_->Frame().OpenLogFiles({QString::fromStdString(f_->Folder().Path("NORU0101.LOG"))});
+    QVERIFY(f_->State().messages.Size() > 10000);
+    const std::vector<std::string> before = Names();
+    bool still_open = false;
+    WhenModalShown([&](QWidget* dialog) {
+      dialog->findChild<QRadioButton*>("HtmlRadioButton")->click();
+      dialog->findChild<QLineEdit*>("OutEdit")->setText(QString::fromStdString(f_->Folder().Path("site")));
+      QTimer::singleShot(20, dialog, [dialog] { dialog->findChild<QPushButton*>("CancelButton")->click(); });
+      dialog->findChild<QPushButton*>("ExportButton")->click();
+      still_open = dialog->isVisible() && dialog->findChild<QPushButton*>("ExportButton")->isEnabled();
+      dialog->close();
+    });
+    f_->Trigger("ExportItem");
+    QVERIFY(still_open);
+    QCOMPARE(Names(), before);
+  }
+
+ private:
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(f_->Folder().Dir())) {
+      names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
   }
 };
 

@@ -31,16 +31,21 @@ constexpr std::string_view kStyle =
     "nav{margin:.5em 0}";
 
 void Escape(std::string_view utf8, std::string& out) {
-  for (char c : utf8) {
+  size_t from = 0;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const char c = utf8[i];
+    if (c != '&' && c != '<' && c != '>' && c != '"' && c != '\'') continue;
+    out.append(utf8, from, i - from);
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out.push_back(c);
+      default: out += "&#39;";
     }
+    from = i + 1;
   }
+  out.append(utf8, from, std::string_view::npos);
 }
 
 void Head(std::string& out, std::string_view title) {

@@ -31,7 +31,7 @@ int RunExport(const std::vector<std::string>& args) {
     years.fixed_year = true;
   }
   // Refused before the logs are read.
-  if (const std::string refusal = OutputRefusal(options); !refusal.empty()) {
+  if (const std::string refusal = OutputRefusal(options, parsed.positional); !refusal.empty()) {
     std::cerr << "tobrisk-cli export: " << refusal << '\n';
     return kExitRefused;
   }

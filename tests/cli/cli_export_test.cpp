@@ -231,6 +231,10 @@ TEST_F(CliExport, OutputIsKeptWithoutForceAndUsageErrorsExitTwo) {
   r = cli_.Run({"export", "--format", "text", "--out", cli_.WorkDir() + "missing/dir/out.txt", log_});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_FALSE(std::filesystem::exists(cli_.WorkDir() + "missing"));
+  // Never over a log being read, even with --force.
+  const std::string capture = ReadWholeFile(log_);
+  EXPECT_EQ(cli_.Run({"export", "--format", "text", "--out", log_, "--force", log_}).exit_code, 1);
+  EXPECT_EQ(ReadWholeFile(log_), capture);
   EXPECT_EQ(cli_.Run({"export", "--format", "pdf", "--out", out, log_}).exit_code, 2);
   EXPECT_EQ(cli_.Run({"export", "--format", "mbox", log_}).exit_code, 2);
   EXPECT_EQ(cli_.Run({"export", "--format", "mbox", "--out", out, "--year", "96", log_}).exit_code, 2);

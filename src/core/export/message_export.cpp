@@ -309,11 +309,14 @@ void RemoveQuietly(const fs::path& path) noexcept {
 
 }  // namespace
 
-std::string OutputRefusal(const ExportOptions& options) {
+std::string OutputRefusal(const ExportOptions& options, const std::vector<std::string>& inputs) {
   const fs::path out(options.out);
   std::error_code ec;
   const fs::file_status status = fs::symlink_status(out, ec);
   if (!fs::exists(status)) return {};
+  for (const std::string& input : inputs) {
+    if (fs::equivalent(out, input, ec)) return "[" + options.out + "] は読み込むログファイルです。";
+  }
   const bool folder_wanted = options.format == ExportFormat::Html;
   if (fs::is_directory(status) != folder_wanted) {
     return "[" + options.out +

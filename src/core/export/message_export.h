@@ -81,8 +81,9 @@ struct ExportOptions {
 // Why an output cannot be written before anything is read; empty when it can.
 // An existing output is kept unless `force`; a folder is replaced only when it
 // is an earlier export (it holds index.html), never a file by a folder or the
-// other way round. The text is UTF-8 (it names the path as the file system spells it).
-std::string OutputRefusal(const ExportOptions& options);
+// other way round, and never one of the logs `inputs`. The text is UTF-8 (it
+// names the path as the file system spells it).
+std::string OutputRefusal(const ExportOptions& options, const std::vector<std::string>& inputs = {});
 
 // Writes the export. Throws IoError when the output cannot be written (nothing
 // is left behind, an existing output is unchanged), ExportCancelled when cancelled.

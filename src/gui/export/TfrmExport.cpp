@@ -56,10 +56,10 @@ bool RunExport(WorkState& state, Ports& ports, const std::vector<std::string>& l
     return false;
   }
   if (!options.all && options.selection.empty()) return false;
-  if (const std::string refusal = OutputRefusal(options); !refusal.empty()) {
+  if (const std::string refusal = OutputRefusal(options, logs); !refusal.empty()) {
     ExportOptions replacing = options;
     replacing.force = true;
-    if (!OutputRefusal(replacing).empty()) {
+    if (!OutputRefusal(replacing, logs).empty()) {
       prompter.Error(Utf8ToSjis(refusal));
       return false;
     }

@@ -6,10 +6,13 @@
 #include "capture_generator.h"
 #include "export/message_export.h"
 #include "fakes.h"
+#include "ingest/log_parser.h"
 #include "ingest/message_entry.h"
+#include "ingest/message_text.h"
 #include "ingest/message_tree.h"
 #include "text/files.h"
 #include "text/io_error.h"
+#include "text/line_reader.h"
 #include "text/sjis.h"
 
 namespace tobrisk {
@@ -158,6 +161,49 @@ TEST_F(Export, BigBoardIsCutIntoPagesBetweenThreadsAndSelectionsFollowTheTree) {
   EXPECT_NE(mbox.find("Message-ID: <bbs1.5@abcd.tobrisk.invalid>\nIn-Reply-To: <bbs1.4@abcd.tobrisk.invalid>"),
             std::string::npos)
       << mbox;
+}
+
+// The text view's rule read plainly: lines from the offset up to a line that
+// starts another screen or header.
+std::string ReferenceText(const std::string& path, uint64_t offset) {
+  std::string text;
+  LineReader reader(path, offset);
+  std::string_view line;
+  const std::string markers[] = {"#Fc.", Sjis("● ["), "[ AUTO ]", Sjis("● 受け取り"), Sjis("[ Ｍail (")};
+  while (reader.Next(line)) {
+    for (const std::string& m : markers) {
+      if (line.substr(0, m.size()) == m) return text;
+    }
+    text.append(line).append("\r\n");
+  }
+  return text;
+}
+
+// The exporter reads texts through one open file, or from memory: exactly what
+// the text view gets, however the texts lie in the file (long mails, the end).
+TEST(ExportTexts, ReaderGivesTheTextViewsTextFromFileAndFromMemory) {
+  const std::string dir = testing::MakeTempDir("tobrisk-export-texts") + "/";
+  testing::CaptureOptions o = testing::BenchCaptureOptions(1);
+  o.ctrl_z = true;
+  testing::WriteFile(dir + "capture.LOG", testing::GenerateCapture(o));
+  testing::FakeProgress progress;
+  MessageList list;
+  ParseLogWhileCuttingEscapes({dir + "capture.LOG"}, dir + "NOESC.LOG", list);
+  const std::string noesc = ReadWholeFile(dir + "NOESC.LOG");
+  MessageTextReader from_file(dir + "NOESC.LOG");
+  MessageTextReader from_memory(kInMemory, noesc);
+  ASSERT_GT(list.Size(), 1000u);
+  for (size_t step : {size_t{1}, size_t{7}}) {  // forwards, and jumping about
+    for (size_t k = 0; k < list.Size(); ++k) {
+      const uint64_t offset = list[(k * step) % list.Size()].text_offset;
+      const std::string expected = ReferenceText(dir + "NOESC.LOG", offset);
+      ASSERT_EQ(from_file.Read(offset).bytes, expected) << offset;
+      ASSERT_EQ(from_memory.Read(offset).bytes, expected) << offset;
+    }
+  }
+  EXPECT_TRUE(from_file.Read(noesc.size() + 1).offset_past_end);
+  EXPECT_EQ(from_memory.Read(noesc.size()).bytes, "");
+  testing::RemoveTree(dir);
 }
 
 TEST(ExportDates, YearsComeFromTheCaptureOrTheYearGiven) {

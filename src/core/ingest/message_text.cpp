@@ -64,8 +64,13 @@ MessageTextReader::~MessageTextReader() {
   if (file_ != nullptr) std::fclose(file_);
 }
 
+MessageTextReader::MessageTextReader(InMemory, std::string_view text) : memory_(text), in_memory_(true) {
+  size_ = text.size();
+  window_size_ = text.size();
+}
+
 void MessageTextReader::Open() {
-  if (file_ != nullptr) return;
+  if (file_ != nullptr || in_memory_) return;
   std::error_code ec;
   size_ = std::filesystem::file_size(path_, ec);
   if (ec) throw IoError("open", path_, ec.message());
@@ -94,7 +99,8 @@ bool MessageTextReader::TryCut(uint64_t offset, MessageText& result) const {
   if (offset < window_start_ || offset > window_start_ + window_size_) return false;
   const bool window_to_end = window_start_ + window_size_ >= size_;
   const size_t from = static_cast<size_t>(offset - window_start_);
-  const std::string_view rest(window_.data() + from, window_size_ - from);
+  const char* data = in_memory_ ? memory_.data() : window_.data();
+  const std::string_view rest(data + from, window_size_ - from);
   // Texts are short: look at a few KiB first, so that the reader does not scan
   // the whole window for each of them.
   for (size_t size = std::min<size_t>(4096, rest.size());; size = std::min(size * 8, rest.size())) {
@@ -111,7 +117,7 @@ MessageText MessageTextReader::Read(uint64_t offset) {
     result.offset_past_end = true;
     return result;
   }
-  if (TryCut(offset, result)) return result;
+  if (TryCut(offset, result) || in_memory_) return result;
   for (size_t want = window_.empty() ? kFirstWindow : kWindow;; want *= 4) {
     Fill(offset, want);
     if (TryCut(offset, result) || window_size_ < want) return result;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "text/line_reader.h"  // InMemory
+
 namespace tobrisk {
 
 struct WorkState;
@@ -33,6 +35,8 @@ class MessageTextReader {
  public:
   explicit MessageTextReader(const WorkState& state);  // state.messages in WorkDir + "NOESC.LOG"
   explicit MessageTextReader(std::string noesc_path);
+  // The escape-free text held in memory instead of a file (it must outlive the reader).
+  MessageTextReader(InMemory, std::string_view text);
   ~MessageTextReader();
   MessageTextReader(const MessageTextReader&) = delete;
   MessageTextReader& operator=(const MessageTextReader&) = delete;
@@ -52,6 +56,8 @@ class MessageTextReader {
   std::vector<char> window_;
   uint64_t window_start_ = 0;
   size_t window_size_ = 0;  // valid bytes in window_
+  std::string_view memory_;  // the whole text when it is held in memory
+  bool in_memory_ = false;
 };
 
 }  // namespace tobrisk

@@ -206,6 +206,27 @@ TEST(ExportTexts, ReaderGivesTheTextViewsTextFromFileAndFromMemory) {
   testing::RemoveTree(dir);
 }
 
+TEST_F(Export, LongTextsEndATextPageEarly) {
+  Build(300, 0, 0);  // 300 mails of 8 KB each
+  source_.text = [](size_t) { return std::string(8000, 'x') + "\r\n"; };
+  ExportMessages(source_, Options(ExportFormat::Html, "site"), progress_);
+  size_t pages = 0;
+  for (const auto& e : fs::directory_iterator(dir_ + "site")) {
+    if (e.path().filename().string().rfind("mail-t", 0) != 0) continue;
+    ++pages;
+    EXPECT_LT(fs::file_size(e.path()), 512u * 1024) << e.path();
+  }
+  EXPECT_GE(pages, 5u);
+  // Every entry of the tree page links to the text page that holds it.
+  const std::string tree = ReadWholeFile(dir_ + "site/mail.html");
+  const std::regex link("href=\"(mail-t[0-9]+\\.html)#(m[0-9]+)\"");
+  size_t links = 0;
+  for (auto it = std::sregex_iterator(tree.begin(), tree.end(), link); it != std::sregex_iterator(); ++it, ++links) {
+    EXPECT_NE(ReadWholeFile(dir_ + "site/" + (*it)[1].str()).find("id=\"" + (*it)[2].str() + "\""), std::string::npos);
+  }
+  EXPECT_EQ(links, 300u);
+}
+
 TEST(ExportDates, YearsComeFromTheCaptureOrTheYearGiven) {
   ExportYears y;
   y.capture = {2027, 1, 5};

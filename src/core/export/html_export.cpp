@@ -15,6 +15,7 @@ namespace tobrisk::export_detail {
 namespace {
 
 constexpr size_t kTextsPerPage = 200;
+constexpr size_t kTextPageBytes = 384 * 1024;  // a page ends after the text that passes this
 constexpr size_t kTreeEntriesPerPage = 2000;
 
 constexpr std::string_view kStyle =
@@ -88,9 +89,11 @@ class HtmlWriter {
   void Write() {
     CollectSections();
     for (Section& s : sections_) PlanTreePages(s);
+    // Text pages first: their size decides where a page ends, and the tree
+    // pages link to them.
     for (const Section& s : sections_) {
-      WriteTreePages(s);
       WriteTextPages(s);
+      WriteTreePages(s);
     }
     WriteIndex();
   }
@@ -116,7 +119,6 @@ class HtmlWriter {
     if (s.messages.empty() && node != tree.TopLevel()[0]) return;
     std::sort(s.messages.begin(), s.messages.end());
     for (size_t i = 0; i < s.messages.size(); ++i) {
-      text_page_[s.messages[i]] = static_cast<uint32_t>(i / kTextsPerPage + 1);
       const ExportDate d = run_.Date(s.messages[i]);
       if (std::tie(d.year, d.month, d.day) > std::tie(s.newest.year, s.newest.month, s.newest.day)) s.newest = d;
     }
@@ -169,7 +171,7 @@ class HtmlWriter {
     out += "<nav><a href=\"index.html\">\xE7\x9B\xAE\xE6\xAC\xA1</a>";  // 目次
     if (text) out += " | <a href=\"" + TreePage(s, 1) + "\">\xE3\x83\x84\xE3\x83\xAA\xE3\x83\xBC</a>";  // ツリー
     if (pages > 1) {
-      out += " | " + DecimalText(static_cast<int64_t>(page)) + " / " + DecimalText(static_cast<int64_t>(pages));
+      if (!text) out += " | " + DecimalText(static_cast<int64_t>(page)) + " / " + DecimalText(static_cast<int64_t>(pages));
       if (page > 1) {
         out += " | <a href=\"" + (text ? TextPage(s, page - 1) : TreePage(s, page - 1)) +
                "\">\xE5\x89\x8D\xE3\x81\xB8</a>";  // 前へ
@@ -254,40 +256,51 @@ class HtmlWriter {
     }
   }
 
+  // Pages of at most kTextsPerPage texts, ended early once they pass
+  // kTextPageBytes (mails can be long), so that every page opens quickly.
   void WriteTextPages(const Section& s) {
-    const size_t pages = (s.messages.size() + kTextsPerPage - 1) / kTextsPerPage;
-    for (size_t p = 0; p < pages; ++p) {
-      std::string& out = page_;
-      out.clear();
-      Head(out, s.title);
-      Nav(out, s, p + 1, pages, true);
-      const size_t end = std::min(s.messages.size(), (p + 1) * kTextsPerPage);
-      for (size_t i = p * kTextsPerPage; i < end; ++i) {
+    size_t i = 0;
+    for (size_t page = 1; i < s.messages.size(); ++page) {
+      std::string& body = page_;
+      body.clear();
+      for (size_t count = 0; i < s.messages.size() && count < kTextsPerPage && body.size() < kTextPageBytes;
+           ++count, ++i) {
         const size_t index = s.messages[i];
+        text_page_[index] = static_cast<uint32_t>(page);
         const MessageEntry& e = run_.Messages()[index];
         const std::string seq = DecimalText(e.seq_no);
-        out += "<article id=\"m" + seq + "\"";
-        if (MarkSymbol(e.Mark()).empty()) out += " class=\"u\"";
-        out += "><h2>";
-        Mark(out, e);
-        if (!e.IsMail()) out += MessageLabel(e) + " ";
-        Escape(Utf8(e.title.View()), out);
-        out += "</h2>\n<p class=\"meta\">";
+        body += "<article id=\"m" + seq + "\"";
+        if (MarkSymbol(e.Mark()).empty()) body += " class=\"u\"";
+        body += "><h2>";
+        Mark(body, e);
+        if (!e.IsMail()) body += MessageLabel(e) + " ";
+        Escape(Utf8(e.title.View()), body);
+        body += "</h2>\n<p class=\"meta\">";
         if (!e.IsMail()) {
-          Escape(BoardLabel(e), out);
-          if (e.kind == MessageKind::Res) out += " | res:" + DecimalText(e.res_to_no);
-          out += " | ";
+          Escape(BoardLabel(e), body);
+          if (e.kind == MessageKind::Res) body += " | res:" + DecimalText(e.res_to_no);
+          body += " | ";
         }
-        out += "\xE3\x80\x90";
-        Escape(Utf8(e.writer_handle.View()), out);
-        out += "\xE3\x80\x91 | " + DateText(run_.Date(index)) + " | <a href=\"" + TreePage(s, tree_page_[index]) +
-               "#n" + seq + "\">\xE3\x83\x84\xE3\x83\xAA\xE3\x83\xBC</a></p>\n<pre>";
-        Escape(run_.TextUtf8(index), out);
-        out += "</pre></article>\n";
+        body += "\xE3\x80\x90";
+        Escape(Utf8(e.writer_handle.View()), body);
+        body += "\xE3\x80\x91 | " + DateText(run_.Date(index)) + " | <a href=\"" + TreePage(s, tree_page_[index]) +
+                "#n" + seq + "\">\xE3\x83\x84\xE3\x83\xAA\xE3\x83\xBC</a></p>\n<pre>";
+        Escape(run_.TextUtf8(index), body);
+        body += "</pre></article>\n";
         run_.Done(++done_);
       }
-      Nav(out, s, p + 1, pages, true);
-      WritePage(dir_ + TextPage(s, p + 1), out);
+      const size_t pages = i < s.messages.size() ? page + 1 : page;  // whether a next page follows
+      std::string head;
+      Head(head, s.title);
+      Nav(head, s, page, pages, true);
+      std::string tail;
+      Nav(tail, s, page, pages, true);
+      OutputFile file(dir_ + TextPage(s, page));
+      file.Write(head);
+      file.Write(body);
+      file.Write(tail);
+      file.Write("</body>\n</html>\n");
+      file.Close();
     }
   }
 

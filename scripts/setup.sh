@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-ipafont-gothic
   xvfb xauth
+  python3 chromium
 )
 
 missing=()

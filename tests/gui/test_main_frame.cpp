@@ -119,7 +119,8 @@ class TestMainFrame : public QObject {
     for (const QAction* a : m.menuBar()->actions()) bar << a->text();
     QCOMPARE(bar, QStringList({U("ﾌｧｲﾙ(&F)"), U("ﾒｯｾｰｼﾞ(&M)"), U("ﾂｰﾙﾊﾞｰ(&T)"), U("ｳｨﾝﾄﾞｳ(&W)"), U("ﾍﾙﾌﾟ(&H)")}));
     QCOMPARE(Captions(f_->Find<QMenu>("FileMenu")),
-             QStringList({U("ログファイルを開く(&O)"), U("過去に読んだLOG(&L)"), "-", U("プロパティー(&P)"),
+             QStringList({U("ログファイルを開く(&O)"), U("過去に読んだLOG(&L)"), U("エクスポート..."), "-",
+                          U("プロパティー(&P)"),
                           U("ボード・ユーザデータ取込(&I)"), "-", U("終了(&X)")}));
     QCOMPARE(Captions(f_->Find<QMenu>("MessageMenu")),
              QStringList({U("新規メール書き込み(&N)"), U("レスメール書き込み(&M)"), "-",

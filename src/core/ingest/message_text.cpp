@@ -1,5 +1,9 @@
 #include "ingest/message_text.h"
 
+#include <sys/types.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
 #include "ingest/work_state.h"
@@ -9,6 +13,9 @@
 
 namespace tobrisk {
 namespace {
+
+constexpr size_t kFirstWindow = 64 * 1024;  // one text: as much as one file read
+constexpr size_t kWindow = 32 * 1024;       // many texts: neighbours share it; grows for a longer text
 
 bool EndsText(std::string_view line) {
   static const std::string board = Sjis("● [");
@@ -23,15 +30,21 @@ bool EndsText(std::string_view line) {
 
 bool IsHiddenControl(unsigned char b) { return (b < 0x20 && b != '\t') || b == 0x7F; }
 
-MessageText ReadText(LineReader& reader) {
-  MessageText result;
+// The text at the start of `bytes`; false when it may go on past their end
+// (`to_end`: nothing follows them).
+bool CutLines(std::string_view bytes, bool to_end, MessageText& result) {
+  LineReader reader(kInMemory, bytes);
   std::string_view line;
+  result.bytes.clear();
   while (reader.Next(line)) {
-    if (EndsText(line)) break;
+    // A line that reaches the end of the bytes may go on past it.
+    if (!to_end && reader.Position() >= bytes.size()) return false;
+    if (EndsText(line)) return true;
     AppendShownLine(line, result.bytes);
     result.bytes.append("\r\n");
   }
-  return result;
+  // The end: of the file, at a Ctrl-Z, or of the bytes looked at.
+  return to_end || reader.Position() < bytes.size();
 }
 
 }  // namespace
@@ -49,34 +62,98 @@ void AppendShownLine(std::string_view line, std::string& out) {
 }
 
 MessageText ReadMessageText(const std::string& noesc_path, uint64_t offset) {
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(noesc_path, ec);
-  if (ec) throw IoError("open", noesc_path, ec.message());
-  if (offset > size) {
-    MessageText past;
-    past.offset_past_end = true;
-    return past;
-  }
-  LineReader reader(noesc_path, offset);
-  return ReadText(reader);
+  return MessageTextReader(noesc_path).Read(offset);
 }
 
 MessageText ReadMessageText(const WorkState& state, size_t index) {
   if (index >= state.messages.Size()) return {};
-  const uint64_t offset = state.messages[index].text_offset;
-  if (!state.escape_free_text) return ReadMessageText(state.WorkFile("NOESC.LOG"), offset);
-  if (offset > state.escape_free_text->size()) {
-    MessageText past;
-    past.offset_past_end = true;
-    return past;
-  }
-  LineReader reader(kInMemory, *state.escape_free_text, offset);
-  return ReadText(reader);
+  return MessageTextReader(state).Text(index);
 }
 
 std::unique_ptr<LineReader> OpenEscapeFreeText(const WorkState& state, uint64_t offset) {
   if (state.escape_free_text) return std::make_unique<LineReader>(kInMemory, *state.escape_free_text, offset);
   return std::make_unique<LineReader>(state.WorkFile("NOESC.LOG"), offset);
+}
+
+MessageTextReader::MessageTextReader(const WorkState& state)
+    : state_(&state), path_(state.WorkFile("NOESC.LOG")) {
+  if (state.escape_free_text) {
+    memory_ = *state.escape_free_text;
+    in_memory_ = true;
+    size_ = memory_.size();
+    window_size_ = memory_.size();
+  }
+}
+
+MessageTextReader::MessageTextReader(std::string noesc_path) : path_(std::move(noesc_path)) {}
+
+MessageTextReader::~MessageTextReader() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+MessageTextReader::MessageTextReader(InMemory, std::string_view text) : memory_(text), in_memory_(true) {
+  size_ = text.size();
+  window_size_ = text.size();
+}
+
+void MessageTextReader::Open() {
+  if (file_ != nullptr || in_memory_) return;
+  std::error_code ec;
+  size_ = std::filesystem::file_size(path_, ec);
+  if (ec) throw IoError("open", path_, ec.message());
+  file_ = std::fopen(path_.c_str(), "rb");
+  if (file_ == nullptr) throw IoError::FromErrno("open", path_);
+}
+
+void MessageTextReader::Fill(uint64_t offset, size_t size) {
+  const uint64_t left = size_ - offset;
+  size = static_cast<size_t>(std::min<uint64_t>(size, left));
+  if (window_.size() < size) window_.resize(size);
+  window_start_ = offset;
+  window_size_ = 0;
+  if (::fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0) throw IoError::FromErrno("seek", path_);
+  while (window_size_ < size) {
+    const size_t got = std::fread(window_.data() + window_size_, 1, size - window_size_, file_);
+    if (got == 0) {
+      if (std::ferror(file_)) throw IoError::FromErrno("read", path_);
+      break;  // the file became shorter: read what is there
+    }
+    window_size_ += got;
+  }
+}
+
+bool MessageTextReader::TryCut(uint64_t offset, MessageText& result) const {
+  if (offset < window_start_ || offset > window_start_ + window_size_) return false;
+  const bool window_to_end = window_start_ + window_size_ >= size_;
+  const size_t from = static_cast<size_t>(offset - window_start_);
+  const char* data = in_memory_ ? memory_.data() : window_.data();
+  const std::string_view rest(data + from, window_size_ - from);
+  // Texts are short: look at a few KiB first, so that the reader does not scan
+  // the whole window for each of them.
+  for (size_t size = std::min<size_t>(4096, rest.size());; size = std::min(size * 8, rest.size())) {
+    const bool to_end = window_to_end && size == rest.size();
+    if (CutLines(rest.substr(0, size), to_end, result)) return true;
+    if (size == rest.size()) return false;
+  }
+}
+
+MessageText MessageTextReader::Read(uint64_t offset) {
+  Open();
+  MessageText result;
+  if (offset > size_) {
+    result.offset_past_end = true;
+    return result;
+  }
+  if (TryCut(offset, result) || in_memory_) return result;
+  for (size_t want = window_.empty() ? kFirstWindow : kWindow;; want *= 4) {
+    Fill(offset, want);
+    if (TryCut(offset, result) || window_size_ < want) return result;
+  }
+}
+
+MessageText MessageTextReader::Text(size_t index) {
+  if (state_ == nullptr || index >= state_->messages.Size()) return {};
+  return Read(state_->messages[index].text_offset);
 }
 
 }  // namespace tobrisk

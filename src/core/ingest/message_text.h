@@ -3,9 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "text/line_reader.h"  // InMemory
 
 namespace tobrisk {
 
@@ -39,5 +43,38 @@ MessageText ReadMessageText(const WorkState& state, size_t index);
 // state.escape_free_text when the text is held in memory, otherwise
 // WorkDir + "NOESC.LOG". Throws IoError when the file cannot be opened.
 std::unique_ptr<LineReader> OpenEscapeFreeText(const WorkState& state, uint64_t offset);
+
+// Reads the texts of many messages, one after the other, keeping the file open
+// and a window of it in memory: neighbouring texts cost no further read. Gives
+// exactly what ReadMessageText gives (the functions above are made of it).
+class MessageTextReader {
+ public:
+  // state.messages in the escape-free text of the open logs: held in memory, or WorkDir + "NOESC.LOG".
+  explicit MessageTextReader(const WorkState& state);
+  explicit MessageTextReader(std::string noesc_path);
+  // The escape-free text held in memory instead of a file (it must outlive the reader).
+  MessageTextReader(InMemory, std::string_view text);
+  ~MessageTextReader();
+  MessageTextReader(const MessageTextReader&) = delete;
+  MessageTextReader& operator=(const MessageTextReader&) = delete;
+
+  MessageText Read(uint64_t offset);
+  MessageText Text(size_t index);  // needs the WorkState constructor
+
+ private:
+  void Open();
+  bool TryCut(uint64_t offset, MessageText& result) const;  // false: the window ends inside the text
+  void Fill(uint64_t offset, size_t size);
+
+  const WorkState* state_ = nullptr;
+  std::string path_;
+  std::FILE* file_ = nullptr;
+  uint64_t size_ = 0;
+  std::vector<char> window_;
+  uint64_t window_start_ = 0;
+  size_t window_size_ = 0;  // valid bytes in window_
+  std::string_view memory_;  // the whole text when it is held in memory
+  bool in_memory_ = false;
+};
 
 }  // namespace tobrisk

@@ -315,6 +315,9 @@ void TfrmLogMessage::BuildListPopup() {
   }
   connect(res, &QAction::triggered, this, [this] { ListPopupResClick(); });
   connect(move, &QAction::triggered, this, [this] { ListPopupMoveResClick(); });
+  LogMessagePopupMenu->addSeparator();
+  QAction* save = MakeItem(LogMessagePopupMenu, "SaveTextItem", "テキストで保存...");
+  connect(save, &QAction::triggered, this, [this] { emit SaveTextRequested(SelectedListMessage(), false); });
 }
 
 void TfrmLogMessage::BuildTreePopup() {
@@ -341,6 +344,12 @@ void TfrmLogMessage::BuildTreePopup() {
     if (item.image >= 0) action->setIcon(MessageImage(item.image));
     connect(action, &QAction::triggered, this, [this, action] { TreePopupClick(action); });
   }
+  LogMessageTreePopupMenu->addSeparator();
+  QAction* save = MakeItem(LogMessageTreePopupMenu, "TreeSaveTextItem", "テキストで保存...");
+  connect(save, &QAction::triggered, this, [this] {
+    const QModelIndex node = tree_model_->index(tree_popup_row_);
+    if (node.isValid()) emit SaveTextRequested(node.data(MessageTreeModel::kMessageIndexRole).toInt(), true);
+  });
 }
 
 void TfrmLogMessage::BuildWritePopup() {
@@ -591,6 +600,8 @@ void TfrmLogMessage::ActivatePage(int page) {
   PageControl1->setCurrentIndex(page);
   activating_page_ = false;
 }
+
+int TfrmLogMessage::ShownMessage() const { return TreePageActive() ? SelectedTreeMessage() : SelectedListMessage(); }
 
 bool TfrmLogMessage::TreePageActive() const { return PageControl1->currentIndex() == kTreePage; }
 bool TfrmLogMessage::ListPageActive() const { return PageControl1->currentIndex() == kListPage; }

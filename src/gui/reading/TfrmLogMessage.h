@@ -115,6 +115,8 @@ class TfrmLogMessage : public QWidget {
   // The message index (0-based) of the selected list row / tree node, or -1.
   int SelectedListMessage() const;
   int SelectedTreeMessage() const;
+  // The message whose text is shown: the tree's on the tree page, else the list's; -1 none.
+  int ShownMessage() const;
 
  public slots:
   // ---- the message toolbar ----
@@ -155,6 +157,8 @@ class TfrmLogMessage : public QWidget {
   void EditMessageRequested(int write_index);
   void DeleteMessageRequested(int write_index);
   void ReviveMessageRequested(int write_index);
+  // "テキストで保存..." of the list pop-up (the message) and the tree pop-up (its thread).
+  void SaveTextRequested(int index, bool thread);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

@@ -37,6 +37,7 @@
 #include "text/files.h"
 #include "text/sjis.h"
 #include "widgets/error_report.h"
+#include "export/TfrmExport.h"
 #include "widgets/file_chooser.h"
 #include "widgets/gui_progress.h"
 #include "widgets/gui_prompter.h"
@@ -176,6 +177,7 @@ void TfrmMain::BuildMenus() {
   FileOpenItem = item(FileMenu, "FileOpenItem", "ログファイルを開く(&O)", &TfrmMain::FileOpenItemClick);
   RecentLogMenu = FileMenu->addMenu(U("過去に読んだLOG(&L)"));
   RecentLogMenu->setObjectName("RecentLogMenu");
+  ExportItem = item(FileMenu, "ExportItem", "エクスポート...", &TfrmMain::ExportItemClick);
   FileMenu->addSeparator();
   PropertyItem = item(FileMenu, "PropertyItem", "プロパティー(&P)", &TfrmMain::PropertyItemClick);
   ImportItem = item(FileMenu, "ImportItem", "ボード・ユーザデータ取込(&I)", &TfrmMain::ImportItemClick);
@@ -280,6 +282,12 @@ void TfrmMain::CreateDocumentWindows() {
   board_user_sub_->installEventFilter(this);
 
   log_message_ = new TfrmLogMessage(state_, ports_);
+  connect(log_message_, &TfrmLogMessage::SaveTextRequested, this, [this](int index, bool thread) {
+    if (index < 0 || static_cast<size_t>(index) >= state_.messages.Size()) return;
+    const size_t i = static_cast<size_t>(index);
+    SaveMessagesAsText(this, state_, ports_, open_logs_,
+                       thread ? ThreadSelection(state_.message_tree, i) : std::vector<size_t>{i});
+  });
   log_message_sub_ = mdi_->addSubWindow(log_message_);
   log_message_sub_->setObjectName("LogMessageWindow");
   log_message_sub_->setGeometry(kDefaultBoardUserWidth, 0, kDefaultLogMessageWidth, kDefaultLogMessageHeight);
@@ -377,6 +385,12 @@ void TfrmMain::OpenLogFiles(const QStringList& paths) {
   RunOpenLogs(files);
 }
 
+void TfrmMain::ExportItemClick() {
+  if (opening_) return;
+  TfrmExport dialog(this, state_, ports_, open_logs_, log_message_->ShownMessage());
+  dialog.exec();
+}
+
 void TfrmMain::RecentLogItemClick(int slot) {
   if (opening_ || slot < 0 || slot >= static_cast<int>(state_.settings.paths.size())) return;
   const std::string path = state_.settings.paths[static_cast<size_t>(slot)];
@@ -398,7 +412,9 @@ void TfrmMain::RunOpenLogs(const std::vector<std::string>& files, int recent_slo
   open_stage_ = OpenStage::Untouched;
   setAcceptDrops(false);
   try {
-    if (OpenLogs(state_, ports_, *this, files) == OpenLogsResult::NoNet) ShowWhatIsLoaded();
+    const OpenLogsResult result = OpenLogs(state_, ports_, *this, files);
+    if (result == OpenLogsResult::NoNet) ShowWhatIsLoaded();
+    else if (result != OpenLogsResult::Refused) open_logs_ = files;
   } catch (const std::exception& e) {
     ShowWhatIsLoaded();
     ReportError(*ports_.prompter, e);
@@ -418,6 +434,7 @@ void TfrmMain::ShowWhatIsLoaded() {
     state_.message_tree.Clear();
   }
   if (state_.messages.Empty()) {
+    open_logs_.clear();
     SetMessageTitle(NoLogMessageTitle());
     SetMessageCounters(0, 0);
     ClearMessageText();

@@ -134,6 +134,7 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   void RecentLogItemClick(int slot);
   void PropertyItemClick();
   void ImportItemClick();
+  void ExportItemClick();  // "エクスポート..."
   void ExitItemClick();
   // "ﾒｯｾｰｼﾞ(&M)" opening: the eight items from the focused grid.
   void MessageMenuPopup();
@@ -207,6 +208,7 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   enum class OpenStage { Untouched, Cleared, Filled };
   OpenStage open_stage_ = OpenStage::Untouched;
   std::vector<std::string> opening_files_;  // the native paths being opened
+  std::vector<std::string> open_logs_;  // the logs last opened, for exports
   bool closing_ = false;      // the frame is going away: document windows may close
   bool placements_saved_ = false;
   bool session_ending_ = false;      // closing asks nothing: the session or a signal ends the program
@@ -232,6 +234,7 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   QAction* FileOpenItem = nullptr;
   QAction* PropertyItem = nullptr;
   QAction* ImportItem = nullptr;
+  QAction* ExportItem = nullptr;
   QAction* ExitItem = nullptr;
   QAction* NewMailItem = nullptr;
   QAction* ResMailItem = nullptr;

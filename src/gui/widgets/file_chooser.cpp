@@ -26,6 +26,14 @@ class DialogFileChooser final : public FileChooser {
   }
 };
 
+}  // namespace
+
+QString FileChooser::SaveFile(QWidget* parent, const QString& title, const QString& path) {
+  return QFileDialog::getSaveFileName(parent, title, path, QString(), nullptr, QFileDialog::DontConfirmOverwrite);
+}
+
+namespace {
+
 DialogFileChooser& DialogChooser() {
   static DialogFileChooser chooser;
   return chooser;

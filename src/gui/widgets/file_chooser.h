@@ -26,6 +26,9 @@ class FileChooser {
   virtual QStringList OpenFiles(QWidget* parent, const OpenFilesRequest& request) = 0;
   // An existing folder, or empty when cancelled.
   virtual QString ChooseDirectory(QWidget* parent, const QString& title, const QString& directory) = 0;
+  // A file or folder name to write, starting at `path`; empty when cancelled.
+  // The caller asks before replacing an existing one.
+  virtual QString SaveFile(QWidget* parent, const QString& title, const QString& path);
 };
 
 // The chooser windows use: the platform dialogs unless a test installed another.

@@ -55,6 +55,13 @@ QString FakeFileChooser::ChooseDirectory(QWidget*, const QString&, const QString
   return answer;
 }
 
+QString FakeFileChooser::SaveFile(QWidget*, const QString&, const QString&) {
+  if (save_answers.empty()) throw std::logic_error("unanswered save dialog");
+  QString answer = save_answers.front();
+  save_answers.pop_front();
+  return answer;
+}
+
 MainFrameFixture::MainFrameFixture() : chooser_scope_(chooser_) {}
 
 MainFrameFixture::~MainFrameFixture() {

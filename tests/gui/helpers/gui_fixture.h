@@ -52,9 +52,11 @@ class FakeFileChooser final : public gui::FileChooser {
  public:
   QStringList OpenFiles(QWidget* parent, const gui::OpenFilesRequest& request) override;
   QString ChooseDirectory(QWidget* parent, const QString& title, const QString& directory) override;
+  QString SaveFile(QWidget* parent, const QString& title, const QString& path) override;
 
   std::deque<QStringList> file_answers;   // an empty list cancels
   std::deque<QString> folder_answers;
+  std::deque<QString> save_answers;       // an empty name cancels
   std::vector<gui::OpenFilesRequest> requests;
   int folder_requests = 0;
 };

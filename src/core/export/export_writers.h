@@ -1,0 +1,76 @@
+// The three export formats and what they share. Used by ExportMessages only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "export/message_export.h"
+#include "ingest/message_entry.h"
+#include "ingest/message_tree.h"
+#include "ports/progress.h"
+
+namespace tobrisk {
+
+class OutputFile;
+
+namespace export_detail {
+
+// One export in progress.
+class ExportRun {
+ public:
+  ExportRun(const ExportSource& source, const ExportOptions& options, Progress& progress);
+
+  const ExportSource& Source() const { return source_; }
+  const MessageList& Messages() const { return *source_.messages; }
+  const MessageTree& Tree() const { return *source_.tree; }
+  // The messages to export, in list order.
+  const std::vector<size_t>& Indices() const { return indices_; }
+  bool Selected(size_t index) const { return selected_.empty() || selected_[index]; }
+
+  // The text of a message in UTF-8 with LF line ends, as `show` prints it.
+  std::string TextUtf8(size_t index) const;
+  ExportDate Date(size_t index) const { return DateOfWriteDate(Messages()[index].write_date.View(), source_.years); }
+  // The parent message in the reply tree; -1 at the top of a board and for mails.
+  int64_t ParentMessage(size_t index) const;
+  // "<...@net.tobrisk.invalid>": stable for the same logs, unique within them.
+  std::string MessageId(size_t index) const;
+  // The domain of the addresses and IDs: the log header in lower case (bytes
+  // that are no letter or digit as hex) + ".tobrisk.invalid".
+  const std::string& Domain() const { return domain_; }
+
+  // Called after each message written: moves the progress bar and checks for cancelling.
+  void Done(size_t count);
+
+ private:
+  const ExportSource& source_;
+  const ExportOptions& options_;
+  Progress& progress_;
+  std::vector<size_t> indices_;
+  std::vector<bool> selected_;   // empty when every message is exported
+  std::vector<uint32_t> occurrence_;  // 1 for the first entry of its (board, number), 2 for a re-read copy...
+  std::string domain_;
+  size_t next_step_ = 0;
+};
+
+// Shift-JIS to UTF-8 (U+FFFD for bytes that are no character).
+std::string Utf8(std::string_view sjis);
+// What a read mark means: "unread", "read", "replied", "checked".
+std::string_view MarkName(std::string_view mark);
+// The mark to show: "○", "●", "★", or empty for unread (UTF-8).
+std::string_view MarkSymbol(std::string_view mark);
+// "2026/12/07".
+std::string DateText(const ExportDate& date);
+// "#Fc." + the message number filled to 5 digits, as in the tree: "#Fc.00345".
+std::string MessageLabel(const MessageEntry& entry);
+// BoardType + BoardNo + ":" + BoardName without its padding, in UTF-8 (the tree's board node).
+std::string BoardLabel(const MessageEntry& entry);
+
+void WriteMbox(ExportRun& run, OutputFile& out);
+void WriteText(ExportRun& run, OutputFile& out);
+// Writes the pages into the existing empty folder `dir` (with a trailing separator).
+void WriteHtml(ExportRun& run, const std::string& dir);
+
+}  // namespace export_detail
+}  // namespace tobrisk

@@ -1,0 +1,353 @@
+// A folder of HTML pages that works offline from index.html: no script, nothing
+// fetched. index.html lists the boards and the mails; each board has tree pages
+// (the reply tree as nested lists, cut between threads so that no page grows
+// too big to open quickly) and text pages of a few hundred texts each.
+#include <algorithm>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "export/export_writers.h"
+#include "text/bytes.h"
+#include "text/files.h"
+
+namespace tobrisk::export_detail {
+namespace {
+
+constexpr size_t kTextsPerPage = 200;
+constexpr size_t kTextPageBytes = 384 * 1024;  // a page ends after the text that passes this
+constexpr size_t kTreeEntriesPerPage = 2000;
+
+constexpr std::string_view kStyle =
+    "body{font-family:sans-serif;margin:0 auto;max-width:62em;padding:.5em;line-height:1.5;color:#222}"
+    "pre,.tree,.fixed{font-family:\"MS Gothic\",\"\xEF\xBC\xAD\xEF\xBC\xB3 \xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83"
+    "\xE3\x82\xAF\",Osaka-Mono,\"Noto Sans Mono CJK JP\",\"Source Han Code JP\",IPAGothic,TakaoGothic,"
+    "\"VL Gothic\",monospace}"
+    "pre{white-space:pre-wrap;overflow-wrap:anywhere;background:#f7f7f2;border:1px solid #ddd;padding:.5em}"
+    "ul.tree,ul.tree ul{list-style:none;padding-left:1.1em;margin:0}ul.tree{padding-left:0}"
+    "table{border-collapse:collapse}td,th{border:1px solid #ccc;padding:.2em .5em}td.n{text-align:right}"
+    ".mk{display:inline-block;min-width:1.2em}.u>a,.u h2{font-weight:bold;color:#a00000}"
+    ".new{background:#a00000;color:#fff;font-size:.75em;padding:0 .3em;border-radius:.3em;margin-right:.2em}"
+    "article{margin:1.2em 0}h2{font-size:1.05em;margin:.2em 0}.meta,.d{color:#666;font-size:.9em}"
+    "nav{margin:.5em 0}";
+
+void Escape(std::string_view utf8, std::string& out) {
+  size_t from = 0;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const char c = utf8[i];
+    if (c != '&' && c != '<' && c != '>' && c != '"' && c != '\'') continue;
+    out.append(utf8, from, i - from);
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += "&#39;";
+    }
+    from = i + 1;
+  }
+  out.append(utf8, from, std::string_view::npos);
+}
+
+void Head(std::string& out, std::string_view title) {
+  out += "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
+         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
+  Escape(title, out);
+  out += "</title>\n<style>";
+  out += kStyle;
+  out += "</style>\n</head>\n<body>\n";
+}
+
+void WritePage(const std::string& path, const std::string& html) {
+  OutputFile file(path);
+  file.Write(html);
+  file.Write("</body>\n</html>\n");
+  file.Close();
+}
+
+// A board, or the mails.
+struct Section {
+  std::string stem;   // file names start with it: "b3", "mail"
+  std::string title;  // UTF-8
+  TreeNodeId node = kNoNode;
+  std::vector<size_t> messages;  // selected, in list order
+  ExportDate newest;
+  // Tree pages: the first node id of each page's threads.
+  std::vector<std::pair<TreeNodeId, TreeNodeId>> pages;  // [first, end) of node ids
+};
+
+std::string TextPage(const Section& s, size_t page) { return s.stem + "-t" + DecimalText(static_cast<int64_t>(page)) + ".html"; }
+std::string TreePage(const Section& s, size_t page) {
+  return page == 1 ? s.stem + ".html" : s.stem + "-" + DecimalText(static_cast<int64_t>(page)) + ".html";
+}
+
+class HtmlWriter {
+ public:
+  HtmlWriter(ExportRun& run, const std::string& dir)
+      : run_(run), dir_(dir), text_page_(run.Messages().Size()), tree_page_(run.Messages().Size()) {}
+
+  void Write() {
+    CollectSections();
+    for (Section& s : sections_) PlanTreePages(s);
+    // Text pages first: their size decides where a page ends, and the tree
+    // pages link to them.
+    for (const Section& s : sections_) {
+      WriteTextPages(s);
+      WriteTreePages(s);
+    }
+    WriteIndex();
+  }
+
+ private:
+  TreeNodeId SubtreeEnd(TreeNodeId node) const {
+    const MessageTree& tree = run_.Tree();
+    TreeNodeId id = node + 1;
+    while (id < static_cast<TreeNodeId>(tree.Size()) && tree.Depth(id) > tree.Depth(node)) ++id;
+    return id;
+  }
+
+  void AddSection(std::string stem, std::string title, TreeNodeId node) {
+    const MessageTree& tree = run_.Tree();
+    Section s;
+    s.stem = std::move(stem);
+    s.title = std::move(title);
+    s.node = node;
+    for (TreeNodeId id = node + 1, end = SubtreeEnd(node); id < end; ++id) {
+      const int32_t index = tree.MessageIndex(id);
+      if (index >= 0 && run_.Selected(static_cast<size_t>(index))) s.messages.push_back(static_cast<size_t>(index));
+    }
+    if (s.messages.empty() && node != tree.TopLevel()[0]) return;
+    std::sort(s.messages.begin(), s.messages.end());
+    for (size_t i = 0; i < s.messages.size(); ++i) {
+      const ExportDate d = run_.Date(s.messages[i]);
+      if (std::tie(d.year, d.month, d.day) > std::tie(s.newest.year, s.newest.month, s.newest.day)) s.newest = d;
+    }
+    sections_.push_back(std::move(s));
+  }
+
+  void CollectSections() {
+    const MessageTree& tree = run_.Tree();
+    if (tree.Empty()) return;
+    AddSection("mail", "\xE6\x96\xB0\xE7\x9D\x80\xE3\x83\xA1\xE3\x83\xBC\xE3\x83\xAB", tree.TopLevel()[0]);  // 新着メール
+    const TreeNodeId root = tree.MessageRoot();
+    if (root == kNoNode) return;
+    int n = 0;
+    for (TreeNodeId board : tree.Children(root)) {
+      ++n;
+      const std::span<const TreeNodeId> first = tree.Children(board);
+      const std::string title = first.empty() ? Utf8(tree.Text(board))
+                                              : BoardLabel(run_.Messages()[static_cast<size_t>(
+                                                    tree.MessageIndex(first.front()))]);
+      AddSection("b" + DecimalText(n), title, board);
+    }
+  }
+
+  // Threads stay whole on one page; a page is closed once it holds enough entries.
+  void PlanTreePages(Section& s) {
+    const MessageTree& tree = run_.Tree();
+    size_t count = 0;
+    for (TreeNodeId top : tree.Children(s.node)) {
+      const TreeNodeId end = SubtreeEnd(top);
+      size_t selected = 0;
+      for (TreeNodeId id = top; id < end; ++id) {
+        const int32_t index = tree.MessageIndex(id);
+        if (index >= 0 && run_.Selected(static_cast<size_t>(index))) ++selected;
+      }
+      if (selected == 0) continue;
+      if (s.pages.empty() || count >= kTreeEntriesPerPage) {
+        s.pages.emplace_back(top, end);
+        count = 0;
+      }
+      s.pages.back().second = end;
+      count += selected;
+      for (TreeNodeId id = top; id < end; ++id) {
+        const int32_t index = tree.MessageIndex(id);
+        if (index >= 0) tree_page_[static_cast<size_t>(index)] = static_cast<uint32_t>(s.pages.size());
+      }
+    }
+  }
+
+  void Nav(std::string& out, const Section& s, size_t page, size_t pages, bool text) {
+    out += "<nav><a href=\"index.html\">\xE7\x9B\xAE\xE6\xAC\xA1</a>";  // 目次
+    if (text) out += " | <a href=\"" + TreePage(s, 1) + "\">\xE3\x83\x84\xE3\x83\xAA\xE3\x83\xBC</a>";  // ツリー
+    if (pages > 1) {
+      if (!text) out += " | " + DecimalText(static_cast<int64_t>(page)) + " / " + DecimalText(static_cast<int64_t>(pages));
+      if (page > 1) {
+        out += " | <a href=\"" + (text ? TextPage(s, page - 1) : TreePage(s, page - 1)) +
+               "\">\xE5\x89\x8D\xE3\x81\xB8</a>";  // 前へ
+      }
+      if (page < pages) {
+        out += " | <a href=\"" + (text ? TextPage(s, page + 1) : TreePage(s, page + 1)) +
+               "\">\xE6\xAC\xA1\xE3\x81\xB8</a>";  // 次へ
+      }
+    }
+    out += "</nav>\n";
+  }
+
+  // The mark column: ○ ● ★, or a badge that makes an unread message stand out.
+  static void Mark(std::string& out, const MessageEntry& e) {
+    const std::string_view symbol = MarkSymbol(e.Mark());
+    if (symbol.empty()) {
+      out += "<span class=\"new\">\xE6\x9C\xAA\xE8\xAA\xAD</span>";  // 未読
+    } else {
+      out += "<span class=\"mk\">" + std::string(symbol) + "</span>";
+    }
+  }
+
+  void Entry(std::string& out, const Section& s, size_t index) const {
+    const MessageEntry& e = run_.Messages()[index];
+    const std::string seq = DecimalText(e.seq_no);
+    out += "<li id=\"n" + seq + "\"";
+    if (MarkSymbol(e.Mark()).empty()) out += " class=\"u\"";
+    out += "><a href=\"" + TextPage(s, text_page_[index]) + "#m" + seq + "\">";
+    Mark(out, e);
+    if (!e.IsMail()) out += MessageLabel(e);
+    out += "\xE3\x80\x90";  // 【
+    Escape(Utf8(e.writer_handle.View()), out);
+    out += "\xE3\x80\x91";  // 】
+    Escape(Utf8(e.title.View()), out);
+    out += "</a> <span class=\"d\">";
+    Escape(Utf8(e.write_date.View()), out);
+    out += "</span>";
+  }
+
+  void WriteTreePages(const Section& s) {
+    const MessageTree& tree = run_.Tree();
+    for (size_t p = 0; p < std::max<size_t>(1, s.pages.size()); ++p) {
+      std::string& out = page_;  // reused: its capacity stays between pages
+      out.clear();
+      Head(out, s.title);
+      Nav(out, s, p + 1, s.pages.size(), false);
+      out += "<h1>";
+      Escape(s.title, out);
+      out += "</h1>\n<ul class=\"tree\">\n";
+      if (p < s.pages.size()) {
+        // Nested lists from the depths of the selected nodes, in display order.
+        struct Open {
+          int32_t depth;
+          bool list;
+        };
+        std::vector<Open> open;
+        for (TreeNodeId id = s.pages[p].first; id < s.pages[p].second; ++id) {
+          const int32_t index = tree.MessageIndex(id);
+          if (index < 0 || !run_.Selected(static_cast<size_t>(index))) continue;
+          const int32_t depth = tree.Depth(id);
+          while (!open.empty() && open.back().depth >= depth) {
+            if (open.back().list) out += "</ul>";
+            out += "</li>\n";
+            open.pop_back();
+          }
+          if (!open.empty() && !open.back().list) {
+            out += "\n<ul>\n";
+            open.back().list = true;
+          }
+          Entry(out, s, static_cast<size_t>(index));
+          open.push_back({depth, false});
+        }
+        while (!open.empty()) {
+          if (open.back().list) out += "</ul>";
+          out += "</li>\n";
+          open.pop_back();
+        }
+      }
+      out += "</ul>\n";
+      Nav(out, s, p + 1, s.pages.size(), false);
+      WritePage(dir_ + TreePage(s, p + 1), out);
+    }
+  }
+
+  // Pages of at most kTextsPerPage texts, ended early once they pass
+  // kTextPageBytes (mails can be long), so that every page opens quickly.
+  void WriteTextPages(const Section& s) {
+    size_t i = 0;
+    for (size_t page = 1; i < s.messages.size(); ++page) {
+      std::string& body = page_;
+      body.clear();
+      for (size_t count = 0; i < s.messages.size() && count < kTextsPerPage && body.size() < kTextPageBytes;
+           ++count, ++i) {
+        const size_t index = s.messages[i];
+        text_page_[index] = static_cast<uint32_t>(page);
+        const MessageEntry& e = run_.Messages()[index];
+        const std::string seq = DecimalText(e.seq_no);
+        body += "<article id=\"m" + seq + "\"";
+        if (MarkSymbol(e.Mark()).empty()) body += " class=\"u\"";
+        body += "><h2>";
+        Mark(body, e);
+        if (!e.IsMail()) body += MessageLabel(e) + " ";
+        Escape(Utf8(e.title.View()), body);
+        body += "</h2>\n<p class=\"meta\">";
+        if (!e.IsMail()) {
+          Escape(BoardLabel(e), body);
+          if (e.kind == MessageKind::Res) body += " | res:" + DecimalText(e.res_to_no);
+          body += " | ";
+        }
+        body += "\xE3\x80\x90";
+        Escape(Utf8(e.writer_handle.View()), body);
+        body += "\xE3\x80\x91 | " + DateText(run_.Date(index)) + " | <a href=\"" + TreePage(s, tree_page_[index]) +
+                "#n" + seq + "\">\xE3\x83\x84\xE3\x83\xAA\xE3\x83\xBC</a></p>\n<pre>";
+        Escape(run_.TextUtf8(index), body);
+        body += "</pre></article>\n";
+        run_.Done(++done_);
+      }
+      const size_t pages = i < s.messages.size() ? page + 1 : page;  // whether a next page follows
+      std::string head;
+      Head(head, s.title);
+      Nav(head, s, page, pages, true);
+      std::string tail;
+      Nav(tail, s, page, pages, true);
+      OutputFile file(dir_ + TextPage(s, page));
+      file.Write(head);
+      file.Write(body);
+      file.Write(tail);
+      file.Write("</body>\n</html>\n");
+      file.Close();
+    }
+  }
+
+  void WriteIndex() {
+    const ExportSource& source = run_.Source();
+    std::string title = Utf8(source.net_name);
+    std::string out;
+    Head(out, title);
+    out += "<h1>";
+    Escape(title, out);
+    out += "</h1>\n<p>\xE3\x83\xAD\xE3\x82\xB0: ";  // ログ:
+    for (size_t i = 0; i < source.log_names.size(); ++i) {
+      if (i > 0) out += ", ";
+      out += "<span class=\"fixed\">";
+      Escape(source.log_names[i], out);
+      out += "</span>";
+    }
+    out += "</p>\n<table>\n<tr><th>\xE3\x83\x9C\xE3\x83\xBC\xE3\x83\x89</th><th>\xE4\xBB\xB6\xE6\x95\xB0</th>"
+           "<th>\xE6\x9C\x80\xE6\x96\xB0\xE3\x81\xAE\xE6\x9B\xB8\xE8\xBE\xBC\xE6\x97\xA5</th></tr>\n";  // ボード 件数 最新の書込日
+    for (const Section& s : sections_) {
+      out += "<tr><td>";
+      if (s.messages.empty()) {
+        Escape(s.title, out);
+      } else {
+        out += "<a href=\"" + TreePage(s, 1) + "\">";
+        Escape(s.title, out);
+        out += "</a>";
+      }
+      out += "</td><td class=\"n\">" + DecimalText(static_cast<int64_t>(s.messages.size())) + "</td><td>";
+      if (!s.messages.empty()) out += DateText(s.newest);
+      out += "</td></tr>\n";
+    }
+    out += "</table>\n";
+    WritePage(dir_ + "index.html", out);
+  }
+
+  ExportRun& run_;
+  std::string dir_;
+  std::vector<Section> sections_;
+  std::vector<uint32_t> text_page_;  // by message index
+  std::vector<uint32_t> tree_page_;
+  size_t done_ = 0;
+  std::string page_;
+};
+
+}  // namespace
+
+void WriteHtml(ExportRun& run, const std::string& dir) { HtmlWriter(run, dir).Write(); }
+
+}  // namespace tobrisk::export_detail

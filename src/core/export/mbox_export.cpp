@@ -1,0 +1,160 @@
+// mbox (mboxrd): one message per entry, headers in RFC 5322 with RFC 2047
+// encoded words, the body in UTF-8, 8bit.
+#include <string>
+#include <string_view>
+
+#include "export/export_writers.h"
+#include "text/bytes.h"
+#include "text/files.h"
+
+namespace tobrisk::export_detail {
+namespace {
+
+constexpr std::string_view kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr std::string_view kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+int Weekday(const ExportDate& d) {  // 0 Sunday
+  // Days from the civil date (H. Hinnant's algorithm); 1970-01-01 was a Thursday.
+  const int y = d.month <= 2 ? d.year - 1 : d.year;
+  const int era = (y >= 0 ? y : y - 399) / 400;
+  const int yoe = y - era * 400;
+  const int doy = (153 * (d.month + (d.month > 2 ? -3 : 9)) + 2) / 5 + d.day - 1;
+  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const long days = static_cast<long>(era) * 146097 + doe - 719468;
+  return static_cast<int>(((days % 7) + 11) % 7);
+}
+
+std::string TwoDigits(int n) { return std::string(1, static_cast<char>('0' + n / 10)) + static_cast<char>('0' + n % 10); }
+
+// "Mon, 07 Dec 2026 00:00:00 +0900": the host's zone; a WriteDate has no time.
+std::string RfcDate(const ExportDate& d) {
+  return std::string(kWeekdays[Weekday(d)]) + ", " + TwoDigits(d.day) + " " + std::string(kMonths[d.month - 1]) + " " +
+         DecimalText(d.year) + " 00:00:00 +0900";
+}
+
+// "Mon Dec  7 00:00:00 2026" for the From_ line.
+std::string AscDate(const ExportDate& d) {
+  std::string day = DecimalText(d.day);
+  if (day.size() < 2) day.insert(0, 1, ' ');
+  return std::string(kWeekdays[Weekday(d)]) + " " + std::string(kMonths[d.month - 1]) + " " + day + " 00:00:00 " +
+         DecimalText(d.year);
+}
+
+void Base64(std::string_view bytes, std::string& out) {
+  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  size_t i = 0;
+  for (; i + 3 <= bytes.size(); i += 3) {
+    const uint32_t v = (uint32_t{static_cast<unsigned char>(bytes[i])} << 16) |
+                       (uint32_t{static_cast<unsigned char>(bytes[i + 1])} << 8) |
+                       static_cast<unsigned char>(bytes[i + 2]);
+    out.push_back(kAlphabet[v >> 18]);
+    out.push_back(kAlphabet[(v >> 12) & 63]);
+    out.push_back(kAlphabet[(v >> 6) & 63]);
+    out.push_back(kAlphabet[v & 63]);
+  }
+  if (i < bytes.size()) {
+    uint32_t v = uint32_t{static_cast<unsigned char>(bytes[i])} << 16;
+    if (i + 1 < bytes.size()) v |= uint32_t{static_cast<unsigned char>(bytes[i + 1])} << 8;
+    out.push_back(kAlphabet[v >> 18]);
+    out.push_back(kAlphabet[(v >> 12) & 63]);
+    out.push_back(i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=');
+    out.push_back('=');
+  }
+}
+
+// Printable ASCII without the start of an encoded word: can stand as it is.
+bool PlainAscii(std::string_view text) {
+  for (unsigned char c : text) {
+    if (c < 0x20 || c > 0x7E) return false;
+  }
+  return text.find("=?") == std::string_view::npos;
+}
+
+// RFC 2047 "B" encoded words of at most 75 characters, never splitting a
+// UTF-8 character, folded onto continuation lines.
+std::string EncodedWords(std::string_view utf8) {
+  constexpr size_t kMaxBytes = 45;  // 60 base64 characters + 12 of "=?UTF-8?B?" and "?="
+  std::string out;
+  size_t i = 0;
+  while (i < utf8.size()) {
+    size_t end = std::min(utf8.size(), i + kMaxBytes);
+    while (end < utf8.size() && end > i && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
+    if (end == i) end = std::min(utf8.size(), i + kMaxBytes);  // not UTF-8: cut anywhere
+    if (!out.empty()) out += "\n ";
+    out += "=?UTF-8?B?";
+    Base64(utf8.substr(i, end - i), out);
+    out += "?=";
+    i = end;
+  }
+  return out;
+}
+
+std::string HeaderText(std::string_view utf8) { return PlainAscii(utf8) ? std::string(utf8) : EncodedWords(utf8); }
+
+// The writer as a display name: a quoted string when it is plain ASCII.
+std::string DisplayName(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  if (!PlainAscii(utf8)) return EncodedWords(utf8) + " ";
+  std::string quoted = "\"";
+  for (char c : utf8) {
+    if (c == '"' || c == '\\') quoted.push_back('\\');
+    quoted.push_back(c);
+  }
+  return quoted + "\" ";
+}
+
+// mboxrd: a body line that matches ^>*From  gets one more ">".
+void AppendBody(std::string_view body, std::string& out) {
+  size_t start = 0;
+  while (start < body.size()) {
+    size_t end = body.find('\n', start);
+    if (end == std::string_view::npos) end = body.size();
+    const std::string_view line = body.substr(start, end - start);
+    const size_t quotes = line.find_first_not_of('>');
+    if (quotes != std::string_view::npos && line.substr(quotes, 5) == "From ") out.push_back('>');
+    out.append(line).push_back('\n');
+    start = end + 1;
+  }
+}
+
+}  // namespace
+
+void WriteMbox(ExportRun& run, OutputFile& out) {
+  const MessageList& messages = run.Messages();
+  std::string m;
+  size_t done = 0;
+  for (size_t index : run.Indices()) {
+    const MessageEntry& e = messages[index];
+    const ExportDate date = run.Date(index);
+    const std::string address = (e.writer_id >= 0 ? "w" + DecimalText(e.writer_id) : std::string("unknown")) + "@" +
+                                run.Domain();
+    m.clear();
+    m += "From " + address + " " + AscDate(date) + "\n";
+    m += "From: " + DisplayName(Utf8(e.writer_handle.View())) + "<" + address + ">\n";
+    m += "Subject: " + HeaderText(Utf8(e.title.View())) + "\n";
+    m += "Date: " + RfcDate(date) + "\n";
+    m += "Message-ID: " + run.MessageId(index) + "\n";
+    const int64_t parent = run.ParentMessage(index);
+    if (parent >= 0) {
+      const std::string parent_id = run.MessageId(static_cast<size_t>(parent));
+      m += "In-Reply-To: " + parent_id + "\nReferences: " + parent_id + "\n";
+    }
+    m += "X-Tobrisk-Board: " + std::string(BoardTypeText(e.board_type)) + " " + DecimalText(e.board_no);
+    if (!e.BoardName().empty()) m += " " + HeaderText(Utf8(e.BoardName()));
+    m += "\nX-Tobrisk-Message-No: " + DecimalText(e.message_no) + "\n";
+    const std::string_view mark = MarkName(e.Mark());
+    m += "X-Tobrisk-Mark: " + std::string(mark) + "\n";
+    // The same marks as mail programs know them: read, answered, flagged.
+    if (mark != "unread") m += "Status: RO\n";
+    if (mark == "replied") m += "X-Status: A\n";
+    if (mark == "checked") m += "X-Status: F\n";
+    m += "MIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: 8bit\n\n";
+    AppendBody(run.TextUtf8(index), m);
+    m += "\n";
+    out.Write(m);
+    run.Done(++done);
+  }
+}
+
+}  // namespace tobrisk::export_detail

@@ -1,0 +1,387 @@
+#include "export/message_export.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <tuple>
+
+#include "export/export_writers.h"
+#include "ingest/message_text.h"
+#include "ingest/work_state.h"
+#include "settings/net_definitions.h"
+#include "text/bytes.h"
+#include "text/files.h"
+#include "text/io_error.h"
+#include "text/sjis.h"
+
+namespace tobrisk {
+namespace fs = std::filesystem;
+
+bool ParseExportFormat(std::string_view name, ExportFormat& format) {
+  if (name == "mbox") {
+    format = ExportFormat::Mbox;
+  } else if (name == "html") {
+    format = ExportFormat::Html;
+  } else if (name == "text") {
+    format = ExportFormat::Text;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+bool ReadDateNumber(std::string_view text, int& value) {
+  if (text.empty() || text.size() > 2) return false;
+  value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return true;
+}
+
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+}  // namespace
+
+ExportDate DateOfWriteDate(std::string_view write_date, const ExportYears& years) {
+  const size_t slash = write_date.find('/');
+  int month = 0;
+  int day = 0;
+  if (slash == std::string_view::npos || !ReadDateNumber(write_date.substr(0, slash), month) ||
+      !ReadDateNumber(write_date.substr(slash + 1), day) || month < 1 || month > 12 || day < 1 || day > 31) {
+    return years.capture;
+  }
+  int year = years.year;
+  if (!years.fixed_year) {
+    const ExportDate& c = years.capture;
+    year = std::tie(month, day) > std::tie(c.month, c.day) ? c.year - 1 : c.year;
+  }
+  if (day > DaysInMonth(year, month)) return years.capture;  // 02/29 outside a leap year, 04/31
+  return {year, month, day};
+}
+
+ExportDate CaptureDate(const std::vector<std::string>& logs) {
+  time_t newest = 0;
+  for (const std::string& log : logs) {
+    struct stat st {};
+    if (::stat(log.c_str(), &st) != 0) throw IoError::FromErrno("open", log);
+    newest = std::max(newest, st.st_mtime);
+  }
+  struct tm local {};
+  ::localtime_r(&newest, &local);
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+ExportSource OpenLogsSource(const WorkState& state, const MessageTree& tree, const std::vector<std::string>& logs,
+                            MessageTextReader& reader) {
+  ExportSource source;
+  source.messages = &state.messages;
+  source.tree = &tree;
+  source.text = [&reader](size_t index) { return reader.Text(index).bytes; };
+  source.log_header = state.current_log_header;
+  const int net = FindNetByLogHeader(state.nets, state.current_log_header);
+  if (state.nets.Contains(net)) source.net_name = state.nets.At(net).net_name;
+  for (const std::string& log : logs) source.log_names.push_back(fs::path(log).filename().string());
+  return source;
+}
+
+// ---- which messages ----
+
+std::vector<size_t> BoardSelection(const MessageList& messages, size_t index_on_board) {
+  std::vector<size_t> result;
+  if (index_on_board >= messages.Size()) return result;
+  const MessageEntry& board = messages[index_on_board];
+  for (size_t i = 0; i < messages.Size(); ++i) {
+    if (messages[i].board_type == board.board_type && messages[i].board_no == board.board_no) result.push_back(i);
+  }
+  return result;
+}
+
+namespace {
+
+void CollectSubtree(const MessageTree& tree, TreeNodeId node, std::vector<size_t>& out) {
+  // Node ids run in display order: a subtree is the run of ids deeper than its top.
+  const int32_t depth = tree.Depth(node);
+  for (TreeNodeId id = node; id < static_cast<TreeNodeId>(tree.Size()); ++id) {
+    if (id != node && tree.Depth(id) <= depth) break;
+    if (tree.MessageIndex(id) >= 0) out.push_back(static_cast<size_t>(tree.MessageIndex(id)));
+  }
+  std::sort(out.begin(), out.end());
+}
+
+}  // namespace
+
+std::vector<size_t> RepliesSelection(const MessageTree& tree, size_t index) {
+  std::vector<size_t> result;
+  const TreeNodeId node = tree.NodeOfMessage(index);
+  if (node != kNoNode) CollectSubtree(tree, node, result);
+  return result;
+}
+
+std::vector<size_t> ThreadSelection(const MessageTree& tree, size_t index) {
+  std::vector<size_t> result;
+  TreeNodeId node = tree.NodeOfMessage(index);
+  if (node == kNoNode) return result;
+  // Up to the message just below the board node (mails sit just below their root).
+  while (tree.Parent(node) != kNoNode && tree.MessageIndex(tree.Parent(node)) >= 0) node = tree.Parent(node);
+  CollectSubtree(tree, node, result);
+  return result;
+}
+
+// ---- shared by the formats ----
+
+namespace export_detail {
+
+std::string Utf8(std::string_view sjis) { return SjisToUtf8(sjis); }
+
+std::string_view MarkName(std::string_view mark) {
+  switch (IconForMark(mark)) {
+    case kIconRead: return "read";
+    case kIconReplied: return "replied";
+    case kIconChecked: return "checked";
+    default: return "unread";
+  }
+}
+
+std::string_view MarkSymbol(std::string_view mark) {
+  switch (IconForMark(mark)) {
+    case kIconRead: return "\u25cb";     // ○
+    case kIconReplied: return "\u25cf";  // ●
+    case kIconChecked: return "\u2605";  // ★
+    default: return "";
+  }
+}
+
+std::string DateText(const ExportDate& date) {
+  std::string text = DecimalText(date.year) + "/";
+  if (date.month < 10) text += "0";
+  text += DecimalText(date.month) + "/";
+  if (date.day < 10) text += "0";
+  return text + DecimalText(date.day);
+}
+
+std::string MessageLabel(const MessageEntry& entry) {
+  std::string number = DecimalText(entry.message_no);
+  if (number.size() < 5) number.insert(0, 5 - number.size(), '0');
+  return "#Fc." + number;
+}
+
+std::string BoardLabel(const MessageEntry& entry) {
+  // The host pads board names with blanks, half- and full-width.
+  std::string name = Utf8(entry.BoardName());
+  for (;;) {
+    if (!name.empty() && name.back() == ' ') {
+      name.pop_back();
+    } else if (name.size() >= 3 && name.compare(name.size() - 3, 3, "\u3000") == 0) {
+      name.resize(name.size() - 3);
+    } else {
+      break;
+    }
+  }
+  return std::string(BoardTypeText(entry.board_type)) + DecimalText(entry.board_no) + ":" + name;
+}
+
+ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, Progress& progress)
+    : source_(source), options_(options), progress_(progress) {
+  const MessageList& messages = *source.messages;
+  if (options.all) {
+    indices_.resize(messages.Size());
+    for (size_t i = 0; i < indices_.size(); ++i) indices_[i] = i;
+  } else {
+    indices_ = options.selection;
+    std::sort(indices_.begin(), indices_.end());
+    indices_.erase(std::unique(indices_.begin(), indices_.end()), indices_.end());
+    while (!indices_.empty() && indices_.back() >= messages.Size()) indices_.pop_back();
+    selected_.assign(messages.Size(), false);
+    for (size_t i : indices_) selected_[i] = true;
+  }
+  // Occurrences over the whole list, so that an ID does not depend on the selection.
+  occurrence_.resize(messages.Size());
+  struct Key {
+    int32_t board_no;
+    int32_t message_no;
+    uint32_t index;
+    uint8_t type;
+  };
+  std::vector<Key> keys;
+  uint32_t mails = 0;
+  for (size_t i = 0; i < messages.Size(); ++i) {
+    const MessageEntry& e = messages[i];
+    if (e.IsMail()) {
+      occurrence_[i] = ++mails;
+    } else {
+      keys.push_back({e.board_no, e.message_no, static_cast<uint32_t>(i), static_cast<uint8_t>(e.board_type)});
+    }
+  }
+  std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+    return std::tie(a.type, a.board_no, a.message_no, a.index) < std::tie(b.type, b.board_no, b.message_no, b.index);
+  });
+  for (size_t k = 0; k < keys.size(); ++k) {
+    const bool same = k > 0 && keys[k].type == keys[k - 1].type && keys[k].board_no == keys[k - 1].board_no &&
+                      keys[k].message_no == keys[k - 1].message_no;
+    occurrence_[keys[k].index] = same ? occurrence_[keys[k - 1].index] + 1 : 1;
+  }
+  for (unsigned char c : source.log_header) {
+    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
+      domain_.push_back(static_cast<char>(c));
+    } else if (c >= 'A' && c <= 'Z') {
+      domain_.push_back(static_cast<char>(c - 'A' + 'a'));
+    } else {
+      static constexpr char kHex[] = "0123456789abcdef";
+      domain_.push_back('x');
+      domain_.push_back(kHex[c >> 4]);
+      domain_.push_back(kHex[c & 15]);
+    }
+  }
+  if (domain_.empty()) domain_ = "net";
+  domain_ += ".tobrisk.invalid";
+  progress_.SetLabel(Sjis("エクスポート中..."));
+}
+
+std::string ExportRun::TextUtf8(size_t index) const {
+  // As `show` prints it: the view's CR LF line ends become LF. A CR is never
+  // part of a Shift-JIS character, so this is done on the bytes.
+  const std::string text = source_.text(index);
+  std::string lf;
+  lf.reserve(text.size());
+  size_t from = 0;
+  for (size_t cr = text.find("\r\n"); cr != std::string::npos; cr = text.find("\r\n", from)) {
+    lf.append(text, from, cr - from);
+    from = cr + 1;
+  }
+  lf.append(text, from, std::string::npos);
+  return Utf8(lf);
+}
+
+int64_t ExportRun::ParentMessage(size_t index) const {
+  const TreeNodeId node = Tree().NodeOfMessage(index);
+  if (node == kNoNode || Tree().Parent(node) == kNoNode) return -1;
+  return Tree().MessageIndex(Tree().Parent(node));
+}
+
+std::string ExportRun::MessageId(size_t index) const {
+  const MessageEntry& e = Messages()[index];
+  std::string id = "<";
+  if (e.IsMail()) {
+    id += "mail." + DecimalText(occurrence_[index]);
+  } else {
+    std::string type(BoardTypeText(e.board_type));
+    for (char& c : type) c = static_cast<char>(c - 'A' + 'a');
+    id += type + DecimalText(e.board_no) + "." + DecimalText(e.message_no);
+    if (occurrence_[index] > 1) id += "." + DecimalText(occurrence_[index]);
+  }
+  return id + "@" + domain_ + ">";
+}
+
+void ExportRun::Done(size_t count) {
+  if (count < next_step_ && count != indices_.size()) return;
+  next_step_ = count + 256;
+  progress_.Step(indices_.empty() ? 100 : RoundedPercent(count, indices_.size()));
+  if (options_.cancelled && options_.cancelled()) throw ExportCancelled{};
+}
+
+}  // namespace export_detail
+
+// ---- the output ----
+
+namespace {
+
+bool IsEarlierExport(const fs::path& dir) {
+  std::error_code ec;
+  return fs::is_regular_file(dir / "index.html", ec) || fs::is_empty(dir, ec);
+}
+
+fs::path TemporarySibling(const std::string& out) { return fs::path(TemporarySiblingPath(out)); }
+
+void RemoveQuietly(const fs::path& path) noexcept {
+  std::error_code ec;
+  fs::remove_all(path, ec);
+}
+
+}  // namespace
+
+std::string OutputRefusal(const ExportOptions& options, const std::vector<std::string>& inputs) {
+  const fs::path out(options.out);
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(out, ec);
+  if (!fs::exists(status)) return {};
+  for (const std::string& input : inputs) {
+    if (fs::equivalent(out, input, ec)) return "[" + options.out + "] は読み込むログファイルです。";
+  }
+  const bool folder_wanted = options.format == ExportFormat::Html;
+  if (fs::is_directory(status) != folder_wanted) {
+    return "[" + options.out +
+           (folder_wanted ? "] はフォルダではありません。" : "] はファイルではありません。");
+  }
+  if (!options.force) return "[" + options.out + "] は既に有ります。";
+  if (folder_wanted && !IsEarlierExport(out)) {
+    return "[" + options.out + "] はエクスポートしたフォルダではないため、置き換えません。";
+  }
+  return {};
+}
+
+void ExportMessages(const ExportSource& source, const ExportOptions& options, Progress& progress) {
+  const std::string refusal = OutputRefusal(options);
+  if (!refusal.empty()) throw IoError("write", options.out, refusal);
+  export_detail::ExportRun run(source, options, progress);
+  if (options.format != ExportFormat::Html) {
+    const std::string temporary = TemporarySibling(options.out).string();
+    try {
+      OutputFile out(temporary);
+      if (options.format == ExportFormat::Mbox) {
+        export_detail::WriteMbox(run, out);
+      } else {
+        export_detail::WriteText(run, out);
+      }
+      out.Close();
+      // Renamed without waiting for the disk: the output is new, no old file
+      // depends on it, and an existing one is only replaced by a complete file.
+      std::error_code ec;
+      fs::rename(temporary, options.out, ec);
+      if (ec) throw IoError("replace", options.out, ec.message());
+    } catch (const IoError& e) {
+      DiscardTemporary(temporary);
+      if (e.Path() == temporary) throw IoError(e.Operation(), options.out, e.SystemMessage());
+      throw;
+    } catch (...) {
+      DiscardTemporary(temporary);
+      throw;
+    }
+    return;
+  }
+  // A folder: built beside the target, then put in its place; an earlier
+  // export is moved aside first and removed once the new one stands.
+  const fs::path target(options.out);
+  const fs::path temporary = TemporarySibling(options.out);
+  fs::path old;
+  try {
+    CreateDirectory(temporary.string());
+    export_detail::WriteHtml(run, TrailingSeparator(temporary.string()));
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(target, ec))) {
+      old = TemporarySibling(options.out);
+      fs::rename(target, old, ec);
+      if (ec) throw IoError("replace", options.out, ec.message());
+    }
+    fs::rename(temporary, target, ec);
+    if (ec) {
+      if (!old.empty()) fs::rename(old, target, ec);
+      throw IoError("replace", options.out, ec.message());
+    }
+  } catch (...) {
+    RemoveQuietly(temporary);
+    throw;
+  }
+  if (!old.empty()) RemoveQuietly(old);
+}
+
+}  // namespace tobrisk

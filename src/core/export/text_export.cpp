@@ -1,0 +1,32 @@
+// Plain UTF-8 text: per message one header line (board, number, writer, date,
+// title), its text, and an empty line.
+#include "export/export_writers.h"
+#include "text/bytes.h"
+#include "text/files.h"
+
+namespace tobrisk::export_detail {
+
+void WriteText(ExportRun& run, OutputFile& out) {
+  const MessageList& messages = run.Messages();
+  std::string m;
+  size_t done = 0;
+  for (size_t index : run.Indices()) {
+    const MessageEntry& e = messages[index];
+    const ExportDate date = run.Date(index);
+    m.clear();
+    // ■ BBS12:雑談 #Fc.00345 【handle】 2026/12/07 title
+    m += "\u25a0 ";
+    if (e.IsMail()) {
+      m += "MAIL";
+    } else {
+      m += BoardLabel(e) + " " + MessageLabel(e);
+    }
+    m += " \u3010" + Utf8(e.writer_handle.View()) + "\u3011 " + DateText(date) + " " + Utf8(e.title.View()) + "\n";
+    m += run.TextUtf8(index);
+    m += "\n";
+    out.Write(m);
+    run.Done(++done);
+  }
+}
+
+}  // namespace tobrisk::export_detail

@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "capture_generator.h"
+#include "export/message_export.h"
+#include "fakes.h"
+#include "ingest/log_parser.h"
+#include "ingest/message_entry.h"
+#include "ingest/message_text.h"
+#include "ingest/message_tree.h"
+#include "text/files.h"
+#include "text/io_error.h"
+#include "text/line_reader.h"
+#include "text/sjis.h"
+
+namespace tobrisk {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Export : public ::testing::Test {
+ protected:
+  void TearDown() override { testing::RemoveTree(dir_); }
+
+  // Mails, then board 1: `threads` NEW messages, each followed by `replies` chained replies.
+  void Build(size_t mails, size_t threads, size_t replies) {
+    for (size_t i = 0; i < mails; ++i) Add(BoardType::MAIL, -2, MessageKind::Mail, -1);
+    int32_t no = 1;
+    for (size_t t = 0; t < threads; ++t) {
+      Add(BoardType::BBS, no, MessageKind::New, -1);
+      for (size_t r = 0; r < replies; ++r, ++no) Add(BoardType::BBS, no + 1, MessageKind::Res, no);
+      ++no;
+    }
+    tree_ = BuildMessageTree(list_);
+    source_.messages = &list_;
+    source_.tree = &tree_;
+    source_.text = [](size_t index) { return "text " + std::to_string(index) + "\r\n"; };
+    source_.log_header = "ABCD";
+    source_.years.capture = {2026, 12, 31};
+  }
+  void Add(BoardType type, int32_t no, MessageKind kind, int32_t res_to) {
+    MessageEntry e;
+    e.seq_no = static_cast<int32_t>(list_.Size() + 1);
+    e.board_type = type;
+    e.board_list_no = e.board_no = type == BoardType::MAIL ? -100 : 1;
+    e.message_no = no;
+    e.kind = kind;
+    e.res_to_no = res_to;
+    e.writer_handle.Assign("h");
+    e.title.Assign("t");
+    e.write_date.Assign("12/01");
+    e.board_name = list_.Intern(type == BoardType::MAIL ? Sjis("新着メール") : Sjis("雑談"));
+    e.mark = list_.Intern(type == BoardType::MAIL ? "-" : "");
+    list_.Append(e);
+  }
+  ExportOptions Options(ExportFormat format, const std::string& name) {
+    ExportOptions o;
+    o.format = format;
+    o.out = dir_ + name;
+    return o;
+  }
+  std::vector<std::string> Folder() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::string dir_ = testing::MakeTempDir("tobrisk-export") + "/";
+  MessageList list_;
+  MessageTree tree_;
+  ExportSource source_;
+  testing::FakeProgress progress_;
+};
+
+TEST_F(Export, EmptyLogsAndLogsOfOnlyMailsGiveCompleteOutputs) {
+  Build(0, 0, 0);
+  ExportMessages(source_, Options(ExportFormat::Mbox, "empty.mbox"), progress_);
+  ExportMessages(source_, Options(ExportFormat::Text, "empty.txt"), progress_);
+  ExportMessages(source_, Options(ExportFormat::Html, "empty"), progress_);
+  EXPECT_EQ(ReadWholeFile(dir_ + "empty.mbox"), "");
+  EXPECT_EQ(ReadWholeFile(dir_ + "empty.txt"), "");
+  EXPECT_NE(ReadWholeFile(dir_ + "empty/index.html").find("新着メール</td><td class=\"n\">0</td>"), std::string::npos);
+
+  list_.Clear();
+  Build(3, 0, 0);
+  ExportMessages(source_, Options(ExportFormat::Html, "mails"), progress_);
+  const std::string index = ReadWholeFile(dir_ + "mails/index.html");
+  EXPECT_NE(index.find("<a href=\"mail.html\">新着メール</a></td><td class=\"n\">3</td><td>2026/12/01</td>"),
+            std::string::npos)
+      << index;
+  const std::string mails = ReadWholeFile(dir_ + "mails/mail.html");
+  EXPECT_NE(mails.find("<li id=\"n3\" class=\"u\"><a href=\"mail-t1.html#m3\">"), std::string::npos) << mails;
+  ExportMessages(source_, Options(ExportFormat::Mbox, "mails.mbox"), progress_);
+  const std::string mbox = ReadWholeFile(dir_ + "mails.mbox");
+  EXPECT_EQ(mbox.find("In-Reply-To"), std::string::npos);
+  EXPECT_NE(mbox.find("Message-ID: <mail.3@abcd.tobrisk.invalid>"), std::string::npos);
+}
+
+TEST_F(Export, CancelledExportLeavesNothingAndAnExistingOutputIsReplacedOnlyWithForce) {
+  Build(2, 600, 1);
+  fs::create_directory(dir_ + "site");
+  testing::WriteFile(dir_ + "site/index.html", "old export");
+  testing::WriteFile(dir_ + "out.mbox", "old");
+  const std::vector<std::string> before = Folder();
+  for (ExportFormat format : {ExportFormat::Mbox, ExportFormat::Text, ExportFormat::Html}) {
+    ExportOptions o = Options(format, format == ExportFormat::Html ? "site" : "out.mbox");
+    o.force = true;
+    o.cancelled = [] { return true; };
+    EXPECT_THROW(ExportMessages(source_, o, progress_), ExportCancelled);
+    EXPECT_EQ(Folder(), before);
+    o.force = false;
+    o.cancelled = nullptr;
+    EXPECT_THROW(ExportMessages(source_, o, progress_), IoError);
+  }
+  EXPECT_EQ(ReadWholeFile(dir_ + "site/index.html"), "old export");
+  EXPECT_EQ(ReadWholeFile(dir_ + "out.mbox"), "old");
+  ExportOptions o = Options(ExportFormat::Html, "site");
+  o.force = true;
+  ExportMessages(source_, o, progress_);
+  EXPECT_EQ(Folder(), before);
+  EXPECT_NE(ReadWholeFile(dir_ + "site/index.html").find("<!DOCTYPE html>"), std::string::npos);
+  EXPECT_EQ(progress_.positions.back(), 100);
+}
+
+TEST_F(Export, BigBoardIsCutIntoPagesBetweenThreadsAndSelectionsFollowTheTree) {
+  // 3,000 threads of a message and two chained replies: 9,000 messages on one board.
+  Build(0, 3000, 2);
+  ExportMessages(source_, Options(ExportFormat::Html, "site"), progress_);
+  size_t tree_pages = 0;
+  size_t entries = 0;
+  for (const auto& e : fs::directory_iterator(dir_ + "site")) {
+    const std::string name = e.path().filename().string();
+    const std::string page = ReadWholeFile(e.path().string());
+    EXPECT_LT(page.size(), 1u << 20) << name;
+    if (std::regex_match(name, std::regex("b1(-[0-9]+)?\\.html"))) {
+      ++tree_pages;
+      const size_t here = static_cast<size_t>(std::count(page.begin(), page.end(), '\n'));
+      entries += here;
+      // A page starts with a thread's first message at the top level.
+      const size_t first = page.find("<ul class=\"tree\">\n<li ");
+      ASSERT_NE(first, std::string::npos) << name;
+      EXPECT_EQ(page.find("\n<ul>\n", first) - page.find("</a>", first) < 80, true) << name;
+    }
+  }
+  EXPECT_GE(tree_pages, 3u);
+  // The message with its replies, and the whole thread from any message in it.
+  EXPECT_EQ(RepliesSelection(tree_, 4), (std::vector<size_t>{4, 5}));
+  EXPECT_EQ(ThreadSelection(tree_, 5), (std::vector<size_t>{3, 4, 5}));
+  EXPECT_EQ(BoardSelection(list_, 7).size(), 9000u);
+  ExportOptions o = Options(ExportFormat::Mbox, "thread.mbox");
+  o.all = false;
+  o.selection = ThreadSelection(tree_, 5);
+  ExportMessages(source_, o, progress_);
+  const std::string mbox = ReadWholeFile(dir_ + "thread.mbox");
+  size_t messages = 0;
+  for (size_t at = mbox.find("\nFrom: "); at != std::string::npos; at = mbox.find("\nFrom: ", at + 1)) ++messages;
+  EXPECT_EQ(messages, 3u);
+  EXPECT_NE(mbox.find("Message-ID: <bbs1.5@abcd.tobrisk.invalid>\nIn-Reply-To: <bbs1.4@abcd.tobrisk.invalid>"),
+            std::string::npos)
+      << mbox;
+}
+
+// The text view's rule read plainly: lines from the offset up to a line that
+// starts another screen or header.
+std::string ReferenceText(const std::string& path, uint64_t offset) {
+  std::string text;
+  LineReader reader(path, offset);
+  std::string_view line;
+  const std::string markers[] = {"#Fc.", Sjis("● ["), "[ AUTO ]", Sjis("● 受け取り"), Sjis("[ Ｍail (")};
+  while (reader.Next(line)) {
+    for (const std::string& m : markers) {
+      if (line.substr(0, m.size()) == m) return text;
+    }
+    AppendShownLine(line, text);
+    text.append("\r\n");
+  }
+  return text;
+}
+
+// The exporter reads texts through one open file, or from memory: exactly what
+// the text view gets, however the texts lie in the file (long mails, the end).
+TEST(ExportTexts, ReaderGivesTheTextViewsTextFromFileAndFromMemory) {
+  const std::string dir = testing::MakeTempDir("tobrisk-export-texts") + "/";
+  testing::CaptureOptions o = testing::BenchCaptureOptions(1);
+  o.ctrl_z = true;
+  testing::WriteFile(dir + "capture.LOG", testing::GenerateCapture(o));
+  testing::FakeProgress progress;
+  MessageList list;
+  std::string noesc;
+  ParseLogWhileCuttingEscapes({dir + "capture.LOG"}, &noesc, list);
+  testing::WriteFile(dir + "NOESC.LOG", noesc);
+  MessageTextReader from_file(dir + "NOESC.LOG");
+  MessageTextReader from_memory(kInMemory, noesc);
+  ASSERT_GT(list.Size(), 1000u);
+  for (size_t step : {size_t{1}, size_t{7}}) {  // forwards, and jumping about
+    for (size_t k = 0; k < list.Size(); ++k) {
+      const uint64_t offset = list[(k * step) % list.Size()].text_offset;
+      const std::string expected = ReferenceText(dir + "NOESC.LOG", offset);
+      ASSERT_EQ(from_file.Read(offset).bytes, expected) << offset;
+      ASSERT_EQ(from_memory.Read(offset).bytes, expected) << offset;
+    }
+  }
+  EXPECT_TRUE(from_file.Read(noesc.size() + 1).offset_past_end);
+  EXPECT_EQ(from_memory.Read(noesc.size()).bytes, "");
+  testing::RemoveTree(dir);
+}
+
+TEST_F(Export, LongTextsEndATextPageEarly) {
+  Build(300, 0, 0);  // 300 mails of 8 KB each
+  source_.text = [](size_t) { return std::string(8000, 'x') + "\r\n"; };
+  ExportMessages(source_, Options(ExportFormat::Html, "site"), progress_);
+  size_t pages = 0;
+  for (const auto& e : fs::directory_iterator(dir_ + "site")) {
+    if (e.path().filename().string().rfind("mail-t", 0) != 0) continue;
+    ++pages;
+    EXPECT_LT(fs::file_size(e.path()), 512u * 1024) << e.path();
+  }
+  EXPECT_GE(pages, 5u);
+  // Every entry of the tree page links to the text page that holds it.
+  const std::string tree = ReadWholeFile(dir_ + "site/mail.html");
+  const std::regex link("href=\"(mail-t[0-9]+\\.html)#(m[0-9]+)\"");
+  size_t links = 0;
+  for (auto it = std::sregex_iterator(tree.begin(), tree.end(), link); it != std::sregex_iterator(); ++it, ++links) {
+    EXPECT_NE(ReadWholeFile(dir_ + "site/" + (*it)[1].str()).find("id=\"" + (*it)[2].str() + "\""), std::string::npos);
+  }
+  EXPECT_EQ(links, 300u);
+}
+
+TEST(ExportDates, YearsComeFromTheCaptureOrTheYearGiven) {
+  ExportYears y;
+  y.capture = {2027, 1, 5};
+  EXPECT_EQ(DateOfWriteDate("12/30", y).year, 2026);
+  EXPECT_EQ(DateOfWriteDate("01/05", y).year, 2027);
+  EXPECT_EQ(DateOfWriteDate(" 1/ 6", y).year, 2027);  // unreadable: the capture's date
+  EXPECT_EQ(DateOfWriteDate("02/29", y).day, 5);       // not in 2026: the capture's date
+  y.fixed_year = true;
+  y.year = 1996;
+  const ExportDate d = DateOfWriteDate("02/29", y);
+  EXPECT_EQ(std::tie(d.year, d.month, d.day), std::make_tuple(1996, 2, 29));
+}
+
+}  // namespace
+}  // namespace tobrisk

@@ -2,8 +2,8 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_support.h"
-#include "ingest/escape_filter.h"
-#include "ports/progress.h"
+#include "core/reading/escape_filter.h"
+#include "core/ports/progress.h"
 
 namespace tobrisk::bench {
 namespace {

@@ -6,14 +6,14 @@
 #include <filesystem>
 
 #include "bench_support.h"
-#include "export/message_export.h"
-#include "ingest/log_parser.h"
-#include "ingest/message_entry.h"
-#include "ingest/message_sort.h"
-#include "ingest/message_text.h"
-#include "ingest/message_tree.h"
-#include "ingest/read_marks.h"
-#include "ports/progress.h"
+#include "core/export/message_export.h"
+#include "core/reading/log_parser.h"
+#include "core/reading/message_entry.h"
+#include "core/reading/message_sort.h"
+#include "core/reading/message_text.h"
+#include "core/reading/message_tree.h"
+#include "core/reading/read_marks.h"
+#include "core/ports/progress.h"
 
 namespace tobrisk::bench {
 namespace {

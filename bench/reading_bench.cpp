@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "ingest/escape_filter.h"
-#include "ingest/log_parser.h"
-#include "ingest/message_entry.h"
-#include "ingest/message_sort.h"
-#include "ingest/message_tree.h"
-#include "ingest/read_marks.h"
-#include "ports/progress.h"
+#include "core/reading/escape_filter.h"
+#include "core/reading/log_parser.h"
+#include "core/reading/message_entry.h"
+#include "core/reading/message_sort.h"
+#include "core/reading/message_tree.h"
+#include "core/reading/read_marks.h"
+#include "core/ports/progress.h"
 
 namespace tobrisk::bench {
 namespace {

@@ -3,15 +3,15 @@
 #include <cstdlib>
 
 #include "fuzz_support.h"
-#include "ingest/escape_filter.h"
-#include "ingest/log_parser.h"
-#include "ingest/message_entry.h"
-#include "ingest/message_sort.h"
-#include "ingest/message_text.h"
-#include "ingest/message_tree.h"
-#include "ingest/read_marks.h"
-#include "text/files.h"
-#include "text/sjis.h"
+#include "core/reading/escape_filter.h"
+#include "core/reading/log_parser.h"
+#include "core/reading/message_entry.h"
+#include "core/reading/message_sort.h"
+#include "core/reading/message_text.h"
+#include "core/reading/message_tree.h"
+#include "core/reading/read_marks.h"
+#include "core/text/files.h"
+#include "core/text/sjis.h"
 
 using namespace tobrisk;
 

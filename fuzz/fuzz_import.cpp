@@ -1,8 +1,8 @@
 // A board/member list capture of any bytes through the import: parsing, number
 // conversion, the .BRD/.USR files written or read back.
-#include "boards/board_user_import.h"
+#include "core/boards/board_user_import.h"
 #include "fuzz_support.h"
-#include "ingest/work_state.h"
+#include "core/reading/work_state.h"
 
 using namespace tobrisk;
 

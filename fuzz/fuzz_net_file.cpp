@@ -3,9 +3,9 @@
 // save unchanged.
 #include <cstdlib>
 
-#include "boards/board_files.h"
+#include "core/boards/board_files.h"
 #include "fuzz_support.h"
-#include "settings/net_definitions.h"
+#include "core/settings/net_definitions.h"
 
 using namespace tobrisk;
 

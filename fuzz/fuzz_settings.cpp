@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "fuzz_support.h"
-#include "settings/app_settings.h"
-#include "settings/form_position.h"
+#include "core/settings/app_settings.h"
+#include "core/settings/form_position.h"
 
 using namespace tobrisk;
 

@@ -8,7 +8,7 @@
 
 #include "capture_generator.h"
 #include "fakes.h"
-#include "text/files.h"
+#include "core/text/files.h"
 
 namespace tobrisk::fuzz {
 

@@ -3,11 +3,11 @@
 #include <cstdlib>
 
 #include "fuzz_support.h"
-#include "ingest/work_state.h"
-#include "text/files.h"
-#include "writing/composition_file.h"
-#include "writing/message_templates.h"
-#include "writing/up_text.h"
+#include "core/reading/work_state.h"
+#include "core/text/files.h"
+#include "core/writing/composition_file.h"
+#include "core/writing/message_templates.h"
+#include "core/writing/up_text.h"
 
 using namespace tobrisk;
 

@@ -1,12 +1,12 @@
 #include "cli/cli_pipeline.h"
 
-#include "ingest/log_parser.h"
-#include "ingest/message_sort.h"
-#include "ingest/open_logs.h"
-#include "ingest/read_marks.h"
-#include "text/files.h"
-#include "text/io_error.h"
-#include "text/sjis.h"
+#include "core/reading/log_parser.h"
+#include "core/reading/message_sort.h"
+#include "core/reading/open_logs.h"
+#include "core/reading/read_marks.h"
+#include "core/text/files.h"
+#include "core/text/io_error.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk::cli {
 

@@ -2,8 +2,8 @@
 
 #include "cli/command.h"
 
-#include "text/files.h"
-#include "text/sjis.h"
+#include "core/text/files.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk::cli {
 

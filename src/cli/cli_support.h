@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "ingest/work_state.h"
+#include "core/reading/work_state.h"
 #include "platform/qt_settings_store.h"
 #include "platform/system_clock.h"
-#include "ports/ports.h"
+#include "core/ports/ports.h"
 
 namespace tobrisk::cli {
 

@@ -3,10 +3,10 @@
 
 #include "cli/cli_pipeline.h"
 #include "cli/command.h"
-#include "export/message_export.h"
-#include "ingest/message_text.h"
-#include "ingest/message_tree.h"
-#include "text/bytes.h"
+#include "core/export/message_export.h"
+#include "core/reading/message_text.h"
+#include "core/reading/message_tree.h"
+#include "core/text/bytes.h"
 
 namespace tobrisk::cli {
 namespace {

@@ -1,11 +1,11 @@
 // tobrisk-cli import CAPTURE
 #include <iostream>
 
-#include "boards/board_user_import.h"
+#include "core/boards/board_user_import.h"
 #include "cli/cli_support.h"
 #include "cli/command.h"
-#include "text/files.h"
-#include "text/io_error.h"
+#include "core/text/files.h"
+#include "core/text/io_error.h"
 
 namespace tobrisk::cli {
 namespace {

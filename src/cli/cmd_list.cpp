@@ -1,7 +1,7 @@
 // tobrisk-cli list [--sjis] LOG...
 #include "cli/cli_pipeline.h"
 #include "cli/command.h"
-#include "ingest/message_entry.h"
+#include "core/reading/message_entry.h"
 
 namespace tobrisk::cli {
 namespace {

@@ -3,8 +3,8 @@
 
 #include "cli/cli_pipeline.h"
 #include "cli/command.h"
-#include "text/bytes.h"
-#include "writing/composition_file.h"
+#include "core/text/bytes.h"
+#include "core/writing/composition_file.h"
 
 namespace tobrisk::cli {
 namespace {

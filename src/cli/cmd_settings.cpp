@@ -3,9 +3,9 @@
 
 #include "cli/cli_support.h"
 #include "cli/command.h"
-#include "settings/app_settings.h"
-#include "text/bytes.h"
-#include "text/sjis.h"
+#include "core/settings/app_settings.h"
+#include "core/text/bytes.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk::cli {
 namespace {

@@ -3,8 +3,8 @@
 
 #include "cli/cli_pipeline.h"
 #include "cli/command.h"
-#include "ingest/message_text.h"
-#include "text/bytes.h"
+#include "core/reading/message_text.h"
+#include "core/text/bytes.h"
 
 namespace tobrisk::cli {
 namespace {

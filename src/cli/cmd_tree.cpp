@@ -1,8 +1,8 @@
 // tobrisk-cli tree [--sjis] LOG...
 #include "cli/cli_pipeline.h"
 #include "cli/command.h"
-#include "ingest/message_tree.h"
-#include "text/bytes.h"
+#include "core/reading/message_tree.h"
+#include "core/text/bytes.h"
 
 namespace tobrisk::cli {
 namespace {

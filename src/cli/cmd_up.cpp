@@ -3,10 +3,10 @@
 
 #include "cli/cli_support.h"
 #include "cli/command.h"
-#include "text/files.h"
-#include "text/line_reader.h"
-#include "writing/up_text.h"
-#include "writing/write_list.h"
+#include "core/text/files.h"
+#include "core/text/line_reader.h"
+#include "core/writing/up_text.h"
+#include "core/writing/write_list.h"
 
 namespace tobrisk::cli {
 namespace {

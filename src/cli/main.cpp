@@ -5,7 +5,7 @@
 #include <iostream>
 
 #include "cli/command.h"
-#include "text/io_error.h"
+#include "core/text/io_error.h"
 
 using tobrisk::cli::Commands;
 

@@ -11,10 +11,10 @@
 
 #include "platform/qt_settings_store.h"
 #include "platform/system_clock.h"
-#include "shell/TfrmMain.h"
-#include "shell/session_end.h"
-#include "widgets/gui_prompter.h"
-#include "writing/writing_commands.h"
+#include "gui/shell/TfrmMain.h"
+#include "gui/shell/session_end.h"
+#include "gui/widgets/gui_prompter.h"
+#include "gui/writing/writing_commands.h"
 
 namespace {
 

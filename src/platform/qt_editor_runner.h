@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "ports/editor_runner.h"
+#include "core/ports/editor_runner.h"
 
 namespace tobrisk {
 

@@ -6,8 +6,8 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 
-#include "text/io_error.h"
-#include "text/sjis.h"
+#include "core/text/io_error.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

@@ -11,7 +11,7 @@
 #include <map>
 #include <memory>
 
-#include "ports/settings_store.h"
+#include "core/ports/settings_store.h"
 
 namespace tobrisk {
 

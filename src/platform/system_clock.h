@@ -2,7 +2,7 @@
 // (seconds since the epoch, shown in local time) when that variable is set.
 #pragma once
 
-#include "ports/clock.h"
+#include "core/ports/clock.h"
 
 namespace tobrisk {
 

@@ -10,8 +10,8 @@
 #include "board_capture_generator.h"
 #include "capture_generator.h"
 #include "cli_runner.h"
-#include "text/files.h"
-#include "text/sjis.h"
+#include "core/text/files.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "capture_generator.h"
 #include "cli_runner.h"
-#include "text/files.h"
+#include "core/text/files.h"
 
 extern char** environ;
 

@@ -14,8 +14,8 @@
 
 #include "capture_generator.h"
 #include "cli_runner.h"
-#include "text/files.h"
-#include "text/sjis.h"
+#include "core/text/files.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

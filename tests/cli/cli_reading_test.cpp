@@ -2,14 +2,14 @@
 
 #include "capture_generator.h"
 #include "cli_runner.h"
-#include "ingest/escape_filter.h"
-#include "ingest/log_parser.h"
-#include "ingest/message_entry.h"
-#include "ingest/message_sort.h"
-#include "ingest/read_marks.h"
-#include "ports/progress.h"
-#include "text/files.h"
-#include "text/sjis.h"
+#include "core/reading/escape_filter.h"
+#include "core/reading/log_parser.h"
+#include "core/reading/message_entry.h"
+#include "core/reading/message_sort.h"
+#include "core/reading/read_marks.h"
+#include "core/ports/progress.h"
+#include "core/text/files.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "capture_generator.h"
 #include "cli_runner.h"
-#include "text/sjis.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

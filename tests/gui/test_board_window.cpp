@@ -12,14 +12,14 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "boards/TfrmBoardUserList.h"
-#include "boards/TfrmSelectMoveBoard.h"
+#include "gui/boards/TfrmBoardUserList.h"
+#include "gui/boards/TfrmSelectMoveBoard.h"
 #include "board_capture_generator.h"
 #include "capture_generator.h"
 #include "helpers/gui_fixture.h"
-#include "reading/TfrmLogMessage.h"
-#include "settings/app_settings.h"
-#include "text/sjis.h"
+#include "gui/reading/TfrmLogMessage.h"
+#include "core/settings/app_settings.h"
+#include "core/text/sjis.h"
 
 using namespace tobrisk;
 using namespace tobrisk::testing;

@@ -11,9 +11,9 @@
 
 #include "capture_generator.h"
 
-#include "export/TfrmExport.h"
+#include "gui/export/TfrmExport.h"
 #include "helpers/gui_fixture.h"
-#include "reading/TfrmLogMessage.h"
+#include "gui/reading/TfrmLogMessage.h"
 
 using namespace tobrisk;
 using namespace tobrisk::testing;

@@ -22,20 +22,20 @@
 #include <QWindow>
 #include <QtTest>
 
-#include "boards/TfrmBoardUserList.h"
+#include "gui/boards/TfrmBoardUserList.h"
 #include "board_capture_generator.h"
 #include "capture_generator.h"
 #include "helpers/gui_fixture.h"
-#include "ingest/read_marks.h"
-#include "reading/TfrmLogMessage.h"
-#include "settings/app_settings.h"
-#include "settings/form_position.h"
-#include "boards/TfrmSelectMoveBoard.h"
-#include "settings/TfrmNewSet.h"
-#include "shell/TfrmAbout.h"
-#include "widgets/program_icon.h"
-#include "text/sjis.h"
-#include "widgets/gui_progress.h"
+#include "core/reading/read_marks.h"
+#include "gui/reading/TfrmLogMessage.h"
+#include "core/settings/app_settings.h"
+#include "core/settings/form_position.h"
+#include "gui/boards/TfrmSelectMoveBoard.h"
+#include "gui/settings/TfrmNewSet.h"
+#include "gui/shell/TfrmAbout.h"
+#include "gui/widgets/program_icon.h"
+#include "core/text/sjis.h"
+#include "gui/widgets/gui_progress.h"
 
 using namespace tobrisk;
 using namespace tobrisk::testing;

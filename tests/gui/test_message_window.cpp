@@ -23,13 +23,13 @@
 
 #include "capture_generator.h"
 #include "helpers/msg_fixture.h"
-#include "ingest/message_text.h"
-#include "ingest/read_marks.h"
-#include "reading/TfrmLogMessage.h"
-#include "reading/message_menu_state.h"
-#include "reading/message_tree_model.h"
-#include "text/bytes.h"
-#include "widgets/gui_prompter.h"
+#include "core/reading/message_text.h"
+#include "core/reading/read_marks.h"
+#include "gui/reading/TfrmLogMessage.h"
+#include "gui/reading/message_menu_state.h"
+#include "gui/reading/message_tree_model.h"
+#include "core/text/bytes.h"
+#include "gui/widgets/gui_prompter.h"
 
 using tobrisk::MessageKind;
 using tobrisk::ReplyOrigin;

@@ -7,8 +7,8 @@
 #include <QtTest>
 #include <optional>
 
-#include "text/sjis.h"
-#include "widgets/gui_prompter.h"
+#include "core/text/sjis.h"
+#include "gui/widgets/gui_prompter.h"
 
 using namespace tobrisk;
 

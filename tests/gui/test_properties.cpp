@@ -20,14 +20,14 @@
 #include "capture_generator.h"
 #include "fakes.h"
 #include "platform/qt_settings_store.h"
-#include "settings/TfrmNewSet.h"
-#include "text/bytes.h"
-#include "text/files.h"
-#include "text/io_error.h"
-#include "text/sjis.h"
-#include "widgets/colors.h"
-#include "widgets/file_chooser.h"
-#include "widgets/gui_prompter.h"
+#include "gui/settings/TfrmNewSet.h"
+#include "core/text/bytes.h"
+#include "core/text/files.h"
+#include "core/text/io_error.h"
+#include "core/text/sjis.h"
+#include "gui/widgets/colors.h"
+#include "gui/widgets/file_chooser.h"
+#include "gui/widgets/gui_prompter.h"
 
 using tobrisk::AppSettings;
 using tobrisk::Sjis;

@@ -20,16 +20,16 @@
 #include <cstring>
 
 #include "helpers/gui_fixture.h"
-#include "ingest/read_marks.h"
+#include "core/reading/read_marks.h"
 #include "platform/qt_editor_runner.h"
-#include "reading/TfrmLogMessage.h"
-#include "settings/app_settings.h"
-#include "shell/session_end.h"
-#include "text/files.h"
-#include "text/sjis.h"
-#include "widgets/list_grid.h"
-#include "writing/write_journal.h"
-#include "writing/writing_commands.h"
+#include "gui/reading/TfrmLogMessage.h"
+#include "core/settings/app_settings.h"
+#include "gui/shell/session_end.h"
+#include "core/text/files.h"
+#include "core/text/sjis.h"
+#include "gui/widgets/list_grid.h"
+#include "core/writing/write_journal.h"
+#include "gui/writing/writing_commands.h"
 
 using namespace tobrisk;
 using namespace tobrisk::testing;

@@ -6,7 +6,7 @@
 
 #include "capture_generator.h"
 #include "platform/qt_editor_runner.h"
-#include "text/files.h"
+#include "core/text/files.h"
 
 namespace tobrisk {
 namespace {

@@ -4,10 +4,10 @@
 
 #include "capture_generator.h"
 #include "platform/qt_settings_store.h"
-#include "settings/app_settings.h"
-#include "text/files.h"
-#include "text/io_error.h"
-#include "text/sjis.h"
+#include "core/settings/app_settings.h"
+#include "core/text/files.h"
+#include "core/text/io_error.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

@@ -4,8 +4,8 @@
 #include <random>
 
 #include "capture_generator.h"
-#include "text/bytes.h"
-#include "text/sjis.h"
+#include "core/text/bytes.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk::testing {
 namespace {

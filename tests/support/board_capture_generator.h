@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "boards/board_entry.h"
+#include "core/boards/board_entry.h"
 
 namespace tobrisk::testing {
 

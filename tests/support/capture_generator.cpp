@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "text/sjis.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk::testing {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "ports/ports.h"
+#include "core/ports/ports.h"
 
 namespace tobrisk::testing {
 

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "board_capture_generator.h"
-#include "boards/board_files.h"
+#include "core/boards/board_files.h"
 #include "capture_generator.h"
 #include "fakes.h"
-#include "text/files.h"
-#include "text/sjis.h"
+#include "core/text/files.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

@@ -3,14 +3,14 @@
 #include <optional>
 
 #include "board_capture_generator.h"
-#include "boards/board_files.h"
-#include "boards/board_user_import.h"
+#include "core/boards/board_files.h"
+#include "core/boards/board_user_import.h"
 #include "capture_generator.h"
 #include "fakes.h"
-#include "ingest/work_state.h"
-#include "text/files.h"
-#include "text/io_error.h"
-#include "text/sjis.h"
+#include "core/reading/work_state.h"
+#include "core/text/files.h"
+#include "core/text/io_error.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "board_capture_generator.h"
-#include "boards/board_list_parser.h"
+#include "core/boards/board_list_parser.h"
 #include "capture_generator.h"
-#include "ingest/escape_filter.h"
-#include "text/line_reader.h"
-#include "text/sjis.h"
+#include "core/reading/escape_filter.h"
+#include "core/text/line_reader.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

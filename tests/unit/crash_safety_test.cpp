@@ -8,11 +8,11 @@
 #include <functional>
 #include <random>
 
-#include "boards/board_files.h"
+#include "core/boards/board_files.h"
 #include "capture_generator.h"
-#include "ingest/read_marks.h"
-#include "settings/net_definitions.h"
-#include "text/files.h"
+#include "core/reading/read_marks.h"
+#include "core/settings/net_definitions.h"
+#include "core/text/files.h"
 
 namespace tobrisk {
 namespace {

@@ -4,16 +4,16 @@
 #include <regex>
 
 #include "capture_generator.h"
-#include "export/message_export.h"
+#include "core/export/message_export.h"
 #include "fakes.h"
-#include "ingest/log_parser.h"
-#include "ingest/message_entry.h"
-#include "ingest/message_text.h"
-#include "ingest/message_tree.h"
-#include "text/files.h"
-#include "text/io_error.h"
-#include "text/line_reader.h"
-#include "text/sjis.h"
+#include "core/reading/log_parser.h"
+#include "core/reading/message_entry.h"
+#include "core/reading/message_text.h"
+#include "core/reading/message_tree.h"
+#include "core/text/files.h"
+#include "core/text/io_error.h"
+#include "core/text/line_reader.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

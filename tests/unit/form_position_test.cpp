@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes.h"
-#include "settings/form_position.h"
+#include "core/settings/form_position.h"
 
 namespace tobrisk {
 namespace {

@@ -2,10 +2,10 @@
 
 #include "capture_generator.h"
 #include "fakes.h"
-#include "settings/app_settings.h"
-#include "settings/net_definitions.h"
-#include "text/files.h"
-#include "text/sjis.h"
+#include "core/settings/app_settings.h"
+#include "core/settings/net_definitions.h"
+#include "core/text/files.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

@@ -3,11 +3,11 @@
 #include <unistd.h>
 
 #include "capture_generator.h"
-#include "text/bytes.h"
-#include "text/files.h"
-#include "text/line_reader.h"
-#include "text/io_error.h"
-#include "text/sjis.h"
+#include "core/text/bytes.h"
+#include "core/text/files.h"
+#include "core/text/line_reader.h"
+#include "core/text/io_error.h"
+#include "core/text/sjis.h"
 #include <filesystem>
 
 namespace tobrisk {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "text/io_error.h"
-#include "writing/composition_file.h"
-#include "writing/message_templates.h"
+#include "core/text/io_error.h"
+#include "core/writing/composition_file.h"
+#include "core/writing/message_templates.h"
 #include "writing_test_fixture.h"
 
 namespace tobrisk {

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "text/io_error.h"
-#include "writing/composition.h"
-#include "writing/composition_file.h"
+#include "core/text/io_error.h"
+#include "core/writing/composition.h"
+#include "core/writing/composition_file.h"
 #include "writing_test_fixture.h"
 
 namespace tobrisk {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "writing/composition.h"
-#include "writing/up_text.h"
-#include "writing/write_journal.h"
-#include "writing/write_list.h"
+#include "core/writing/composition.h"
+#include "core/writing/up_text.h"
+#include "core/writing/write_journal.h"
+#include "core/writing/write_list.h"
 #include "writing_test_fixture.h"
 
 namespace tobrisk {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "fakes.h"
-#include "ingest/message_entry.h"
-#include "settings/app_settings.h"
-#include "settings/net_definitions.h"
-#include "text/sjis.h"
-#include "writing/message_templates.h"
+#include "core/reading/message_entry.h"
+#include "core/settings/app_settings.h"
+#include "core/settings/net_definitions.h"
+#include "core/text/sjis.h"
+#include "core/writing/message_templates.h"
 
 namespace tobrisk {
 namespace {

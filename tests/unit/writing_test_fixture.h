@@ -9,10 +9,10 @@
 
 #include "capture_generator.h"
 #include "fakes.h"
-#include "ingest/work_state.h"
-#include "text/files.h"
-#include "text/sjis.h"
-#include "writing/writing_view.h"
+#include "core/reading/work_state.h"
+#include "core/text/files.h"
+#include "core/text/sjis.h"
+#include "core/writing/writing_view.h"
 
 namespace tobrisk::testing {
 

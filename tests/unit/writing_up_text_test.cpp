@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "text/io_error.h"
-#include "writing/message_templates.h"
-#include "writing/up_text.h"
-#include "writing/write_list.h"
+#include "core/text/io_error.h"
+#include "core/writing/message_templates.h"
+#include "core/writing/up_text.h"
+#include "core/writing/write_list.h"
 #include "writing_test_fixture.h"
 
 namespace tobrisk {

@@ -1,11 +1,11 @@
-#include "boards/board_files.h"
+#include "core/boards/board_files.h"
 
 #include <vector>
 
-#include "ports/prompter.h"
-#include "text/files.h"
-#include "text/line_reader.h"
-#include "text/sjis.h"
+#include "core/ports/prompter.h"
+#include "core/text/files.h"
+#include "core/text/line_reader.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

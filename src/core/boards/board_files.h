@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "boards/board_entry.h"
+#include "core/boards/board_entry.h"
 
 namespace tobrisk {
 

@@ -1,8 +1,8 @@
-#include "boards/board_list_parser.h"
+#include "core/boards/board_list_parser.h"
 
-#include "text/bytes.h"
-#include "text/line_reader.h"
-#include "text/sjis.h"
+#include "core/text/bytes.h"
+#include "core/text/line_reader.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

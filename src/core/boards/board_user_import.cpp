@@ -1,15 +1,15 @@
-#include "boards/board_user_import.h"
+#include "core/boards/board_user_import.h"
 
-#include "boards/board_files.h"
-#include "boards/board_list_parser.h"
-#include "ingest/escape_filter.h"
-#include "ingest/open_logs.h"
-#include "ingest/work_state.h"
-#include "ports/ports.h"
-#include "text/files.h"
-#include "text/io_error.h"
-#include "text/line_reader.h"
-#include "text/sjis.h"
+#include "core/boards/board_files.h"
+#include "core/boards/board_list_parser.h"
+#include "core/reading/escape_filter.h"
+#include "core/reading/open_logs.h"
+#include "core/reading/work_state.h"
+#include "core/ports/ports.h"
+#include "core/text/files.h"
+#include "core/text/io_error.h"
+#include "core/text/line_reader.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "export/message_export.h"
-#include "ingest/message_entry.h"
-#include "ingest/message_tree.h"
-#include "ports/progress.h"
+#include "core/export/message_export.h"
+#include "core/reading/message_entry.h"
+#include "core/reading/message_tree.h"
+#include "core/ports/progress.h"
 
 namespace tobrisk {
 

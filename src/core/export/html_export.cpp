@@ -7,9 +7,9 @@
 #include <tuple>
 #include <vector>
 
-#include "export/export_writers.h"
-#include "text/bytes.h"
-#include "text/files.h"
+#include "core/export/export_writers.h"
+#include "core/text/bytes.h"
+#include "core/text/files.h"
 
 namespace tobrisk::export_detail {
 namespace {

@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "export/export_writers.h"
-#include "text/bytes.h"
-#include "text/files.h"
+#include "core/export/export_writers.h"
+#include "core/text/bytes.h"
+#include "core/text/files.h"
 
 namespace tobrisk::export_detail {
 namespace {

@@ -1,4 +1,4 @@
-#include "export/message_export.h"
+#include "core/export/message_export.h"
 
 #include <sys/stat.h>
 
@@ -7,14 +7,14 @@
 #include <filesystem>
 #include <tuple>
 
-#include "export/export_writers.h"
-#include "ingest/message_text.h"
-#include "ingest/work_state.h"
-#include "settings/net_definitions.h"
-#include "text/bytes.h"
-#include "text/files.h"
-#include "text/io_error.h"
-#include "text/sjis.h"
+#include "core/export/export_writers.h"
+#include "core/reading/message_text.h"
+#include "core/reading/work_state.h"
+#include "core/settings/net_definitions.h"
+#include "core/text/bytes.h"
+#include "core/text/files.h"
+#include "core/text/io_error.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace fs = std::filesystem;

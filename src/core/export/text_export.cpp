@@ -1,8 +1,8 @@
 // Plain UTF-8 text: per message one header line (board, number, writer, date,
 // title), its text, and an empty line.
-#include "export/export_writers.h"
-#include "text/bytes.h"
-#include "text/files.h"
+#include "core/export/export_writers.h"
+#include "core/text/bytes.h"
+#include "core/text/files.h"
 
 namespace tobrisk::export_detail {
 

@@ -1,11 +1,11 @@
 // The ports one command needs, handed to core operations together.
 #pragma once
 
-#include "ports/clock.h"
-#include "ports/editor_runner.h"
-#include "ports/progress.h"
-#include "ports/prompter.h"
-#include "ports/settings_store.h"
+#include "core/ports/clock.h"
+#include "core/ports/editor_runner.h"
+#include "core/ports/progress.h"
+#include "core/ports/prompter.h"
+#include "core/ports/settings_store.h"
 
 namespace tobrisk {
 

@@ -1,10 +1,10 @@
-#include "settings/app_settings.h"
+#include "core/settings/app_settings.h"
 
 #include <limits>
 
-#include "ports/settings_store.h"
-#include "text/bytes.h"
-#include "text/sjis.h"
+#include "core/ports/settings_store.h"
+#include "core/text/bytes.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

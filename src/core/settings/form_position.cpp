@@ -1,7 +1,7 @@
-#include "settings/form_position.h"
+#include "core/settings/form_position.h"
 
-#include "ports/settings_store.h"
-#include "settings/app_settings.h"
+#include "core/ports/settings_store.h"
+#include "core/settings/app_settings.h"
 
 namespace tobrisk {
 namespace {

@@ -1,10 +1,10 @@
-#include "settings/net_definitions.h"
+#include "core/settings/net_definitions.h"
 
-#include "ports/prompter.h"
-#include "text/bytes.h"
-#include "text/files.h"
-#include "text/line_reader.h"
-#include "text/sjis.h"
+#include "core/ports/prompter.h"
+#include "core/text/bytes.h"
+#include "core/text/files.h"
+#include "core/text/line_reader.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

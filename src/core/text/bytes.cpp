@@ -1,4 +1,4 @@
-#include "text/bytes.h"
+#include "core/text/bytes.h"
 
 #include <charconv>
 #include <limits>

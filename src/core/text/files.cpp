@@ -1,4 +1,4 @@
-#include "text/files.h"
+#include "core/text/files.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,9 +13,9 @@
 #include <climits>
 #include <vector>
 
-#include "text/bytes.h"
-#include "text/io_error.h"
-#include "text/sjis.h"
+#include "core/text/bytes.h"
+#include "core/text/io_error.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 

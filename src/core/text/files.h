@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "text/io_error.h"
+#include "core/text/io_error.h"
 
 namespace tobrisk {
 

@@ -1,4 +1,4 @@
-#include "text/io_error.h"
+#include "core/text/io_error.h"
 
 #include <cerrno>
 #include <cstring>

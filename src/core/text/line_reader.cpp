@@ -1,11 +1,11 @@
-#include "text/line_reader.h"
+#include "core/text/line_reader.h"
 
 #include <sys/types.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "text/io_error.h"
+#include "core/text/io_error.h"
 
 namespace tobrisk {
 namespace {

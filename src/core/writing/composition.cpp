@@ -1,18 +1,18 @@
-#include "writing/composition.h"
+#include "core/writing/composition.h"
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 
-#include "ingest/read_marks.h"
-#include "ingest/work_state.h"
-#include "settings/app_settings.h"
-#include "ports/ports.h"
-#include "text/bytes.h"
-#include "text/files.h"
-#include "text/sjis.h"
-#include "writing/composition_file.h"
-#include "writing/write_journal.h"
+#include "core/reading/read_marks.h"
+#include "core/reading/work_state.h"
+#include "core/settings/app_settings.h"
+#include "core/ports/ports.h"
+#include "core/text/bytes.h"
+#include "core/text/files.h"
+#include "core/text/sjis.h"
+#include "core/writing/composition_file.h"
+#include "core/writing/write_journal.h"
 
 namespace tobrisk {
 namespace {

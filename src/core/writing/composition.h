@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-#include "writing/writing_view.h"
+#include "core/writing/writing_view.h"
 
 namespace tobrisk {
 

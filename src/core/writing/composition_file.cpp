@@ -1,4 +1,4 @@
-#include "writing/composition_file.h"
+#include "core/writing/composition_file.h"
 
 #include <ctime>
 
@@ -7,12 +7,12 @@
 #include <cstdio>
 #include <utility>
 
-#include "ingest/message_text.h"
-#include "ingest/work_state.h"
-#include "text/files.h"
-#include "text/line_reader.h"
-#include "text/sjis.h"
-#include "writing/message_templates.h"
+#include "core/reading/message_text.h"
+#include "core/reading/work_state.h"
+#include "core/text/files.h"
+#include "core/text/line_reader.h"
+#include "core/text/sjis.h"
+#include "core/writing/message_templates.h"
 
 namespace tobrisk {
 namespace {

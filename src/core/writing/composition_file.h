@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "ports/clock.h"
+#include "core/ports/clock.h"
 
 namespace tobrisk {
 

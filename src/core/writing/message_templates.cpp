@@ -1,12 +1,12 @@
-#include "writing/message_templates.h"
+#include "core/writing/message_templates.h"
 
 #include <array>
 #include <cstdio>
 
-#include "ingest/message_entry.h"
-#include "ports/clock.h"
-#include "settings/net_definitions.h"
-#include "text/bytes.h"
+#include "core/reading/message_entry.h"
+#include "core/ports/clock.h"
+#include "core/settings/net_definitions.h"
+#include "core/text/bytes.h"
 
 namespace tobrisk {
 namespace {

@@ -1,16 +1,16 @@
-#include "writing/up_text.h"
+#include "core/writing/up_text.h"
 
 #include <cstdio>
 
-#include "ingest/work_state.h"
-#include "ports/ports.h"
-#include "text/files.h"
-#include "text/line_reader.h"
-#include "text/sjis.h"
-#include "writing/composition_file.h"
-#include "writing/message_templates.h"
-#include "writing/write_journal.h"
-#include "writing/writing_view.h"
+#include "core/reading/work_state.h"
+#include "core/ports/ports.h"
+#include "core/text/files.h"
+#include "core/text/line_reader.h"
+#include "core/text/sjis.h"
+#include "core/writing/composition_file.h"
+#include "core/writing/message_templates.h"
+#include "core/writing/write_journal.h"
+#include "core/writing/writing_view.h"
 
 namespace tobrisk {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "ports/clock.h"
-#include "writing/write_entry.h"
+#include "core/ports/clock.h"
+#include "core/writing/write_entry.h"
 
 namespace tobrisk {
 

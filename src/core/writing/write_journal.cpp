@@ -1,13 +1,13 @@
-#include "writing/write_journal.h"
+#include "core/writing/write_journal.h"
 
 #include <cerrno>
 #include <cstdio>
 
-#include "ingest/work_state.h"
-#include "text/bytes.h"
-#include "text/files.h"
-#include "text/sjis.h"
-#include "writing/write_list.h"
+#include "core/reading/work_state.h"
+#include "core/text/bytes.h"
+#include "core/text/files.h"
+#include "core/text/sjis.h"
+#include "core/writing/write_list.h"
 
 namespace tobrisk {
 namespace {

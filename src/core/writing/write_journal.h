@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "writing/write_entry.h"
+#include "core/writing/write_entry.h"
 
 namespace tobrisk {
 

@@ -1,11 +1,11 @@
-#include "writing/write_list.h"
+#include "core/writing/write_list.h"
 
-#include "ingest/work_state.h"
-#include "text/files.h"
-#include "text/line_reader.h"
-#include "writing/composition_file.h"
-#include "writing/write_journal.h"
-#include "writing/writing_view.h"
+#include "core/reading/work_state.h"
+#include "core/text/files.h"
+#include "core/text/line_reader.h"
+#include "core/writing/composition_file.h"
+#include "core/writing/write_journal.h"
+#include "core/writing/writing_view.h"
 
 namespace tobrisk {
 

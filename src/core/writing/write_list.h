@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "writing/write_entry.h"
+#include "core/writing/write_entry.h"
 
 namespace tobrisk {
 

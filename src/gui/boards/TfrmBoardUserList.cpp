@@ -1,4 +1,4 @@
-#include "boards/TfrmBoardUserList.h"
+#include "gui/boards/TfrmBoardUserList.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -7,14 +7,14 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "boards/board_files.h"
-#include "boards/board_grids.h"
-#include "text/bytes.h"
-#include "text/files.h"
-#include "text/io_error.h"
-#include "widgets/error_report.h"
-#include "reading/display_settings.h"
-#include "widgets/gui_prompter.h"
+#include "core/boards/board_files.h"
+#include "gui/boards/board_grids.h"
+#include "core/text/bytes.h"
+#include "core/text/files.h"
+#include "core/text/io_error.h"
+#include "gui/widgets/error_report.h"
+#include "gui/reading/display_settings.h"
+#include "gui/widgets/gui_prompter.h"
 
 namespace tobrisk::gui {
 namespace {

@@ -7,8 +7,8 @@
 #include <QWidget>
 #include <string>
 
-#include "ingest/work_state.h"
-#include "ports/ports.h"
+#include "core/reading/work_state.h"
+#include "core/ports/ports.h"
 
 class QAction;
 class QComboBox;

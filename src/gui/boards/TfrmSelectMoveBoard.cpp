@@ -1,4 +1,4 @@
-#include "boards/TfrmSelectMoveBoard.h"
+#include "gui/boards/TfrmSelectMoveBoard.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -10,9 +10,9 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "boards/board_grids.h"
-#include "text/bytes.h"
-#include "widgets/window_placement.h"
+#include "gui/boards/board_grids.h"
+#include "core/text/bytes.h"
+#include "gui/widgets/window_placement.h"
 
 namespace tobrisk::gui {
 

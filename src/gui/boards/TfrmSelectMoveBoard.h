@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "boards/board_entry.h"
+#include "core/boards/board_entry.h"
 
 class QTableView;
 

@@ -1,8 +1,8 @@
-#include "boards/board_grids.h"
+#include "gui/boards/board_grids.h"
 
 #include <QTableView>
 
-#include "text/sjis.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk::gui {
 namespace {

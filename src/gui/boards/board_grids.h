@@ -2,8 +2,8 @@
 // row first), the user grid and the board chooser's grid (no mail row).
 #pragma once
 
-#include "boards/board_entry.h"
-#include "widgets/list_grid.h"
+#include "core/boards/board_entry.h"
+#include "gui/widgets/list_grid.h"
 
 namespace tobrisk::gui {
 

@@ -1,4 +1,4 @@
-#include "export/TfrmExport.h"
+#include "gui/export/TfrmExport.h"
 
 #include <QButtonGroup>
 #include <QCoreApplication>
@@ -15,13 +15,13 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "ingest/message_text.h"
-#include "ingest/work_state.h"
-#include "ports/ports.h"
-#include "text/sjis.h"
-#include "widgets/error_report.h"
-#include "widgets/file_chooser.h"
-#include "widgets/gui_progress.h"
+#include "core/reading/message_text.h"
+#include "core/reading/work_state.h"
+#include "core/ports/ports.h"
+#include "core/text/sjis.h"
+#include "gui/widgets/error_report.h"
+#include "gui/widgets/file_chooser.h"
+#include "gui/widgets/gui_progress.h"
 
 namespace tobrisk::gui {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "export/message_export.h"
+#include "core/export/message_export.h"
 
 class QCheckBox;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "reading/TfrmLogMessage.h"
+#include "gui/reading/TfrmLogMessage.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -19,23 +19,23 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include "ingest/message_text.h"
-#include "ingest/read_marks.h"
-#include "reading/display_settings.h"
-#include "reading/log_message_model.h"
-#include "reading/message_icons.h"
-#include "reading/message_tree_model.h"
-#include "reading/text_search.h"
-#include "reading/warning_prefix.h"
-#include "text/bytes.h"
-#include "text/io_error.h"
-#include "text/sjis.h"
-#include "widgets/error_report.h"
-#include "widgets/gui_prompter.h"
-#include "widgets/list_grid.h"
-#include "writing/editor_busy.h"
-#include "writing/write_list.h"
-#include "writing/write_list_model.h"
+#include "core/reading/message_text.h"
+#include "core/reading/read_marks.h"
+#include "gui/reading/display_settings.h"
+#include "gui/reading/log_message_model.h"
+#include "gui/reading/message_icons.h"
+#include "gui/reading/message_tree_model.h"
+#include "gui/reading/text_search.h"
+#include "gui/reading/warning_prefix.h"
+#include "core/text/bytes.h"
+#include "core/text/io_error.h"
+#include "core/text/sjis.h"
+#include "gui/widgets/error_report.h"
+#include "gui/widgets/gui_prompter.h"
+#include "gui/widgets/list_grid.h"
+#include "gui/writing/editor_busy.h"
+#include "core/writing/write_list.h"
+#include "gui/writing/write_list_model.h"
 
 namespace tobrisk::gui {
 namespace {

@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "ingest/work_state.h"
-#include "ports/ports.h"
-#include "reading/message_menu_state.h"
-#include "writing/writing_view.h"
+#include "core/reading/work_state.h"
+#include "core/ports/ports.h"
+#include "gui/reading/message_menu_state.h"
+#include "core/writing/writing_view.h"
 
 class QLabel;
 class QMenu;

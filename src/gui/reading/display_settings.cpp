@@ -1,11 +1,11 @@
-#include "reading/display_settings.h"
+#include "gui/reading/display_settings.h"
 
 #include <QApplication>
 #include <QPalette>
 #include <QWidget>
 
-#include "widgets/colors.h"
-#include "widgets/gui_prompter.h"
+#include "gui/widgets/colors.h"
+#include "gui/widgets/gui_prompter.h"
 
 namespace tobrisk::gui {
 

@@ -3,7 +3,7 @@
 
 #include <QFont>
 
-#include "settings/app_settings.h"
+#include "core/settings/app_settings.h"
 
 class QWidget;
 

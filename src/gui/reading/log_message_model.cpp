@@ -1,11 +1,11 @@
-#include "reading/log_message_model.h"
+#include "gui/reading/log_message_model.h"
 
 #include <algorithm>
 #include <charconv>
 
-#include "reading/warning_prefix.h"
-#include "text/bytes.h"
-#include "widgets/gui_prompter.h"
+#include "gui/reading/warning_prefix.h"
+#include "core/text/bytes.h"
+#include "gui/widgets/gui_prompter.h"
 
 namespace tobrisk::gui {
 namespace {

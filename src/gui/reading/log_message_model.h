@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ingest/message_entry.h"
+#include "core/reading/message_entry.h"
 
 namespace tobrisk::gui {
 

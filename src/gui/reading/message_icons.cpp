@@ -1,4 +1,4 @@
-#include "reading/message_icons.h"
+#include "gui/reading/message_icons.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,8 +1,8 @@
-#include "reading/message_menu_state.h"
+#include "gui/reading/message_menu_state.h"
 
 #include <QAbstractItemView>
 
-#include "reading/log_message_model.h"
+#include "gui/reading/log_message_model.h"
 
 namespace tobrisk::gui {
 namespace {

@@ -1,7 +1,7 @@
-#include "reading/message_tree_model.h"
+#include "gui/reading/message_tree_model.h"
 
-#include "reading/message_icons.h"
-#include "widgets/gui_prompter.h"
+#include "gui/reading/message_icons.h"
+#include "gui/widgets/gui_prompter.h"
 
 namespace tobrisk::gui {
 

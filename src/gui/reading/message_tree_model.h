@@ -9,7 +9,7 @@
 #include <QStyledItemDelegate>
 #include <QTreeView>
 
-#include "ingest/message_tree.h"
+#include "core/reading/message_tree.h"
 
 namespace tobrisk::gui {
 

@@ -1,4 +1,4 @@
-#include "reading/text_search.h"
+#include "gui/reading/text_search.h"
 
 #include <QFile>
 #include <QHBoxLayout>
@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "ingest/message_text.h"
-#include "ingest/work_state.h"
-#include "widgets/gui_prompter.h"
+#include "core/reading/message_text.h"
+#include "core/reading/work_state.h"
+#include "gui/widgets/gui_prompter.h"
 
 namespace tobrisk::gui {
 

@@ -1,6 +1,6 @@
-#include "reading/warning_prefix.h"
+#include "gui/reading/warning_prefix.h"
 
-#include "text/sjis.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk::gui {
 namespace {

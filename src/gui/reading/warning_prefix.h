@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "ingest/message_entry.h"
+#include "core/reading/message_entry.h"
 
 namespace tobrisk::gui {
 

@@ -1,4 +1,4 @@
-#include "settings/TfrmNewSet.h"
+#include "gui/settings/TfrmNewSet.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -19,15 +19,15 @@
 #include <algorithm>
 #include <numeric>
 
-#include "reading/display_settings.h"
-#include "settings/app_settings.h"
-#include "settings/net_definitions.h"
-#include "text/io_error.h"
-#include "text/sjis.h"
-#include "widgets/colors.h"
-#include "widgets/error_report.h"
-#include "widgets/file_chooser.h"
-#include "widgets/gui_prompter.h"
+#include "gui/reading/display_settings.h"
+#include "core/settings/app_settings.h"
+#include "core/settings/net_definitions.h"
+#include "core/text/io_error.h"
+#include "core/text/sjis.h"
+#include "gui/widgets/colors.h"
+#include "gui/widgets/error_report.h"
+#include "gui/widgets/file_chooser.h"
+#include "gui/widgets/gui_prompter.h"
 
 namespace tobrisk::gui {
 namespace {

@@ -22,9 +22,9 @@
 #include <map>
 #include <vector>
 
-#include "ingest/work_state.h"
-#include "ports/ports.h"
-#include "settings/setting_items.h"
+#include "core/reading/work_state.h"
+#include "core/ports/ports.h"
+#include "gui/settings/setting_items.h"
 
 class QAction;
 class QComboBox;

@@ -1,10 +1,10 @@
-#include "settings/setting_items.h"
+#include "gui/settings/setting_items.h"
 
 #include <QFile>
 #include <array>
 
-#include "text/bytes.h"
-#include "widgets/gui_prompter.h"
+#include "core/text/bytes.h"
+#include "gui/widgets/gui_prompter.h"
 
 namespace tobrisk::gui {
 namespace {

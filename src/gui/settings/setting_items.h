@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "settings/app_settings.h"
-#include "settings/net_definitions.h"
+#include "core/settings/app_settings.h"
+#include "core/settings/net_definitions.h"
 
 namespace tobrisk::gui {
 

@@ -1,4 +1,4 @@
-#include "shell/TfrmAbout.h"
+#include "gui/shell/TfrmAbout.h"
 
 #include <QLinearGradient>
 #include <QPainter>

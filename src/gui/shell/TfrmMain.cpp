@@ -1,4 +1,4 @@
-#include "shell/TfrmMain.h"
+#include "gui/shell/TfrmMain.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -23,29 +23,29 @@
 #include <algorithm>
 #include <iostream>
 
-#include "boards/TfrmBoardUserList.h"
-#include "boards/TfrmSelectMoveBoard.h"
-#include "boards/board_files.h"
-#include "boards/board_user_import.h"
-#include "ingest/read_marks.h"
-#include "reading/TfrmLogMessage.h"
-#include "settings/TfrmNewSet.h"
-#include "settings/app_settings.h"
-#include "settings/form_position.h"
-#include "settings/net_definitions.h"
-#include "shell/TfrmAbout.h"
-#include "text/files.h"
-#include "text/sjis.h"
-#include "widgets/error_report.h"
-#include "export/TfrmExport.h"
-#include "widgets/file_chooser.h"
-#include "widgets/gui_progress.h"
-#include "widgets/gui_prompter.h"
-#include "widgets/program_icon.h"
-#include "widgets/window_placement.h"
-#include "writing/write_journal.h"
-#include "writing/write_list.h"
-#include "writing/editor_busy.h"
+#include "gui/boards/TfrmBoardUserList.h"
+#include "gui/boards/TfrmSelectMoveBoard.h"
+#include "core/boards/board_files.h"
+#include "core/boards/board_user_import.h"
+#include "core/reading/read_marks.h"
+#include "gui/reading/TfrmLogMessage.h"
+#include "gui/settings/TfrmNewSet.h"
+#include "core/settings/app_settings.h"
+#include "core/settings/form_position.h"
+#include "core/settings/net_definitions.h"
+#include "gui/shell/TfrmAbout.h"
+#include "core/text/files.h"
+#include "core/text/sjis.h"
+#include "gui/widgets/error_report.h"
+#include "gui/export/TfrmExport.h"
+#include "gui/widgets/file_chooser.h"
+#include "gui/widgets/gui_progress.h"
+#include "gui/widgets/gui_prompter.h"
+#include "gui/widgets/program_icon.h"
+#include "gui/widgets/window_placement.h"
+#include "core/writing/write_journal.h"
+#include "core/writing/write_list.h"
+#include "gui/writing/editor_busy.h"
 
 namespace tobrisk::gui {
 namespace {

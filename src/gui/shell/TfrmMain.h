@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "ingest/open_logs.h"
-#include "ingest/work_state.h"
-#include "ports/ports.h"
+#include "core/reading/open_logs.h"
+#include "core/reading/work_state.h"
+#include "core/ports/ports.h"
 
 class QAction;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "shell/session_end.h"
+#include "gui/shell/session_end.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -10,10 +10,10 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "ports/prompter.h"
-#include "shell/TfrmMain.h"
-#include "text/sjis.h"
-#include "widgets/gui_prompter.h"
+#include "core/ports/prompter.h"
+#include "gui/shell/TfrmMain.h"
+#include "core/text/sjis.h"
+#include "gui/widgets/gui_prompter.h"
 
 #ifndef _WIN32
 #include <fcntl.h>

@@ -1,11 +1,11 @@
-#include "widgets/colors.h"
+#include "gui/widgets/colors.h"
 
 #include <QGuiApplication>
 #include <QPalette>
 #include <cstdio>
 
-#include "settings/app_settings.h"
-#include "text/bytes.h"
+#include "core/settings/app_settings.h"
+#include "core/text/bytes.h"
 
 namespace tobrisk::gui {
 namespace {

@@ -1,9 +1,9 @@
-#include "widgets/error_report.h"
+#include "gui/widgets/error_report.h"
 
 #include <QFile>
 
-#include "ports/prompter.h"
-#include "text/sjis.h"
+#include "core/ports/prompter.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk::gui {
 

@@ -1,8 +1,8 @@
-#include "widgets/file_chooser.h"
+#include "gui/widgets/file_chooser.h"
 
 #include <QFileDialog>
 
-#include "widgets/gui_prompter.h"
+#include "gui/widgets/gui_prompter.h"
 
 namespace tobrisk::gui {
 namespace {

@@ -1,10 +1,10 @@
-#include "widgets/gui_progress.h"
+#include "gui/widgets/gui_progress.h"
 
 #include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
 
-#include "widgets/gui_prompter.h"
+#include "gui/widgets/gui_prompter.h"
 
 namespace tobrisk::gui {
 

@@ -5,7 +5,7 @@
 
 #include <QElapsedTimer>
 
-#include "ports/progress.h"
+#include "core/ports/progress.h"
 
 class QLabel;
 class QProgressBar;

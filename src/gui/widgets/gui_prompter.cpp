@@ -1,10 +1,10 @@
-#include "widgets/gui_prompter.h"
+#include "gui/widgets/gui_prompter.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "text/sjis.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk::gui {
 

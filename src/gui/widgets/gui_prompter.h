@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "ports/prompter.h"
+#include "core/ports/prompter.h"
 
 namespace tobrisk::gui {
 

@@ -1,11 +1,11 @@
-#include "widgets/list_grid.h"
+#include "gui/widgets/list_grid.h"
 
 #include <QEvent>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QTableView>
 
-#include "widgets/gui_prompter.h"
+#include "gui/widgets/gui_prompter.h"
 
 namespace tobrisk::gui {
 

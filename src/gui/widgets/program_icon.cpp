@@ -1,4 +1,4 @@
-#include "widgets/program_icon.h"
+#include "gui/widgets/program_icon.h"
 
 #include <QApplication>
 

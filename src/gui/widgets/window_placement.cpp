@@ -1,11 +1,11 @@
-#include "widgets/window_placement.h"
+#include "gui/widgets/window_placement.h"
 
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 
-#include "ports/settings_store.h"
+#include "core/ports/settings_store.h"
 
 namespace tobrisk::gui {
 

@@ -7,7 +7,7 @@
 #include <QObject>
 #include <QRect>
 
-#include "settings/form_position.h"
+#include "core/settings/form_position.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "writing/composition_editor.h"
+#include "gui/writing/composition_editor.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -13,12 +13,12 @@
 #include <QTextBlock>
 #include <algorithm>
 
-#include "text/files.h"
-#include "text/sjis.h"
-#include "widgets/error_report.h"
-#include "widgets/gui_prompter.h"
-#include "widgets/window_placement.h"
-#include "writing/composition_file.h"
+#include "core/text/files.h"
+#include "core/text/sjis.h"
+#include "gui/widgets/error_report.h"
+#include "gui/widgets/gui_prompter.h"
+#include "gui/widgets/window_placement.h"
+#include "core/writing/composition_file.h"
 
 namespace tobrisk::gui {
 namespace {

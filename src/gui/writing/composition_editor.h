@@ -17,8 +17,8 @@
 #include <QMainWindow>
 #include <string>
 
-#include "ports/ports.h"
-#include "settings/app_settings.h"
+#include "core/ports/ports.h"
+#include "core/settings/app_settings.h"
 
 class QAction;
 class QLabel;

@@ -1,9 +1,9 @@
-#include "writing/composition_editor_runner.h"
+#include "gui/writing/composition_editor_runner.h"
 
 #include <QEventLoop>
 #include <QPointer>
 
-#include "writing/composition_editor.h"
+#include "gui/writing/composition_editor.h"
 
 namespace tobrisk::gui {
 

@@ -5,11 +5,11 @@
 #pragma once
 
 #include "platform/qt_editor_runner.h"
-#include "ports/ports.h"
+#include "core/ports/ports.h"
 
 class QWidget;
 
-#include "settings/app_settings.h"
+#include "core/settings/app_settings.h"
 
 namespace tobrisk::gui {
 

@@ -1,10 +1,10 @@
-#include "writing/editor_busy.h"
+#include "gui/writing/editor_busy.h"
 
 #include <string>
 
-#include "ingest/work_state.h"
-#include "ports/prompter.h"
-#include "text/sjis.h"
+#include "core/reading/work_state.h"
+#include "core/ports/prompter.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk::gui {
 

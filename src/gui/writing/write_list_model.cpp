@@ -1,7 +1,7 @@
-#include "writing/write_list_model.h"
+#include "gui/writing/write_list_model.h"
 
-#include "text/sjis.h"
-#include "widgets/gui_prompter.h"
+#include "core/text/sjis.h"
+#include "gui/widgets/gui_prompter.h"
 
 namespace tobrisk::gui {
 

@@ -7,7 +7,7 @@
 #include <QAbstractTableModel>
 #include <string>
 
-#include "writing/write_entry.h"
+#include "core/writing/write_entry.h"
 
 namespace tobrisk::gui {
 

@@ -1,24 +1,24 @@
-#include "writing/writing_commands.h"
+#include "gui/writing/writing_commands.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QTableView>
 
-#include "boards/TfrmBoardUserList.h"
-#include "boards/TfrmSelectMoveBoard.h"
-#include "ingest/work_state.h"
-#include "reading/TfrmLogMessage.h"
-#include "reading/warning_prefix.h"
-#include "shell/TfrmMain.h"
-#include "text/bytes.h"
-#include "widgets/error_report.h"
-#include "widgets/gui_prompter.h"
-#include "widgets/list_grid.h"
-#include "writing/editor_busy.h"
-#include "writing/composition.h"
-#include "writing/composition_editor_runner.h"
-#include "writing/up_text.h"
-#include "writing/write_list.h"
+#include "gui/boards/TfrmBoardUserList.h"
+#include "gui/boards/TfrmSelectMoveBoard.h"
+#include "core/reading/work_state.h"
+#include "gui/reading/TfrmLogMessage.h"
+#include "gui/reading/warning_prefix.h"
+#include "gui/shell/TfrmMain.h"
+#include "core/text/bytes.h"
+#include "gui/widgets/error_report.h"
+#include "gui/widgets/gui_prompter.h"
+#include "gui/widgets/list_grid.h"
+#include "gui/writing/editor_busy.h"
+#include "core/writing/composition.h"
+#include "gui/writing/composition_editor_runner.h"
+#include "core/writing/up_text.h"
+#include "core/writing/write_list.h"
 
 namespace tobrisk::gui {
 namespace {

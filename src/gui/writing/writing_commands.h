@@ -11,8 +11,8 @@
 #include <memory>
 #include <string_view>
 
-#include "ports/ports.h"
-#include "writing/writing_view.h"
+#include "core/ports/ports.h"
+#include "core/writing/writing_view.h"
 
 namespace tobrisk {
 struct WorkState;

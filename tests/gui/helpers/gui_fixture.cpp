@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include "capture_generator.h"
-#include "text/files.h"
-#include "text/sjis.h"
+#include "core/text/files.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk::testing {
 

@@ -16,8 +16,8 @@
 
 #include "fakes.h"
 #include "platform/qt_settings_store.h"
-#include "shell/TfrmMain.h"
-#include "widgets/file_chooser.h"
+#include "gui/shell/TfrmMain.h"
+#include "gui/widgets/file_chooser.h"
 
 namespace tobrisk::testing {
 

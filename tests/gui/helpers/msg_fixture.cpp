@@ -1,13 +1,13 @@
 #include "msg_fixture.h"
 
 #include "capture_generator.h"
-#include "ingest/escape_filter.h"
-#include "ingest/message_tree.h"
-#include "ingest/open_logs.h"
-#include "reading/TfrmLogMessage.h"
-#include "settings/app_settings.h"
-#include "text/files.h"
-#include "text/sjis.h"
+#include "core/reading/escape_filter.h"
+#include "core/reading/message_tree.h"
+#include "core/reading/open_logs.h"
+#include "gui/reading/TfrmLogMessage.h"
+#include "core/settings/app_settings.h"
+#include "core/text/files.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk::testing {
 

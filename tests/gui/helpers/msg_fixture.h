@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "fakes.h"
-#include "ingest/work_state.h"
-#include "ports/ports.h"
+#include "core/reading/work_state.h"
+#include "core/ports/ports.h"
 
 namespace tobrisk::gui {
 class TfrmLogMessage;

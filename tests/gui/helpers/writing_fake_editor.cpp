@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "capture_generator.h"
-#include "text/files.h"
+#include "core/text/files.h"
 
 namespace tobrisk::testing {
 

@@ -1,11 +1,11 @@
-#include "ingest/message_tree.h"
+#include "core/reading/message_tree.h"
 
 #include <algorithm>
 #include <unordered_map>
 
-#include "ingest/message_entry.h"
-#include "text/bytes.h"
-#include "text/sjis.h"
+#include "core/reading/message_entry.h"
+#include "core/text/bytes.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 

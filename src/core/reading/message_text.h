@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "text/line_reader.h"  // InMemory
+#include "core/text/line_reader.h"  // InMemory
 
 namespace tobrisk {
 

@@ -1,19 +1,19 @@
-#include "ingest/log_parser.h"
+#include "core/reading/log_parser.h"
 
-#include "ingest/escape_filter.h"
+#include "core/reading/escape_filter.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "ingest/message_entry.h"
-#include "ingest/work_state.h"
-#include "ports/progress.h"
-#include "text/bytes.h"
-#include "text/io_error.h"
-#include "text/line_reader.h"
-#include "text/sjis.h"
+#include "core/reading/message_entry.h"
+#include "core/reading/work_state.h"
+#include "core/ports/progress.h"
+#include "core/text/bytes.h"
+#include "core/text/io_error.h"
+#include "core/text/line_reader.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

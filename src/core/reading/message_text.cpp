@@ -1,4 +1,4 @@
-#include "ingest/message_text.h"
+#include "core/reading/message_text.h"
 
 #include <sys/types.h>
 
@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "ingest/work_state.h"
-#include "text/io_error.h"
-#include "text/line_reader.h"
-#include "text/sjis.h"
+#include "core/reading/work_state.h"
+#include "core/text/io_error.h"
+#include "core/text/line_reader.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

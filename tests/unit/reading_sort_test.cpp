@@ -3,9 +3,9 @@
 #include <random>
 
 #include "fakes.h"
-#include "ingest/message_entry.h"
-#include "ingest/message_sort.h"
-#include "text/sjis.h"
+#include "core/reading/message_entry.h"
+#include "core/reading/message_sort.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

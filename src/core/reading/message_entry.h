@@ -11,7 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "text/inline_text.h"
+#include "core/text/inline_text.h"
 
 namespace tobrisk {
 

@@ -1,13 +1,13 @@
-#include "ingest/escape_filter.h"
+#include "core/reading/escape_filter.h"
 
 #include <cstring>
 #include <memory>
 
-#include "ports/progress.h"
-#include "text/bytes.h"
-#include "text/files.h"
-#include "text/line_reader.h"
-#include "text/sjis.h"
+#include "core/ports/progress.h"
+#include "core/text/bytes.h"
+#include "core/text/files.h"
+#include "core/text/line_reader.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "text/line_reader.h"
+#include "core/text/line_reader.h"
 
 namespace tobrisk {
 

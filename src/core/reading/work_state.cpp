@@ -1,8 +1,8 @@
-#include "ingest/work_state.h"
+#include "core/reading/work_state.h"
 
-#include "ports/ports.h"
-#include "text/files.h"
-#include "text/io_error.h"
+#include "core/ports/ports.h"
+#include "core/text/files.h"
+#include "core/text/io_error.h"
 
 namespace tobrisk {
 namespace {

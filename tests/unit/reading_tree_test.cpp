@@ -4,10 +4,10 @@
 #include <memory>
 #include <random>
 
-#include "ingest/message_entry.h"
-#include "ingest/message_tree.h"
-#include "text/bytes.h"
-#include "text/sjis.h"
+#include "core/reading/message_entry.h"
+#include "core/reading/message_tree.h"
+#include "core/text/bytes.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "capture_generator.h"
-#include "ingest/message_text.h"
-#include "text/files.h"
-#include "text/io_error.h"
-#include "text/sjis.h"
+#include "core/reading/message_text.h"
+#include "core/text/files.h"
+#include "core/text/io_error.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

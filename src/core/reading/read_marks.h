@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ingest/read_mark_record.h"
+#include "core/reading/read_mark_record.h"
 
 namespace tobrisk {
 

@@ -1,13 +1,13 @@
-#include "ingest/open_logs.h"
+#include "core/reading/open_logs.h"
 
-#include "boards/board_files.h"
-#include "ingest/escape_filter.h"
-#include "ingest/log_parser.h"
-#include "ingest/message_sort.h"
-#include "ingest/read_marks.h"
-#include "text/bytes.h"
-#include "text/io_error.h"
-#include "text/sjis.h"
+#include "core/boards/board_files.h"
+#include "core/reading/escape_filter.h"
+#include "core/reading/log_parser.h"
+#include "core/reading/message_sort.h"
+#include "core/reading/read_marks.h"
+#include "core/text/bytes.h"
+#include "core/text/io_error.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "boards/board_entry.h"
-#include "ingest/message_entry.h"
-#include "ingest/message_tree.h"
-#include "ingest/read_mark_record.h"
-#include "settings/app_settings.h"
-#include "settings/net_definitions.h"
-#include "writing/write_entry.h"
+#include "core/boards/board_entry.h"
+#include "core/reading/message_entry.h"
+#include "core/reading/message_tree.h"
+#include "core/reading/read_mark_record.h"
+#include "core/settings/app_settings.h"
+#include "core/settings/net_definitions.h"
+#include "core/writing/write_entry.h"
 
 namespace tobrisk {
 

@@ -1,8 +1,8 @@
-#include "ingest/message_entry.h"
+#include "core/reading/message_entry.h"
 
 #include <charconv>
 
-#include "text/bytes.h"
+#include "core/text/bytes.h"
 
 namespace tobrisk {
 

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "ingest/work_state.h"
-#include "ports/ports.h"
-#include "text/files.h"  // LogHeaderOf
+#include "core/reading/work_state.h"
+#include "core/ports/ports.h"
+#include "core/text/files.h"  // LogHeaderOf
 
 namespace tobrisk {
 

@@ -2,12 +2,12 @@
 
 #include "capture_generator.h"
 #include "fakes.h"
-#include "ingest/escape_filter.h"
-#include "ingest/log_parser.h"
-#include "ingest/message_entry.h"
-#include "text/files.h"
-#include "text/io_error.h"
-#include "text/sjis.h"
+#include "core/reading/escape_filter.h"
+#include "core/reading/log_parser.h"
+#include "core/reading/message_entry.h"
+#include "core/text/files.h"
+#include "core/text/io_error.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

@@ -1,16 +1,16 @@
-#include "ingest/read_marks.h"
+#include "core/reading/read_marks.h"
 
 #include <unordered_map>
 
-#include "ingest/message_entry.h"
-#include "ingest/work_state.h"
-#include "ports/prompter.h"
-#include "settings/net_definitions.h"
-#include "text/bytes.h"
-#include "text/files.h"
-#include "text/io_error.h"
-#include "text/line_reader.h"
-#include "text/sjis.h"
+#include "core/reading/message_entry.h"
+#include "core/reading/work_state.h"
+#include "core/ports/prompter.h"
+#include "core/settings/net_definitions.h"
+#include "core/text/bytes.h"
+#include "core/text/files.h"
+#include "core/text/io_error.h"
+#include "core/text/line_reader.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

@@ -4,12 +4,12 @@
 
 #include "capture_generator.h"
 #include "fakes.h"
-#include "ingest/message_text.h"
-#include "ingest/open_logs.h"
-#include "ingest/read_marks.h"
-#include "text/files.h"
-#include "text/io_error.h"
-#include "text/sjis.h"
+#include "core/reading/message_text.h"
+#include "core/reading/open_logs.h"
+#include "core/reading/read_marks.h"
+#include "core/text/files.h"
+#include "core/text/io_error.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

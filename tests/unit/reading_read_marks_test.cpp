@@ -4,11 +4,11 @@
 
 #include "capture_generator.h"
 #include "fakes.h"
-#include "ingest/read_marks.h"
-#include "ingest/work_state.h"
-#include "text/files.h"
-#include "text/io_error.h"
-#include "text/sjis.h"
+#include "core/reading/read_marks.h"
+#include "core/reading/work_state.h"
+#include "core/text/files.h"
+#include "core/text/io_error.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

@@ -1,13 +1,13 @@
-#include "ingest/message_sort.h"
+#include "core/reading/message_sort.h"
 
 #include <algorithm>
 #include <numeric>
 #include <random>
 
-#include "ingest/message_entry.h"
-#include "ports/progress.h"
-#include "text/bytes.h"
-#include "text/sjis.h"
+#include "core/reading/message_entry.h"
+#include "core/ports/progress.h"
+#include "core/text/bytes.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 namespace {

@@ -11,6 +11,7 @@
 // size over that span (the generated capture is written out and freed before).
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QProcess>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -117,9 +118,18 @@ int main(int argc, char** argv) {
   const size_t messages = fixture.State().messages.Size();
 
   auto* grid = frame.findChild<QTableView*>("LogMessageGrid");
-  auto* pages = frame.findChild<QTabWidget*>("PageControl1");
+  // The pages of the message window that holds the grid.
+  QTabWidget* pages = nullptr;
+  for (QWidget* w = grid; w != nullptr && pages == nullptr; w = w->parentWidget()) pages = qobject_cast<QTabWidget*>(w);
   double scroll_ms = -1, select_ms = -1, page_ms = -1;
   if (grid != nullptr) {
+    if (pages != nullptr && !grid->isVisible()) {  // the list page, shown
+      pages->setCurrentIndex(1);
+      pages->setCurrentIndex(0);
+      QApplication::processEvents();
+    }
+    std::printf("list page shown: %s, %d rows on screen\n", grid->isVisible() ? "yes" : "no",
+                grid->viewport()->height() / std::max(1, grid->verticalHeader()->defaultSectionSize()));
     QElapsedTimer t;
     t.start();
     for (int step = 0; step < 50; ++step) {

@@ -43,7 +43,7 @@ class TextOutput {
   void Flush();
 
  private:
-  static constexpr size_t kBlock = 1 << 20;
+  static constexpr size_t kBlock = 256 * 1024;
   void HandOn();
   void WriterLoop();
   // Converts and writes one block; false on a failed write (errno set).

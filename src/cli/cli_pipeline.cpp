@@ -12,7 +12,7 @@
 
 namespace tobrisk::cli {
 
-bool ReadLogsAsList(CliSession& session, const std::vector<std::string>& logs) {
+bool ReadLogsAsList(CliSession& session, const std::vector<std::string>& logs, MessageTexts texts) {
   WorkState& state = session.state;
   try {
     StartUp(state, session.ports, CurrentDirectory());
@@ -21,10 +21,13 @@ bool ReadLogsAsList(CliSession& session, const std::vector<std::string>& logs) {
   }
   if (!CheckSameNet(logs, session.prompter)) return false;
   state.current_log_header = LogHeaderOf(logs[0]);
-  LoadReadMarks(state, state.current_log_header);
-  // Escape removal and parsing in one pass: the same NOESC.LOG and entries as
-  // the program's separate steps, which exist there for their progress display.
-  ParseLogWhileCuttingEscapes(logs, state.WorkFile("NOESC.LOG"), state.messages);
+  LoadReadMarks(state, state.current_log_header, session.prompter);
+  // Escape removal and parsing in one pass: the same text and entries as the
+  // program's separate steps, which exist there for their progress display. The
+  // text stays in memory: the work folder's NOESC.LOG belongs to the program,
+  // which may be showing messages at their offsets in it.
+  if (texts == MessageTexts::Keep) state.escape_free_text.emplace();
+  ParseLogWhileCuttingEscapes(logs, state.escape_free_text ? &*state.escape_free_text : nullptr, state.messages);
   if (LookUpNet(state, session.prompter) < 0) return false;
   ApplyReadMarks(state.messages, state.read_marks);
   SortMessages(state.messages, session.progress);

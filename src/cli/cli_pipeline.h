@@ -14,13 +14,17 @@
 
 namespace tobrisk::cli {
 
+// Whether a command needs the messages' texts after reading the list.
+enum class MessageTexts { Drop, Keep };
+
 // Starts the session on the current directory, then: same-net check, read
-// marks of the logs' net loaded, NOESC.LOG written, net lookup, parse, marks
-// applied, sort. Saves nothing (no read marks, no settings, no recent list).
+// marks of the logs' net loaded, escapes removed, net lookup, parse, marks
+// applied, sort. Writes nothing: no NOESC.LOG (with `Keep` the escape-free text
+// is held in state.escape_free_text), no read marks, no settings, no recent list.
 // Refusals are printed to stderr; returns false when the command must stop
 // (exit 1). A log without messages is reported and gives an empty list (true).
 // IoError propagates to main.
-bool ReadLogsAsList(CliSession& session, const std::vector<std::string>& logs);
+bool ReadLogsAsList(CliSession& session, const std::vector<std::string>& logs, MessageTexts texts);
 
 // Buffered output to stdout. Text is collected as Shift-JIS and written in big
 // blocks, converted to UTF-8 unless `sjis` is set. Blocks are cut at line ends

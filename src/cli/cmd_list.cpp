@@ -10,7 +10,7 @@ int RunList(const std::vector<std::string>& args) {
   const ParsedArgs parsed = ParseArgs(args, {"--sjis"});
   if (parsed.positional.empty()) throw UsageError{"expected at least one LOG"};
   CliSession session;
-  if (!ReadLogsAsList(session, parsed.positional)) return kExitRefused;
+  if (!ReadLogsAsList(session, parsed.positional, MessageTexts::Drop)) return kExitRefused;
   TextOutput out(parsed.Has("--sjis"));
   for (const MessageEntry& e : session.state.messages.Entries()) {
     AppendEntryFields(out.Buffer(), e, '\t');

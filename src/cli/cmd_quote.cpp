@@ -28,7 +28,7 @@ int RunQuote(const std::vector<std::string>& args) {
   }
 
   CliSession session;
-  if (!ReadLogsAsList(session, parsed.positional)) return kExitRefused;
+  if (!ReadLogsAsList(session, parsed.positional, MessageTexts::Keep)) return kExitRefused;
   WorkState& state = session.state;
   if (seq < 1 || static_cast<size_t>(seq) > state.messages.Size()) {
     std::cerr << "tobrisk-cli quote: no message with SeqNo " << *seq_text << '\n';

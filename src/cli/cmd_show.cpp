@@ -16,7 +16,7 @@ int RunShow(const std::vector<std::string>& args) {
   int32_t seq = 0;
   if (seq_text == nullptr || !ParseDecimal(*seq_text, seq)) throw UsageError{"--seq N needs a decimal number"};
   CliSession session;
-  if (!ReadLogsAsList(session, parsed.positional)) return kExitRefused;
+  if (!ReadLogsAsList(session, parsed.positional, MessageTexts::Keep)) return kExitRefused;
   const MessageList& messages = session.state.messages;
   // SeqNo is the position + 1 after the sort.
   if (seq < 1 || static_cast<size_t>(seq) > messages.Size()) {
@@ -25,7 +25,7 @@ int RunShow(const std::vector<std::string>& args) {
   }
   const MessageText text = ReadMessageText(session.state, static_cast<size_t>(seq - 1));
   if (text.offset_past_end) {
-    std::cerr << "tobrisk-cli show: the message lies beyond the end of NOESC.LOG\n";
+    std::cerr << "tobrisk-cli show: the message lies beyond the end of the text\n";
     return kExitRefused;
   }
   const bool sjis = parsed.Has("--sjis");

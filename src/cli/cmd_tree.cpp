@@ -13,7 +13,7 @@ int RunTree(const std::vector<std::string>& args) {
   const ParsedArgs parsed = ParseArgs(args, {"--sjis"});
   if (parsed.positional.empty()) throw UsageError{"expected at least one LOG"};
   CliSession session;
-  if (!ReadLogsAsList(session, parsed.positional)) return kExitRefused;
+  if (!ReadLogsAsList(session, parsed.positional, MessageTexts::Drop)) return kExitRefused;
   const MessageTree tree = BuildMessageTree(session.state.messages);
   TextOutput out(parsed.Has("--sjis"));
   std::string& b = out.Buffer();

@@ -1,15 +1,19 @@
 // Tobrisk: the desktop program. `tobrisk [FILE...]` starts it in the current
 // folder (its work folder) and opens the given logs as the open-log dialog does.
 #include <QApplication>
+#include <QDir>
+#include <QLockFile>
 #include <QStringList>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "platform/qt_editor_runner.h"
 #include "platform/qt_settings_store.h"
 #include "platform/system_clock.h"
 #include "shell/TfrmMain.h"
+#include "shell/session_end.h"
 #include "widgets/gui_prompter.h"
 #include "writing/writing_commands.h"
 
@@ -22,6 +26,7 @@ void PrintUsage(std::FILE* out) {
       "\n"
       "The current folder is the work folder: NET.TDT, the read marks (.RAD), the\n"
       "board and member files (.BRD, .USR), NOESC.LOG and the tmp folder live there.\n"
+      "One desktop program at a time may use a work folder (TOBRISK.LCK holds it).\n"
       "Each FILE is a captured log (*.LOG) of one net; the logs given are opened\n"
       "together once the window is up, as with File > Open log. Logs may also be\n"
       "dropped onto the window.\n"
@@ -48,6 +53,12 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
+  tobrisk::gui::GuiPrompter prompter;
+  // One desktop program per work folder. Taken before the application title is
+  // set: the lock records the program's name, which tells a lock left by a
+  // killed run from one that is held.
+  const std::unique_ptr<QLockFile> folder_lock = tobrisk::gui::LockWorkFolder(QDir::currentPath(), prompter);
+  if (!folder_lock) return 1;
   // The application title. Not set as the display name: the platform would
   // append that to every window caption, and the captions are the program's own.
   QApplication::setApplicationName(QStringLiteral("Tobrisk for Windows95"));
@@ -71,7 +82,6 @@ int main(int argc, char** argv) {
     files << a;
   }
 
-  tobrisk::gui::GuiPrompter prompter;
   tobrisk::SystemClock clock;
   tobrisk::QtSettingsStore store;
   tobrisk::QtEditorRunner editor;
@@ -84,9 +94,12 @@ int main(int argc, char** argv) {
   tobrisk::gui::TfrmMain main_window(ports);
   new tobrisk::gui::WritingCommands(main_window);  // a child of the frame
   prompter.SetParent(&main_window);
+  tobrisk::gui::SessionEnd session_end(main_window);
   main_window.show();
-  if (!files.isEmpty()) {
-    QTimer::singleShot(0, &main_window, [&main_window, files] { main_window.OpenLogFiles(files); });
-  }
+  // Messages a previous run left pending come first: they decide the net.
+  QTimer::singleShot(0, &main_window, [&main_window, files] {
+    main_window.OfferPreviousWrites();
+    if (!files.isEmpty()) main_window.OpenLogFiles(files);
+  });
   return app.exec();
 }

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
 
 #include "text/io_error.h"
 #include "text/sjis.h"
@@ -16,6 +17,8 @@ QString Key(std::string_view section, std::string_view name) {
          QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
 }
 
+QByteArray Bytes(std::string_view value) { return QByteArray(value.data(), static_cast<qsizetype>(value.size())); }
+
 // Takes and at once releases the lock file, treating it as stale after two
 // seconds.
 void ClearAbandonedLock(const QString& path) {
@@ -23,6 +26,22 @@ void ClearAbandonedLock(const QString& path) {
   lock.setStaleLockTime(2000);
   lock.tryLock(5000);
 }
+
+#ifndef _WIN32
+// Written beside the path values: the INI holds them as UTF-8 text. Files
+// without it come from earlier versions, which stored a path's bytes as if they
+// were Shift-JIS.
+const QString kPathEncodingKey = QStringLiteral("Settings Control/PathEncoding");
+const QString kPathEncoding = QStringLiteral("UTF-8");
+
+// The bytes as UTF-8 text, or nothing when they are not UTF-8.
+std::optional<QString> DecodeUtf8(const QByteArray& bytes) {
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+  QString text = decoder(bytes);
+  if (decoder.hasError()) return std::nullopt;
+  return text;
+}
+#endif
 
 }  // namespace
 
@@ -32,16 +51,24 @@ QString QtSettingsStore::DefaultIniPath() {
   return base + "/Tobrisk95/Tobrisk95.ini";
 }
 
-QtSettingsStore::QtSettingsStore() {
+QtSettingsStore::QtSettingsStore()
 #ifdef _WIN32
-  settings_ = std::make_unique<QSettings>("HKEY_CURRENT_USER\\SoftWare\\Tobrisk95", QSettings::NativeFormat);
-#else
-  settings_ = std::make_unique<QSettings>(DefaultIniPath(), QSettings::IniFormat);
-#endif
+    : QtSettingsStore(QStringLiteral("HKEY_CURRENT_USER\\SoftWare\\Tobrisk95"), QSettings::NativeFormat) {
 }
+#else
+    : QtSettingsStore(DefaultIniPath(), QSettings::IniFormat) {
+}
+#endif
 
-QtSettingsStore::QtSettingsStore(const QString& ini_path)
-    : settings_(std::make_unique<QSettings>(ini_path, QSettings::IniFormat)) {}
+QtSettingsStore::QtSettingsStore(const QString& ini_path) : QtSettingsStore(ini_path, QSettings::IniFormat) {}
+
+QtSettingsStore::QtSettingsStore(const QString& location, QSettings::Format format)
+    : location_(location), format_(format), settings_(std::make_unique<QSettings>(location, format)) {}
+
+QtSettingsStore::~QtSettingsStore() {
+  // Writes that were never flushed are not saved by the way out either.
+  DropUnflushed();
+}
 
 QString QtSettingsStore::Location() const { return settings_->fileName(); }
 
@@ -58,13 +85,75 @@ std::optional<std::string> QtSettingsStore::Read(std::string_view section, std::
 
 void QtSettingsStore::Write(std::string_view section, std::string_view name, std::string_view value) {
   if (SjisRoundTrips(value)) {
-    settings_->setValue(Key(section, name), QString::fromStdString(SjisToUtf8(value)));
+    Set(Key(section, name), QString::fromStdString(SjisToUtf8(value)));
   } else {
-    settings_->setValue(Key(section, name), QByteArray(value.data(), static_cast<qsizetype>(value.size())));
+    Set(Key(section, name), Bytes(value));
   }
 }
 
+std::optional<std::string> QtSettingsStore::ReadPath(std::string_view section, std::string_view name) {
+#ifdef _WIN32
+  return Read(section, name);  // the registry keeps paths as the program's other texts
+#else
+  const QVariant v = settings_->value(Key(section, name));
+  if (!v.isValid()) return std::nullopt;
+  if (v.typeId() == QMetaType::QByteArray) return v.toByteArray().toStdString();
+  if (!v.canConvert<QString>()) return std::nullopt;
+  const std::string utf8 = v.toString().toStdString();
+  if (settings_->value(kPathEncodingKey).toString() != kPathEncoding) {
+    // An earlier version wrote this file: a UTF-8 path was stored as its bytes
+    // read as Shift-JIS. Reading it back that way gives UTF-8 again only for such
+    // a value; a path typed into the file by hand reads as the text it is.
+    const std::string earlier = Utf8ToSjis(utf8);
+    if (earlier != utf8 && SjisToUtf8(earlier) == utf8 && DecodeUtf8(QByteArray::fromStdString(earlier))) {
+      return earlier;
+    }
+  }
+  return utf8;
+#endif
+}
+
+void QtSettingsStore::WritePath(std::string_view section, std::string_view name, std::string_view value) {
+#ifdef _WIN32
+  Write(section, name, value);
+#else
+  const QByteArray bytes = Bytes(value);
+  if (const std::optional<QString> text = DecodeUtf8(bytes)) {
+    Set(Key(section, name), *text);
+  } else {
+    Set(Key(section, name), bytes);  // a name that is not UTF-8 keeps its bytes
+  }
+  if (settings_->value(kPathEncodingKey).toString() != kPathEncoding) Set(kPathEncodingKey, kPathEncoding);
+#endif
+}
+
+void QtSettingsStore::Set(const QString& key, const QVariant& value) {
+  if (!unflushed_.contains(key)) {
+    unflushed_[key] = settings_->contains(key) ? std::optional<QVariant>(settings_->value(key)) : std::nullopt;
+  }
+  settings_->setValue(key, value);
+}
+
+void QtSettingsStore::DropUnflushed() {
+  // QSettings keeps unwritten values until a sync succeeds and offers no way to
+  // forget them: setting the old values back makes that later write harmless.
+  for (const auto& [key, before] : unflushed_) {
+    if (before) {
+      settings_->setValue(key, *before);
+    } else {
+      settings_->remove(key);
+    }
+  }
+  unflushed_.clear();
+}
+
 void QtSettingsStore::Flush() {
+  if (failed_) {
+    // QSettings keeps reporting its first error: a fresh object on the same
+    // store lets this flush tell its own success.
+    settings_ = std::make_unique<QSettings>(location_, format_);
+    failed_ = false;
+  }
 #ifndef _WIN32
   QDir().mkpath(QFileInfo(settings_->fileName()).absolutePath());
   // A program killed while taking the settings lock (or the lock that guards
@@ -80,8 +169,11 @@ void QtSettingsStore::Flush() {
   // to the defaults) although the sync has just replaced it: only a failed
   // write is an error here.
   if (settings_->status() == QSettings::AccessError) {
+    DropUnflushed();
+    failed_ = true;
     throw IoError("write", settings_->fileName().toStdString(), "Permission denied");
   }
+  unflushed_.clear();
 }
 
 }  // namespace tobrisk

@@ -97,7 +97,8 @@ TEST(CliCrashSafety, KilledSettingsSaveLeavesTheOldOrTheNewFile) {
   ASSERT_EQ(cli.Run({"settings", "set", "MessageFooter", FooterOf(0)}).exit_code, 0);
   const std::string ini = cli.ConfigDir() + "/Tobrisk95/Tobrisk95.ini";
   const std::string listing = cli.Run({"settings"}).out;
-  const size_t settings = static_cast<size_t>(std::count(listing.begin(), listing.end(), '\n'));
+  // Every setting of the listing, and the mark that the paths are UTF-8 text.
+  const size_t settings = static_cast<size_t>(std::count(listing.begin(), listing.end(), '\n')) + 1;
   ASSERT_EQ(GenerationOf(ReadWholeFile(ini), 0, settings), 0);
 
   std::mt19937 rng(42);

@@ -68,7 +68,20 @@ TEST_F(CliReading, ListPrintsTheSortedEntriesWithTheirMarks) {
   // Nothing is saved: the marks file, the settings and the recent list stay.
   EXPECT_EQ(ReadWholeFile(cli_.WorkDir() + "ABCD.RAD"), "BBS\t1\t101\t" + Sjis("○") + "\r\n");
   EXPECT_NE(cli_.Run({"settings"}).out.find("Settings LogPath\tPath0\t\n"), std::string::npos);
-  EXPECT_TRUE(FileExists(cli_.WorkDir() + "NOESC.LOG"));
+}
+
+TEST_F(CliReading, ReadingLeavesTheProgramsWorkFilesAlone) {
+  // The program may be showing messages at their offsets in its NOESC.LOG.
+  Write("ABCD0101.LOG", SmallCapture());
+  Write("NOESC.LOG", "the program's text\r\n");
+  EXPECT_EQ(cli_.Run({"list", "ABCD0101.LOG"}).exit_code, 0);
+  EXPECT_EQ(cli_.Run({"tree", "ABCD0101.LOG"}).exit_code, 0);
+  EXPECT_EQ(cli_.Run({"show", "--seq", "5", "ABCD0101.LOG"}).out, "text of 103\n");
+  const auto q = cli_.Run({"quote", "--seq", "5", "--kind", "res", "ABCD0101.LOG"});
+  ASSERT_EQ(q.exit_code, 0) << q.err;
+  EXPECT_NE(ReadWholeFile(q.out.substr(0, q.out.size() - 1)).find(">text of 103\r\n"), std::string::npos);
+  EXPECT_EQ(ReadWholeFile(cli_.WorkDir() + "NOESC.LOG"), "the program's text\r\n");
+  EXPECT_FALSE(FileExists(cli_.WorkDir() + "BDNOESC.LOG"));
 }
 
 TEST_F(CliReading, TreeAndShow) {

@@ -4,14 +4,17 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include "boards/TfrmBoardUserList.h"
 #include "boards/TfrmSelectMoveBoard.h"
+#include "board_capture_generator.h"
 #include "capture_generator.h"
 #include "helpers/gui_fixture.h"
 #include "reading/TfrmLogMessage.h"
@@ -60,6 +63,31 @@ class TestBoardWindow : public QObject {
     const QModelIndex index = grid->model()->index(row, 1);
     grid->setCurrentIndex(index);
     emit grid->doubleClicked(index);
+  }
+  // Opens the properties dialog, lets `edit` work on it and closes it with OK or Cancel.
+  void EditNets(const std::function<void(QDialog*)>& edit, bool ok) {
+    WhenModalShown([&](QWidget* modal) {
+      auto* dialog = qobject_cast<QDialog*>(modal);
+      QVERIFY(dialog);
+      edit(dialog);
+      dialog->findChild<QPushButton*>(ok ? "OkButton" : "CancelButton")->click();
+    });
+    f_->Trigger("PropertyItem");
+    QVERIFY(!QApplication::activeModalWidget());
+  }
+  // The node of net `net` in the dialog's tree ("ネット設定" > "ネット名称" > net).
+  static QTreeWidgetItem* NetNode(QDialog* dialog, int net) {
+    auto* tree = dialog->findChild<QTreeWidget*>("SettingTree");
+    return tree->topLevelItem(0)->child(0)->child(net);
+  }
+  static void DeleteNet(QDialog* dialog, int net) {
+    dialog->findChild<QTreeWidget*>("SettingTree")->setCurrentItem(NetNode(dialog, net));
+    dialog->findChild<QAction*>("DeleteNetItem")->trigger();
+  }
+  QStringList NetEntries() {
+    QStringList names;
+    for (int i = 0; i < Nets()->count(); ++i) names << Nets()->itemText(i);
+    return names;
   }
   // Two nets: ABCD with three boards and two members, WXYZ with FrameBoardFile and no member file.
   void StartWithTwoNets(int default_net) {
@@ -219,6 +247,86 @@ class TestBoardWindow : public QObject {
     SelectRow(UserGrid(), 0);
     emit UserGrid()->customContextMenuRequested(QPoint(5, 5));
     QVERIFY(!user_menu->isVisible());
+  }
+
+  void chooserAndGridsStayInStepThroughTheProperties() {
+    StartWithTwoNets(0);
+    // An import of net B's capture shows its lists; DefaultNet stays on net A.
+    BoardCaptureOptions o;
+    o.ibbs_list = false;
+    o.bbs_boards = 3;
+    o.members = 2;
+    f_->Folder().Write("WXYZLIST.LOG", GenerateBoardCapture(o).bytes);
+    f_->Chooser().file_answers.push_back({QString::fromStdString(f_->Folder().Path("WXYZLIST.LOG"))});
+    f_->Trigger("ImportItem");
+    QCOMPARE(Window()->SelectedNet(), 1);
+    QCOMPARE(BoardGrid()->model()->rowCount(), 4);
+    QCOMPARE(f_->State().settings.default_net, 0);
+    const QString first_board = Cell(BoardGrid(), 1, 3);
+
+    // OK without changes: the chooser stays on the net the grids show.
+    EditNets([](QDialog*) {}, true);
+    QCOMPARE(NetEntries(), QStringList({U("ネットA"), U("ネットB")}));
+    QCOMPARE(Nets()->currentText(), U("ネットB"));
+    QCOMPARE(BoardGrid()->model()->rowCount(), 4);
+
+    // A cancelled deletion leaves the nets as saved.
+    EditNets([](QDialog* d) { DeleteNet(d, 0); }, false);
+    QCOMPARE(NetEntries(), QStringList({U("ネットA"), U("ネットB")}));
+    QCOMPARE(Nets()->currentText(), U("ネットB"));
+    QCOMPARE(f_->State().nets.Count(), 2);
+    QCOMPARE(f_->State().settings.default_net, 0);
+
+    // A confirmed one moves net B up; the grids still show it.
+    EditNets([](QDialog* d) { DeleteNet(d, 0); }, true);
+    QCOMPARE(NetEntries(), QStringList({U("ネットB")}));
+    QCOMPARE(Window()->SelectedNet(), 0);
+    QCOMPARE(Cell(BoardGrid(), 1, 3), first_board);
+    QCOMPARE(BoardGrid()->model()->rowCount(), 4);
+
+    // Net B takes net A's log header: the grids show the lists of that header.
+    EditNets(
+        [](QDialog* d) {
+          d->findChild<QTreeWidget*>("SettingTree")->setCurrentItem(NetNode(d, 0)->child(0));
+          auto* edit = d->findChild<QLineEdit*>("LogHeaderEdit");
+          edit->selectAll();
+          QTest::keyClicks(edit, "ABCD");
+        },
+        true);
+    QCOMPARE(Nets()->currentText(), U("ネットB"));
+    QCOMPARE(Cell(BoardGrid(), 1, 3), U("旅行"));
+    QCOMPARE(UserGrid()->model()->rowCount(), 2);
+
+    // The net shown is deleted: nothing chosen, nothing listed.
+    EditNets([](QDialog* d) { DeleteNet(d, 0); }, true);
+    QCOMPARE(Nets()->count(), 0);
+    QCOMPARE(Window()->SelectedNet(), -1);
+    QCOMPARE(BoardGrid()->model()->rowCount(), 1);
+    QVERIFY(Cell(BoardGrid(), 0, 0).isEmpty());
+    QVERIFY(f_->State().boards.empty() && f_->State().users.empty());
+  }
+
+  void netsWithoutLogHeaderAreNotOffered() {
+    // A blank line and a net whose header was emptied keep their places in NET.TDT.
+    f_->Folder().WriteNets({"ABCD\tネットA\tたろう\tUPA", "", "\tヘッダなし\t\tUPN", "WXYZ\tネットB\tじろう\tUPB"});
+    f_->Folder().Write("WXYZ.BRD", FrameBoardFile());
+    {
+      QtSettingsStore store;
+      WriteRegInteger(store, kSectionNet, "DefaultNet", 2);
+      store.Flush();
+    }
+    f_->Start();
+    QCOMPARE(NetEntries(), QStringList({U("ネットA"), U("ネットB")}));
+    QCOMPARE(Window()->SelectedNet(), -1);  // DefaultNet names the net without header
+    ChooseNet(1);
+    QCOMPARE(Window()->SelectedNet(), 3);
+    QCOMPARE(f_->State().settings.default_net, 3);
+    QCOMPARE(BoardGrid()->model()->rowCount(), 3);
+    QCOMPARE(f_->State().nets.Count(), 4);
+    Window()->SelectNet(2);
+    QCOMPARE(Nets()->currentIndex(), -1);
+    Window()->SelectNet(0);
+    QCOMPARE(Nets()->currentText(), U("ネットA"));
   }
 
   void displaySettingsColourAndSizeTheGrids() {

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -90,13 +91,13 @@ class PropertiesTest : public QObject {
   void cutSpaceKeepsOpeningTextUntilChosen();
   void textEditorsHelpTitlesAndLegends();
   void browseButtonsUseTheChooser();
-  void emptiedLogHeaderStaysInMemoryAfterCancel();
+  void emptiedLogHeaderIsDroppedByCancel();
   void netFieldsCannotTakeTabs();
   void newNetIsAppended();
   void popupOffersNetCommands();
   void deletingTheMiddleNet_data();
   void deletingTheMiddleNet();
-  void cancelledDeletionKeepsDefaultNetOnItsNet();
+  void cancelledDeletionLeavesNetsAndDefaultNet();
   void colourOutsideTheSixteen();
   void fontFacesAndSizes();
   void settingsWriteFailureKeepsDialogOpen();
@@ -104,6 +105,7 @@ class PropertiesTest : public QObject {
   void missingNetFileIsCreated();
   void escapeCancels();
   void colourTexts();
+  void thousandNetsStayLight();
   void screenshot();
 
  private:
@@ -493,7 +495,7 @@ void PropertiesTest::browseButtonsUseTheChooser() {
   QCOMPARE(Reloaded().up_dir, std::string("/srv/アップ"));
 }
 
-void PropertiesTest::emptiedLogHeaderStaysInMemoryAfterCancel() {
+void PropertiesTest::emptiedLogHeaderIsDroppedByCancel() {
   const std::string on_disk = tobrisk::ReadWholeFile(NetFile());
   Open();
   QTreeWidgetItem* header = Node(SettingItem::LogHeader, 1);
@@ -507,13 +509,12 @@ void PropertiesTest::emptiedLogHeaderStaysInMemoryAfterCancel() {
   QCOMPARE(header->text(0), U("ログヘッダ : 《未設定》"));
   QVERIFY(state_.nets.At(1).log_header.empty());  // at once, before OK
 
+  // Cancel drops the edit: the program goes on with the nets of NET.TDT.
   QTest::mouseClick(Child<QPushButton>("CancelButton"), Qt::LeftButton);
   QTRY_VERIFY(!dialog_->isVisible());
   QCOMPARE(dialog_->result(), int(QDialog::Rejected));
-  QVERIFY(state_.nets.At(1).log_header.empty());
+  QCOMPARE(state_.nets.At(1).log_header, std::string("WXYZ"));
   QCOMPARE(tobrisk::ReadWholeFile(NetFile()), on_disk);
-
-  // The next showing starts from NET.TDT again.
   Open();
   QCOMPARE(state_.nets.At(1).log_header, std::string("WXYZ"));
   QCOMPARE(Node(SettingItem::LogHeader, 1)->text(0), U("ログヘッダ : 【WXYZ】"));
@@ -640,7 +641,7 @@ void PropertiesTest::deletingTheMiddleNet() {
   QCOMPARE(Reloaded().default_net, expected);
 }
 
-void PropertiesTest::cancelledDeletionKeepsDefaultNetOnItsNet() {
+void PropertiesTest::cancelledDeletionLeavesNetsAndDefaultNet() {
   MakeDialog();
   state_.settings.default_net = 2;
   Open();
@@ -649,12 +650,25 @@ void PropertiesTest::cancelledDeletionKeepsDefaultNetOnItsNet() {
   QCOMPARE(state_.settings.default_net, 1);  // still NetC in the edited list
   QTest::keyClick(dialog_.get(), Qt::Key_Escape);
   QTRY_VERIFY(!dialog_->isVisible());
-  QCOMPARE(state_.nets.Count(), 2);
-  QCOMPARE(state_.nets.At(state_.settings.default_net).net_name, std::string("NetC"));
-  // Reopening reloads NET.TDT, where NetC is the third net again.
+  // Cancel puts the nets of NET.TDT back, NetC the third again.
+  QCOMPARE(state_.nets.Count(), 3);
+  QCOMPARE(state_.settings.default_net, 2);
+  QCOMPARE(dialog_->NetIndexAfterEdit(2), 2);
   Open();
   QCOMPARE(state_.nets.Count(), 3);
   QCOMPARE(state_.settings.default_net, 2);
+
+  // Confirmed, the deletion moves NetC up.
+  Select(Node(SettingItem::Net, 0));
+  Child<QAction>("DeleteNetItem")->trigger();
+  Select(Node(SettingItem::NetNames));
+  Child<QAction>("NewNetItem")->trigger();
+  ClickOk();
+  QTRY_VERIFY(!dialog_->isVisible());
+  QCOMPARE(dialog_->NetIndexAfterEdit(0), -1);
+  QCOMPARE(dialog_->NetIndexAfterEdit(1), 0);
+  QCOMPARE(dialog_->NetIndexAfterEdit(2), 1);
+  QCOMPARE(Reloaded().default_net, 1);
 }
 
 void PropertiesTest::colourOutsideTheSixteen() {
@@ -845,6 +859,47 @@ void PropertiesTest::colourTexts() {
   QCOMPARE(StoredTextOfColor(QColor(0x12, 0x34, 0x56)), std::string("$00563412"));
   QCOMPARE(ColorFromStoredText(StoredTextOfColor(QColor(0x12, 0x34, 0xAB))), QColor(0x12, 0x34, 0xAB));
   QCOMPARE(tobrisk::gui::BasicColorIndex("clWindow"), -1);
+}
+
+namespace {
+
+// The resident size of this process, in kB.
+long ResidentKb() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
+  }
+  return -1;
+}
+
+}  // namespace
+
+void PropertiesTest::thousandNetsStayLight() {
+  std::string nets;
+  for (int i = 0; i < 1000; ++i) {
+    nets += "N" + std::to_string(1000 + i).substr(1) + "\t" + Sjis("ネット") + std::to_string(i) + "\t" + Sjis("はなこ") +
+            "\tUP\r\n";
+  }
+  tobrisk::testing::WriteFile(NetFile(), nets);
+  MakeDialog();
+  const long before = ResidentKb();
+  if (before < 0) QSKIP("no /proc/self/status");
+  Open();
+  QCOMPARE(Tree()->topLevelItem(0)->child(0)->childCount(), 1000);
+  // Showing it again (every showing rebuilds the tree) must not add up either.
+  dialog_->hide();
+  QVERIFY(dialog_->PrepareShow());
+  dialog_->show();
+  QTest::qWait(50);
+  const long grown_mb = (ResidentKb() - before) / 1024;
+  qInfo("1000 nets: the dialog grew the process by %ld MB", grown_mb);
+  QVERIFY2(grown_mb < 60, qPrintable(QString::number(grown_mb)));
+  // The last net's nodes still show and edit their own net.
+  QTreeWidgetItem* last = Tree()->topLevelItem(0)->child(0)->child(999);
+  QCOMPARE(last->text(0), QStringLiteral("ネット999"));
+  Select(last->child(0));
+  QCOMPARE(Child<QLineEdit>("LogHeaderEdit")->text(), QStringLiteral("N999"));
 }
 
 void PropertiesTest::screenshot() {

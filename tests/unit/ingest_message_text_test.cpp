@@ -39,8 +39,17 @@ TEST_F(MessageTextTest, EndMarkersInOrder) {
 }
 
 TEST_F(MessageTextTest, LastMessageRunsToTheEndOfTheFile) {
-  const uint64_t at = Write({"#Fc.    1", "a", "b\nstill b", ""}, 1);
-  EXPECT_EQ(Text(at), "a\r\nb\nstill b\r\n\r\n");
+  const uint64_t at = Write({"#Fc.    1", "a", "b", ""}, 1);
+  EXPECT_EQ(Text(at), "a\r\nb\r\n\r\n");
+}
+
+TEST_F(MessageTextTest, ShownTextLeavesOutControlBytesButTab) {
+  // NUL, BEL, a LF inside a line, DEL and the rest would show as boxes; the file
+  // keeps them, the text as shown does not. Shift-JIS around them stays whole.
+  const std::string line = std::string("a\0\0b\x07\tc\nd\x7f\x01", 11) + Sjis("表示");
+  const uint64_t at = Write({"#Fc.    1", line, "\x1f"}, 1);
+  EXPECT_EQ(Text(at), "ab\tcd" + Sjis("表示") + "\r\n\r\n");
+  EXPECT_NE(ReadWholeFile(dir_ + "NOESC.LOG").find(line), std::string::npos);
 }
 
 TEST_F(MessageTextTest, OffsetsAtAndBeyondTheEnd) {

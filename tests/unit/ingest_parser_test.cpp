@@ -151,8 +151,9 @@ TEST_F(ParseLogTest, DoubledMailHeaderMakesNoEntryAndIsNotExamined) {
   EXPECT_EQ(Field(0, 0), "1");
 }
 
-TEST_F(ParseLogTest, NumbersRunTogetherOrGoMissing) {
-  // Message number followed by blanks and a title starting with digits.
+TEST_F(ParseLogTest, NumbersEndAtABlankOrGoMissing) {
+  // Message number followed by blanks and a title starting with digits: the
+  // number ends at the first blank after it.
   const std::string runs = "#Fc.   12     34 title";
   std::string blank_numbers = NewHeader(5, "t", 77, "h", "01/01");
   blank_numbers.replace(4, 5, "     ");   // message number gone: title "t" stops the walk
@@ -160,7 +161,7 @@ TEST_F(ParseLogTest, NumbersRunTogetherOrGoMissing) {
   const std::string too_long = "#Fc.123456789012 t";
   Parse({BbsHeader(1, Name()), runs, blank_numbers, too_long, "#Fc.", ResHeaderLine(9, 3)});  // reply at EOF
   ASSERT_EQ(list_.Size(), 5u);
-  EXPECT_EQ(Field(0, 7), "1234");
+  EXPECT_EQ(Field(0, 7), "12");
   EXPECT_EQ(Field(1, 7), "-1");
   EXPECT_EQ(Field(1, 5), "-1");
   EXPECT_EQ(Field(2, 7), "-1");  // more digits than 32 bits hold

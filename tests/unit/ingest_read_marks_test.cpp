@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "capture_generator.h"
+#include "fakes.h"
 #include "ingest/read_marks.h"
 #include "ingest/work_state.h"
 #include "text/files.h"
@@ -38,6 +41,7 @@ class ReadMarksTest : public ::testing::Test {
 
   std::string dir_;
   WorkState state_;
+  testing::FakePrompter prompter_;
   const std::string read_ = Sjis("○");
   const std::string replied_ = Sjis("●");
   const std::string checked_ = Sjis("★");
@@ -50,7 +54,7 @@ TEST_F(ReadMarksTest, FileRoundTripAndIncompleteLines) {
                                             "CUG\t1\t2\r\n"           // two TABs: skipped
                                             "IBBS\t3\t4\tjunk\t" +    // the fourth field is ignored
                                             checked_ + "\rMAIL\t-100\t-2\t\n\x1a" "BBS\t9\t9\tx\r\n");
-  LoadReadMarks(state_, "ABCD");
+  LoadReadMarks(state_, "ABCD", prompter_);
   EXPECT_EQ(state_.read_marks_header, "ABCD");
   EXPECT_EQ(state_.read_marks, (std::vector<ReadMarkRecord>{{"BBS", "12", "345", read_},
                                                             {"IBBS", "3", "4", checked_},
@@ -61,7 +65,7 @@ TEST_F(ReadMarksTest, FileRoundTripAndIncompleteLines) {
 }
 
 TEST_F(ReadMarksTest, SaveKeepsTheNewestReadTypeMaxRecords) {
-  LoadReadMarks(state_, "ABCD");  // no file yet: an empty store of this net
+  LoadReadMarks(state_, "ABCD", prompter_);  // no file yet: an empty store of this net
   for (int i = 0; i < 1004; ++i) state_.read_marks.push_back({"BBS", "1", std::to_string(i), read_});
   SaveReadMarks(state_);
   ASSERT_EQ(state_.read_marks.size(), 1000u);
@@ -77,16 +81,26 @@ TEST_F(ReadMarksTest, SaveKeepsTheNewestReadTypeMaxRecords) {
   EXPECT_EQ(ReadWholeFile(dir_ + "ABCD.RAD"), "");
 }
 
-TEST_F(ReadMarksTest, EmptyStoreOrNoNetLeavesFilesAlone) {
-  testing::WriteFile(dir_ + "ABCD.RAD", "keep me\r\n");
-  LoadReadMarks(state_, "ABCD");
-  EXPECT_TRUE(state_.read_marks.empty());  // the only line is incomplete
+TEST_F(ReadMarksTest, EmptyStoreEmptiesTheFileAndNoNetLeavesFilesAlone) {
+  // The last mark cleared: the empty store empties the file, so the mark does
+  // not come back at the next open.
+  testing::WriteFile(dir_ + "ABCD.RAD", "BBS\t1\t10\t" + read_ + "\r\n");
+  LoadReadMarks(state_, "ABCD", prompter_);
+  AddEntry(BoardType::BBS, 1, 1, 10);
+  SetReadMark(state_, 0, "");
   SaveReadMarks(state_);
-  EXPECT_EQ(ReadWholeFile(dir_ + "ABCD.RAD"), "keep me\r\n");
+  EXPECT_EQ(ReadWholeFile(dir_ + "ABCD.RAD"), "");
+  LoadReadMarks(state_, "ABCD", prompter_);
+  EXPECT_TRUE(state_.read_marks.empty());
+  // Without a file, an empty store creates none.
+  state_.read_marks_header = "EFGH";
+  SaveReadMarks(state_);
+  EXPECT_FALSE(FileExists(dir_ + "EFGH.RAD"));
+  testing::WriteFile(dir_ + "ABCD.RAD", "keep me\r\n");
 
   // Loaded for a header that names no net: never written back anywhere.
   testing::WriteFile(dir_ + "WXYZ.RAD", "BBS\t1\t1\tx\r\n");
-  LoadReadMarks(state_, "WXYZ");
+  LoadReadMarks(state_, "WXYZ", prompter_);
   EXPECT_EQ(state_.read_marks_header, "");
   ASSERT_EQ(state_.read_marks.size(), 1u);
   state_.read_marks.push_back({"BBS", "2", "2", "y"});
@@ -125,8 +139,23 @@ TEST_F(ReadMarksTest, SetReadMarkKeepsOneRecordAtTheEnd) {
   EXPECT_EQ(Marks()[1], "");
 }
 
+TEST_F(ReadMarksTest, FileNotReadToItsEndIsNeverSavedOverIt) {
+  // A .RAD whose reading fails (an input/output error).
+  std::filesystem::create_symlink("/proc/self/mem", dir_ + "ABCD.RAD");
+  LoadReadMarks(state_, "ABCD", prompter_);
+  ASSERT_EQ(prompter_.boxes.size(), 1u);
+  EXPECT_EQ(prompter_.boxes[0].kind, "error");
+  EXPECT_NE(prompter_.boxes[0].text.find("[ABCD.RAD] " + Sjis("ファイルを最後まで読み込めませんでした。")),
+            std::string::npos);
+  EXPECT_EQ(state_.read_marks_header, "");
+  AddEntry(BoardType::BBS, 1, 1, 10);
+  SetReadMark(state_, 0, read_);
+  EXPECT_NO_THROW(SaveReadMarks(state_));  // the store is not written anywhere
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_ + "ABCD.RAD"));
+}
+
 TEST_F(ReadMarksTest, UnwritableFolderIsAnIoErrorAndKeepsTheStore) {
-  LoadReadMarks(state_, "ABCD");
+  LoadReadMarks(state_, "ABCD", prompter_);
   state_.read_marks.push_back({"BBS", "1", "1", read_});
   state_.work_dir = dir_ + "missing/";
   EXPECT_THROW(SaveReadMarks(state_), IoError);

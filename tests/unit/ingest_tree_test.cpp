@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <random>
 
@@ -261,6 +262,25 @@ TEST(MessageTree, EqualsTheLiteralSearchOnRandomLists) {
     }
     ASSERT_EQ(Lines(BuildMessageTree(list)), LiteralTree(list)) << "deep round " << round;
   }
+}
+
+TEST(MessageTree, ThousandsOfRepliesSharingOneNumberBuildInAnInstant) {
+  // Numbers wrap at 99999 on long boards: 16,000 replies all numbered 1, under
+  // a first message that is a direct child of its board (board 1) and under one
+  // that is itself a reply (board 2).
+  MessageList list;
+  Add(list, New(1, 1));
+  Add(list, New(2, 5));
+  Add(list, Res(2, 1, 5));
+  for (int i = 0; i < 16000; ++i) {
+    Add(list, Res(1, 1, 1));
+    Add(list, Res(2, 1, 1));
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const MessageTree tree = BuildMessageTree(list);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, std::chrono::seconds(1));
+  EXPECT_EQ(Lines(tree), LiteralTree(list));
 }
 
 TEST(MessageTree, BigBoardWithManyCopiesStaysFast) {

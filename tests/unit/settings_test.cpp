@@ -111,6 +111,12 @@ TEST_F(NetFileTest, OddLinesKeepFourFields) {
   EXPECT_EQ(nets.At(1), (NetDefinition{"", "", "", "ONLY"}));
   EXPECT_EQ(nets.At(2), (NetDefinition{"", "", "", ""}));
   EXPECT_EQ(nets.At(3), (NetDefinition{"X", "", "", "Y"}));
+  // The nets without a log header (the second and the blank third line) match
+  // no capture, and the nets after them keep their indexes.
+  EXPECT_EQ(FindNetByLogHeader(nets, "QQQQ"), -1);
+  EXPECT_EQ(FindNetByLogHeader(nets, "XYZW"), 3);
+  EXPECT_FALSE(nets.At(2).RecognisesLogs());
+  EXPECT_TRUE(nets.At(3).RecognisesLogs());
 }
 
 TEST_F(NetFileTest, MissingFileWarnsAndLeavesListUnchanged) {
@@ -138,9 +144,7 @@ TEST(Nets, FindByLogHeader) {
   NetList longer;
   longer.Append({"ABCDE", "", "", ""});
   EXPECT_EQ(FindNetByLogHeader(longer, "ABCD"), -1);
-  NetList any;
-  any.Append({"", "", "", ""});
-  EXPECT_EQ(FindNetByLogHeader(any, "ZZZZ"), 0);
+
 }
 
 TEST(Nets, FieldAccessAppendDeleteAndFilter) {
@@ -152,6 +156,7 @@ TEST(Nets, FieldAccessAppendDeleteAndFilter) {
   nets.Delete(2);
   nets.SetField(1, NetField::HandleName, "h");
   EXPECT_EQ(nets.Field(1, NetField::HandleName), "h");
+  nets.Append({"", "N0", "", ""});  // no log header: no entry
   EXPECT_EQ(OpenLogFilter(nets),
             Sjis("N1ログファイル(ABCD*.LOG)|ABCD*.LOG|N2ログファイル(WXYZ*.LOG)|WXYZ*.LOG|"
                  "全てのログファイル(*.LOG)|*.LOG|全てのファイル(*.*)|*.*"));

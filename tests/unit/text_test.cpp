@@ -63,7 +63,7 @@ TEST(LineReader, MissingFileThrows) { EXPECT_THROW(LineReader("/nonexistent/x.lo
 
 TEST(FieldReaders, ReadNumberAt) {
   EXPECT_EQ(ReadNumberAt("#Fc.  123 abc", 5), 123);
-  EXPECT_EQ(ReadNumberAt("12 3x", 1), 123);       // blanks between digits are skipped
+  EXPECT_EQ(ReadNumberAt("12 3x", 1), 12);        // a blank after a digit ends the number
   EXPECT_EQ(ReadNumberAt("   ", 1), -1);
   EXPECT_EQ(ReadNumberAt("abc", 10), -1);           // beyond the line
   EXPECT_EQ(ReadNumberAt("x12", 1), -1);
@@ -113,8 +113,22 @@ TEST(Paths, TrailingSeparatorAndFileName) {
   EXPECT_EQ(TrailingSeparator("/"), "/");
   EXPECT_EQ(TrailingSeparator(""), "/");
   EXPECT_EQ(FileNameOf("/a/b/ABCD0101.LOG"), "ABCD0101.LOG");
-  EXPECT_EQ(FileNameOf("C:ABCD.LOG"), "ABCD.LOG");
   EXPECT_EQ(FileNameOf("plain"), "plain");
+}
+
+TEST(Paths, LogHeaderFromTheFileNameInShiftJis) {
+  // "\" and ":" are characters of a name here, and names are UTF-8: the header
+  // is taken from the name converted to Shift-JIS.
+  EXPECT_EQ(FileNameOf("/logs/C:AB\\CD.LOG"), "C:AB\\CD.LOG");
+  EXPECT_EQ(LogHeaderOf("/logs/C:ABCD.LOG"), "C:AB");
+  EXPECT_EQ(LogHeaderOf("/logs/x\\abcd0101.log"), "X\\AB");
+  EXPECT_EQ(LogHeaderOf("/logs/abcd0101.log"), "ABCD");
+  EXPECT_EQ(LogHeaderOf("/logs/" + std::string("\xe8\xa1\xa8") + "ABCD.LOG"), Sjis("表") + "AB");
+  EXPECT_EQ(LogHeaderOf("/logs/" + std::string("\xef\xbe\x89\xef\xbe\x99\xef\xbd\xb0\xef\xbe\x84") + "0101.LOG"),
+            Sjis("ﾉﾙｰﾄ"));
+  // A name that is not UTF-8 (copied over in Shift-JIS) keeps its bytes.
+  EXPECT_EQ(LogHeaderOf("/logs/" + Sjis("ﾉﾙｰﾄ") + "0101.LOG"), Sjis("ﾉﾙｰﾄ"));
+  EXPECT_EQ(FileNameInSjis("/logs/" + std::string("\xe8\xa1\xa8") + ".LOG"), Sjis("表") + ".LOG");
 }
 
 TEST(Paths, WorkFilesIgnoreTheCaseOfTheirNames) {

@@ -15,15 +15,6 @@ namespace {
 
 constexpr std::string_view kImportWorkFile = "BDNOESC.LOG";
 
-// The file name for a message text: native path bytes are UTF-8 outside Windows.
-std::string FileNameForMessage(std::string_view path) {
-#ifdef _WIN32
-  return std::string(FileNameOf(path));
-#else
-  return Utf8ToSjis(FileNameOf(path));
-#endif
-}
-
 // Empties both lists and reads back the net's files that exist, so that the
 // lists hold what the files hold.
 void ReloadListsFromFiles(WorkState& state, Prompter& prompter) {
@@ -97,7 +88,7 @@ ImportResult ImportBoardUserInfo(WorkState& state, const Ports& ports, ImportVie
 
   const int net = FindNetByLogHeader(state.nets, state.current_log_header);
   if (net < 0) {
-    prompter.Error(unknown_net_head + FileNameForMessage(*capture) + unknown_net_tail);
+    prompter.Error(unknown_net_head + FileNameInSjis(*capture) + unknown_net_tail);
     return {ImportOutcome::Refused, {}};
   }
   view.SelectNet(net);

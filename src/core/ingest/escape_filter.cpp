@@ -30,24 +30,78 @@ std::string_view Filtered(std::string_view line, std::string& scratch) {
 }  // namespace
 
 void FilterEscapes(std::string_view line, std::string& out) {
+  // Where the filter stands inside a sequence; Text outside one.
+  enum class State { Text, Escape, Intermediate, Control, OsCommand, OsCommandEscape };
+  State state = State::Text;
   const char* p = line.data();
   const char* const end = p + line.size();
   while (p < end) {
-    // Copy the plain run up to the next ESC or backspace in one go.
-    const char* stop = p;
-    while (stop < end && *stop != kEsc && *stop != kBackspace) ++stop;
-    out.append(p, static_cast<size_t>(stop - p));
-    p = stop;
-    if (p == end) break;
-    if (*p == kBackspace) {
-      ++p;
-      continue;
+    if (state == State::Text) {
+      // Copy the plain run up to the next ESC or backspace in one go.
+      const char* stop = p;
+      while (stop < end && *stop != kEsc && *stop != kBackspace) ++stop;
+      out.append(p, static_cast<size_t>(stop - p));
+      p = stop;
+      if (p == end) break;
     }
-    // Inside a sequence: drop everything through the next "m"; backspaces and
-    // further ESC bytes inside are dropped as well.
-    ++p;
-    while (p < end && *p != 'm') ++p;
-    if (p < end) ++p;
+    const auto b = static_cast<unsigned char>(*p++);
+    if (b == kBackspace) continue;  // dropped wherever it stands, the state stays
+    switch (state) {
+      case State::Text:  // ESC
+        state = State::Escape;
+        continue;
+      case State::Escape:
+        if (b == '[') {
+          state = State::Control;
+          continue;
+        }
+        if (b == ']') {
+          state = State::OsCommand;
+          continue;
+        }
+        if (b >= 0x20 && b <= 0x2F) {
+          state = State::Intermediate;
+          continue;
+        }
+        if (b >= 0x30 && b <= 0x7E) {
+          state = State::Text;
+          continue;
+        }
+        break;
+      case State::Intermediate:
+        if (b >= 0x20 && b <= 0x2F) continue;
+        if (b >= 0x30 && b <= 0x7E) {
+          state = State::Text;
+          continue;
+        }
+        break;
+      case State::Control:
+        if (b >= 0x20 && b <= 0x3F) continue;
+        if (b >= 0x40 && b <= 0x7E) {
+          state = State::Text;
+          continue;
+        }
+        break;
+      case State::OsCommand:  // a window title: everything through BEL or ESC "\"
+        if (b == 0x07) state = State::Text;
+        if (b == static_cast<unsigned char>(kEsc)) state = State::OsCommandEscape;
+        continue;
+      case State::OsCommandEscape:
+        if (b == '\\') {
+          state = State::Text;
+        } else if (b != static_cast<unsigned char>(kEsc)) {
+          state = b == 0x07 ? State::Text : State::OsCommand;
+        }
+        continue;
+    }
+    // Any other byte ends the sequence where it stands and is text again: an
+    // ESC starts the next sequence, anything else is kept.
+    if (b == static_cast<unsigned char>(kEsc)) {
+      state = State::Escape;
+    } else {
+      state = State::Text;
+      out.push_back(static_cast<char>(b));
+    }
   }
 }
 
@@ -71,7 +125,7 @@ void CutEscapes(const std::vector<std::string>& inputs, const std::string& outpu
   std::string filtered;
   uint64_t before = 0;
   for (size_t i = 0; i < inputs.size(); ++i) {
-    LineReader reader(inputs[i]);
+    LineReader reader(inputs[i], LineEnds::CaptureOrLf);
     std::string_view line;
     while (reader.Next(line)) {
       progress.Step(percent.Update(before + reader.Position()));
@@ -83,10 +137,10 @@ void CutEscapes(const std::vector<std::string>& inputs, const std::string& outpu
   out->Close();
 }
 
-EscapeFilteringReader::EscapeFilteringReader(std::vector<std::string> inputs, const std::string& output)
-    : inputs_(std::move(inputs)) {
-  if (!inputs_.empty()) reader_ = std::make_unique<LineReader>(inputs_[0]);
-  out_ = std::make_unique<OutputFile>(output);
+EscapeFilteringReader::EscapeFilteringReader(std::vector<std::string> inputs, std::string* text)
+    : inputs_(std::move(inputs)), text_(text) {
+  if (!inputs_.empty()) reader_ = std::make_unique<LineReader>(inputs_[0], LineEnds::CaptureOrLf);
+  if (text_ != nullptr) text_->clear();
 }
 
 EscapeFilteringReader::~EscapeFilteringReader() = default;
@@ -96,13 +150,12 @@ bool EscapeFilteringReader::Next(std::string_view& line) {
     std::string_view raw;
     if (reader_->Next(raw)) {
       line = Filtered(raw, filtered_);
-      out_->Write(line);
-      out_->Write("\r\n");
+      if (text_ != nullptr) text_->append(line).append("\r\n");
       position_ += line.size() + 2;
       return true;
     }
     reader_.reset();
-    if (++current_ < inputs_.size()) reader_ = std::make_unique<LineReader>(inputs_[current_]);
+    if (++current_ < inputs_.size()) reader_ = std::make_unique<LineReader>(inputs_[current_], LineEnds::CaptureOrLf);
   }
   return false;
 }
@@ -111,7 +164,6 @@ void EscapeFilteringReader::Finish() {
   std::string_view line;
   while (Next(line)) {
   }
-  out_->Close();
 }
 
 }  // namespace tobrisk

@@ -6,16 +6,20 @@
 #include <string_view>
 #include <vector>
 
-#include "text/files.h"
 #include "text/line_reader.h"
 
 namespace tobrisk {
 
 class Progress;
 
-// Filters one line: backspaces are dropped; ESC starts a sequence that runs
-// through the next "m" byte, both dropped; the state does not outlive the line.
-// Appends the kept bytes to `out`.
+// Filters one line and appends the kept bytes to `out`. Backspaces are dropped
+// wherever they stand. ESC starts a sequence, which ends at its own final byte:
+// - ESC "[" (control sequence): bytes 0x20-0x3F, then one final byte 0x40-0x7E;
+// - ESC "]" (operating-system command, window titles): through BEL or ESC "\";
+// - ESC, bytes 0x20-0x2F, then one final byte 0x30-0x7E (ESC ( B);
+// - ESC and one byte 0x30-0x7E (ESC 7, ESC M).
+// Any other byte ends the sequence where it stands and is text again (kept, or
+// an ESC starting the next sequence). The state does not outlive the line.
 void FilterEscapes(std::string_view line, std::string& out);
 
 // Copies the inputs, line by line and in order, into `output` with control
@@ -25,29 +29,29 @@ void FilterEscapes(std::string_view line, std::string& out);
 // the old output untouched. Throws IoError.
 void CutEscapes(const std::vector<std::string>& inputs, const std::string& output, Progress& progress);
 
-// CutEscapes as a line source: reads the inputs line by line, writes each
-// filtered line with CR LF to `output`, and hands out the filtered lines with
-// their positions in the output, so that reading it is reading the finished
-// output file, in one pass (no measuring, no progress). The output is created
-// once the first input could be opened. Throws IoError.
+// CutEscapes as a line source: reads the inputs line by line and hands out the
+// filtered lines with their positions in the text CutEscapes would write, in one
+// pass (no measuring, no progress). The text itself (each line with CR LF) is
+// collected in `*text` when `text` is not null, and nothing is written to disk.
+// Throws IoError.
 class EscapeFilteringReader {
  public:
-  EscapeFilteringReader(std::vector<std::string> inputs, const std::string& output);
+  EscapeFilteringReader(std::vector<std::string> inputs, std::string* text);
   ~EscapeFilteringReader();
   EscapeFilteringReader(const EscapeFilteringReader&) = delete;
   EscapeFilteringReader& operator=(const EscapeFilteringReader&) = delete;
 
   bool Next(std::string_view& line);
-  // Offset in the output just after the last line handed out and its CR LF.
+  // Offset in the text just after the last line handed out and its CR LF.
   uint64_t Position() const { return position_; }
-  // Writes the rest of the inputs and closes the output (reports write errors).
+  // Reads the rest of the inputs.
   void Finish();
 
  private:
   std::vector<std::string> inputs_;
   size_t current_ = 0;
   std::unique_ptr<LineReader> reader_;
-  std::unique_ptr<OutputFile> out_;
+  std::string* text_;
   std::string filtered_;
   uint64_t position_ = 0;
 };

@@ -243,14 +243,13 @@ void ParseLog(const std::string& path, MessageList& messages, Progress& progress
   Parser(messages).Run(path, progress);
 }
 
-void ParseLogWhileCuttingEscapes(const std::vector<std::string>& inputs, const std::string& output,
-                                 MessageList& messages) {
+void ParseLogWhileCuttingEscapes(const std::vector<std::string>& inputs, std::string* text, MessageList& messages) {
   // The header markers of the raw inputs bound the entries closely enough to
   // allocate the list once (a sequence removed from between the bytes of a
   // marker can add one; the list then grows as usual).
   size_t headers = 0;
   for (const std::string& input : inputs) headers += MeasureLog(input).headers;
-  EscapeFilteringReader reader(inputs, output);
+  EscapeFilteringReader reader(inputs, text);
   Parser(messages).RunFiltered(reader, headers);
   reader.Finish();
 }

@@ -18,10 +18,11 @@ struct WorkState;
 void ParseLog(const std::string& path, MessageList& messages, Progress& progress);
 
 // CutEscapes(inputs, output) and ParseLog(output) in one pass over the inputs,
-// without progress: the same output file and the same entries, for the
-// command-line tool, which shows no progress. Throws IoError.
-void ParseLogWhileCuttingEscapes(const std::vector<std::string>& inputs, const std::string& output,
-                                 MessageList& messages);
+// without progress and without writing any file: the same entries, and in
+// `*text` (when not null) the bytes CutEscapes would have written. For the
+// command-line tool, which shows no progress and leaves the work folder's
+// NOESC.LOG to the program. Throws IoError.
+void ParseLogWhileCuttingEscapes(const std::vector<std::string>& inputs, std::string* text, MessageList& messages);
 
 // ParseLog on WorkDir + "NOESC.LOG" into state.messages.
 void ParseLog(WorkState& state, Progress& progress);

@@ -21,29 +21,62 @@ bool EndsText(std::string_view line) {
   return false;
 }
 
-}  // namespace
+bool IsHiddenControl(unsigned char b) { return (b < 0x20 && b != '\t') || b == 0x7F; }
 
-MessageText ReadMessageText(const std::string& noesc_path, uint64_t offset) {
+MessageText ReadText(LineReader& reader) {
   MessageText result;
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(noesc_path, ec);
-  if (ec) throw IoError("open", noesc_path, ec.message());
-  if (offset > size) {
-    result.offset_past_end = true;
-    return result;
-  }
-  LineReader reader(noesc_path, offset);
   std::string_view line;
   while (reader.Next(line)) {
     if (EndsText(line)) break;
-    result.bytes.append(line).append("\r\n");
+    AppendShownLine(line, result.bytes);
+    result.bytes.append("\r\n");
   }
   return result;
 }
 
+}  // namespace
+
+void AppendShownLine(std::string_view line, std::string& out) {
+  // Control bytes never stand inside a Shift-JIS character (trail bytes are
+  // 0x40 and above, never 0x7F), so leaving them out splits no character.
+  size_t from = 0;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (!IsHiddenControl(static_cast<unsigned char>(line[i]))) continue;
+    out.append(line.substr(from, i - from));
+    from = i + 1;
+  }
+  out.append(line.substr(from));
+}
+
+MessageText ReadMessageText(const std::string& noesc_path, uint64_t offset) {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(noesc_path, ec);
+  if (ec) throw IoError("open", noesc_path, ec.message());
+  if (offset > size) {
+    MessageText past;
+    past.offset_past_end = true;
+    return past;
+  }
+  LineReader reader(noesc_path, offset);
+  return ReadText(reader);
+}
+
 MessageText ReadMessageText(const WorkState& state, size_t index) {
   if (index >= state.messages.Size()) return {};
-  return ReadMessageText(state.WorkFile("NOESC.LOG"), state.messages[index].text_offset);
+  const uint64_t offset = state.messages[index].text_offset;
+  if (!state.escape_free_text) return ReadMessageText(state.WorkFile("NOESC.LOG"), offset);
+  if (offset > state.escape_free_text->size()) {
+    MessageText past;
+    past.offset_past_end = true;
+    return past;
+  }
+  LineReader reader(kInMemory, *state.escape_free_text, offset);
+  return ReadText(reader);
+}
+
+std::unique_ptr<LineReader> OpenEscapeFreeText(const WorkState& state, uint64_t offset) {
+  if (state.escape_free_text) return std::make_unique<LineReader>(kInMemory, *state.escape_free_text, offset);
+  return std::make_unique<LineReader>(state.WorkFile("NOESC.LOG"), offset);
 }
 
 }  // namespace tobrisk

@@ -1,27 +1,43 @@
-// The text of one message, read again from NOESC.LOG at its TextOffset.
+// The text of one message, read again from the escape-free text of the open
+// logs (NOESC.LOG) at its TextOffset, as the text view shows it.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 
 namespace tobrisk {
 
 struct WorkState;
+class LineReader;
 
 struct MessageText {
-  // Every line of the text, each followed by CR LF: exactly what the text view shows.
+  // Every line of the text, each followed by CR LF: exactly what the text view
+  // shows (see AppendShownLine).
   std::string bytes;
   // The offset lies beyond the end of the file (the file changed since it was
   // parsed): `bytes` is empty.
   bool offset_past_end = false;
 };
 
+// Appends a line as it is shown: without its control bytes other than TAB (NUL,
+// BEL, a LF inside the line, DEL ...), which would show as boxes or break the
+// line. The files keep them; only what is shown leaves them out.
+void AppendShownLine(std::string_view line, std::string& out);
+
 // Reads lines from `offset` until end of file or a line that begins with "#Fc.",
 // "● [", "[ AUTO ]", "● 受け取り" or "[ Ｍail (" (that line is not part of the
 // text). Throws IoError when the file cannot be read.
 MessageText ReadMessageText(const std::string& noesc_path, uint64_t offset);
 
-// The text of message `index` (0-based) of state.messages from WorkDir + "NOESC.LOG".
+// The text of message `index` (0-based) of state.messages, from the escape-free
+// text of the open logs.
 MessageText ReadMessageText(const WorkState& state, size_t index);
+
+// A reader of the escape-free text of the open logs from `offset` on:
+// state.escape_free_text when the text is held in memory, otherwise
+// WorkDir + "NOESC.LOG". Throws IoError when the file cannot be opened.
+std::unique_ptr<LineReader> OpenEscapeFreeText(const WorkState& state, uint64_t offset);
 
 }  // namespace tobrisk

@@ -38,13 +38,22 @@ void MessageTree::Clear() {
 // board's subtree: children in order; a child whose number (read back from its
 // text: the message number, 0 for a missing one) equals the reply's ResToNo is
 // recorded and ends the visit of its level; a child that does not match is
-// searched below. The last match recorded wins. Rather than walking the
-// subtree, the builder keeps, per board and number, the nodes carrying that
-// number and derives the same answer from them: the first of them in display
-// order is always visited; after a match m the search resumes behind the
-// subtree of m's parent (the visit of that level ended), so the next one
-// visited is the first later candidate outside that subtree; the search ends
-// when m's parent is the board node itself or no candidate is left.
+// searched below. The last match recorded wins. Worked out, that search gives:
+// from the board down towards the last node carrying the number (in display
+// order), the first level that has such a node among its children; there, the
+// first of them. The builder keeps that answer per board and number as nodes
+// are added, without walking the subtree:
+// - `last`: the last node with the number in display order. A new node goes to
+//   the end of its parent's subtree, so it becomes `last` unless the old one
+//   lies after that subtree.
+// - the levels (parents of nodes with the number) on the way down to `last`, as
+//   a stack, shallowest first. When `last` moves, the levels below the branch
+//   point are left for good: everything under them now lies before `last`, so
+//   they can never lead to it again. The new node's parent is pushed.
+// - the answer: the first child with the number of the shallowest level.
+// Branch points are found with jump pointers (ancestors at skew-binary
+// distances), so each step costs O(log n) and a board of n messages O(n log n),
+// whatever the numbers.
 class MessageTreeBuilder {
  public:
   MessageTree Build(const MessageList& list) {
@@ -80,7 +89,7 @@ class MessageTreeBuilder {
         board_ordinal = board->second.ordinal;
         parent = board->second.node;
         if (e.kind != MessageKind::New) {
-          const TreeNodeId found = ReplyParent(board_ordinal, parent, e.res_to_no);
+          const TreeNodeId found = ReplyParent(board_ordinal, e.res_to_no);
           if (found != kNoNode) parent = found;
         }
       }
@@ -92,25 +101,18 @@ class MessageTreeBuilder {
       node_of_entry_[i] = node;
       // The number the search reads back from the text: "000-1" reads as 0.
       const int32_t read_back = e.message_no < 0 ? 0 : e.message_no;
-      Candidates& c = candidates_[CandidateKey(board_ordinal, read_back)];
-      if (c.first == kNoNode) {
-        c.first = node;
-      } else {
-        c.more.push_back(node);
-      }
-      c.answer = kUnknown;
+      NodeWithNumberAdded(numbers_[NumberKey(board_ordinal, read_back)], node);
     }
     return Finish();
   }
 
  private:
-  static constexpr TreeNodeId kUnknown = -2;
-
   struct BuildNode {
     uint32_t text_offset;
     uint32_t text_size;
     int32_t message_index;
     TreeNodeId parent;
+    TreeNodeId jump;  // an ancestor (itself for a top-level node), for ancestor searches
     TreeNodeId first_child = kNoNode;
     TreeNodeId last_child = kNoNode;
     TreeNodeId next_sibling = kNoNode;
@@ -123,13 +125,19 @@ class MessageTreeBuilder {
     TreeNodeId node;
     uint32_t ordinal;
   };
-  struct Candidates {
-    TreeNodeId first = kNoNode;
-    TreeNodeId answer = kUnknown;  // cached until a node with the number is added
-    std::vector<TreeNodeId> more;
+  // One level of a number's stack: a parent of nodes with the number.
+  struct Level {
+    TreeNodeId parent;
+    TreeNodeId first;   // its first child with the number
+    int32_t shallower;  // the level above in the stack, -1 at the bottom
+  };
+  struct NumberState {
+    TreeNodeId last = kNoNode;  // the last node with the number in display order
+    int32_t top = -1;           // the deepest level, into levels_
+    TreeNodeId answer = kNoNode;
   };
 
-  static uint64_t CandidateKey(uint32_t board_ordinal, int32_t number) {
+  static uint64_t NumberKey(uint32_t board_ordinal, int32_t number) {
     return (static_cast<uint64_t>(board_ordinal) << 32) | static_cast<uint32_t>(number);
   }
 
@@ -144,6 +152,7 @@ class MessageTreeBuilder {
     const auto id = static_cast<TreeNodeId>(nodes_.size());
     if (parent == kNoNode) {
       b.row = static_cast<int32_t>(top_level_.size());
+      b.jump = id;
       top_level_.push_back(id);
     } else {
       BuildNode& p = nodes_[static_cast<size_t>(parent)];
@@ -155,6 +164,9 @@ class MessageTreeBuilder {
         nodes_[static_cast<size_t>(p.last_child)].next_sibling = id;
       }
       p.last_child = id;
+      // Skew-binary jumps: two equal jumps above the parent merge into one.
+      const BuildNode& j = N(p.jump);
+      b.jump = p.depth - j.depth == j.depth - N(j.jump).depth ? j.jump : parent;
     }
     nodes_.push_back(b);
     return id;
@@ -162,51 +174,57 @@ class MessageTreeBuilder {
 
   const BuildNode& N(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)]; }
 
-  // True when a comes before b in display order.
-  bool Before(TreeNodeId a, TreeNodeId b) const {
-    if (a == b) return false;
-    while (N(a).depth > N(b).depth) {
-      a = N(a).parent;
-      if (a == b) return false;  // b is an ancestor of a
-    }
-    while (N(b).depth > N(a).depth) {
-      b = N(b).parent;
-      if (a == b) return true;  // a is an ancestor of b
-    }
-    while (N(a).parent != N(b).parent) {
-      a = N(a).parent;
-      b = N(b).parent;
-    }
-    return N(a).row < N(b).row;
+  // The ancestor of `id` at `depth` (at most the depth of `id`).
+  TreeNodeId AncestorAt(TreeNodeId id, int32_t depth) const {
+    while (N(id).depth > depth) id = N(N(id).jump).depth >= depth ? N(id).jump : N(id).parent;
+    return id;
   }
 
-  bool Inside(TreeNodeId node, TreeNodeId ancestor) const {
-    while (N(node).depth > N(ancestor).depth) node = N(node).parent;
-    return node == ancestor;
+  // The deepest common ancestor (a and b in one top-level subtree).
+  TreeNodeId CommonAncestor(TreeNodeId a, TreeNodeId b) const {
+    if (N(a).depth > N(b).depth) {
+      a = AncestorAt(a, N(b).depth);
+    } else {
+      b = AncestorAt(b, N(a).depth);
+    }
+    // Jumps depend on the depth only, so a and b jump alike.
+    while (a != b) {
+      if (N(a).jump != N(b).jump) {
+        a = N(a).jump;
+        b = N(b).jump;
+      } else {
+        a = N(a).parent;
+        b = N(b).parent;
+      }
+    }
+    return a;
   }
 
-  TreeNodeId ReplyParent(uint32_t board_ordinal, TreeNodeId board, int32_t res_to_no) {
+  void NodeWithNumberAdded(NumberState& s, TreeNodeId node) {
+    const TreeNodeId parent = N(node).parent;
+    if (s.last != kNoNode) {
+      const TreeNodeId branch = CommonAncestor(parent, s.last);
+      if (branch != parent && branch != s.last) {
+        // Side by side below the branch point: the node comes after the last
+        // one only when its parent's subtree does.
+        const int32_t below = N(branch).depth + 1;
+        if (N(AncestorAt(parent, below)).row < N(AncestorAt(s.last, below)).row) return;
+      }
+      while (s.top >= 0 && N(levels_[static_cast<size_t>(s.top)].parent).depth > N(branch).depth) {
+        s.top = levels_[static_cast<size_t>(s.top)].shallower;
+      }
+    }
+    s.last = node;
+    if (s.top >= 0 && levels_[static_cast<size_t>(s.top)].parent == parent) return;
+    if (s.top < 0) s.answer = node;
+    levels_.push_back(Level{parent, node, s.top});
+    s.top = static_cast<int32_t>(levels_.size() - 1);
+  }
+
+  TreeNodeId ReplyParent(uint32_t board_ordinal, int32_t res_to_no) const {
     if (res_to_no < 0) return kNoNode;  // no node reads back a negative number
-    const auto it = candidates_.find(CandidateKey(board_ordinal, res_to_no));
-    if (it == candidates_.end()) return kNoNode;
-    Candidates& c = it->second;
-    if (c.answer != kUnknown) return c.answer;
-    if (c.more.empty()) return c.answer = c.first;
-    std::vector<TreeNodeId> all;
-    all.reserve(c.more.size() + 1);
-    all.push_back(c.first);
-    all.insert(all.end(), c.more.begin(), c.more.end());
-    std::sort(all.begin(), all.end(), [this](TreeNodeId a, TreeNodeId b) { return Before(a, b); });
-    size_t at = 0;
-    for (;;) {
-      const TreeNodeId level = N(all[at]).parent;
-      if (level == board) break;
-      size_t next = at + 1;
-      while (next < all.size() && Inside(all[next], level)) ++next;
-      if (next == all.size()) break;
-      at = next;
-    }
-    return c.answer = all[at];
+    const auto it = numbers_.find(NumberKey(board_ordinal, res_to_no));
+    return it == numbers_.end() ? kNoNode : it->second.answer;
   }
 
   MessageTree Finish() {
@@ -261,7 +279,8 @@ class MessageTreeBuilder {
   std::string texts_;
   std::string text_;
   std::unordered_map<uint64_t, Board> boards_;
-  std::unordered_map<uint64_t, Candidates> candidates_;
+  std::unordered_map<uint64_t, NumberState> numbers_;
+  std::vector<Level> levels_;
 };
 
 MessageTree BuildMessageTree(const MessageList& messages) { return MessageTreeBuilder().Build(messages); }

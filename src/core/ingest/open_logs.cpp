@@ -34,7 +34,7 @@ std::string ReferenceHeader(std::string_view message_title) { return UpperAscii(
 std::string MessageTitleFor(const std::vector<std::string>& files) {
   static const std::string open = Sjis("メッセージ [ ");
   std::string title = open;
-  for (const std::string& f : files) title.append(FileNameOf(f)).append(" ");
+  for (const std::string& f : files) title.append(FileNameInSjis(f)).append(" ");
   title.append("]");
   return title;
 }
@@ -117,7 +117,7 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
   // The marks of the net that was open go back to its own file (never to the
   // file of whatever net the board/user window shows now); then the new net's.
   SaveReadMarks(state);
-  LoadReadMarks(state, state.current_log_header);
+  LoadReadMarks(state, state.current_log_header, prompter);
 
   if (!state.messages.Empty()) view.ClearMessageGrid();
   state.messages.Clear();

@@ -81,7 +81,7 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
 // (empty for "メッセージ").
 std::string ReferenceHeader(std::string_view message_title);
 
-// "メッセージ [ " + every file name and a blank + "]"; and the title without a log.
+// "メッセージ [ " + every file name (in Shift-JIS) and a blank + "]"; and the title without a log.
 std::string MessageTitleFor(const std::vector<std::string>& files);
 const std::string& NoLogMessageTitle();  // "メッセージ"
 

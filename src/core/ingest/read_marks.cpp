@@ -4,10 +4,13 @@
 
 #include "ingest/message_entry.h"
 #include "ingest/work_state.h"
+#include "ports/prompter.h"
 #include "settings/net_definitions.h"
 #include "text/bytes.h"
 #include "text/files.h"
+#include "text/io_error.h"
 #include "text/line_reader.h"
+#include "text/sjis.h"
 
 namespace tobrisk {
 namespace {
@@ -87,23 +90,39 @@ void WriteReadMarkFile(const std::string& path, const std::vector<ReadMarkRecord
   });
 }
 
-void LoadReadMarks(WorkState& state, std::string_view log_header) {
+void LoadReadMarks(WorkState& state, std::string_view log_header, Prompter& prompter) {
+  static const std::string unread_head = Sjis("[");
+  static const std::string unread_tail = Sjis("] ファイルを最後まで読み込めませんでした。");
+  static const std::string not_saved = Sjis("ファイルを壊さないよう、このネットの既読マークは今回保存しません。");
   state.read_marks.clear();
-  // The store belongs to a net only when the header names one; decided before
-  // reading so that a failed read cannot leave the store owned by the wrong net.
-  state.read_marks_header =
-      FindNetByLogHeader(state.nets, log_header) >= 0 ? std::string(log_header) : std::string();
+  state.read_marks_header.clear();
   const std::string path = ReadMarkFilePath(state.work_dir, log_header);
-  if (FileExists(path)) ReadReadMarkFile(path, state.read_marks);
+  if (FileExists(path)) {
+    try {
+      ReadReadMarkFile(path, state.read_marks);
+    } catch (const IoError& e) {
+      // The marks read so far are shown, but a store that is not the whole
+      // file never goes back over it: it stays bound to no net.
+      prompter.Error(unread_head + std::string(log_header) + ".RAD" + unread_tail + " (" +
+                     Utf8ToSjis(e.SystemMessage()) + ")\n\r" + not_saved);
+      return;
+    }
+  }
+  // The store belongs to a net only when the header names one.
+  if (FindNetByLogHeader(state.nets, log_header) >= 0) state.read_marks_header = std::string(log_header);
 }
 
 void SaveReadMarks(WorkState& state) {
-  if (state.read_marks_header.empty() || state.read_marks.empty()) return;
+  if (state.read_marks_header.empty()) return;
   auto& store = state.read_marks;
+  const std::string path = ReadMarkFilePath(state.work_dir, state.read_marks_header);
+  // An empty store empties the file (the last mark was cleared); with no file
+  // there is nothing to empty.
+  if (store.empty() && !FileExists(path)) return;
   const int32_t max = state.settings.read_type_max;
   const size_t keep = max > 0 ? static_cast<size_t>(max) : 0;
   if (store.size() > keep) store.erase(store.begin(), store.end() - static_cast<ptrdiff_t>(keep));
-  WriteReadMarkFile(ReadMarkFilePath(state.work_dir, state.read_marks_header), store);
+  WriteReadMarkFile(path, store);
 }
 
 void SetReadMark(WorkState& state, size_t index, std::string_view mark) {

@@ -17,20 +17,23 @@ namespace tobrisk {
 
 struct WorkState;
 class MessageList;
+class Prompter;
 
 std::string ReadMarkFilePath(const std::string& work_dir, std::string_view log_header);
 
 // Empties the store and loads WorkDir + log_header + ".RAD" when that file
 // exists. The store then belongs to `log_header` when it names a net of
-// state.nets, otherwise to no net (and will not be saved). Throws IoError on a
-// read failure (the records read so far stay in the store).
-void LoadReadMarks(WorkState& state, std::string_view log_header);
+// state.nets, otherwise to no net (and will not be saved). A file that cannot be
+// read to its end is reported through the prompter: the records read so far
+// stay in the store, which then belongs to no net, so that it is never saved
+// over the file it only partly holds.
+void LoadReadMarks(WorkState& state, std::string_view log_header, Prompter& prompter);
 
-// Writes the store to the .RAD of the header it belongs to. Nothing happens when
-// it belongs to no net or is empty (an existing file stays as it is). Before
-// writing, the oldest records are dropped, in memory too, until at most
-// ReadTypeMax remain (all of them when ReadTypeMax is 0 or less). The file is
-// replaced atomically. Throws IoError.
+// Writes the store to the .RAD of the header it belongs to; nothing happens when
+// it belongs to no net. An empty store empties an existing file (nothing is
+// created when there is none). Before writing, the oldest records are dropped,
+// in memory too, until at most ReadTypeMax remain (all of them when ReadTypeMax
+// is 0 or less). The file is replaced atomically. Throws IoError.
 void SaveReadMarks(WorkState& state);
 
 // Sets the mark of message `index`: the store's first record with the message's

@@ -17,6 +17,7 @@ void EmptyCollections(WorkState& state) {
   state.read_marks.clear();
   state.read_marks_header.clear();
   state.message_tree.Clear();
+  state.escape_free_text.reset();
 }
 
 }  // namespace

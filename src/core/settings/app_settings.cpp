@@ -134,7 +134,10 @@ void LoadSettings(AppSettings& settings, SettingsStore& store) {
   std::vector<SettingField> def = SettingFields(defaults);
   std::vector<SettingField> out = SettingFields(settings);
   for (size_t i = 0; i < out.size(); ++i) {
-    if (out[i].type == SettingField::Type::Text) {
+    if (out[i].type == SettingField::Type::Text && out[i].is_path) {
+      auto value = store.ReadPath(out[i].section, out[i].name);
+      *out[i].text = value ? std::move(*value) : *def[i].text;
+    } else if (out[i].type == SettingField::Type::Text) {
       *out[i].text = ReadRegString(store, out[i].section, out[i].name, *def[i].text);
     } else {
       *out[i].integer = ReadRegInteger(store, out[i].section, out[i].name, *def[i].integer);
@@ -145,7 +148,9 @@ void LoadSettings(AppSettings& settings, SettingsStore& store) {
 void SaveSettings(const AppSettings& settings, SettingsStore& store) {
   AppSettings copy = settings;
   for (const SettingField& f : SettingFields(copy)) {
-    if (f.type == SettingField::Type::Text) {
+    if (f.type == SettingField::Type::Text && f.is_path) {
+      store.WritePath(f.section, f.name, *f.text);
+    } else if (f.type == SettingField::Type::Text) {
       WriteRegString(store, f.section, f.name, *f.text);
     } else {
       WriteRegInteger(store, f.section, f.name, *f.integer);

@@ -94,7 +94,8 @@ void WriteRegInteger(SettingsStore& store, std::string_view section, std::string
                      int32_t value);
 
 void LoadSettings(AppSettings& settings, SettingsStore& store);
-// Writes every field and flushes the store; throws IoError when it cannot.
+// Writes every field and flushes the store; throws IoError when it cannot, and
+// then the store keeps nothing of this save for a later one to write.
 void SaveSettings(const AppSettings& settings, SettingsStore& store);
 
 }  // namespace tobrisk

@@ -79,7 +79,9 @@ void ClearNetList(NetList& nets) { nets.Clear(); }
 
 int FindNetByLogHeader(const NetList& nets, std::string_view header) {
   for (int i = 0; i < nets.Count(); ++i) {
-    const std::string& h = nets.At(i).log_header;
+    const NetDefinition& net = nets.At(i);
+    if (!net.RecognisesLogs()) continue;
+    const std::string& h = net.log_header;
     if (header.substr(0, h.size()) == UpperAscii(h)) return i;
   }
   return -1;
@@ -90,6 +92,7 @@ std::string OpenLogFilter(const NetList& nets) {
   static const std::string tail = Sjis("全てのログファイル(*.LOG)|*.LOG|全てのファイル(*.*)|*.*");
   std::string filter;
   for (const NetDefinition& n : nets.All()) {
+    if (!n.RecognisesLogs()) continue;
     filter += n.net_name;
     filter += log_file_open;
     filter += n.log_header + "*.LOG)|" + n.log_header + "*.LOG|";

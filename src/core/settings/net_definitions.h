@@ -15,6 +15,10 @@ struct NetDefinition {
   std::string handle_name;     // HandleName: the member's own handle on this net
   std::string up_file_header;  // UpFileHeader: prefix of the upload file name
 
+  // False for a net without a log header (a blank line of NET.TDT, a net not
+  // filled in yet): it recognises no capture and is not offered for choosing.
+  bool RecognisesLogs() const { return !log_header.empty(); }
+
   bool operator==(const NetDefinition&) const = default;
 };
 
@@ -55,10 +59,12 @@ void SaveNetDefinitions(const NetList& nets, const std::string& work_dir);
 void ClearNetList(NetList& nets);
 
 // Index of the first net whose LogHeader, upper-cased, equals the first
-// length(LogHeader) bytes of `header`; -1 when none does.
+// length(LogHeader) bytes of `header`; -1 when none does. A net with an empty
+// LogHeader matches nothing (see RecognisesLogs).
 int FindNetByLogHeader(const NetList& nets, std::string_view header);
 
 // The text of the open-log dialog's file-type filter built from the nets.
+// Nets without a LogHeader get no entry.
 std::string OpenLogFilter(const NetList& nets);
 
 }  // namespace tobrisk

@@ -29,7 +29,7 @@ int32_t ReadNumberAt(std::string_view text, size_t column) {
   bool overflow = false;
   for (size_t i = column - 1; i < text.size(); ++i) {
     const char c = text[i];
-    if (c == ' ') continue;
+    if (c == ' ' && !any) continue;  // blanks before the number; one after it ends it
     if (c < '0' || c > '9') break;
     any = true;
     if (!overflow) {

@@ -18,8 +18,9 @@ std::string_view FieldAt(std::string_view text, size_t column, size_t count);
 // True when the bytes at the 1-based column equal `marker` exactly.
 bool MarkerAt(std::string_view text, size_t column, std::string_view marker);
 
-// Walks the bytes from the 1-based column to the end: blanks (0x20) are skipped
-// wherever they stand, ASCII digits are collected, any other byte ends the walk.
+// Walks the bytes from the 1-based column to the end: blanks (0x20) before the
+// first digit are skipped, ASCII digits are collected, any other byte (a blank
+// after a digit too) ends the walk.
 // Returns the digits as an integer, or -1 when no digit was collected or the
 // number does not fit a 32-bit signed integer.
 int32_t ReadNumberAt(std::string_view text, size_t column);

@@ -12,6 +12,7 @@
 
 #include "text/bytes.h"
 #include "text/io_error.h"
+#include "text/sjis.h"
 
 namespace tobrisk {
 
@@ -22,19 +23,33 @@ std::string TrailingSeparator(std::string_view path) {
 }
 
 std::string_view FileNameOf(std::string_view path) {
+#ifdef _WIN32
   size_t start = 0;
   for (size_t i = 0; i < path.size(); ++i) {
     const auto b = static_cast<unsigned char>(path[i]);
-    if (b == static_cast<unsigned char>(kPathSeparator) || b == '\\' || b == ':') {
+    if (b == '\\' || b == ':') {
       start = i + 1;
-    } else if (kPathSeparator == '\\' && IsSjisLeadByte(b)) {
+    } else if (IsSjisLeadByte(b)) {
       ++i;  // the trail byte of a double-byte character is never a separator
     }
   }
   return path.substr(start);
+#else
+  const size_t last = path.rfind(kPathSeparator);
+  return last == std::string_view::npos ? path : path.substr(last + 1);
+#endif
 }
 
-std::string LogHeaderOf(std::string_view path) { return UpperAscii(FileNameOf(path).substr(0, 4)); }
+std::string FileNameInSjis(std::string_view path) {
+  const std::string_view name = FileNameOf(path);
+#ifdef _WIN32
+  return std::string(name);
+#else
+  return IsValidUtf8(name) ? Utf8ToSjis(name) : std::string(name);
+#endif
+}
+
+std::string LogHeaderOf(std::string_view path) { return UpperAscii(FileNameInSjis(path).substr(0, 4)); }
 
 std::string WorkFilePath(const std::string& dir, std::string_view name) {
   std::string exact = dir + std::string(name);

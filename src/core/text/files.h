@@ -20,12 +20,20 @@ inline constexpr char kPathSeparator = '/';
 // An empty path yields the separator alone.
 std::string TrailingSeparator(std::string_view path);
 
-// The file name: the part after the last separator (or ":"), stepping over
-// Shift-JIS double-byte characters so that a trail byte is never taken for one.
+// The file name: the part after the last separator of the platform. On Windows
+// "\" and ":" separate, stepping over Shift-JIS double-byte characters so that a
+// trail byte is never taken for one; elsewhere only "/" does, and "\" and ":"
+// are ordinary characters of a name.
 std::string_view FileNameOf(std::string_view path);
 
-// The log header of a capture: the first 4 bytes of its file name (fewer when the
-// name is shorter), ASCII letters upper-cased.
+// The file name in Shift-JIS, as the program's texts and NET.TDT hold it: names
+// arrive in the file system's encoding, UTF-8 outside Windows, and are converted
+// (a name that is not valid UTF-8 keeps its bytes; characters without a
+// Shift-JIS form become "?"). On Windows the name's bytes are Shift-JIS already.
+std::string FileNameInSjis(std::string_view path);
+
+// The log header of a capture: the first 4 bytes of FileNameInSjis (fewer when
+// the name is shorter), ASCII letters upper-cased.
 std::string LogHeaderOf(std::string_view path);
 
 // The path of a per-net or work file in `dir`: dir + name, or the existing file

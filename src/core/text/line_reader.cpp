@@ -15,7 +15,19 @@ constexpr char kCtrlZ = 0x1A;
 
 }  // namespace
 
-LineReader::LineReader(const std::string& path, LineEnds ends) : path_(path), ends_(ends) {
+LineReader::Ends LineReader::StartEnds(LineEnds ends) {
+  switch (ends) {
+    case LineEnds::Capture:
+      return Ends::Capture;
+    case LineEnds::CaptureOrLf:
+      return Ends::CaptureOrLf;
+    case LineEnds::Any:
+      break;
+  }
+  return Ends::Any;
+}
+
+LineReader::LineReader(const std::string& path, LineEnds ends) : path_(path), ends_(StartEnds(ends)) {
   file_ = std::fopen(path.c_str(), "rb");
   if (file_ == nullptr) throw IoError::FromErrno("open", path);
   buffer_.resize(kChunk);
@@ -28,12 +40,25 @@ LineReader::LineReader(const std::string& path, uint64_t start, LineEnds ends) :
   position_ = start;
 }
 
-LineReader::LineReader(InMemory, std::string_view bytes, LineEnds ends) : ends_(ends), memory_(bytes) {
+LineReader::LineReader(InMemory, std::string_view bytes, LineEnds ends) : ends_(StartEnds(ends)), memory_(bytes) {
   data_ = memory_.data();
   end_ = memory_.size();
   eof_ = true;
   const void* z = end_ > 0 ? std::memchr(data_, kCtrlZ, end_) : nullptr;
   if (z != nullptr) ctrl_z_ = static_cast<size_t>(static_cast<const char*>(z) - data_);
+}
+
+LineReader::LineReader(InMemory, std::string_view bytes, uint64_t start, LineEnds ends)
+    : LineReader(kInMemory, bytes, ends) {
+  if (start >= end_) {
+    stopped_ = true;
+  } else {
+    // As a file read from `start` on: a Ctrl-Z before it is never seen.
+    begin_ = static_cast<size_t>(start);
+    const void* z = std::memchr(data_ + begin_, kCtrlZ, end_ - begin_);
+    ctrl_z_ = z != nullptr ? static_cast<size_t>(static_cast<const char*>(z) - data_) : kNone;
+  }
+  position_ = start;
 }
 
 LineReader::~LineReader() {
@@ -66,11 +91,11 @@ bool LineReader::Fill() {
 }
 
 size_t LineReader::FindLineEnd(size_t from) const {
-  if (ends_ == LineEnds::Capture) {
+  if (ends_ != Ends::Any) {
     // The first Ctrl-Z is found once per buffer fill; a line never runs past it.
     const size_t limit = ctrl_z_ != kNone ? ctrl_z_ : end_;
-    const void* cr = std::memchr(data_ + from, '\r', limit - from);
-    return cr ? static_cast<size_t>(static_cast<const char*>(cr) - data_) : limit;
+    const void* found = std::memchr(data_ + from, ends_ == Ends::Lf ? '\n' : '\r', limit - from);
+    return found ? static_cast<size_t>(static_cast<const char*>(found) - data_) : limit;
   }
   for (size_t i = from; i < end_; ++i) {
     const char c = data_[i];
@@ -104,6 +129,17 @@ bool LineReader::Next(std::string_view& line) {
     }
     scan = begin_ + offset;
   }
+  if (ends_ == Ends::CaptureOrLf) {
+    // The search for the first CR ran to the end of the file or its Ctrl-Z,
+    // which are all in the buffer now: a CR makes it a capture like any other,
+    // none makes LF the line end.
+    if (stop < end_ && data_[stop] == '\r') {
+      ends_ = Ends::Capture;
+    } else {
+      ends_ = Ends::Lf;
+      stop = FindLineEnd(begin_);
+    }
+  }
 
   if (stop == begin_ && (stop == end_ || data_[stop] == kCtrlZ)) {
     stopped_ = true;
@@ -118,7 +154,7 @@ bool LineReader::Next(std::string_view& line) {
     } else if (c == '\r') {
       ++next;
       if (next < end_ && data_[next] == '\n') ++next;
-    } else {  // '\n' with LineEnds::Any
+    } else {  // '\n' with LineEnds::Any or in a capture without CR
       ++next;
     }
   }

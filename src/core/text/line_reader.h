@@ -2,7 +2,9 @@
 // a line ends at CR, optionally followed by one LF; a LF alone is line content;
 // a Ctrl-Z byte (0x1A) ends the file; the last line needs no line end.
 // Files that come back from the user's editor are read with `LineEnds::Any`,
-// where a LF alone ends a line too.
+// where a LF alone ends a line too. Captures are read with
+// `LineEnds::CaptureOrLf`: the capture model, except that a capture holding no
+// CR at all (its line ends were converted to LF) takes LF as its line end.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +15,7 @@
 
 namespace tobrisk {
 
-enum class LineEnds { Capture, Any };
+enum class LineEnds { Capture, CaptureOrLf, Any };
 
 // Tag for reading bytes held in memory rather than a file.
 struct InMemory {};
@@ -29,6 +31,8 @@ class LineReader {
   LineReader(const std::string& path, uint64_t start, LineEnds ends = LineEnds::Capture);
   // Reads from memory instead of a file (the bytes must outlive the reader).
   LineReader(InMemory, std::string_view bytes, LineEnds ends = LineEnds::Capture);
+  // The same, starting at byte `start` as the file form does.
+  LineReader(InMemory, std::string_view bytes, uint64_t start, LineEnds ends = LineEnds::Capture);
   ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
@@ -43,11 +47,15 @@ class LineReader {
 
  private:
   bool Fill();  // appends more bytes to the buffer; false at end of file
+  // CaptureOrLf while no CR has been seen yet; it becomes Capture at the first
+  // CR, or Lf when the file (up to a Ctrl-Z) turns out to hold none.
+  enum class Ends { Capture, CaptureOrLf, Lf, Any };
+  static Ends StartEnds(LineEnds ends);
   size_t FindLineEnd(size_t from) const;
 
   std::string path_;
   std::FILE* file_ = nullptr;
-  LineEnds ends_;
+  Ends ends_;
   std::vector<char> buffer_;
   std::string_view memory_;
   const char* data_ = nullptr;

@@ -214,6 +214,42 @@ std::string Utf8ToSjis(std::string_view utf8) {
   return conv.Run(utf8, "?", Utf8CharLength);
 }
 
+bool IsValidUtf8(std::string_view bytes) {
+  size_t i = 0;
+  while (i < bytes.size()) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t n;
+    uint32_t c;
+    if (b >= 0xC2 && b <= 0xDF) {
+      n = 2;
+      c = b & 0x1Fu;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      n = 3;
+      c = b & 0x0Fu;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      n = 4;
+      c = b & 0x07u;
+    } else {
+      return false;
+    }
+    if (bytes.size() - i < n) return false;
+    for (size_t k = 1; k < n; ++k) {
+      const auto t = static_cast<unsigned char>(bytes[i + k]);
+      if ((t & 0xC0) != 0x80) return false;
+      c = (c << 6) | (t & 0x3Fu);
+    }
+    if ((n == 3 && c < 0x800) || (n == 4 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF)) {
+      return false;
+    }
+    i += n;
+  }
+  return true;
+}
+
 bool SjisRoundTrips(std::string_view sjis) {
   if (IsAscii(sjis)) return true;
   return Utf8ToSjis(SjisToUtf8(sjis)) == sjis;

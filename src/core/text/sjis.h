@@ -24,6 +24,10 @@ std::string SjisToUtf8ByIconv(std::string_view sjis);
 // Characters without a Shift-JIS form become "?"; invalid UTF-8 bytes too.
 std::string Utf8ToSjis(std::string_view utf8);
 
+// True when the bytes are well-formed UTF-8 (no stray continuation byte, no cut,
+// overlong or surrogate sequence, nothing above U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+
 // True when SjisToUtf8 followed by Utf8ToSjis gives back exactly these bytes.
 bool SjisRoundTrips(std::string_view sjis);
 

@@ -7,6 +7,7 @@
 #include "text/files.h"
 #include "text/sjis.h"
 #include "writing/composition_file.h"
+#include "writing/write_journal.h"
 
 namespace tobrisk {
 namespace {
@@ -156,6 +157,7 @@ void Compose(WorkState& state, const Ports& ports, WritingView& view, Operation 
   state.writes.push_back(entry);
   ++state.pending_count;
   view.AddWriteRow(state.writes.size() - 1);
+  SaveWriteJournal(state);
 
   if (entry.title == TitlePlaceholder()) {
     static const std::string text = Sjis("タイトルが編集されていませんでした。\n\r確認を行って下さい。");
@@ -204,6 +206,7 @@ void EditMessage(WorkState& state, const Ports& ports, WritingView& view, size_t
   if (write_index >= state.writes.size() || state.writes[write_index].temp_file_name != name) return;
   state.writes[write_index].title = title;
   view.RefreshWriteRow(write_index);
+  SaveWriteJournal(state);
   if (from_popup) view.ShowWrittenMessage(write_index);
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 
+#include "ingest/message_text.h"
 #include "ingest/work_state.h"
 #include "text/files.h"
 #include "text/line_reader.h"
@@ -13,8 +14,6 @@
 
 namespace tobrisk {
 namespace {
-
-constexpr std::string_view kNoEscLog = "NOESC.LOG";
 
 std::string_view CutRun(std::string_view line, std::string_view unit) {
   while (line.substr(0, unit.size()) == unit) line.remove_prefix(unit.size());
@@ -91,7 +90,7 @@ void PrepareQuotedFile(const WorkState& state, const std::string& name, uint64_t
                        size_t message_index, HeaderKind kind) {
   const AppSettings& s = state.settings;
   // Open the log first: when it is missing, nothing is created.
-  LineReader log(state.WorkFile(kNoEscLog), text_offset);
+  const std::unique_ptr<LineReader> log = OpenEscapeFreeText(state, text_offset);
   // The header line, when the kind has one and its template is not empty.
   bool with_header = false;
   std::string header;
@@ -112,7 +111,7 @@ void PrepareQuotedFile(const WorkState& state, const std::string& name, uint64_t
       out.WriteLine("");
     }
     std::string_view line;
-    while (log.Next(line)) {
+    while (log->Next(line)) {
       if (EndsQuote(line)) break;
       const std::string_view text = StripLeadingBlanks(line, s.cut_space, s.cut_tab);
       if (text.empty() && !keep_empty) continue;

@@ -8,6 +8,7 @@
 #include "text/line_reader.h"
 #include "text/sjis.h"
 #include "writing/message_templates.h"
+#include "writing/write_journal.h"
 #include "writing/writing_view.h"
 
 namespace tobrisk {
@@ -125,6 +126,7 @@ void ClearWriteList(WorkState& state, WritingView& view) {
   state.writes.clear();
   view.SetUpTextEnabled(false);
   view.SetNetSelectorEnabled(true);
+  SaveWriteJournal(state);
 }
 
 }  // namespace tobrisk

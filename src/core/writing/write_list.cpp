@@ -2,6 +2,7 @@
 
 #include "ingest/work_state.h"
 #include "text/line_reader.h"
+#include "writing/write_journal.h"
 #include "writing/writing_view.h"
 
 namespace tobrisk {
@@ -12,6 +13,7 @@ void DeleteMessage(WorkState& state, WritingView& view, size_t write_index) {
   view.ShowDeletedMark(write_index, true);
   --state.pending_count;
   if (state.pending_count <= 0) view.SetUpTextEnabled(false);
+  SaveWriteJournal(state);
 }
 
 void ReversMessage(WorkState& state, WritingView& view, size_t write_index) {
@@ -20,6 +22,7 @@ void ReversMessage(WorkState& state, WritingView& view, size_t write_index) {
   view.ShowDeletedMark(write_index, false);
   ++state.pending_count;
   view.SetUpTextEnabled(true);
+  SaveWriteJournal(state);
 }
 
 int CountLiveEntries(const WriteList& writes) {

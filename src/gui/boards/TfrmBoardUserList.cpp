@@ -83,16 +83,37 @@ TfrmBoardUserList::TfrmBoardUserList(WorkState& state, const Ports& ports, QWidg
   ComboBox1Change();
 }
 
-void TfrmBoardUserList::FillNetChooser() {
+void TfrmBoardUserList::FillNetEntries() {
   ComboBox1->clear();
-  for (const NetDefinition& net : state_.nets.All()) ComboBox1->addItem(FromSjis(net.net_name));
+  for (int i = 0; i < state_.nets.Count(); ++i) {
+    const NetDefinition& net = state_.nets.At(i);
+    if (net.RecognisesLogs()) ComboBox1->addItem(FromSjis(net.net_name), i);
+  }
+}
+
+void TfrmBoardUserList::FillNetChooser() {
+  FillNetEntries();
   SelectNet(state_.settings.default_net);
 }
 
-int TfrmBoardUserList::SelectedNet() const { return ComboBox1->currentIndex(); }
+void TfrmBoardUserList::NetsEdited(int shown_net, const std::string& lists_header) {
+  FillNetEntries();
+  SelectNet(shown_net);
+  const int net = SelectedNet();
+  if (net >= 0 && state_.nets.At(net).log_header == lists_header) return;  // the grids show it still
+  try {
+    LoadLists(net);
+  } catch (const std::exception& e) {
+    ReportError(*ports_.prompter, e);
+  }
+}
+
+int TfrmBoardUserList::SelectedNet() const {
+  return ComboBox1->currentIndex() < 0 ? -1 : ComboBox1->currentData().toInt();
+}
 
 void TfrmBoardUserList::SelectNet(int index) {
-  ComboBox1->setCurrentIndex(state_.nets.Contains(index) ? index : -1);
+  ComboBox1->setCurrentIndex(state_.nets.Contains(index) ? ComboBox1->findData(index) : -1);
 }
 
 void TfrmBoardUserList::SetNetSelectionEnabled(bool enabled) { ComboBox1->setEnabled(enabled); }
@@ -118,27 +139,37 @@ void TfrmBoardUserList::ApplyDisplaySettings() {
   FitUserGridColumns(UserGrid);
 }
 
-void TfrmBoardUserList::ComboBox1Change() {
-  const int index = SelectedNet();
-  if (!state_.nets.Contains(index)) return;
+void TfrmBoardUserList::LoadLists(int net) {
   ClearGrids();
   state_.boards.clear();
   state_.users.clear();
   try {
-    const std::string& header = state_.nets.At(index).log_header;
-    if (FileExists(BoardFilePath(state_.work_dir, header))) {
-      ReadBoardFile(state_.boards, state_.work_dir, header, *ports_.prompter);
+    if (state_.nets.Contains(net)) {
+      const std::string& header = state_.nets.At(net).log_header;
+      if (FileExists(BoardFilePath(state_.work_dir, header))) {
+        ReadBoardFile(state_.boards, state_.work_dir, header, *ports_.prompter);
+      }
+      if (FileExists(UserFilePath(state_.work_dir, header))) {
+        ReadUserFile(state_.users, state_.work_dir, header, *ports_.prompter);
+      }
     }
-    if (FileExists(UserFilePath(state_.work_dir, header))) {
-      ReadUserFile(state_.users, state_.work_dir, header, *ports_.prompter);
-    }
+  } catch (...) {
     FillBoardGrid();
     FillUserGrid();
+    throw;
+  }
+  FillBoardGrid();
+  FillUserGrid();
+}
+
+void TfrmBoardUserList::ComboBox1Change() {
+  const int index = SelectedNet();
+  if (!state_.nets.Contains(index)) return;
+  try {
+    LoadLists(index);
     state_.settings.default_net = index;
     SaveSettings(state_.settings, *ports_.store);
   } catch (const std::exception& e) {
-    FillBoardGrid();
-    FillUserGrid();
     ReportError(*ports_.prompter, e);
   }
 }

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QWidget>
+#include <string>
 
 #include "ingest/work_state.h"
 #include "ports/ports.h"
@@ -27,12 +28,19 @@ class TfrmBoardUserList : public QWidget {
   // settings, fills the net chooser, selects DefaultNet and loads its lists.
   TfrmBoardUserList(WorkState& state, const Ports& ports, QWidget* parent = nullptr);
 
-  // Refills the net chooser from the net list (after the nets were edited) and
-  // selects DefaultNet without loading anything.
+  // Fills the net chooser from the net list and selects DefaultNet without
+  // loading anything. Nets without a LogHeader are not offered.
   void FillNetChooser();
+  // After the nets were edited: refills the chooser and selects `shown_net`, the
+  // net the grids show, by its index now (-1 when it was deleted). When that net
+  // is gone, no longer offered, or has another LogHeader than `lists_header`, the
+  // lists the grids show were loaded from, the lists are loaded again for what is
+  // selected (nothing: empty). DefaultNet is left as it is.
+  void NetsEdited(int shown_net, const std::string& lists_header);
   // The net selected in ComboBox1 (index into the net list), or -1.
   int SelectedNet() const;
-  // Selects a net without running ComboBox1Change (log open, import).
+  // Selects a net without running ComboBox1Change (log open, import); a net not
+  // offered leaves nothing selected.
   void SelectNet(int index);
   void SetNetSelectionEnabled(bool enabled);
   bool NetSelectionEnabled() const;
@@ -66,6 +74,10 @@ class TfrmBoardUserList : public QWidget {
   void NewMailRequested(int user_seq_no);
 
  private:
+  void FillNetEntries();
+  // Empties the lists and the grids and loads the net's .BRD and .USR (none for
+  // -1). Throws on a read failure, with the grids showing what was read.
+  void LoadLists(int net);
   void BoardGridPopup(const QPoint& pos);
   void UserGridPopup(const QPoint& pos);
 

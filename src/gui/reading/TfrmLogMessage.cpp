@@ -660,6 +660,7 @@ void TfrmLogMessage::SetMark(size_t index, std::string_view mark) {
   SetReadMark(state_, index, mark);
   SyncTreeIcon(index);
   list_model_->MarksChanged();
+  emit ReadMarksChanged();
 }
 
 void TfrmLogMessage::SyncTreeIcon(size_t index) {

@@ -142,6 +142,8 @@ class TfrmLogMessage : public QWidget {
   void FindTextPrevious(); // Shift+F3
 
  signals:
+  // A read mark was set or cleared (the frame saves the marks soon after).
+  void ReadMarksChanged();
   // Reply commands for the writing side; `index` is the 0-based message index.
   void ResMessageRequested(int index, tobrisk::ReplyOrigin from);
   void ResMailRequested(int index, tobrisk::ReplyOrigin from);

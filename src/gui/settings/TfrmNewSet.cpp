@@ -16,6 +16,8 @@
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <numeric>
 
 #include "reading/display_settings.h"
 #include "settings/app_settings.h"
@@ -341,11 +343,7 @@ bool TfrmNewSet::ShowModal() {
 bool TfrmNewSet::PrepareShow() {
   HideEditors();
   working_ = state_.settings;
-
-  if (restore_default_net_ && state_.settings.default_net == default_net_left_) {
-    state_.settings.default_net = default_net_on_file_;
-  }
-  restore_default_net_ = false;
+  ResetNetOrigin();
 
   NetList previous = state_.nets;
   ClearNetList(state_.nets);
@@ -358,9 +356,23 @@ bool TfrmNewSet::PrepareShow() {
     ReportError(*ports_.prompter, e);
     return false;
   }
+  nets_on_file_ = state_.nets;
   default_net_on_file_ = state_.settings.default_net;
+  ResetNetOrigin();
+  settings_saved_ = false;
   BuildTree();
   return true;
+}
+
+void TfrmNewSet::ResetNetOrigin() {
+  net_origin_.resize(static_cast<size_t>(state_.nets.Count()));
+  std::iota(net_origin_.begin(), net_origin_.end(), 0);
+}
+
+int TfrmNewSet::NetIndexAfterEdit(int index_at_show) const {
+  if (index_at_show < 0) return -1;
+  const auto it = std::find(net_origin_.begin(), net_origin_.end(), index_at_show);
+  return it == net_origin_.end() ? -1 : static_cast<int>(it - net_origin_.begin());
 }
 
 QTreeWidgetItem* TfrmNewSet::AddNode(QTreeWidgetItem* parent, const QString& text, SettingItem item, int image,
@@ -370,8 +382,14 @@ QTreeWidgetItem* TfrmNewSet::AddNode(QTreeWidgetItem* parent, const QString& tex
   node->setData(0, kItemRole, static_cast<int>(item));
   node->setData(0, kIndexRole, index);
   node->setData(0, kImageRole, image);
-  node->setIcon(0, TreeIcon(style(), image));
+  node->setIcon(0, NodeIcon(image));
   return node;
+}
+
+const QIcon& TfrmNewSet::NodeIcon(int image) {
+  auto found = node_icons_.find(image);
+  if (found == node_icons_.end()) found = node_icons_.emplace(image, TreeIcon(style(), image)).first;
+  return found->second;
 }
 
 QTreeWidgetItem* TfrmNewSet::AddNetNode(int net) {
@@ -627,6 +645,7 @@ void TfrmNewSet::NewNetItemClick() {
   static const std::string new_net = Sjis("新規ネット");
   if (!NetNamesNode()) return;
   state_.nets.Append(NetDefinition{"", new_net, "", ""});
+  net_origin_.push_back(-1);
   QTreeWidgetItem* node = AddNetNode(state_.nets.Count() - 1);
   node->setExpanded(true);
   NetNamesNode()->setExpanded(true);
@@ -645,6 +664,7 @@ void TfrmNewSet::DeleteNetItemClick() {
   delete node;
   rebuilding_ = false;
   state_.nets.Delete(index);
+  if (static_cast<size_t>(index) < net_origin_.size()) net_origin_.erase(net_origin_.begin() + index);
 
   // DefaultNet keeps naming the net it named; the deleted net leaves no net chosen.
   int32_t& default_net = state_.settings.default_net;
@@ -672,19 +692,34 @@ void TfrmNewSet::OkButtonClick() {
   try {
     SaveNetDefinitions(state_.nets, state_.work_dir);
   } catch (const IoError& e) {
+    settings_saved_ = true;
     emit displaySettingsChanged();  // the settings are in force and saved
     ReportError(*ports_.prompter, e);
     return;
   }
+  nets_on_file_ = state_.nets;
   default_net_on_file_ = state_.settings.default_net;
   emit displaySettingsChanged();
   accept();
 }
 
 void TfrmNewSet::done(int result) {
-  if (result != QDialog::Accepted && state_.settings.default_net != default_net_on_file_) {
-    restore_default_net_ = true;
-    default_net_left_ = state_.settings.default_net;
+  if (result != QDialog::Accepted) {
+    // The net edits are dropped: the program goes on with the nets of NET.TDT.
+    state_.nets = nets_on_file_;
+    ResetNetOrigin();
+    if (state_.settings.default_net != default_net_on_file_) {
+      state_.settings.default_net = default_net_on_file_;
+      // An OK that saved the settings but not NET.TDT stored DefaultNet for the
+      // edited list: store it again for the nets that stay.
+      if (settings_saved_) {
+        try {
+          SaveSettings(state_.settings, *ports_.store);
+        } catch (const IoError& e) {
+          ReportError(*ports_.prompter, e);
+        }
+      }
+    }
   }
   QDialog::done(result);
 }

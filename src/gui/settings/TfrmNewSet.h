@@ -2,7 +2,7 @@
 // a read-only tree whose text shows the current value; selecting a node shows its
 // explanation and the one editor of that setting. Settings are edited in a
 // working copy that reaches AppSettings only with OK; nets are edited in the net
-// list at once.
+// list at once, and Cancel puts back the nets of NET.TDT.
 //
 // Object names (for tests and accessibility): SettingTree, HelpLabel,
 // TitleLabel, PreviewPanel, OkButton, CancelButton, the actions NewNetItem and
@@ -17,8 +17,10 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
 #include <array>
 #include <map>
+#include <vector>
 
 #include "ingest/work_state.h"
 #include "ports/ports.h"
@@ -57,6 +59,11 @@ class TfrmNewSet : public QDialog {
   // NET.TDT could not be read (reported; the net list is left as it was).
   bool PrepareShow();
 
+  // The index now of the net that had `index_at_show` when the dialog was last
+  // shown: followed through additions and deletions confirmed with OK, -1 for a
+  // deleted net. After Cancel every net is where it was.
+  int NetIndexAfterEdit(int index_at_show) const;
+
   // The working copy of the settings (Path0..9 and DefaultNet are not edited here).
   const AppSettings& WorkingCopy() const { return working_; }
   // The font faces offered by the font list.
@@ -65,7 +72,7 @@ class TfrmNewSet : public QDialog {
  public slots:
   // OK: working copy into AppSettings, SaveSettings, then NET.TDT, then
   // displaySettingsChanged and close. A write failure is reported and the
-  // dialog stays open.
+  // dialog stays open; a failed settings save leaves AppSettings as it was.
   void OkButtonClick();
   // "新規ネット追加(&N)" and "ネットを削除(&D)" of the tree's pop-up menu.
   void NewNetItemClick();
@@ -93,6 +100,10 @@ class TfrmNewSet : public QDialog {
   void BuildFontList();
   void BuildTree();
   QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const QString& text, SettingItem item, int image, int index = -1);
+  // One icon per image number, shared by every node that shows it: a thousand
+  // nets are four thousand nodes, and an icon of their own each costs megabytes.
+  const QIcon& NodeIcon(int image);
+  std::map<int, QIcon> node_icons_;
   QTreeWidgetItem* AddNetNode(int net);
 
   // The selection step: hide everything, then show the node's help, title,
@@ -111,6 +122,8 @@ class TfrmNewSet : public QDialog {
   // A "参照" button: the chosen folder or file replaces the text, as an edit.
   void Browse(SettingItem item);
 
+  // Every net where it is: nothing added or deleted since.
+  void ResetNetOrigin();
   int NetOfNode(QTreeWidgetItem* node) const;
   int GroupOfNode(QTreeWidgetItem* node) const;
   QTreeWidgetItem* NetNamesNode() const;
@@ -121,12 +134,15 @@ class TfrmNewSet : public QDialog {
   AppSettings working_;
   QStringList font_faces_;
 
-  // DefaultNet follows the net it names through deletions. After a Cancel the
-  // net list in memory differs from NET.TDT until the next showing reloads it;
-  // that showing then puts DefaultNet back to the value that matches the file.
+  // The nets and DefaultNet as NET.TDT and the settings hold them: Cancel puts
+  // them back, so nothing cancelled stays in force. While the dialog is open
+  // DefaultNet follows the net it names through deletions.
+  NetList nets_on_file_;
   int default_net_on_file_ = -1;
-  bool restore_default_net_ = false;
-  int default_net_left_ = -1;
+  // For each net of the edited list, its index at showing (-1: added).
+  std::vector<int> net_origin_;
+  // OK saved the settings but could not write NET.TDT.
+  bool settings_saved_ = false;
 
   QTreeWidget* SettingTree = nullptr;
   QLabel* HelpLabel = nullptr;

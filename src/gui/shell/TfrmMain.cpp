@@ -1,6 +1,7 @@
 #include "shell/TfrmMain.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -18,6 +19,7 @@
 #include <QToolBar>
 #include <QUrl>
 #include <algorithm>
+#include <iostream>
 
 #include "boards/TfrmBoardUserList.h"
 #include "boards/TfrmSelectMoveBoard.h"
@@ -35,6 +37,8 @@
 #include "widgets/gui_progress.h"
 #include "widgets/gui_prompter.h"
 #include "widgets/window_placement.h"
+#include "writing/write_journal.h"
+#include "writing/write_list.h"
 
 namespace tobrisk::gui {
 namespace {
@@ -120,6 +124,13 @@ TfrmMain::TfrmMain(Ports ports, QWidget* parent) : QMainWindow(parent), ports_(p
 
   CreateDocumentWindows();
   UpdateCommandStates();
+
+  mark_save_timer_ = new QTimer(this);
+  mark_save_timer_->setObjectName("MarkSaveTimer");
+  mark_save_timer_->setSingleShot(true);
+  mark_save_timer_->setInterval(1500);
+  connect(mark_save_timer_, &QTimer::timeout, this, &TfrmMain::SaveReadMarksNow);
+  connect(log_message_, &TfrmLogMessage::ReadMarksChanged, this, &TfrmMain::ReadMarksChanged);
 }
 
 TfrmMain::~TfrmMain() {
@@ -437,9 +448,12 @@ void TfrmMain::RebuildRecentLogMenu() {
 
 void TfrmMain::PropertyItemClick() {
   if (opening_) return;
+  const int shown_net = board_user_list_->SelectedNet();
+  const std::string lists_header = state_.nets.Contains(shown_net) ? state_.nets.At(shown_net).log_header : "";
   properties_->ShowModal();
-  // The net list may have changed: the chooser names the nets as they are now.
-  board_user_list_->FillNetChooser();
+  // The net list may have changed: the chooser names the nets as they are now and
+  // stays on the net whose lists it shows.
+  board_user_list_->NetsEdited(properties_->NetIndexAfterEdit(shown_net), lists_header);
   open_filters_ = NameFiltersFromFilterText(OpenLogFilter(state_.nets));
 }
 
@@ -493,7 +507,11 @@ void TfrmMain::ImportItemClick() {
 
 void TfrmMain::UpTextButtonClick() { RunHook(hooks_.up_text); }
 
-void TfrmMain::ExitItemClick() { close(); }
+void TfrmMain::ExitItemClick() {
+  // The member's own exit always runs the close check.
+  session_ending_ = false;
+  close();
+}
 
 void TfrmMain::MessageMenuPopup() {
   const MessageMenuState s = log_message_->UpdateMessageMenu();
@@ -602,12 +620,107 @@ bool TfrmMain::CloseCheck() {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (session_ending_) {
+    SaveSessionQuietly();
+    closing_ = true;
+    event->accept();
+    return;
+  }
   if (opening_ || !CloseCheck()) {
     event->ignore();
     return;
   }
   closing_ = true;
   event->accept();
+}
+
+void TfrmMain::ReadMarksChanged() {
+  // Not restarted by later changes: a change is on disk within the interval
+  // even while the member keeps reading.
+  if (!mark_save_timer_->isActive()) mark_save_timer_->start();
+}
+
+void TfrmMain::SaveReadMarksNow() {
+  if (opening_) {  // the pipeline is switching stores: after it
+    mark_save_timer_->start();
+    return;
+  }
+  try {
+    SaveReadMarks(state_);
+    mark_save_failed_ = false;
+  } catch (const std::exception& e) {
+    // Told once; the close check reports it again.
+    if (!mark_save_failed_) {
+      mark_save_failed_ = true;
+      ReportError(*ports_.prompter, e);
+    }
+  }
+}
+
+bool TfrmMain::SaveSessionQuietly() {
+  bool saved = true;
+  mark_save_timer_->stop();
+  try {
+    SaveReadMarks(state_);
+  } catch (const std::exception& e) {
+    std::cerr << "tobrisk: read marks not saved: " << e.what() << '\n';
+    saved = false;
+  }
+  try {
+    SaveWriteJournal(state_);
+  } catch (const std::exception& e) {
+    std::cerr << "tobrisk: write list not saved: " << e.what() << '\n';
+    saved = false;
+  }
+  return saved;
+}
+
+void TfrmMain::EndSession() {
+  if (closing_) return;
+  session_ending_ = true;
+  SaveSessionQuietly();
+  closing_ = true;
+  // exit(), not quit(): quit() would ask the windows to close, and the close
+  // check asks questions. Every nested loop (a box, the editor's wait) ends too.
+  QCoreApplication::exit(0);
+}
+
+void TfrmMain::OfferPreviousWrites() {
+  std::optional<WriteJournal> journal;
+  try {
+    journal = LoadWriteJournal(state_.tmp_dir);
+  } catch (const std::exception& e) {
+    ReportError(*ports_.prompter, e);
+    return;
+  }
+  if (!journal || !state_.writes.empty()) return;
+  try {
+    const int live = CountLiveEntries(journal->entries);
+    if (live == 0) {  // only deleted messages: nothing to offer
+      RemoveWriteJournal(state_.tmp_dir);
+      return;
+    }
+    const Answer answer = ports_.prompter->Confirm(PreviousWritesQuestion(live));
+    if (closing_) return;  // the program is ending: the journal stays for the next start
+    if (answer == Answer::No) {
+      RemoveWriteJournal(state_.tmp_dir);
+      return;
+    }
+    // Yes, and also Cancel: only an explicit No drops the list.
+    const int net = RestoreWriteList(state_, *journal);
+    if (net < 0) {
+      ports_.prompter->Error(PreviousWritesNetMissing(journal->log_header, live));
+      return;
+    }
+    board_user_list_->SelectNet(net);
+    board_user_list_->ComboBox1Change();
+    board_user_list_->SetNetSelectionEnabled(false);
+    for (size_t i = 0; i < state_.writes.size(); ++i) log_message_->AddWriteRow(i);
+    SaveWriteJournal(state_);  // the SerialNo as they are now
+  } catch (const std::exception& e) {
+    ReportError(*ports_.prompter, e);
+  }
+  UpdateCommandStates();
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {

@@ -22,6 +22,7 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QProgressBar;
+class QTimer;
 class QToolBar;
 
 namespace tobrisk::gui {
@@ -89,6 +90,21 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   // list changed.
   void UpdateCommandStates();
 
+  // At start: messages left in the write list's journal by a run that ended
+  // without the up-text output are offered back; restored, they are pending
+  // again for their own net. Declined, the journal is dropped (the composition
+  // files stay in tmp).
+  void OfferPreviousWrites();
+  // Saves the read marks and the write list's journal without a box (failures
+  // go to stderr). Used when the session ends; false when something failed.
+  bool SaveSessionQuietly();
+  // A signal or the end of the desktop session: saves both and ends the
+  // program without the close check's questions (pending messages stay in the
+  // journal for the next start).
+  void EndSession();
+  // The desktop session is ending: closing now asks nothing.
+  void SetSessionEnding() { session_ending_ = true; }
+
   // ---- OpenLogsView ----
   void ClearMessageGrid() override;
   void ClearMessageTree() override;
@@ -151,6 +167,9 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   void RunHook(const std::function<void()>& hook);
   // The close check: read marks saved, then pending messages output.
   bool CloseCheck();
+  // Mark changes are saved shortly after they happen, not only at close.
+  void ReadMarksChanged();
+  void SaveReadMarksNow();
 
   void LoadToolbarPositions();
   void SaveToolbarPositions();
@@ -164,6 +183,9 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   bool opening_ = false;      // the open pipeline is running
   bool closing_ = false;      // the frame is going away: document windows may close
   bool placements_saved_ = false;
+  bool session_ending_ = false;      // closing asks nothing: the session or a signal ends the program
+  bool mark_save_failed_ = false;    // the last background save of the marks failed (reported once)
+  QTimer* mark_save_timer_ = nullptr;
   bool documents_restore_pending_ = false;  // the first showing asked for it
   bool documents_restored_ = false;         // the document windows took their stored placement
   QString open_folder_;

@@ -158,27 +158,102 @@ void CutEscapes(const std::vector<std::string>& inputs, const std::string& outpu
   out->Close();
 }
 
+namespace {
+
+constexpr size_t kBlockBytes = 256 * 1024;  // a block is handed over at this size
+constexpr size_t kBlocksAhead = 4;          // the reading thread stays at most this far ahead
+
+}  // namespace
+
 EscapeFilteringReader::EscapeFilteringReader(std::vector<std::string> inputs, std::string* text)
     : inputs_(std::move(inputs)), text_(text) {
-  if (!inputs_.empty()) reader_ = std::make_unique<LineReader>(inputs_[0], LineEnds::CaptureOrLf);
   if (text_ != nullptr) text_->clear();
+  producer_ = std::thread([this] { Produce(); });
 }
 
-EscapeFilteringReader::~EscapeFilteringReader() = default;
+EscapeFilteringReader::~EscapeFilteringReader() {
+  {
+    std::lock_guard lock(mutex_);
+    cancel_ = true;
+  }
+  changed_.notify_all();
+  producer_.join();
+}
+
+void EscapeFilteringReader::Produce() {
+  std::unique_ptr<Block> block;
+  std::exception_ptr error;
+  try {
+    std::string filtered;
+    // Hands the block over; false when the reader is being destroyed.
+    auto hand_over = [&]() {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [&] { return cancel_ || full_.size() < kBlocksAhead; });
+      if (cancel_) return false;
+      full_.push_back(std::move(block));
+      if (!free_.empty()) {
+        block = std::move(free_.back());
+        free_.pop_back();
+      }
+      lock.unlock();
+      changed_.notify_all();
+      return true;
+    };
+    for (const std::string& input : inputs_) {
+      LineReader reader(input, LineEnds::CaptureOrLf);
+      std::string_view raw;
+      while (reader.Next(raw)) {
+        if (!block) block = std::make_unique<Block>();
+        const std::string_view line = Filtered(raw, filtered);
+        block->text.append(line).append("\r\n");
+        block->lengths.push_back(line.size());
+        if (block->text.size() >= kBlockBytes && !hand_over()) return;
+      }
+    }
+  } catch (...) {
+    error = std::current_exception();
+  }
+  // The last lines, and then the end or the failure that ended the reading.
+  {
+    std::lock_guard lock(mutex_);
+    if (block && !block->lengths.empty()) full_.push_back(std::move(block));
+    error_ = error;
+    produced_all_ = true;
+  }
+  changed_.notify_all();
+}
+
+bool EscapeFilteringReader::TakeBlock() {
+  std::unique_lock lock(mutex_);
+  if (current_) {
+    current_->text.clear();
+    current_->lengths.clear();
+    free_.push_back(std::move(current_));
+  }
+  changed_.wait(lock, [this] { return !full_.empty() || produced_all_; });
+  if (full_.empty()) {
+    if (error_) std::rethrow_exception(error_);
+    return false;
+  }
+  current_ = std::move(full_.front());
+  full_.pop_front();
+  lock.unlock();
+  changed_.notify_all();
+  line_ = 0;
+  offset_ = 0;
+  if (text_ != nullptr) text_->append(current_->text);
+  return true;
+}
 
 bool EscapeFilteringReader::Next(std::string_view& line) {
-  while (reader_) {
-    std::string_view raw;
-    if (reader_->Next(raw)) {
-      line = Filtered(raw, filtered_);
-      if (text_ != nullptr) text_->append(line).append("\r\n");
-      position_ += line.size() + 2;
-      return true;
-    }
-    reader_.reset();
-    if (++current_ < inputs_.size()) reader_ = std::make_unique<LineReader>(inputs_[current_], LineEnds::CaptureOrLf);
+  while (!current_ || line_ == current_->lengths.size()) {
+    if (!TakeBlock()) return false;
   }
-  return false;
+  const size_t length = current_->lengths[line_++];
+  line = std::string_view(current_->text.data() + offset_, length);
+  offset_ += length + 2;
+  position_ += length + 2;
+  return true;
 }
 
 void EscapeFilteringReader::Finish() {

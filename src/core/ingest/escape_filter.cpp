@@ -142,18 +142,21 @@ void CutEscapes(const std::vector<std::string>& inputs, const std::string& outpu
   }
   if (!out) out = std::make_unique<OutputFile>(output);
 
-  PercentTracker percent(total);
-  std::string filtered;
+  // Reading and escape removal run ahead on the reader's thread; this one
+  // reports progress and writes.
+  std::vector<uint64_t> starts;
   uint64_t before = 0;
-  for (size_t i = 0; i < inputs.size(); ++i) {
-    LineReader reader(inputs[i], LineEnds::CaptureOrLf);
-    std::string_view line;
-    while (reader.Next(line)) {
-      progress.Step(percent.Update(before + reader.Position()));
-      out->Write(Filtered(line, filtered));
-      out->Write("\r\n");
-    }
-    before += lengths[i];
+  for (const uint64_t length : lengths) {
+    starts.push_back(before);
+    before += length;
+  }
+  PercentTracker percent(total);
+  EscapeFilteringReader reader(inputs, nullptr, std::move(starts));
+  std::string_view line;
+  while (reader.Next(line)) {
+    progress.Step(percent.Update(reader.InputPosition()));
+    out->Write(line);
+    out->Write("\r\n");
   }
   out->Close();
 }
@@ -166,7 +169,11 @@ constexpr size_t kBlocksAhead = 4;          // the reading thread stays at most 
 }  // namespace
 
 EscapeFilteringReader::EscapeFilteringReader(std::vector<std::string> inputs, std::string* text)
-    : inputs_(std::move(inputs)), text_(text) {
+    : EscapeFilteringReader(std::move(inputs), text, {}) {}
+
+EscapeFilteringReader::EscapeFilteringReader(std::vector<std::string> inputs, std::string* text,
+                                             std::vector<uint64_t> starts)
+    : inputs_(std::move(inputs)), text_(text), starts_(std::move(starts)) {
   if (text_ != nullptr) text_->clear();
   producer_ = std::thread([this] { Produce(); });
 }
@@ -199,14 +206,16 @@ void EscapeFilteringReader::Produce() {
       changed_.notify_all();
       return true;
     };
-    for (const std::string& input : inputs_) {
-      LineReader reader(input, LineEnds::CaptureOrLf);
+    for (size_t i = 0; i < inputs_.size(); ++i) {
+      LineReader reader(inputs_[i], LineEnds::CaptureOrLf);
+      const bool with_positions = i < starts_.size();
       std::string_view raw;
       while (reader.Next(raw)) {
         if (!block) block = std::make_unique<Block>();
         const std::string_view line = Filtered(raw, filtered);
         block->text.append(line).append("\r\n");
         block->lengths.push_back(line.size());
+        if (with_positions) block->input_positions.push_back(starts_[i] + reader.Position());
         if (block->text.size() >= kBlockBytes && !hand_over()) return;
       }
     }
@@ -228,6 +237,7 @@ bool EscapeFilteringReader::TakeBlock() {
   if (current_) {
     current_->text.clear();
     current_->lengths.clear();
+    current_->input_positions.clear();
     free_.push_back(std::move(current_));
   }
   changed_.wait(lock, [this] { return !full_.empty() || produced_all_; });
@@ -249,6 +259,7 @@ bool EscapeFilteringReader::Next(std::string_view& line) {
   while (!current_ || line_ == current_->lengths.size()) {
     if (!TakeBlock()) return false;
   }
+  if (line_ < current_->input_positions.size()) input_position_ = current_->input_positions[line_];
   const size_t length = current_->lengths[line_++];
   line = std::string_view(current_->text.data() + offset_, length);
   offset_ += length + 2;

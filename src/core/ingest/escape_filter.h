@@ -45,6 +45,11 @@ void CutEscapes(const std::vector<std::string>& inputs, const std::string& outpu
 class EscapeFilteringReader {
  public:
   EscapeFilteringReader(std::vector<std::string> inputs, std::string* text);
+  // The same, also telling where in the inputs each line ends: InputPosition() is
+  // the reading position in the input of the last line handed out plus
+  // `starts[i]` for input i (CutEscapes passes the inputs' measured lengths
+  // summed up, for its progress).
+  EscapeFilteringReader(std::vector<std::string> inputs, std::string* text, std::vector<uint64_t> starts);
   ~EscapeFilteringReader();
   EscapeFilteringReader(const EscapeFilteringReader&) = delete;
   EscapeFilteringReader& operator=(const EscapeFilteringReader&) = delete;
@@ -53,6 +58,7 @@ class EscapeFilteringReader {
   bool Next(std::string_view& line);
   // Offset in the text just after the last line handed out and its CR LF.
   uint64_t Position() const { return position_; }
+  uint64_t InputPosition() const { return input_position_; }
   // Reads the rest of the inputs.
   void Finish();
 
@@ -61,13 +67,16 @@ class EscapeFilteringReader {
   struct Block {
     std::string text;
     std::vector<size_t> lengths;
+    std::vector<uint64_t> input_positions;  // only when starts were given
   };
   void Produce();
   bool TakeBlock();
 
   std::vector<std::string> inputs_;
   std::string* text_;
+  std::vector<uint64_t> starts_;
   uint64_t position_ = 0;
+  uint64_t input_position_ = 0;
 
   std::unique_ptr<Block> current_;  // being handed out
   size_t line_ = 0;                 // next line of current_

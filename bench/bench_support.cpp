@@ -16,10 +16,15 @@ struct Data {
   double mb = 0;
   Data() {
     const char* env = std::getenv("TOBRISK_BENCH_MB");
+    const char* shape = std::getenv("TOBRISK_BENCH_SHAPE");
     const double want = env ? std::atof(env) : 100.0;
     dir = testing::MakeTempDir("tobrisk-bench") + "/";
     capture = dir + "capture.LOG";
-    const testing::CaptureOptions o = testing::BenchCaptureOptions(want);
+    testing::CaptureOptions o;
+    if (!testing::CaptureOptionsForShape(shape ? shape : "", want, 1, o)) {
+      std::fprintf(stderr, "unknown TOBRISK_BENCH_SHAPE %s (long, short)\n", shape);
+      std::exit(2);
+    }
     const std::string bytes = testing::GenerateCapture(o);
     testing::WriteFile(capture, bytes);
     mb = static_cast<double>(bytes.size()) / (1024.0 * 1024.0);

@@ -1,5 +1,6 @@
 // Generated captures shared by the benchmarks, made once per run in a temporary
-// folder. TOBRISK_BENCH_MB sets the size of the big capture (default 100).
+// folder. TOBRISK_BENCH_MB sets the size of the big capture (default 100),
+// TOBRISK_BENCH_SHAPE its shape: "long" messages (default) or "short" ones.
 #pragma once
 
 #include <string>

@@ -1,5 +1,7 @@
 #include "cli/cli_pipeline.h"
 
+#include <cerrno>
+
 #include "core/reading/log_parser.h"
 #include "core/reading/message_sort.h"
 #include "core/reading/open_logs.h"
@@ -33,14 +35,75 @@ bool ReadLogsAsList(CliSession& session, const std::vector<std::string>& logs, M
   return true;
 }
 
-void TextOutput::Flush() {
-  if (buffer_.empty()) return;
-  std::string utf8;
-  if (!sjis_) utf8 = SjisToUtf8(buffer_);
-  const std::string& bytes = sjis_ ? buffer_ : utf8;
-  const bool failed = std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0;
+TextOutput::TextOutput(bool sjis) : sjis_(sjis) { buffer_.reserve(kBlock + 4096); }
+
+TextOutput::~TextOutput() {
+  if (!writer_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  writer_.join();
+}
+
+bool TextOutput::Write(const std::string& block) {
+  std::string_view bytes = block;
+  if (!sjis_) {
+    utf8_.resize(block.size() * 3);
+    bytes = std::string_view(utf8_.data(), AppendSjisAsUtf8(block, utf8_.data()));
+  }
+  return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+}
+
+void TextOutput::WriterLoop() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return has_pending_ || stop_; });
+    if (!has_pending_) return;
+    lock.unlock();
+    const bool ok = write_errno_ != 0 || Write(pending_);  // after a failure nothing more is written
+    const int error = ok ? 0 : errno;
+    lock.lock();
+    if (!ok && write_errno_ == 0) write_errno_ = error;
+    has_pending_ = false;
+    changed_.notify_all();
+  }
+}
+
+void TextOutput::HandOn() {
+  if (!writer_.joinable()) writer_ = std::thread([this] { WriterLoop(); });
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return !has_pending_; });
+  if (write_errno_ != 0) {  // stop early: the command fails anyway
+    lock.unlock();
+    ThrowIfFailed();
+  }
+  pending_.swap(buffer_);
+  has_pending_ = true;
+  lock.unlock();
+  changed_.notify_all();
   buffer_.clear();
-  if (failed) throw IoError::FromErrno("write", "standard output");
+  buffer_.reserve(kBlock + 4096);
+}
+
+void TextOutput::ThrowIfFailed() {
+  if (write_errno_ == 0) return;
+  errno = write_errno_;
+  throw IoError::FromErrno("write", "standard output");
+}
+
+void TextOutput::Flush() {
+  if (writer_.joinable()) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !has_pending_; });
+  }
+  ThrowIfFailed();
+  bool ok = buffer_.empty() || Write(buffer_);
+  buffer_.clear();
+  if (ok && std::fflush(stdout) != 0) ok = false;
+  if (!ok) write_errno_ = errno;
+  ThrowIfFailed();
 }
 
 }  // namespace tobrisk::cli

@@ -2,9 +2,12 @@
 // commands that work on opened logs: the open pipeline without windows.
 #pragma once
 
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "cli/cli_support.h"
@@ -25,25 +28,42 @@ bool ReadLogsAsList(CliSession& session, const std::vector<std::string>& logs, M
 
 // Buffered output to stdout. Text is collected as Shift-JIS and written in big
 // blocks, converted to UTF-8 unless `sjis` is set. Blocks are cut at line ends
-// only, so a double-byte character is never split.
+// only, so a double-byte character is never split. Full blocks are converted and
+// written by a second thread while the next block is being filled; the bytes
+// and their order are the same as writing them in turn.
 class TextOutput {
  public:
-  explicit TextOutput(bool sjis) : sjis_(sjis) { buffer_.reserve(kBlock + 4096); }
-  ~TextOutput() = default;  // Flush() explicitly: a failed write must be reported
+  explicit TextOutput(bool sjis);
+  ~TextOutput();  // Flush() explicitly: a failed write must be reported
   TextOutput(const TextOutput&) = delete;
   TextOutput& operator=(const TextOutput&) = delete;
 
   std::string& Buffer() { return buffer_; }
-  // Call after each complete line: writes the block once it is big enough.
+  // Call after each complete line: hands the block on once it is big enough.
   void LineDone() {
-    if (buffer_.size() >= kBlock) Flush();
+    if (buffer_.size() >= kBlock) HandOn();
   }
+  // Writes everything collected and waits for it; throws IoError when a write failed.
   void Flush();
 
  private:
-  static constexpr size_t kBlock = 1 << 20;
+  static constexpr size_t kBlock = 256 * 1024;
+  void HandOn();
+  void WriterLoop();
+  // Converts and writes one block; false on a failed write (errno set).
+  bool Write(const std::string& block);
+  void ThrowIfFailed();
+
   bool sjis_;
-  std::string buffer_;
+  std::string buffer_;   // being filled
+  std::string pending_;  // handed to the writer
+  std::string utf8_;     // the writer's conversion buffer
+  std::thread writer_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool has_pending_ = false;
+  bool stop_ = false;
+  int write_errno_ = 0;  // first failed write's errno, 0 when none
 };
 
 }  // namespace tobrisk::cli

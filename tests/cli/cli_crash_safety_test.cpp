@@ -134,7 +134,8 @@ TEST(CliCrashSafety, EmptyLockFileOfAKilledRunDoesNotBlockTheSave) {
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = StartCli({"settings", "set", "ReadTypeMax", "2"}, cli.ConfigDir());
   ASSERT_TRUE(WaitOrKill(pid, std::chrono::seconds(20)));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  // Well under the thirty seconds a stale lock would cost, even on a busy machine.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
   EXPECT_NE(cli.Run({"settings"}).out.find("\tReadTypeMax\t2\n"), std::string::npos);
 }
 

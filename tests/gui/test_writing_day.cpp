@@ -5,6 +5,8 @@
 // write page, the UpFile written and written again the same day, and the
 // program closed with messages pending. Then the failure paths of the editor
 // and the windows staying live while it runs.
+#include <functional>
+
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
@@ -207,6 +209,19 @@ class TestWritingDay : public QObject {
       if (editor && editor->isVisible()) return editor;
     }
     return nullptr;
+  }
+  // Runs `act` on the built-in editor once it shows, however long the
+  // composition takes to open it (a sanitizer build is slow).
+  void WhenEditorShown(const std::function<void(gui::TfrmCompositionEditor*)>& act) {
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [poll, act] {
+      gui::TfrmCompositionEditor* window = FindEditor();
+      if (!window) return;
+      poll->stop();
+      poll->deleteLater();
+      act(window);
+    });
+    poll->start(20);
   }
   // The newest composition file in tmp.
   std::string LatestFile() {
@@ -645,9 +660,7 @@ class TestWritingDay : public QObject {
     bool shown = false, busy = false, modal = true, fixed = false;
     int column = 0;
     std::string prepared;
-    QTimer::singleShot(50, this, [&] {
-      gui::TfrmCompositionEditor* window = FindEditor();
-      if (!window) return;
+    WhenEditorShown([&](gui::TfrmCompositionEditor* window) {
       shown = window->isVisible();
       busy = f_->State().editor_busy;
       modal = window->isModal() || QApplication::activeModalWidget() != nullptr;
@@ -687,9 +700,7 @@ class TestWritingDay : public QObject {
     // 2. Edited again, changed, closed with Esc: asked first; No leaves the file
     //    and the entry as they were.
     f_->Prompter().answers.push_back(Answer::No);
-    QTimer::singleShot(50, this, [&] {
-      gui::TfrmCompositionEditor* window = FindEditor();
-      if (!window) return;
+    WhenEditorShown([&](gui::TfrmCompositionEditor* window) {
       auto* text = window->findChild<QPlainTextEdit*>("EditorText");
       text->insertPlainText(U("消える"));
       QTest::keyClick(text, Qt::Key_Escape);
@@ -707,9 +718,7 @@ class TestWritingDay : public QObject {
     bool still_open = false;
     f_->ClearBoxes();
     f_->Prompter().answers.push_back(Answer::No);
-    QTimer::singleShot(50, this, [&] {
-      gui::TfrmCompositionEditor* window = FindEditor();
-      if (!window) return;
+    WhenEditorShown([&](gui::TfrmCompositionEditor* window) {
       auto* text = window->findChild<QPlainTextEdit*>("EditorText");
       QTextCursor cursor = text->textCursor();
       cursor.movePosition(QTextCursor::Start);

@@ -101,6 +101,33 @@ CaptureOptions BenchCaptureOptions(double megabytes, uint32_t seed) {
   return o;
 }
 
+CaptureOptions ShortMessageCaptureOptions(double megabytes, uint32_t seed) {
+  CaptureOptions o;
+  o.seed = seed;
+  o.boards = 40;
+  o.messages_per_board = 60;
+  o.mails = 215;  // 7% of about 2,860 messages per session
+  o.reply_share = 0.43;  // 40% of all messages
+  o.reread_share = 0.1;
+  o.body_lines = 3;
+  o.body_words = 4;
+  o.escape_share = 0.02;
+  o.missing_share = 0.001;
+  o.target_bytes = static_cast<size_t>(megabytes * 1024 * 1024);
+  return o;
+}
+
+bool CaptureOptionsForShape(std::string_view shape, double megabytes, uint32_t seed, CaptureOptions& options) {
+  if (shape.empty() || shape == "long") {
+    options = BenchCaptureOptions(megabytes, seed);
+  } else if (shape == "short") {
+    options = ShortMessageCaptureOptions(megabytes, seed);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 std::string GenerateCapture(const CaptureOptions& o) {
   std::mt19937 rng(o.seed);
   auto chance = [&](double p) { return std::uniform_real_distribution<double>(0, 1)(rng) < p; };
@@ -122,7 +149,7 @@ std::string GenerateCapture(const CaptureOptions& o) {
   size_t lines = 0;
   auto line = [&](const std::string& text) {
     std::string t = text;
-    if (o.escapes && chance(0.15)) t = esc_colour + t + esc_reset;
+    if (o.escapes && chance(o.escape_share)) t = esc_colour + t + esc_reset;
     if (o.escapes && chance(0.02)) t += "x\x08";
     out += t;
     ++lines;
@@ -139,6 +166,7 @@ std::string GenerateCapture(const CaptureOptions& o) {
   auto body = [&]() {
     for (size_t i = 0; i < o.body_lines; ++i) {
       std::string b = words[pick(words.size())] + " " + words[pick(words.size())];
+      for (size_t w = 2; w < o.body_words; ++w) b += " " + words[pick(words.size())];
       if (o.odd_line_ends && chance(0.03)) b += "\n" + words[pick(words.size())];
       line(b);
     }

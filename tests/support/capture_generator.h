@@ -23,12 +23,23 @@ struct CaptureOptions {
   bool ctrl_z = false;            // end with Ctrl-Z followed by junk
   size_t target_bytes = 0;        // when above 0: repeat sessions until this size is reached
   double missing_share = 0.0;     // share of message headers whose message or writer number is blank
+  double escape_share = 0.15;     // share of lines wrapped in a colour sequence (when escapes is set)
+  size_t body_words = 2;          // words per text line
 };
 
 // The options of the benchmark captures (gen-capture and bench/): about 3,000
 // messages per MB, thousands of mails (some doubled), re-read boards, every
 // board form, escapes and odd line ends.
 CaptureOptions BenchCaptureOptions(double megabytes, uint32_t seed = 1);
+
+// Short messages: about 4,800 messages per MB of about 210 bytes (a header and
+// three text lines of about 37 bytes), 40% replies, 7% mails, colour sequences
+// on a few lines.
+CaptureOptions ShortMessageCaptureOptions(double megabytes, uint32_t seed = 1);
+
+// The benchmark shapes by name: "long" (BenchCaptureOptions, the default) and
+// "short" (ShortMessageCaptureOptions). False for an unknown name.
+bool CaptureOptionsForShape(std::string_view shape, double megabytes, uint32_t seed, CaptureOptions& options);
 
 // A whole capture as the terminal program stored it.
 std::string GenerateCapture(const CaptureOptions& options);

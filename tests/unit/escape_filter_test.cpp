@@ -210,5 +210,36 @@ TEST_F(CutEscapesTest, OnePassGivesTheSameFileAndEntriesAsTheTwoSteps) {
   EXPECT_THROW(ParseLogWhileCuttingEscapes({dir_ + "missing.log"}, nullptr, none), IoError);
 }
 
+// The line source reads ahead on its own thread in blocks: a capture of many
+// blocks comes out line for line as the file CutEscapes writes, a failing input
+// after it is reported once every line before it is out, and a source left
+// half-read is closed without waiting for the rest.
+TEST_F(CutEscapesTest, LineSourceReadingAheadKeepsLinesPositionsAndErrorsInOrder) {
+  testing::CaptureOptions o;
+  o.target_bytes = 3 << 20;
+  const std::string big = Write("big.log", testing::GenerateCapture(o));
+  CutEscapes({big}, dir_ + "BIG.LOG", progress_);
+  const std::string expected = ReadWholeFile(dir_ + "BIG.LOG");
+
+  EscapeFilteringReader reader({big, dir_ + "missing.log"}, nullptr);
+  std::string text;
+  std::string_view line;
+  bool failed = false;
+  try {
+    while (reader.Next(line)) {
+      text.append(line).append("\r\n");
+      ASSERT_EQ(reader.Position(), text.size());
+    }
+  } catch (const IoError&) {
+    failed = true;
+  }
+  EXPECT_TRUE(failed);
+  ASSERT_EQ(text.size(), expected.size());
+  EXPECT_TRUE(text == expected);
+
+  EscapeFilteringReader half_read({big}, nullptr);
+  ASSERT_TRUE(half_read.Next(line));
+}
+
 }  // namespace
 }  // namespace tobrisk

@@ -1,6 +1,9 @@
 #include "core/reading/escape_filter.h"
 
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <memory>
 
 #include "core/ports/progress.h"
@@ -15,13 +18,31 @@ namespace {
 constexpr char kBackspace = 0x08;
 constexpr char kEsc = 0x1B;
 
+// True when the line holds an ESC or a backspace: one pass over the line, 16
+// bytes at a time where the processor has the instructions (lines are short,
+// and two library searches cost more than the line).
+bool HasEscOrBackspace(std::string_view line) {
+  const char* p = line.data();
+  const char* const end = p + line.size();
+#if defined(__SSE2__)
+  const __m128i esc = _mm_set1_epi8(kEsc);
+  const __m128i backspace = _mm_set1_epi8(kBackspace);
+  for (; end - p >= 16; p += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(bytes, esc), _mm_cmpeq_epi8(bytes, backspace));
+    if (_mm_movemask_epi8(hit) != 0) return true;
+  }
+#endif
+  for (; p < end; ++p) {
+    if (*p == kEsc || *p == kBackspace) return true;
+  }
+  return false;
+}
+
 // The line as it goes to the output: itself when it holds no control byte (most
 // lines), otherwise filtered into `scratch`.
 std::string_view Filtered(std::string_view line, std::string& scratch) {
-  if (std::memchr(line.data(), kEsc, line.size()) == nullptr &&
-      std::memchr(line.data(), kBackspace, line.size()) == nullptr) {
-    return line;
-  }
+  if (!HasEscOrBackspace(line)) return line;
   scratch.clear();
   FilterEscapes(line, scratch);
   return scratch;
@@ -121,43 +142,129 @@ void CutEscapes(const std::vector<std::string>& inputs, const std::string& outpu
   }
   if (!out) out = std::make_unique<OutputFile>(output);
 
-  PercentTracker percent(total);
-  std::string filtered;
+  // Reading and escape removal run ahead on the reader's thread; this one
+  // reports progress and writes.
+  std::vector<uint64_t> starts;
   uint64_t before = 0;
-  for (size_t i = 0; i < inputs.size(); ++i) {
-    LineReader reader(inputs[i], LineEnds::CaptureOrLf);
-    std::string_view line;
-    while (reader.Next(line)) {
-      progress.Step(percent.Update(before + reader.Position()));
-      out->Write(Filtered(line, filtered));
-      out->Write("\r\n");
-    }
-    before += lengths[i];
+  for (const uint64_t length : lengths) {
+    starts.push_back(before);
+    before += length;
+  }
+  PercentTracker percent(total);
+  EscapeFilteringReader reader(inputs, nullptr, std::move(starts));
+  std::string_view line;
+  while (reader.Next(line)) {
+    progress.Step(percent.Update(reader.InputPosition()));
+    out->Write(line);
+    out->Write("\r\n");
   }
   out->Close();
 }
 
+namespace {
+
+constexpr size_t kBlockBytes = 256 * 1024;  // a block is handed over at this size
+constexpr size_t kBlocksAhead = 4;          // the reading thread stays at most this far ahead
+
+}  // namespace
+
 EscapeFilteringReader::EscapeFilteringReader(std::vector<std::string> inputs, std::string* text)
-    : inputs_(std::move(inputs)), text_(text) {
-  if (!inputs_.empty()) reader_ = std::make_unique<LineReader>(inputs_[0], LineEnds::CaptureOrLf);
+    : EscapeFilteringReader(std::move(inputs), text, {}) {}
+
+EscapeFilteringReader::EscapeFilteringReader(std::vector<std::string> inputs, std::string* text,
+                                             std::vector<uint64_t> starts)
+    : inputs_(std::move(inputs)), text_(text), starts_(std::move(starts)) {
   if (text_ != nullptr) text_->clear();
+  producer_ = std::thread([this] { Produce(); });
 }
 
-EscapeFilteringReader::~EscapeFilteringReader() = default;
+EscapeFilteringReader::~EscapeFilteringReader() {
+  {
+    std::lock_guard lock(mutex_);
+    cancel_ = true;
+  }
+  changed_.notify_all();
+  producer_.join();
+}
+
+void EscapeFilteringReader::Produce() {
+  std::unique_ptr<Block> block;
+  std::exception_ptr error;
+  try {
+    std::string filtered;
+    // Hands the block over; false when the reader is being destroyed.
+    auto hand_over = [&]() {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [&] { return cancel_ || full_.size() < kBlocksAhead; });
+      if (cancel_) return false;
+      full_.push_back(std::move(block));
+      if (!free_.empty()) {
+        block = std::move(free_.back());
+        free_.pop_back();
+      }
+      lock.unlock();
+      changed_.notify_all();
+      return true;
+    };
+    for (size_t i = 0; i < inputs_.size(); ++i) {
+      LineReader reader(inputs_[i], LineEnds::CaptureOrLf);
+      const bool with_positions = i < starts_.size();
+      std::string_view raw;
+      while (reader.Next(raw)) {
+        if (!block) block = std::make_unique<Block>();
+        const std::string_view line = Filtered(raw, filtered);
+        block->text.append(line).append("\r\n");
+        block->lengths.push_back(line.size());
+        if (with_positions) block->input_positions.push_back(starts_[i] + reader.Position());
+        if (block->text.size() >= kBlockBytes && !hand_over()) return;
+      }
+    }
+  } catch (...) {
+    error = std::current_exception();
+  }
+  // The last lines, and then the end or the failure that ended the reading.
+  {
+    std::lock_guard lock(mutex_);
+    if (block && !block->lengths.empty()) full_.push_back(std::move(block));
+    error_ = error;
+    produced_all_ = true;
+  }
+  changed_.notify_all();
+}
+
+bool EscapeFilteringReader::TakeBlock() {
+  std::unique_lock lock(mutex_);
+  if (current_) {
+    current_->text.clear();
+    current_->lengths.clear();
+    current_->input_positions.clear();
+    free_.push_back(std::move(current_));
+  }
+  changed_.wait(lock, [this] { return !full_.empty() || produced_all_; });
+  if (full_.empty()) {
+    if (error_) std::rethrow_exception(error_);
+    return false;
+  }
+  current_ = std::move(full_.front());
+  full_.pop_front();
+  lock.unlock();
+  changed_.notify_all();
+  line_ = 0;
+  offset_ = 0;
+  if (text_ != nullptr) text_->append(current_->text);
+  return true;
+}
 
 bool EscapeFilteringReader::Next(std::string_view& line) {
-  while (reader_) {
-    std::string_view raw;
-    if (reader_->Next(raw)) {
-      line = Filtered(raw, filtered_);
-      if (text_ != nullptr) text_->append(line).append("\r\n");
-      position_ += line.size() + 2;
-      return true;
-    }
-    reader_.reset();
-    if (++current_ < inputs_.size()) reader_ = std::make_unique<LineReader>(inputs_[current_], LineEnds::CaptureOrLf);
+  while (!current_ || line_ == current_->lengths.size()) {
+    if (!TakeBlock()) return false;
   }
-  return false;
+  if (line_ < current_->input_positions.size()) input_position_ = current_->input_positions[line_];
+  const size_t length = current_->lengths[line_++];
+  line = std::string_view(current_->text.data() + offset_, length);
+  offset_ += length + 2;
+  position_ += length + 2;
+  return true;
 }
 
 void EscapeFilteringReader::Finish() {

@@ -1,9 +1,15 @@
 // Removal of terminal control sequences and backspaces from captured logs.
 #pragma once
 
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "core/text/line_reader.h"
@@ -33,27 +39,57 @@ void CutEscapes(const std::vector<std::string>& inputs, const std::string& outpu
 // filtered lines with their positions in the text CutEscapes would write, in one
 // pass (no measuring, no progress). The text itself (each line with CR LF) is
 // collected in `*text` when `text` is not null, and nothing is written to disk.
-// Throws IoError.
+// Reading and escape removal run on a second thread, a block of lines ahead of
+// the caller; the lines, positions and errors are the same as reading in turn.
+// Throws IoError (from Next, once the lines read before the failure are out).
 class EscapeFilteringReader {
  public:
   EscapeFilteringReader(std::vector<std::string> inputs, std::string* text);
+  // The same, also telling where in the inputs each line ends: InputPosition() is
+  // the reading position in the input of the last line handed out plus
+  // `starts[i]` for input i (CutEscapes passes the inputs' measured lengths
+  // summed up, for its progress).
+  EscapeFilteringReader(std::vector<std::string> inputs, std::string* text, std::vector<uint64_t> starts);
   ~EscapeFilteringReader();
   EscapeFilteringReader(const EscapeFilteringReader&) = delete;
   EscapeFilteringReader& operator=(const EscapeFilteringReader&) = delete;
 
+  // The next line; the view stays valid until the next call.
   bool Next(std::string_view& line);
   // Offset in the text just after the last line handed out and its CR LF.
   uint64_t Position() const { return position_; }
+  uint64_t InputPosition() const { return input_position_; }
   // Reads the rest of the inputs.
   void Finish();
 
  private:
+  // Filtered lines, each followed by CR LF, and their lengths.
+  struct Block {
+    std::string text;
+    std::vector<size_t> lengths;
+    std::vector<uint64_t> input_positions;  // only when starts were given
+  };
+  void Produce();
+  bool TakeBlock();
+
   std::vector<std::string> inputs_;
-  size_t current_ = 0;
-  std::unique_ptr<LineReader> reader_;
   std::string* text_;
-  std::string filtered_;
+  std::vector<uint64_t> starts_;
   uint64_t position_ = 0;
+  uint64_t input_position_ = 0;
+
+  std::unique_ptr<Block> current_;  // being handed out
+  size_t line_ = 0;                 // next line of current_
+  size_t offset_ = 0;               // its offset in current_->text
+
+  std::thread producer_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::unique_ptr<Block>> full_;   // read, waiting to be handed out
+  std::vector<std::unique_ptr<Block>> free_;  // handed out, for reuse
+  bool produced_all_ = false;
+  bool cancel_ = false;
+  std::exception_ptr error_;
 };
 
 }  // namespace tobrisk

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "core/reading/message_entry.h"
@@ -244,11 +245,17 @@ void ParseLog(const std::string& path, MessageList& messages, Progress& progress
 }
 
 void ParseLogWhileCuttingEscapes(const std::vector<std::string>& inputs, std::string* text, MessageList& messages) {
-  // The header markers of the raw inputs bound the entries closely enough to
-  // allocate the list once (a sequence removed from between the bytes of a
-  // marker can add one; the list then grows as usual).
-  size_t headers = 0;
-  for (const std::string& input : inputs) headers += MeasureLog(input).headers;
+  // Room for the entries from the inputs' sizes, without reading them twice:
+  // real captures hold far fewer than one message per 64 bytes, and room that is
+  // never filled costs address space only (its pages are never touched). Junk
+  // denser in headers makes the list grow as usual.
+  uint64_t bytes = 0;
+  for (const std::string& input : inputs) {
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(input, error);
+    if (!error) bytes += size;
+  }
+  const size_t headers = static_cast<size_t>(std::min<uint64_t>(bytes / 64 + 64, SIZE_MAX / sizeof(MessageEntry) / 2));
   EscapeFilteringReader reader(inputs, text);
   Parser(messages).RunFiltered(reader, headers);
   reader.Finish();

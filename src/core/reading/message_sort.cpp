@@ -159,23 +159,62 @@ void PlaceGroup(const uint32_t* members, size_t count, const Fenwick& smaller, s
   block.AppendTo(out);
 }
 
-// The order for n keys given by key(i). The result is built in the array that
-// holds the indices sorted by key: a group's final order fills exactly the
-// range its members came from, so no second array is needed.
-template <typename KeyFn>
-std::vector<uint32_t> OrderByKey(size_t n, KeyFn key) {
+// The indices 0..n-1 ordered by key, equal keys by index: a stable LSD radix
+// sort of the keys' offsets from the smallest key, 11 bits per pass, only as many
+// passes as the range of the keys needs (one to three for real lists).
+template <typename Key>
+std::vector<uint32_t> IndicesByKey(const Key* keys, size_t n) {
   std::vector<uint32_t> order(n);
   std::iota(order.begin(), order.end(), 0u);
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    const int64_t ka = key(a), kb = key(b);
-    return ka != kb ? ka < kb : a < b;
-  });
+  if (n < 2) return order;
+  if (n < 256) {
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+    return order;
+  }
+  const auto [lo, hi] = std::minmax_element(keys, keys + n);
+  const uint64_t min = static_cast<uint64_t>(*lo);
+  const uint64_t range = static_cast<uint64_t>(*hi) - min;
+  if (range == 0) return order;
+  constexpr unsigned kBits = 11;
+  constexpr size_t kBuckets = size_t{1} << kBits;
+  std::vector<uint32_t> other(n);
+  std::vector<uint32_t> count(kBuckets);
+  for (unsigned shift = 0; shift < 64 && (range >> shift) != 0; shift += kBits) {
+    std::fill(count.begin(), count.end(), 0u);
+    auto digit = [&](uint32_t i) {
+      return static_cast<size_t>(((static_cast<uint64_t>(keys[i]) - min) >> shift) & (kBuckets - 1));
+    };
+    for (size_t k = 0; k < n; ++k) ++count[digit(order[k])];
+    uint32_t sum = 0;
+    for (uint32_t& c : count) {
+      const uint32_t here = c;
+      c = sum;
+      sum += here;
+    }
+    for (size_t k = 0; k < n; ++k) {
+      const uint32_t i = order[k];
+      other[count[digit(i)]++] = i;
+    }
+    order.swap(other);
+  }
+  return order;
+}
+
+// The exchange sort's order of n keys. The result is built in the array that
+// holds the indices sorted by key: a group's final order fills exactly the
+// range its members came from, so no second array is needed.
+template <typename Key>
+std::vector<uint32_t> OrderOfKeys(const Key* keys, size_t n) {
+  std::vector<uint32_t> order = IndicesByKey(keys, n);
+  bool ties = false;
+  for (size_t p = 1; p < n && !ties; ++p) ties = keys[order[p]] == keys[order[p - 1]];
+  if (!ties) return order;  // distinct keys: the plain sorted order
   Fenwick smaller(n);
   std::vector<uint32_t> placed;
   for (size_t begin = 0; begin < n;) {
     size_t end = begin + 1;
-    const int64_t k = key(order[begin]);
-    while (end < n && key(order[end]) == k) ++end;
+    const Key k = keys[order[begin]];
+    while (end < n && keys[order[end]] == k) ++end;
     if (end - begin > 1) {
       placed.clear();
       PlaceGroup(order.data() + begin, end - begin, smaller, n, placed);
@@ -190,7 +229,7 @@ std::vector<uint32_t> OrderByKey(size_t n, KeyFn key) {
 }  // namespace
 
 std::vector<uint32_t> ExchangeSortOrder(const std::vector<int64_t>& keys) {
-  return OrderByKey(keys.size(), [&](uint32_t i) { return keys[i]; });
+  return OrderOfKeys(keys.data(), keys.size());
 }
 
 void SortMessages(MessageList& messages, Progress& progress) {
@@ -200,28 +239,76 @@ void SortMessages(MessageList& messages, Progress& progress) {
   progress.SetLabel(label);
 
   auto& entries = messages.Entries();
-  std::vector<uint32_t> order = OrderByKey(n, [&](uint32_t i) { return entries[i].SortKey(); });
+  std::vector<uint32_t> order;
+  {
+    // The keys once, in a compact array: the sort then never touches the entries.
+    // Keys of real lists span far less than 2^32: their offsets from the
+    // smallest fit 32 bits, which halves the array.
+    // One pass stores each key's offset from the first key modulo 2^32; when the
+    // range fits, adding (first - min) turns them into exact offsets from min.
+    const int64_t first = entries[0].SortKey();
+    int64_t min = first, max = first;
+    std::vector<uint32_t> small(n);
+    for (size_t i = 0; i < n; ++i) {
+      const int64_t key = entries[i].SortKey();
+      min = std::min(min, key);
+      max = std::max(max, key);
+      small[i] = static_cast<uint32_t>(static_cast<uint64_t>(key) - static_cast<uint64_t>(first));
+    }
+    if (static_cast<uint64_t>(max) - static_cast<uint64_t>(min) <= UINT32_MAX) {
+      const auto shift = static_cast<uint32_t>(static_cast<uint64_t>(first) - static_cast<uint64_t>(min));
+      for (uint32_t& k : small) k += shift;
+      order = OrderOfKeys(small.data(), n);
+    } else {
+      std::vector<uint32_t>().swap(small);
+      std::vector<int64_t> keys(n);
+      for (size_t i = 0; i < n; ++i) keys[i] = entries[i].SortKey();
+      order = OrderOfKeys(keys.data(), n);
+    }
+  }
   // The positions the exchange sort reports, one per outer step.
   PercentTracker percent(n);
   for (size_t i = 0; i < n; ++i) progress.Step(percent.Update(i));
 
   // Apply the permutation in place, cycle by cycle; SeqNo stays with its position.
+  // The entries are read in random order: each cycle is walked in batches, the
+  // batch's positions first (from the small order array), so that the entries
+  // can be fetched well ahead of their copying.
+  constexpr size_t kBatch = 64;
+  constexpr size_t kAhead = 8;
+  auto prefetch = [&](size_t i) {
+    const char* p = reinterpret_cast<const char*>(&entries[i]);
+    for (size_t line = 0; line < sizeof(MessageEntry); line += 64) __builtin_prefetch(p + line);
+    __builtin_prefetch(p + sizeof(MessageEntry) - 1);
+  };
+  uint32_t chain[kBatch + 1];
   for (size_t start = 0; start < n; ++start) {
     if (order[start] == start) continue;
-    MessageEntry carried = entries[start];
+    const MessageEntry carried = entries[start];
     size_t q = start;
-    for (;;) {
-      const size_t from = order[q];
-      order[q] = static_cast<uint32_t>(q);
-      const int32_t seq = entries[q].seq_no;
-      if (from == start) {
-        entries[q] = carried;
-        entries[q].seq_no = seq;
-        break;
+    for (bool closed = false; !closed;) {
+      // chain[0] = q, chain[k + 1] = order[chain[k]]: entries[chain[k]] takes entries[chain[k + 1]].
+      size_t length = 0;
+      chain[0] = static_cast<uint32_t>(q);
+      while (length < kBatch) {
+        const uint32_t from = order[chain[length]];
+        chain[++length] = from;
+        if (from == start) {
+          closed = true;
+          break;
+        }
       }
-      entries[q] = entries[from];
-      entries[q].seq_no = seq;
-      q = from;
+      for (size_t k = 1; k <= std::min(kAhead, length); ++k) prefetch(chain[k]);
+      for (size_t k = 0; k < length; ++k) {
+        if (k + kAhead + 1 <= length) prefetch(chain[k + kAhead + 1]);
+        const size_t to = chain[k];
+        const size_t from = chain[k + 1];
+        order[to] = static_cast<uint32_t>(to);
+        const int32_t seq = entries[to].seq_no;
+        entries[to] = from == start && closed && k + 1 == length ? carried : entries[from];
+        entries[to].seq_no = seq;
+      }
+      q = chain[length];
     }
   }
 }

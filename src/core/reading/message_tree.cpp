@@ -103,6 +103,11 @@ class MessageTreeBuilder {
       const int32_t read_back = e.message_no < 0 ? 0 : e.message_no;
       NodeWithNumberAdded(numbers_[NumberKey(board_ordinal, read_back)], node);
     }
+    // The search state is not needed to lay the tree out: give its memory back
+    // before the final arrays are made.
+    std::unordered_map<uint64_t, NumberState>().swap(numbers_);
+    std::unordered_map<uint64_t, Board>().swap(boards_);
+    std::vector<Level>().swap(levels_);
     return Finish();
   }
 

@@ -94,6 +94,7 @@ size_t LineReader::FindLineEnd(size_t from) const {
   if (ends_ != Ends::Any) {
     // The first Ctrl-Z is found once per buffer fill; a line never runs past it.
     const size_t limit = ctrl_z_ != kNone ? ctrl_z_ : end_;
+    if (from >= limit) return limit;  // nothing left (an empty text has no buffer at all)
     const void* found = std::memchr(data_ + from, ends_ == Ends::Lf ? '\n' : '\r', limit - from);
     return found ? static_cast<size_t>(static_cast<const char*>(found) - data_) : limit;
   }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 
 namespace tobrisk {
 namespace {
@@ -143,35 +145,47 @@ class DecodeTable {
     iconv_close(cd);
   }
 
-  std::string Decode(std::string_view sjis) const {
-    std::string out;
-    out.reserve(sjis.size() + sjis.size() / 2);
+  // Writes the UTF-8 form of `sjis` to `out` (room for 3 bytes per input byte);
+  // returns the bytes written. ASCII runs are checked and copied 8 bytes at a time.
+  size_t Decode(std::string_view sjis, char* out) const {
     const auto* p = reinterpret_cast<const unsigned char*>(sjis.data());
     const auto* const end = p + sjis.size();
+    char* const start = out;
     while (p < end) {
-      const unsigned char b = *p;
-      if (b < 0x80) {
-        out.push_back(static_cast<char>(b));
-        ++p;
-        continue;
+      const unsigned char* run = p;
+      uint64_t word;
+      while (end - p >= 8) {
+        std::memcpy(&word, p, 8);
+        if ((word & 0x8080808080808080ull) != 0) break;
+        p += 8;
       }
+      while (p < end && *p < 0x80) ++p;
+      if (p > run) {
+        std::memcpy(out, run, static_cast<size_t>(p - run));
+        out += p - run;
+      }
+      if (p == end) break;
+      const unsigned char b = *p;
       if (IsLead(b) && p + 1 < end && p[1] >= 0x40 && p[1] <= 0xFC) {
         const Utf8Char& c = Double(b, p[1]);
         if (c.size > 0) {
-          out.append(c.bytes, c.size);
+          std::memcpy(out, c.bytes, 3);  // the unused bytes are overwritten next
+          out += c.size;
           p += 2;
           continue;
         }
       }
       const Utf8Char& c = single_[b];
       if (c.size > 0 && !IsLead(b)) {
-        out.append(c.bytes, c.size);
+        std::memcpy(out, c.bytes, 3);
+        out += c.size;
       } else {
-        out.append(kReplacement);  // one replacement per undecodable byte
+        std::memcpy(out, kReplacement.data(), 3);  // one replacement per undecodable byte
+        out += 3;
       }
       ++p;
     }
-    return out;
+    return static_cast<size_t>(out - start);
   }
 
   // True when Decode would replace nothing.
@@ -210,6 +224,11 @@ class DecodeTable {
   Utf8Char double_[60 * 189];
 };
 
+const DecodeTable& Table() {
+  static const DecodeTable table;
+  return table;
+}
+
 }  // namespace
 
 std::string SjisToUtf8ByIconv(std::string_view sjis) {
@@ -217,10 +236,19 @@ std::string SjisToUtf8ByIconv(std::string_view sjis) {
   return conv.Run(sjis, kReplacement, [](std::string_view) { return size_t{1}; });
 }
 
+size_t AppendSjisAsUtf8(std::string_view sjis, char* out) { return Table().Decode(sjis, out); }
+
+void AppendSjisAsUtf8(std::string_view sjis, std::string& out) {
+  const size_t old = out.size();
+  out.resize(old + sjis.size() * 3);
+  out.resize(old + AppendSjisAsUtf8(sjis, out.data() + old));
+}
+
 std::string SjisToUtf8(std::string_view sjis) {
   if (IsAscii(sjis)) return std::string(sjis);
-  static const DecodeTable table;
-  return table.Decode(sjis);
+  std::string out;
+  AppendSjisAsUtf8(sjis, out);
+  return out;
 }
 
 std::string Utf8ToSjis(std::string_view utf8) {

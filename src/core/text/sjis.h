@@ -2,6 +2,7 @@
 // command-line tool) convert; core keeps Shift-JIS bytes.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,12 @@ namespace tobrisk {
 
 // Bytes that do not decode become U+FFFD, one per undecodable byte; never throws.
 std::string SjisToUtf8(std::string_view sjis);
+
+// The same conversion appended to `out` without a temporary string; or written
+// to `out`, which must have room for 3 bytes per input byte, returning the bytes
+// written.
+void AppendSjisAsUtf8(std::string_view sjis, std::string& out);
+size_t AppendSjisAsUtf8(std::string_view sjis, char* out);
 
 // The same conversion done by iconv itself, character by character (the
 // reference SjisToUtf8's table is checked against).

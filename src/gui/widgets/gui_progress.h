@@ -31,6 +31,7 @@ class GuiProgress final : public Progress {
   QLabel* label_;
   QElapsedTimer since_pump_;
   int position_ = 0;
+  unsigned steps_ = 0;
 };
 
 }  // namespace tobrisk::gui

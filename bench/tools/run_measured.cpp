@@ -1,0 +1,117 @@
+// run-measured: wall time and peak memory of a command, or of copying a file
+// and reading the copy, as the side-by-side benchmark (scripts/bench.sh) needs.
+//   run-measured [-n RUNS] -- COMMAND [ARGS...]   stdout of the command to /dev/null
+//   run-measured [-n RUNS] --copy-read FILE        copy FILE to FILE.copy, read the copy
+// Prints "MEDIAN_MS MIN_MS PEAK_KB CPU_MS": wall times, the peak resident size
+// (largest of the runs) and the median processor time (user + system, all
+// threads), which other work on a busy machine disturbs less than wall time.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+double NowMs() {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+double CpuMs(const rusage& u) {
+  return (static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
+          static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3);
+}
+
+// One run of the command; its peak resident size in kB, -1 on failure.
+long RunOnce(char** command, double& cpu_ms) {
+  const pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) dup2(null, STDOUT_FILENO);
+    execvp(command[0], command);
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (wait4(pid, &status, 0, &usage) < 0) return -1;
+  cpu_ms = CpuMs(usage);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "run-measured: %s failed (status %d)\n", command[0], status);
+    return -1;
+  }
+  return usage.ru_maxrss;
+}
+
+// A plain read/write copy to a new file, then reading the copy; both in 1 MB blocks.
+bool CopyAndRead(const std::string& from) {
+  const std::string to = from + ".copy";
+  std::remove(to.c_str());  // a new file each time: overwriting makes the file system flush first
+  std::FILE* in = std::fopen(from.c_str(), "rb");
+  std::FILE* out = std::fopen(to.c_str(), "wb");
+  if (in == nullptr || out == nullptr) return false;
+  std::vector<char> buf(1 << 20);
+  size_t n;
+  while ((n = std::fread(buf.data(), 1, buf.size(), in)) > 0) std::fwrite(buf.data(), 1, n, out);
+  std::fclose(in);
+  if (std::fclose(out) != 0) return false;
+  std::FILE* copy = std::fopen(to.c_str(), "rb");
+  if (copy == nullptr) return false;
+  size_t sum = 0;
+  while ((n = std::fread(buf.data(), 1, buf.size(), copy)) > 0) sum += static_cast<unsigned char>(buf[n - 1]);
+  std::fclose(copy);
+  std::remove(to.c_str());
+  return sum != static_cast<size_t>(-1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int runs = 5;
+  int i = 1;
+  if (i + 1 < argc && std::strcmp(argv[i], "-n") == 0) {
+    runs = std::max(1, std::atoi(argv[i + 1]));
+    i += 2;
+  }
+  const bool copy_read = i + 1 < argc && std::strcmp(argv[i], "--copy-read") == 0;
+  if (!copy_read && (i >= argc || std::strcmp(argv[i], "--") != 0 || i + 1 >= argc)) {
+    std::fprintf(stderr, "usage: run-measured [-n RUNS] -- COMMAND [ARGS...]\n"
+                         "       run-measured [-n RUNS] --copy-read FILE\n");
+    return 2;
+  }
+  std::vector<double> times, cpu;
+  long peak = 0;
+  for (int r = 0; r < runs; ++r) {
+    const double start = NowMs();
+    double cpu_ms = 0;
+    if (copy_read) {
+      rusage before{}, after{};
+      getrusage(RUSAGE_SELF, &before);
+      if (!CopyAndRead(argv[i + 1])) return 1;
+      getrusage(RUSAGE_SELF, &after);
+      cpu_ms = CpuMs(after) - CpuMs(before);
+    } else {
+      const long kb = RunOnce(argv + i + 1, cpu_ms);
+      if (kb < 0) return 1;
+      peak = std::max(peak, kb);
+    }
+    times.push_back(NowMs() - start);
+    cpu.push_back(cpu_ms);
+  }
+  if (copy_read) {
+    rusage self{};
+    getrusage(RUSAGE_SELF, &self);
+    peak = self.ru_maxrss;
+  }
+  std::sort(times.begin(), times.end());
+  std::sort(cpu.begin(), cpu.end());
+  std::printf("%.1f %.1f %ld %.1f\n", times[times.size() / 2], times.front(), peak, cpu[cpu.size() / 2]);
+  return 0;
+}

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Side-by-side benchmark of reading big captures, on both capture shapes (long
+# messages, short messages), in one run on a warm page cache:
+#   copy + read of the capture (the reference), `tobrisk-cli list` and `tree` in
+#   --sjis and UTF-8 (time and peak memory), 12 logs of 8 MB against one of
+#   100 MB, and the desktop program from start to the list shown.
+# Usage: scripts/bench.sh [BUILD_DIR]      (default build-rel, then build)
+#   BENCH_MB=100    size of each capture
+#   RUNS=5          runs per measurement (median)
+#   BASE_BIN=DIR    also run DIR/tobrisk-cli (and DIR/gui-open-bench) and print it
+#                   beside the build's, measured alternately in the same run
+#   GUI=0           leave out the desktop program
+# Build with -DCMAKE_BUILD_TYPE=Release -DTOBRISK_BUILD_BENCH=ON; targets
+# tobrisk-cli gen-capture run-measured gui-open-bench.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD="${1:-}"
+if [ -z "$BUILD" ]; then
+  if [ -x build-rel/bin/tobrisk-cli ]; then BUILD=build-rel; else BUILD=build; fi
+fi
+BIN="$(cd "$BUILD/bin" && pwd)"
+MB="${BENCH_MB:-100}"
+RUNS="${RUNS:-5}"
+GUI="${GUI:-1}"
+BASE="${BASE_BIN:-}"
+for tool in tobrisk-cli gen-capture run-measured; do
+  [ -x "$BIN/$tool" ] || { echo "missing $BIN/$tool (build it with TOBRISK_BUILD_BENCH=ON)" >&2; exit 2; }
+done
+
+WORK="$(mktemp -d "${TMPDIR:-/tmp}/tobrisk-side-by-side-XXXXXX")"
+trap 'rm -rf "$WORK"' EXIT
+mkdir -p "$WORK/config" "$WORK/year"
+export XDG_CONFIG_HOME="$WORK/config"
+printf 'BENC\tBench\tme\tUP\r\n' >"$WORK/NET.TDT"
+cd "$WORK"
+
+"$BIN/gen-capture" "$WORK/BENC0101.LOG" "$MB" 1
+"$BIN/gen-capture" --short "$WORK/BENC0201.LOG" "$MB" 1
+year=()
+for m in 01 02 03 04 05 06 07 08 09 10 11 12; do
+  "$BIN/gen-capture" --short "$WORK/year/BENC${m}01.LOG" "$(awk "BEGIN{print $MB*0.08}")" "1$m"
+  year+=("$WORK/year/BENC${m}01.LOG")
+done
+cat "$WORK"/*.LOG "$WORK"/year/*.LOG >/dev/null  # warm the page cache
+
+mb_of() { awk "BEGIN{printf \"%.1f\", $1/1024}"; }
+size_kb() { du -k --apparent-size "$@" | awk '{s+=$1} END {print s}'; }
+
+ratio() { awk "BEGIN{printf \"%.1fx\", $1/$2}"; }
+row() {  # LABEL BUILD WALL_MS WALL_REF CPU_MS CPU_REF PEAK_KB CAP_KB
+  local peak="-" share="-"
+  if [ "$7" != - ]; then peak="$(mb_of "$7")"; share="$(awk "BEGIN{printf \"%.2fx\", $7/$8}")"; fi
+  printf '| %-30s | %-6s | %7.0f | %6s | %7.0f | %6s | %7s | %6s |\n' "$1" "$2" "$3" "$(ratio "$3" "$4")" "$5" \
+    "$(ratio "$5" "$6")" "$peak" "$share"
+}
+
+# measure_row LABEL REF_WALL REF_CPU CAP_KB ARGS...: the build's tobrisk-cli, after BASE_BIN's when given.
+measure_row() {
+  local label="$1" ref="$2" ref_cpu="$3" cap_kb="$4"
+  shift 4
+  local ms peak cpu
+  if [ -n "$BASE" ]; then
+    read -r ms _ peak cpu <<<"$("$BIN/run-measured" -n "$RUNS" -- "$BASE/tobrisk-cli" "$@")"
+    row "$label" before "$ms" "$ref" "$cpu" "$ref_cpu" "$peak" "$cap_kb"
+  fi
+  read -r ms _ peak cpu <<<"$("$BIN/run-measured" -n "$RUNS" -- "$BIN/tobrisk-cli" "$@")"
+  row "$label" "$([ -n "$BASE" ] && echo after || echo now)" "$ms" "$ref" "$cpu" "$ref_cpu" "$peak" "$cap_kb"
+}
+
+echo
+echo "Side by side, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg), $RUNS runs each (medians), output to"
+echo "/dev/null, build $BUILD. Ratios are to copy + read of the same capture; cpu = user + system time."
+printf '| %-30s | %-6s | %7s | %6s | %7s | %6s | %7s | %6s |\n' "capture / step" build "wall ms" ratio "cpu ms" ratio \
+  "peak MB" "/size"
+echo "|--------------------------------|--------|---------|--------|---------|--------|---------|--------|"
+for shape in long short; do
+  log="$WORK/BENC0101.LOG"
+  [ "$shape" = short ] && log="$WORK/BENC0201.LOG"
+  kb="$(size_kb "$log")"
+  read -r ref _ _ ref_cpu <<<"$("$BIN/run-measured" -n "$RUNS" --copy-read "$log")"
+  row "$shape $(mb_of "$kb") MB: copy + read" - "$ref" "$ref" "$ref_cpu" "$ref_cpu" - -
+  for args in "list --sjis" "list" "tree --sjis" "tree"; do
+    # shellcheck disable=SC2086
+    measure_row "$shape: $args" "$ref" "$ref_cpu" "$kb" $args "$log"
+  done
+  if [ "$shape" = short ]; then short_ref="$ref"; short_cpu="$ref_cpu"; short_kb="$kb"; fi
+done
+measure_row "12 x 8 MB short: list --sjis" "$short_ref" "$short_cpu" "$short_kb" list --sjis "${year[@]}"
+measure_row "12 x 8 MB short: tree" "$short_ref" "$short_cpu" "$short_kb" tree "${year[@]}"
+echo "(the 12 logs hold $(mb_of "$(size_kb "${year[@]}")") MB; their ratios are to the short capture's copy + read and size)"
+
+if [ "$GUI" != 0 ] && [ -x "$BIN/gui-open-bench" ]; then
+  for shape in long short; do
+    log="$WORK/BENC0101.LOG"
+    [ "$shape" = short ] && log="$WORK/BENC0201.LOG"
+    if [ -n "$BASE" ] && [ -x "$BASE/gui-open-bench" ]; then
+      echo; echo "desktop program, $shape messages (before):"
+      QT_QPA_PLATFORM=offscreen "$BASE/gui-open-bench" "$log" 2>/dev/null | sed 's/^/  /'
+    fi
+    echo; echo "desktop program, $shape messages:"
+    QT_QPA_PLATFORM=offscreen "$BIN/gui-open-bench" "$log" 2>/dev/null | sed 's/^/  /'
+  done
+  echo; echo "desktop program, 12 logs of the short shape:"
+  QT_QPA_PLATFORM=offscreen "$BIN/gui-open-bench" "${year[@]}" 2>/dev/null | sed 's/^/  /'
+fi

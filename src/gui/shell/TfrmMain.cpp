@@ -6,7 +6,6 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -14,7 +13,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
-#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>

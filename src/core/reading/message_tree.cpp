@@ -4,18 +4,16 @@
 #include <unordered_map>
 
 #include "core/reading/message_entry.h"
+#include "core/reading/read_marks.h"
 #include "core/text/bytes.h"
 #include "core/text/sjis.h"
 
 namespace tobrisk {
 
 int IconForMark(std::string_view mark) {
-  static const std::string replied = Sjis("●");
-  static const std::string read = Sjis("○");
-  static const std::string checked = Sjis("★");
-  if (mark == replied) return kIconReplied;
-  if (mark == read) return kIconRead;
-  if (mark == checked) return kIconChecked;
+  if (mark == kRepliedMark) return kIconReplied;
+  if (mark == kReadMark) return kIconRead;
+  if (mark == kCheckedMark) return kIconChecked;
   return kIconUnread;
 }
 

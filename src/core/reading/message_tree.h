@@ -29,6 +29,7 @@ enum TreeIcon : int {
   kIconMailRoot = 6,     // "『新着メール』"
   kIconChecked = 7,      // "★"
 };
+inline constexpr int kTreeIconCount = 8;
 
 // The icon of a board message with this mark: 1 "●", 3 "○", 7 "★", otherwise 0.
 int IconForMark(std::string_view mark);

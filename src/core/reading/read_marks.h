@@ -15,6 +15,11 @@
 
 namespace tobrisk {
 
+// The marks a board message can carry (Shift-JIS); an unread message has none.
+inline constexpr std::string_view kReadMark = "\x81\x9B";     // "○" read
+inline constexpr std::string_view kRepliedMark = "\x81\x9C";  // "●" replied
+inline constexpr std::string_view kCheckedMark = "\x81\x9A";  // "★" checked
+
 struct WorkState;
 class MessageList;
 class Prompter;

@@ -165,10 +165,9 @@ EditorOutcome RunEditor(const WorkState& state, const Ports& ports, WritingView&
 // reply is in the write list (a reply that fails marks nothing). The message
 // list cannot change meanwhile: opening logs waits for the editor.
 void MarkAnswered(WorkState& state, WritingView& view, Operation op, size_t index, ReplyOrigin origin) {
-  static const std::string replied = Sjis("●");
   if ((op == Operation::ResMessage || op == Operation::MoveResMessage) && index < state.messages.Size() &&
-      !state.messages[index].IsMail() && state.messages[index].Mark() != replied) {
-    SetReadMark(state, index, replied);
+      !state.messages[index].IsMail() && state.messages[index].Mark() != kRepliedMark) {
+    SetReadMark(state, index, kRepliedMark);
     view.ShowRepliedMark(index, origin);
   }
 }

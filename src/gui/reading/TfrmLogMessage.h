@@ -1,6 +1,10 @@
 // The message window: the message list, the reply tree and the write list in a
-// page control above, the text of the selected message below. Every row and node
-// points into the work state's message list; the window keeps no copy of it.
+// page control above, the text of the selected message below. Each page owns
+// its grid or tree, its pop-up menu and its keys (message_list_page,
+// message_tree_page, writing/write_page); the window keeps the splitter, the
+// text view, the search, the toolbar's navigation and the marks that both
+// pages show. Every row and node points into the work state's message list;
+// the window keeps no copy of it.
 #pragma once
 
 #include <QWidget>
@@ -13,24 +17,17 @@
 #include "gui/reading/message_menu_state.h"
 #include "core/writing/writing_view.h"
 
-class QLabel;
-class QMenu;
-class QAction;
 class QPlainTextEdit;
-class QRadioButton;
 class QSplitter;
 class QTabWidget;
 class QTableView;
-class QTreeView;
-class QKeyEvent;
-class QPoint;
 
 namespace tobrisk::gui {
 
-class LogMessageModel;
-class MessageTreeModel;
+class MessageListPage;
+class MessageTreePage;
 class MessageTextSearch;
-class WriteListModel;
+class WritePage;
 
 class TfrmLogMessage : public QWidget {
   Q_OBJECT
@@ -99,7 +96,7 @@ class TfrmLogMessage : public QWidget {
   void ShowText(std::string_view sjis);
 
   // ---- the write page ----
-  QTableView* WriteGridView() const { return WriteGrid; }
+  QTableView* WriteGridView() const;
   // Entry `write_index` of the write list as the grid's new last row.
   void AddWriteRow(size_t write_index);
   // The entry's row as the entry is now (title, "削" column).
@@ -130,15 +127,8 @@ class TfrmLogMessage : public QWidget {
   void FindAlreadyCheckButtonClick();
 
   // ---- handlers of the form ----
-  void LogMessageGridClick();
-  void LogMessageTreeViewChange();
   void PageControl1Change(int page);
-  void AllMessageRadioButtonClick();
-  void BoardRadioButtonClick();
   void FormResize();
-  // Selecting a write-grid row: its file in the text view (the empty row
-  // leaves the view as it was).
-  void WriteGridClick();
 
   // ---- text search over the opened messages (title, writer, body) ----
   void ShowTextSearch();   // Ctrl+F
@@ -162,87 +152,39 @@ class TfrmLogMessage : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  // The text view's message keys.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();
-  void BuildListPopup();
-  void BuildTreePopup();
-  void BuildWritePopup();
-  void OpenWritePopup(const QPoint& global_pos);
+  void ConnectPages();
   void ActivatePage(int page);  // without the page-change handler
   bool TreePageActive() const;
   bool ListPageActive() const;
+  // The text of a message a page chose (-1: the view empties).
+  void ShowChosenMessage(int index);
 
-  // List page.
-  int ListRowCount() const;                 // model rows (at least 1)
-  int CurrentListRow() const;               // 0-based model row, -1 none
-  int ListRowMessage(int row) const;        // message index or -1
-  int VisibleListColumn() const;
-  void SelectListRow(int row);              // also runs LogMessageGridClick
-  void SetCurrentListRowSilently(int row);  // without LogMessageGridClick
-  void MarkListRowRead();                   // the double-click step
-  void OpenListPopup(const QPoint& global_pos);
-  void ListPopupMarkClick(QAction* item);
-  int ListReplyTarget();
-  void ListPopupResClick();
-  void ListPopupMoveResClick();
-  bool HandleListKey(QKeyEvent* key, bool from_text_view);
-  // The text view's keys while the tree page is showing: on the tree's node.
-  void HandleTreeTextKey(bool next, bool previous, bool reply, bool move);
-  // The reply keys' rules for `message` (-1: nothing).
-  void ReplyByKey(int message, ReplyOrigin origin);
-  void MoveReplyByKey(int message, ReplyOrigin origin);
-
-  // Tree page (a row is a node id: the display order).
-  int CurrentTreeRow() const;
-  int TreeTopRow() const;
-  void SelectTreeRow(int row, bool focus = true);  // also runs the tree step; focuses the tree
-  void TreeDoubleClick();
-  void TreeButtonDown(const QPoint& viewport_pos, const QPoint& global_pos);
-  void OpenTreePopup(int row, const QPoint& global_pos);
-  void TreePopupClick(QAction* item);
-
-  void StepMessage(int step);               // previous (-1) / next (+1)
-  void FindNextByMark(int image);
+  void StepMessage(int step);  // previous (-1) / next (+1)
+  void FindNextByMark(int icon);
   void FindText(bool forward);
 
   // Marks: the store and the entry through SetReadMark; both pages follow.
   void SetMark(size_t index, std::string_view mark);
-  void SyncTreeIcon(size_t index);
 
   WorkState& state_;
   Ports ports_;
   std::string title_sjis_;
-  int tree_popup_row_ = -1;     // node the tree menu was opened for
-  bool silent_ = false;         // selection moved by a fill: no selection step
-  bool activating_page_ = false;
   bool searching_ = false;
 
   QTabWidget* PageControl1 = nullptr;
-  QWidget* TabSheet1 = nullptr;
-  QWidget* TabSheet2 = nullptr;
-  QWidget* TabSheet3 = nullptr;
-  QRadioButton* AllMessageRadioButton = nullptr;
-  QRadioButton* BoardRadioButton = nullptr;
-  QLabel* BoardNamePanel = nullptr;
-  QLabel* NowPanel = nullptr;
-  QLabel* AllPanel = nullptr;
-  QTableView* LogMessageGrid = nullptr;
-  QTreeView* LogMessageTreeView = nullptr;
-  QTableView* WriteGrid = nullptr;
+  MessageListPage* list_page_ = nullptr;
+  MessageTreePage* tree_page_ = nullptr;
+  WritePage* write_page_ = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
   QWidget* MessageListPanel = nullptr;
   QSplitter* Splitter = nullptr;
   QWidget* MessagePanel = nullptr;
-  QMenu* LogMessagePopupMenu = nullptr;
-  QMenu* LogMessageTreePopupMenu = nullptr;
-  QMenu* WritePopupMenu = nullptr;
-
-  LogMessageModel* list_model_ = nullptr;
-  MessageTreeModel* tree_model_ = nullptr;
   MessageTextSearch* search_ = nullptr;
-  WriteListModel* write_model_ = nullptr;
 };
 
 }  // namespace tobrisk::gui

@@ -45,44 +45,44 @@ void DrawFolder(QPainter& p, const QColor& fill) {
   p.drawRect(QRectF(1.5, 5.5, 13, 9));
 }
 
-QPixmap Draw(int image) {
+QPixmap Draw(int icon) {
   QPixmap pixmap(16, 16);
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
-  switch (image) {
-    case kImageUnread:
+  switch (icon) {
+    case kIconUnread:
       DrawSheet(p, Qt::white, QColor(70, 110, 200));
       break;
-    case kImageReplied:
+    case kIconReplied:
       DrawSheet(p, QColor(255, 236, 236), QColor(200, 150, 150));
       p.setPen(QColor(150, 0, 0));
       p.setBrush(QColor(220, 30, 30));
       p.drawEllipse(QPointF(10.5, 11), 4, 4);
       break;
-    case kImageBoard:
+    case kIconBoard:
       DrawFolder(p, QColor(250, 210, 90));
       break;
-    case kImageRead:
+    case kIconRead:
       DrawSheet(p, QColor(225, 225, 225), QColor(160, 160, 160));
       p.setPen(QPen(QColor(20, 130, 40), 2));
       p.setBrush(Qt::NoBrush);
       p.drawEllipse(QPointF(10.5, 11), 3.5, 3.5);
       break;
-    case kImageMessageRoot:
+    case kIconMessageRoot:
       DrawFolder(p, QColor(120, 170, 240));
       p.setPen(Qt::white);
       p.drawLine(4, 9, 12, 9);
       p.drawLine(4, 11, 12, 11);
       break;
-    case kImageMail:
+    case kIconMail:
       DrawEnvelope(p, QRectF(1.5, 3.5, 13, 9), Qt::white);
       break;
-    case kImageMailRoot:
+    case kIconMailRoot:
       DrawEnvelope(p, QRectF(2.5, 1.5, 12, 8), QColor(235, 235, 200));
       DrawEnvelope(p, QRectF(0.5, 5.5, 12, 8), QColor(255, 250, 220));
       break;
-    case kImageChecked:
+    case kIconChecked:
       DrawSheet(p, Qt::white, QColor(70, 110, 200));
       DrawStar(p, QPointF(10, 10), 5.5, QColor(255, 200, 0));
       break;
@@ -94,14 +94,14 @@ QPixmap Draw(int image) {
 
 }  // namespace
 
-const QIcon& MessageImage(int image) {
-  static const std::array<QIcon, kImageCount> kImages = [] {
-    std::array<QIcon, kImageCount> images;
-    for (int i = 0; i < kImageCount; ++i) images[static_cast<size_t>(i)] = QIcon(Draw(i));
+const QIcon& MessageImage(int icon) {
+  static const std::array<QIcon, kTreeIconCount> kImages = [] {
+    std::array<QIcon, kTreeIconCount> images;
+    for (int i = 0; i < kTreeIconCount; ++i) images[static_cast<size_t>(i)] = QIcon(Draw(i));
     return images;
   }();
   static const QIcon kNone;
-  return image >= 0 && image < kImageCount ? kImages[static_cast<size_t>(image)] : kNone;
+  return icon >= 0 && icon < kTreeIconCount ? kImages[static_cast<size_t>(icon)] : kNone;
 }
 
 }  // namespace tobrisk::gui

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 
+#include "core/reading/reply_permission.h"
 #include "gui/reading/log_message_model.h"
 
 namespace tobrisk::gui {
@@ -37,13 +38,14 @@ MessageMenuState UpdateMessageMenu(const QWidget* focused) {
     const QModelIndex current = grid->currentIndex();
     if (!current.isValid() || Cell(grid, 0).isEmpty()) return s;
     const QModelIndex row = grid->model()->index(current.row(), 0);
-    const QString kind = row.data(LogMessageModel::kKindRole).toString();
+    const bool mail = row.data(LogMessageModel::kKindRole).toString() == QLatin1String("MAIL");
     // The letters of the entry's warning prefix, whether or not the board
     // column shows it (it does not in per-board mode).
-    const QString letters = row.data(LogMessageModel::kWarningLettersRole).toString();
-    s.res_mail = kind == QLatin1String("MAIL") && !letters.contains(u'W');
-    s.res_message = kind != QLatin1String("MAIL") && !letters.contains(u'B') && !letters.contains(u'F');
-    s.move_res_message = kind != QLatin1String("MAIL");
+    const std::string letters = row.data(LogMessageModel::kWarningLettersRole).toString().toStdString();
+    const Reply reply = PermittedReply(ReplyRoute::kCommand, mail, letters);
+    s.res_mail = reply == Reply::kMail;
+    s.res_message = reply == Reply::kMessage;
+    s.move_res_message = MoveReplyPermitted(ReplyRoute::kCommand, mail);
   } else if (name == QLatin1String("WriteGrid")) {
     if (Cell(grid, 0).isEmpty()) return s;
     if (!Cell(grid, 1).isEmpty()) {

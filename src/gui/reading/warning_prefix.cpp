@@ -12,14 +12,6 @@ const std::string& PrefixOpen() {
 
 }  // namespace
 
-std::string WarningLetters(const MessageEntry& entry) {
-  std::string letters;
-  if (entry.board_no == kMissingNumber) letters += 'B';
-  if (entry.writer_id == kMissingNumber) letters += 'W';
-  if (entry.message_no == kMissingNumber) letters += 'F';
-  return letters;
-}
-
 std::string WarningPrefix(const MessageEntry& entry) {
   const std::string letters = WarningLetters(entry);
   if (letters.empty()) return {};

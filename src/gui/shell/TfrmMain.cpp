@@ -6,7 +6,6 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -14,7 +13,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
-#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -84,17 +82,6 @@ const std::array<MessageButton, 8> kMessageButtons{{
      &TfrmLogMessage::FindAlreadyCheckButtonClick},
 }};
 
-// The value beside the toolbars' keys holding the toolkit's layout of the bars.
-constexpr const char* kToolbarLayoutValue = "Layout";
-
-const char* DockName(Qt::ToolBarArea area) {
-  switch (area) {
-    case Qt::LeftToolBarArea: return "DockLeft";
-    case Qt::RightToolBarArea: return "DockRight";
-    default: return "DockTop";
-  }
-}
-
 }  // namespace
 
 TfrmMain::TfrmMain(Ports ports, QWidget* parent) : QMainWindow(parent), ports_(ports) {
@@ -115,7 +102,7 @@ TfrmMain::TfrmMain(Ports ports, QWidget* parent) : QMainWindow(parent), ports_(p
   // Start-up, in order: placement and toolbars, then the work state (settings,
   // folders, collections, nets), the open-log dialog and the recent-log menu.
   RestoreWindowPlacement(this, *ports_.store, MainFormPosition());
-  LoadToolbarPositions();
+  RestoreToolbarPlacement(this, {FileToolBar, MessageToolBar}, *ports_.store);
   std::string current_dir = ".";
   try {
     current_dir = CurrentDirectory();
@@ -904,7 +891,7 @@ void TfrmMain::SavePlacements() {
   placements_saved_ = true;
   try {
     SaveWindowPlacement(this, *ports_.store, MainFormPosition());
-    SaveToolbarPositions();
+    SaveToolbarPlacement(this, {FileToolBar, MessageToolBar}, *ports_.store);
     // Only placements that were taken from the store go back to it.
     if (documents_restored_) {
       SaveWindowPlacement(board_user_sub_, *ports_.store, BoardUserListFormPosition(), board_user_normal_);
@@ -913,100 +900,6 @@ void TfrmMain::SavePlacements() {
   } catch (const std::exception&) {
     // Window placement is a convenience: a store that cannot be written at exit
     // must not stop the program from ending.
-  }
-}
-
-void TfrmMain::SaveToolbarPositions() {
-  const std::array<QToolBar*, 2> bars{FileToolBar, MessageToolBar};
-  for (QToolBar* bar : bars) {
-    ToolbarState t;
-    t.visible = !bar->isHidden();
-    const Qt::ToolBarArea area = toolBarArea(bar);
-    if (bar->isFloating()) {
-      t.docked_to = "nil";
-      const QRect r = bar->frameGeometry();
-      t.float_left = r.left();
-      t.float_top = r.top();
-      t.float_right = r.right() + 1;
-      t.float_bottom = r.bottom() + 1;
-    } else {
-      t.docked_to = DockName(area);
-      const bool horizontal = area == Qt::TopToolBarArea || area == Qt::BottomToolBarArea;
-      // Row: how many distinct lines of the same dock lie before this bar's line.
-      std::vector<int> lines;
-      for (QToolBar* other : bars) {
-        if (toolBarArea(other) != area || other->isFloating()) continue;
-        lines.push_back(horizontal ? other->y() : other->x());
-      }
-      std::sort(lines.begin(), lines.end());
-      lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
-      const int line = horizontal ? bar->y() : bar->x();
-      t.dock_row = static_cast<int>(std::lower_bound(lines.begin(), lines.end(), line) - lines.begin());
-      t.dock_pos = horizontal ? bar->x() : bar->y();
-    }
-    SaveToolbarState(*ports_.store, bar->objectName().toStdString(), t);
-  }
-  // Beside the keys above, the toolkit's own layout of the bars, which alone
-  // can bring a floating bar back floating where it was.
-  WriteRegString(*ports_.store, std::string(kToolbarSection), kToolbarLayoutValue, saveState().toBase64().toStdString());
-  ports_.store->Flush();
-}
-
-void TfrmMain::LoadToolbarPositions() {
-  std::vector<PlacedToolbar> placed;
-  bool floating = false;
-  for (QToolBar* bar : {FileToolBar, MessageToolBar}) {
-    ToolbarState current;
-    current.visible = !bar->isHidden();
-    const ToolbarState t = LoadToolbarState(*ports_.store, bar->objectName().toStdString(), current);
-    bar->setVisible(t.visible);
-    if (t.docked_to.empty()) continue;
-    floating = floating || t.docked_to == "nil";
-    Qt::ToolBarArea area;
-    if (t.docked_to == "DockTop") area = Qt::TopToolBarArea;
-    else if (t.docked_to == "DockLeft") area = Qt::LeftToolBarArea;
-    else if (t.docked_to == "DockRight") area = Qt::RightToolBarArea;
-    else if (t.docked_to == "nil") area = Qt::TopToolBarArea;  // docked on top unless the layout floats it
-    else continue;
-    placed.push_back({bar, area, t.dock_row, t.dock_pos});
-  }
-  if (placed.empty()) return;
-  PlaceToolbars(placed);
-  if (floating) RestoreFloatingToolbars();
-}
-
-void TfrmMain::RestoreFloatingToolbars() {
-  // The layout saved with the keys puts a floating bar back where it floated.
-  const std::string layout = ReadRegString(*ports_.store, std::string(kToolbarSection), kToolbarLayoutValue, "");
-  if (layout.empty() || !restoreState(QByteArray::fromBase64(QByteArray::fromStdString(layout)))) return;
-  for (QToolBar* bar : {FileToolBar, MessageToolBar}) {
-    if (!bar->isFloating()) continue;
-    // Fully onto a screen that is there now.
-    const QScreen* screen = QGuiApplication::screenAt(bar->geometry().center());
-    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) continue;
-    const QRect area = screen->availableGeometry();
-    QRect r = bar->frameGeometry();
-    r.moveLeft(std::clamp(r.left(), area.left(), std::max(area.left(), area.right() - r.width())));
-    r.moveTop(std::clamp(r.top(), area.top(), std::max(area.top(), area.bottom() - r.height())));
-    bar->move(r.topLeft());
-  }
-}
-
-void TfrmMain::PlaceToolbars(std::vector<PlacedToolbar>& placed) {
-  std::stable_sort(placed.begin(), placed.end(), [](const PlacedToolbar& a, const PlacedToolbar& b) {
-    if (a.area != b.area) return a.area < b.area;
-    if (a.row != b.row) return a.row < b.row;
-    return a.pos < b.pos;
-  });
-  for (size_t i = 0; i < placed.size(); ++i) {
-    const bool visible = !placed[i].bar->isHidden();
-    removeToolBar(placed[i].bar);
-    if (i > 0 && placed[i].area == placed[i - 1].area && placed[i].row != placed[i - 1].row) {
-      addToolBarBreak(placed[i].area);
-    }
-    addToolBar(placed[i].area, placed[i].bar);
-    placed[i].bar->setVisible(visible);
   }
 }
 

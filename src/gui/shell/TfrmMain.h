@@ -184,18 +184,6 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   void ReadMarksChanged();
   void SaveReadMarksNow();
 
-  struct PlacedToolbar {
-    QToolBar* bar;
-    Qt::ToolBarArea area;
-    int row;
-    int pos;
-  };
-  void LoadToolbarPositions();
-  // Docks the bars in their areas, rows and positions.
-  void PlaceToolbars(std::vector<PlacedToolbar>& placed);
-  // A bar stored as floating: the stored layout floats it again, on a screen.
-  void RestoreFloatingToolbars();
-  void SaveToolbarPositions();
   void SavePlacements();
   void RestoreDocumentPlacements();
 

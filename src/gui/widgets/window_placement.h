@@ -6,9 +6,12 @@
 
 #include <QObject>
 #include <QRect>
+#include <initializer_list>
 
 #include "core/settings/form_position.h"
 
+class QMainWindow;
+class QToolBar;
 class QWidget;
 
 namespace tobrisk {
@@ -42,5 +45,15 @@ class NormalGeometryKeeper final : public QObject {
 // that it comes back there. Throws IoError when the store cannot be written.
 void SaveWindowPlacement(const QWidget* window, SettingsStore& store, const FormPositionOptions& options,
                          const NormalGeometryKeeper* normal = nullptr);
+
+// The frame's toolbars in "Settings ToolBars": per bar (by objectName) its
+// visibility and its dock, row and position or its floating rectangle, and
+// beside them "Layout", the toolkit's own layout of the bars, which alone can
+// bring a floating bar back floating where it was. Saving flushes the store
+// and throws IoError when it cannot be written.
+void SaveToolbarPlacement(QMainWindow* frame, std::initializer_list<QToolBar*> bars, SettingsStore& store);
+// Shows, docks and floats the bars as stored; a bar with nothing stored stays
+// as it is, and a floating bar comes back fully onto a screen that is there.
+void RestoreToolbarPlacement(QMainWindow* frame, std::initializer_list<QToolBar*> bars, SettingsStore& store);
 
 }  // namespace tobrisk::gui

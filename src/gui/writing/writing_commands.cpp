@@ -6,9 +6,9 @@
 
 #include "gui/boards/TfrmBoardUserList.h"
 #include "gui/boards/TfrmSelectMoveBoard.h"
+#include "core/reading/reply_permission.h"
 #include "core/reading/work_state.h"
 #include "gui/reading/TfrmLogMessage.h"
-#include "gui/reading/warning_prefix.h"
 #include "gui/shell/TfrmMain.h"
 #include "core/text/bytes.h"
 #include "gui/widgets/error_report.h"
@@ -100,23 +100,20 @@ void WritingCommands::NewMailToSelectedUser() { NewMail(SelectedSeqNo(frame_.Boa
 void WritingCommands::ResMessageToSelected() {
   const int index = frame_.LogMessage()->SelectedListMessage();
   if (index < 0) return;
-  const MessageEntry& e = State().messages[static_cast<size_t>(index)];
-  const std::string letters = WarningLetters(e);
-  if (e.kind == MessageKind::Mail || letters.find_first_of("BF") != std::string::npos) return;
+  if (PermittedReply(ReplyRoute::kCommand, State().messages[static_cast<size_t>(index)]) != Reply::kMessage) return;
   ResMessage(index, ReplyOrigin::List);
 }
 
 void WritingCommands::ResMailToSelected() {
   const int index = frame_.LogMessage()->SelectedListMessage();
   if (index < 0) return;
-  const MessageEntry& e = State().messages[static_cast<size_t>(index)];
-  if (e.kind != MessageKind::Mail || WarningLetters(e).find('W') != std::string::npos) return;
+  if (PermittedReply(ReplyRoute::kCommand, State().messages[static_cast<size_t>(index)]) != Reply::kMail) return;
   ResMail(index, ReplyOrigin::List);
 }
 
 void WritingCommands::MoveResMessageToSelected() {
   const int index = frame_.LogMessage()->SelectedListMessage();
-  if (index < 0 || State().messages[static_cast<size_t>(index)].kind == MessageKind::Mail) return;
+  if (index < 0 || !MoveReplyPermitted(ReplyRoute::kCommand, State().messages[static_cast<size_t>(index)])) return;
   MoveResMessage(index, ReplyOrigin::List);
 }
 

@@ -20,8 +20,8 @@ int RunSettings(const std::vector<std::string>& args) {
 
   if (parsed.positional.empty()) {
     for (const SettingField& f : fields) {
-      std::string value = f.type == SettingField::Type::Text ? *f.text : DecimalText(*f.integer);
-      if (!sjis && !f.is_path) value = SjisToUtf8(value);
+      std::string value = f.kind == SettingKind::Integer ? DecimalText(*f.integer) : *f.text;
+      if (!sjis && f.kind == SettingKind::Text) value = SjisToUtf8(value);
       std::cout << f.section << '\t' << f.name << '\t' << value << '\n';
     }
     return kExitOk;
@@ -33,7 +33,7 @@ int RunSettings(const std::vector<std::string>& args) {
   const std::string& value = parsed.positional[2];
   for (const SettingField& f : fields) {
     if (f.name != name) continue;
-    if (f.type == SettingField::Type::Integer) {
+    if (f.kind == SettingKind::Integer) {
       int32_t number;
       if (!ParseDecimal(value, number)) {
         std::cerr << "tobrisk-cli settings: " << name << " takes a decimal integer, not '" << value << "'\n";
@@ -41,7 +41,7 @@ int RunSettings(const std::vector<std::string>& args) {
       }
       *f.integer = number;
     } else {
-      *f.text = (sjis || f.is_path) ? value : Utf8ToSjis(value);
+      *f.text = (sjis || f.kind == SettingKind::Path) ? value : Utf8ToSjis(value);
     }
     SaveSettings(settings, store);
     return kExitOk;

@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 
+#include "core/settings/app_settings.h"
 #include "core/text/io_error.h"
 #include "core/text/sjis.h"
 
@@ -31,7 +32,9 @@ void ClearAbandonedLock(const QString& path) {
 // Written beside the path values: the INI holds them as UTF-8 text. Files
 // without it come from earlier versions, which stored a path's bytes as if they
 // were Shift-JIS.
-const QString kPathEncodingKey = QStringLiteral("Settings Control/PathEncoding");
+constexpr std::string_view kPathEncodingName = "PathEncoding";
+static_assert(!FindSetting(kPathEncodingName), "the store's own value may not share its name with a setting");
+const QString kPathEncodingKey = Key(kSectionControl, kPathEncodingName);
 const QString kPathEncoding = QStringLiteral("UTF-8");
 
 // The bytes as UTF-8 text, or nothing when they are not UTF-8.

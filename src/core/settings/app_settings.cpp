@@ -40,68 +40,78 @@ std::string_view DisplayStem(Display display) {
 }
 
 std::vector<SettingField> SettingFields(AppSettings& s) {
-  using T = SettingField::Type;
-  std::vector<SettingField> f;
-  auto text = [&](std::string_view section, std::string name, std::string& v, bool path = false) {
-    f.push_back({section, std::move(name), T::Text, path, &v, nullptr});
-  };
-  auto integer = [&](std::string_view section, std::string name, int32_t& v) {
-    f.push_back({section, std::move(name), T::Integer, false, nullptr, &v});
-  };
-  text(kSectionControl, "LogDir", s.log_dir, true);
-  text(kSectionControl, "UpDir", s.up_dir, true);
-  text(kSectionControl, "Editor", s.editor, true);
-  integer(kSectionControl, "EditorEncoding", s.editor_encoding);
-  text(kSectionControl, "QuotationMarks", s.quotation_marks);
-  integer(kSectionControl, "GetIBbsList", s.get_ibbs_list);
-  text(kSectionControl, "MessageFooter", s.message_footer);
-  integer(kSectionControl, "MessageFooterPos", s.message_footer_pos);
-  integer(kSectionControl, "CutSpace", s.cut_space);
-  integer(kSectionControl, "CutTab", s.cut_tab);
-  integer(kSectionControl, "CutRet", s.cut_ret);
-  text(kSectionControl, "ResMessageHeader", s.res_message_header);
-  integer(kSectionControl, "ResMessageHeaderPos", s.res_message_header_pos);
-  text(kSectionControl, "MvResMessageHeader", s.mv_res_message_header);
-  integer(kSectionControl, "MvResMessageHeaderPos", s.mv_res_message_header_pos);
-  integer(kSectionControl, "ReadTypeMax", s.read_type_max);
-  integer(kSectionControl, "OpenPage", s.open_page);
-  for (int i = 0; i < 10; ++i) text(kSectionLogPath, "Path" + std::to_string(i), s.paths[i], true);
-  for (int d = 0; d < kDisplayCount; ++d) {
-    const std::string stem(DisplayStem(static_cast<Display>(d)));
-    FontGroup& g = s.fonts[d];
-    text(kSectionFont, stem + "BackColor", g.back_color);
-    text(kSectionFont, stem + "FontName", g.font_name);
-    text(kSectionFont, stem + "FontColor", g.font_color);
-    integer(kSectionFont, stem + "FontSize", g.font_size);
+  std::vector<SettingField> fields;
+  for (const SettingDef& def : kSettingTable) {
+    switch (def.shape) {
+      case SettingDef::Shape::One:
+        fields.push_back({def.section, std::string(def.name), def.kind, def.text ? &(s.*def.text) : nullptr,
+                          def.integer ? &(s.*def.integer) : nullptr});
+        break;
+      case SettingDef::Shape::RecentLogs:
+        for (size_t i = 0; i < s.paths.size(); ++i) {
+          fields.push_back({def.section, std::string(def.name) + std::to_string(i), def.kind, &s.paths[i], nullptr});
+        }
+        break;
+      case SettingDef::Shape::Displays:
+        for (int d = 0; d < kDisplayCount; ++d) {
+          const std::string stem(DisplayStem(static_cast<Display>(d)));
+          FontGroup& group = s.fonts[static_cast<size_t>(d)];
+          for (const FontFieldDef& field : kFontFields) {
+            fields.push_back({def.section, stem + std::string(field.suffix), field.kind,
+                              field.text ? &(group.*field.text) : nullptr,
+                              field.integer ? &(group.*field.integer) : nullptr});
+          }
+        }
+        break;
+    }
   }
-  integer(kSectionNet, "DefaultNet", s.default_net);
-  return f;
+  return fields;
 }
 
 AppSettings DefaultSettings() {
+  // Text defaults are written in UTF-8 and held as Shift-JIS; paths as they are.
+  auto held = [](SettingKind kind, std::string_view utf8) {
+    return kind == SettingKind::Text ? Sjis(utf8) : std::string(utf8);
+  };
   AppSettings s;
-  s.quotation_marks = ">";
-  s.default_net = -1;
-  s.get_ibbs_list = 0;
-  s.message_footer = Sjis("[ $H  with Ｔobrisk95 Ver.$V in $Y/$M/$D ]");
-  s.res_message_header = Sjis("[ $Hさんへのレスです. $K$B / Fc.$N ]");
-  s.mv_res_message_header = Sjis("[ $D より、$Hさんへの移動レスです. $K$B / Fc.$N ]");
-  s.read_type_max = 1000;
-  s.open_page = 1;
-  // Editors of the platform: Shift-JIS ones on Windows, UTF-8 ones elsewhere.
-#ifdef _WIN32
-  s.editor_encoding = kEditorShiftJis;
-#else
-  s.editor_encoding = kEditorUtf8;
-#endif
-  const std::string font_name = Sjis("ＭＳ Ｐゴシック");
-  for (FontGroup& g : s.fonts) {
-    g.back_color = "clWhite";
-    g.font_name = font_name;
-    g.font_color = "clBlack";
-    g.font_size = 9;
+  for (const SettingDef& def : kSettingTable) {
+    switch (def.shape) {
+      case SettingDef::Shape::One:
+        if (def.text) s.*def.text = held(def.kind, def.default_text);
+        if (def.integer) s.*def.integer = def.default_integer;
+        break;
+      case SettingDef::Shape::RecentLogs:
+        s.paths.fill(held(def.kind, def.default_text));
+        break;
+      case SettingDef::Shape::Displays:
+        for (FontGroup& group : s.fonts) {
+          for (const FontFieldDef& field : kFontFields) {
+            if (field.text) group.*field.text = held(field.kind, field.default_text);
+            if (field.integer) group.*field.integer = field.default_integer;
+          }
+        }
+        break;
+    }
   }
   return s;
+}
+
+void CopyPreferences(const AppSettings& from, AppSettings& to) {
+  for (const SettingDef& def : kSettingTable) {
+    if (def.use != SettingUse::Preference) continue;
+    switch (def.shape) {
+      case SettingDef::Shape::One:
+        if (def.text) to.*def.text = from.*def.text;
+        if (def.integer) to.*def.integer = from.*def.integer;
+        break;
+      case SettingDef::Shape::RecentLogs:
+        to.paths = from.paths;
+        break;
+      case SettingDef::Shape::Displays:
+        to.fonts = from.fonts;
+        break;
+    }
+  }
 }
 
 std::string ReadRegString(SettingsStore& store, std::string_view section, std::string_view name,
@@ -145,10 +155,10 @@ void LoadSettings(AppSettings& settings, SettingsStore& store) {
   std::vector<SettingField> def = SettingFields(defaults);
   std::vector<SettingField> out = SettingFields(settings);
   for (size_t i = 0; i < out.size(); ++i) {
-    if (out[i].type == SettingField::Type::Text && out[i].is_path) {
+    if (out[i].kind == SettingKind::Path) {
       auto value = store.ReadPath(out[i].section, out[i].name);
       *out[i].text = value ? std::move(*value) : *def[i].text;
-    } else if (out[i].type == SettingField::Type::Text) {
+    } else if (out[i].kind == SettingKind::Text) {
       *out[i].text = ReadRegString(store, out[i].section, out[i].name, *def[i].text);
     } else {
       *out[i].integer = ReadRegInteger(store, out[i].section, out[i].name, *def[i].integer);
@@ -159,9 +169,9 @@ void LoadSettings(AppSettings& settings, SettingsStore& store) {
 void SaveSettings(const AppSettings& settings, SettingsStore& store) {
   AppSettings copy = settings;
   for (const SettingField& f : SettingFields(copy)) {
-    if (f.type == SettingField::Type::Text && f.is_path) {
+    if (f.kind == SettingKind::Path) {
       store.WritePath(f.section, f.name, *f.text);
-    } else if (f.type == SettingField::Type::Text) {
+    } else if (f.kind == SettingKind::Text) {
       WriteRegString(store, f.section, f.name, *f.text);
     } else {
       WriteRegInteger(store, f.section, f.name, *f.integer);

@@ -82,15 +82,8 @@ SettingItem ItemOf(const QTreeWidgetItem* node) {
   return static_cast<SettingItem>(node->data(0, TfrmNewSet::kItemRole).toInt());
 }
 
-bool IsNetField(SettingItem item) {
-  return item == SettingItem::Net || item == SettingItem::LogHeader || item == SettingItem::HandleName ||
-         item == SettingItem::UpFileHeader;
-}
-
-bool IsGroupItem(SettingItem item) {
-  return item == SettingItem::FontName || item == SettingItem::FontSize || item == SettingItem::FontColor ||
-         item == SettingItem::BackColor;
-}
+bool IsNetField(SettingItem item) { return IsNetItem(item); }
+bool IsGroupItem(SettingItem item) { return item != SettingItem::DisplayGroup && IsDisplayItem(item); }
 
 // NET.TDT is one line per net with TAB between the fields: a TAB or a line end
 // typed or pasted into a net field would shift or split the net when read back.
@@ -99,27 +92,6 @@ QString NetFieldText(QString text) {
     if (c == '\t' || c == '\r' || c == '\n') c = ' ';
   }
   return text;
-}
-
-void CopyEditedSettings(const AppSettings& from, AppSettings& to) {
-  to.log_dir = from.log_dir;
-  to.up_dir = from.up_dir;
-  to.editor = from.editor;
-  to.editor_encoding = from.editor_encoding;
-  to.quotation_marks = from.quotation_marks;
-  to.get_ibbs_list = from.get_ibbs_list;
-  to.message_footer = from.message_footer;
-  to.message_footer_pos = from.message_footer_pos;
-  to.cut_space = from.cut_space;
-  to.cut_tab = from.cut_tab;
-  to.cut_ret = from.cut_ret;
-  to.res_message_header = from.res_message_header;
-  to.res_message_header_pos = from.res_message_header_pos;
-  to.mv_res_message_header = from.mv_res_message_header;
-  to.mv_res_message_header_pos = from.mv_res_message_header_pos;
-  to.read_type_max = from.read_type_max;
-  to.open_page = from.open_page;
-  to.fonts = from.fonts;
 }
 
 }  // namespace
@@ -407,10 +379,12 @@ const QIcon& TfrmNewSet::NodeIcon(int image) {
 
 QTreeWidgetItem* TfrmNewSet::AddNetNode(int net) {
   const NetDefinition& n = state_.nets.At(net);
-  QTreeWidgetItem* node = AddNode(NetNamesNode(), FromSjis(n.net_name), SettingItem::Net, 16, net);
-  for (const SettingItem field : {SettingItem::LogHeader, SettingItem::HandleName, SettingItem::UpFileHeader}) {
-    const ItemDef& def = DefOf(field);
-    AddNode(node, ValueDisplay(def, FromSjis(state_.nets.Field(net, NetFieldOf(field)))), field, 11, net);
+  QTreeWidgetItem* node = AddNode(NetNamesNode(), FromSjis(n.net_name), SettingItem::Net,
+                                  DefOf(SettingItem::Net).image, net);
+  for (const ItemDef& def : ItemDefs()) {
+    if (def.parent != SettingItem::Net) continue;
+    AddNode(node, ValueDisplay(def, FromSjis(state_.nets.Field(net, NetFieldOf(def.item)))), def.item, def.image,
+            net);
   }
   return node;
 }
@@ -424,46 +398,29 @@ void TfrmNewSet::BuildTree() {
   rebuilding_ = true;
   current_ = nullptr;
   SettingTree->clear();
-  AppSettings& s = state_.settings;
-  auto value_node = [&](QTreeWidgetItem* parent, SettingItem item, int image) {
-    const ItemDef& def = DefOf(item);
-    if (const std::string* text = TextField(s, item)) {
-      AddNode(parent, ValueDisplay(def, ValueText(def, *text)), item, image);
-    } else {
-      AddNode(parent, ListDisplay(def, *IntegerField(s, item)), item, image);
-    }
-  };
+  const AppSettings& s = state_.settings;
 
-  QTreeWidgetItem* net_root = AddNode(nullptr, QStringLiteral("ネット設定"), SettingItem::NetRoot, 13);
-  AddNode(net_root, QStringLiteral("ネット名称"), SettingItem::NetNames, 14);
+  // Headings and settings, each under its node; the nets and the displays below.
+  std::map<SettingItem, QTreeWidgetItem*> placed;
+  for (const ItemDef& def : ItemDefs()) {
+    if (IsNetItem(def.item) || IsDisplayItem(def.item)) continue;
+    QString text = Utf8(def.label);
+    if (const std::string* value = TextField(state_.settings, def.item)) {
+      text = ValueDisplay(def, ValueText(def, *value));
+    } else if (const int32_t* number = IntegerField(state_.settings, def.item)) {
+      text = ListDisplay(def, *number);
+    }
+    placed[def.item] = AddNode(def.parent ? placed.at(*def.parent) : nullptr, text, def.item, def.image);
+  }
   for (int i = 0; i < state_.nets.Count(); ++i) AddNetNode(i);
 
-  QTreeWidgetItem* control = AddNode(nullptr, QStringLiteral("制御設定"), SettingItem::ControlRoot, 17);
-  QTreeWidgetItem* folders = AddNode(control, QStringLiteral("フォルダ・ファイル関連"), SettingItem::FolderGroup, 2);
-  value_node(folders, SettingItem::LogDir, 2);
-  value_node(folders, SettingItem::UpDir, 2);
-  value_node(folders, SettingItem::Editor, 4);
-  value_node(folders, SettingItem::EditorEncoding, 4);
-  QTreeWidgetItem* boards = AddNode(control, QStringLiteral("ボード・ユーザ関連"), SettingItem::BoardGroup, 2);
-  value_node(boards, SettingItem::GetIBbsList, 6);
-  QTreeWidgetItem* messages = AddNode(control, QStringLiteral("メッセージ関連"), SettingItem::MessageGroup, 2);
-  value_node(messages, SettingItem::QuotationMarks, 5);
-  for (const SettingItem item :
-       {SettingItem::ResMessageHeader, SettingItem::ResMessageHeaderPos, SettingItem::MvResMessageHeader,
-        SettingItem::MvResMessageHeaderPos, SettingItem::MessageFooter, SettingItem::MessageFooterPos,
-        SettingItem::CutSpace, SettingItem::CutTab, SettingItem::CutRet, SettingItem::OpenPage}) {
-    value_node(messages, item, 6);
-  }
-
-  QTreeWidgetItem* screen = AddNode(nullptr, QStringLiteral("画面設定"), SettingItem::ScreenRoot, 15);
+  const ItemDef& group_def = DefOf(SettingItem::DisplayGroup);
   for (int g = 0; g < kDisplayCount; ++g) {
     const FontGroup& font = s.fonts[static_cast<size_t>(g)];
-    QTreeWidgetItem* group = AddNode(screen, GroupName(g), SettingItem::DisplayGroup, 10, g);
-    AddNode(group, FontItemDisplay(SettingItem::FontName, FromSjis(font.font_name)), SettingItem::FontName, 7, g);
-    AddNode(group, FontItemDisplay(SettingItem::FontSize, QString::number(font.font_size)), SettingItem::FontSize, 7,
-            g);
-    AddNode(group, FontItemDisplay(SettingItem::FontColor, FromSjis(font.font_color)), SettingItem::FontColor, 12, g);
-    AddNode(group, FontItemDisplay(SettingItem::BackColor, FromSjis(font.back_color)), SettingItem::BackColor, 12, g);
+    QTreeWidgetItem* group = AddNode(placed.at(*group_def.parent), GroupName(g), group_def.item, group_def.image, g);
+    for (const ItemDef& def : ItemDefs()) {
+      if (def.parent == SettingItem::DisplayGroup) AddNode(group, FontItemDisplay(def, font), def.item, def.image, g);
+    }
   }
   SettingTree->expandAll();
   SettingTree->setCurrentItem(nullptr);
@@ -699,7 +656,7 @@ void TfrmNewSet::DeleteNetItemClick() {
 
 void TfrmNewSet::OkButtonClick() {
   const AppSettings previous = state_.settings;
-  CopyEditedSettings(working_, state_.settings);
+  CopyPreferences(working_, state_.settings);
   try {
     SaveSettings(state_.settings, *ports_.store);
   } catch (const IoError& e) {

@@ -1,9 +1,13 @@
-// The items of the properties tree: what each node stands for, its label, the
-// title, help text and kind of its editor, and the texts its node shows.
+// The items of the properties tree: what each node stands for, where it sits in
+// the tree, its label, the title, help text and kind of its editor, and the texts
+// its node shows. A setting's item is keyed to its row of kSettingTable by the
+// value name.
 #pragma once
 
 #include <QString>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -38,18 +42,27 @@ enum class Legend { None, Footer, Header };
 
 struct ItemDef {
   SettingItem item;
-  const char* name;   // object name stem: "LogHeader" -> LogHeaderEdit
-  const char* label;  // node label, ending in " : "; empty for headings
+  // The node it sits under (none: a top-level node), and its image number in
+  // the dialog's image list. The items under Net are built once per net, those
+  // under DisplayGroup once per display.
+  std::optional<SettingItem> parent;
+  int image;
+  // The value name of a setting (the suffix of a display's values), the net
+  // field's name, or empty for a heading; also the stem of the editor's object
+  // name: "LogHeader" -> LogHeaderEdit.
+  const char* name;
+  const char* label;  // node label, ending in " : "; a heading's node text
   const char* title;  // editor title
   const char* help;   // help text; for display group items the part after the group's name
   EditorKind editor = EditorKind::None;
-  std::vector<const char*> entries = {};  // list entries, UTF-8
+  std::span<const char* const> entries = {};  // list entries, UTF-8
   Legend legend = Legend::None;
   const char* chooser_title = "";
   const char* chooser_filter = "";  // "description|patterns|..." (UTF-8)
-  bool is_path = false;             // the value is native path bytes, not Shift-JIS
 };
 
+// Every item, in tree order.
+std::span<const ItemDef> ItemDefs();
 const ItemDef& DefOf(SettingItem item);
 // Every item that has an editor, in tree order.
 std::vector<SettingItem> EditorItems();
@@ -61,13 +74,21 @@ QString EditorChooserFolder();
 // The five display group names, in group order ("ボード一覧", ...).
 QString GroupName(int group);
 
+// The row of kSettingTable an item edits; nullptr for nets, displays and headings.
+const SettingDef* SettingOf(const ItemDef& def);
+// The value a display item shows and edits; nullptr for other items.
+const FontFieldDef* FontFieldOf(const ItemDef& def);
+// The item stands for a net or one of its fields / for a display or one of its fields.
+bool IsNetItem(SettingItem item);
+bool IsDisplayItem(SettingItem item);
+
 // The working copy's field of a text or list setting; nullptr for other items.
 std::string* TextField(AppSettings& settings, SettingItem item);
 int32_t* IntegerField(AppSettings& settings, SettingItem item);
 // The net field a net item edits (LogHeader, HandleName, UpFileHeader, Net).
 NetField NetFieldOf(SettingItem item);
 
-// Stored bytes <-> editor text (Shift-JIS or native path bytes).
+// Stored bytes <-> editor text (Shift-JIS, or native path bytes for a path setting).
 QString ValueText(const ItemDef& def, const std::string& value);
 std::string StoredValue(const ItemDef& def, const QString& text);
 
@@ -81,6 +102,8 @@ QString ListDisplay(const ItemDef& def, int32_t value);
 QString ChosenEntryDisplay(const ItemDef& def, int entry);
 // "フォント名 : 【name】", "フォントサイズ : 【digits Point】", "フォント色 : 【id】", "背景色 : 【id】".
 QString FontItemDisplay(SettingItem item, const QString& value);
+// The node text of a display item for the display's values.
+QString FontItemDisplay(const ItemDef& def, const FontGroup& font);
 // The help of a display group item: the group's name and the item's text.
 QString GroupHelp(SettingItem item, int group);
 

@@ -66,8 +66,6 @@ const std::string& CheckedMarkText() {
   return kMark;
 }
 
-QString Utf(const char* text) { return QString::fromUtf8(text); }
-
 QLabel* MakePanel(QWidget* parent, const char* name, const QString& text) {
   auto* panel = new QLabel(text, parent);
   panel->setObjectName(name);

@@ -106,8 +106,6 @@ const std::vector<ItemDef>& Specs() {
   return defs;
 }
 
-QString Utf8(const char* text) { return QString::fromUtf8(text); }
-
 }  // namespace
 
 const ItemDef& DefOf(SettingItem item) {
@@ -136,7 +134,7 @@ QString EditorChooserFolder() {
 QString GroupName(int group) {
   static const std::array<const char*, kDisplayCount> names = {"ボード一覧", "ユーザ一覧", "ログメッセージ一覧",
                                                                "書込メッセージ一覧", "メッセージビュー"};
-  return group >= 0 && group < kDisplayCount ? Utf8(names[static_cast<size_t>(group)]) : QString();
+  return group >= 0 && group < kDisplayCount ? Utf(names[static_cast<size_t>(group)]) : QString();
 }
 
 std::string* TextField(AppSettings& s, SettingItem item) {
@@ -185,14 +183,14 @@ std::string StoredValue(const ItemDef& def, const QString& text) {
 }
 
 QString ValueDisplay(const ItemDef& def, const QString& value) {
-  const QString label = Utf8(def.label);
+  const QString label = Utf(def.label);
   if (def.item == SettingItem::Editor && value.trimmed().isEmpty()) return label + QStringLiteral("【内蔵エディタ】");
   if (value.isEmpty()) return label + QStringLiteral("《未設定》");
   return label + QStringLiteral("【") + value + QStringLiteral("】");
 }
 
 QString ListDisplay(const ItemDef& def, int32_t value) {
-  const QString label = Utf8(def.label);
+  const QString label = Utf(def.label);
   if (def.item == SettingItem::GetIBbsList) {
     return ChosenEntryDisplay(def, value == 0 ? 0 : 1);  // any non-zero value imports every IBBS
   }
@@ -207,15 +205,15 @@ QString ListDisplay(const ItemDef& def, int32_t value) {
 }
 
 QString ChosenEntryDisplay(const ItemDef& def, int entry) {
-  return Utf8(def.label) + QStringLiteral("【") + Utf8(def.entries.at(static_cast<size_t>(entry))) +
+  return Utf(def.label) + QStringLiteral("【") + Utf(def.entries.at(static_cast<size_t>(entry))) +
          QStringLiteral("】");
 }
 
 QString FontItemDisplay(SettingItem item, const QString& value) {
   const QString tail = item == SettingItem::FontSize ? QStringLiteral("Point】") : QStringLiteral("】");
-  return Utf8(DefOf(item).label) + QStringLiteral("【") + value + tail;
+  return Utf(DefOf(item).label) + QStringLiteral("【") + value + tail;
 }
 
-QString GroupHelp(SettingItem item, int group) { return GroupName(group) + Utf8(DefOf(item).help); }
+QString GroupHelp(SettingItem item, int group) { return GroupName(group) + Utf(DefOf(item).help); }
 
 }  // namespace tobrisk::gui

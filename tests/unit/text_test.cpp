@@ -63,6 +63,31 @@ TEST(LineReader, FileReaderMatchesMemoryReaderAcrossBufferEdges) {
 
 TEST(LineReader, MissingFileThrows) { EXPECT_THROW(LineReader("/nonexistent/x.log"), IoError); }
 
+// A pattern one byte longer than the overlap is seen once wherever it lies,
+// across every read of the file, and nothing after the Ctrl-Z is scanned.
+TEST(LineReader, MeasureCaptureScanSeesEveryPatternOnce) {
+  const std::string dir = testing::MakeTempDir();
+  std::string data(5 << 20, '.');
+  size_t placed = 0;
+  // Across every 64 KiB edge, with 1, 2 or 3 of its bytes before the edge.
+  for (size_t edge = 1 << 16; edge < data.size(); edge += 1 << 16, ++placed) {
+    data.replace(edge - 1 - placed % 3, 4, "#Fc.");
+  }
+  data += "\x1a#Fc.";
+  testing::WriteFile(dir + "/f.log", data);
+  size_t seen = 0;
+  const uint64_t end = MeasureCapture(
+      dir + "/f.log",
+      [&seen](std::string_view part) {
+        for (size_t at = part.find("#Fc."); at != std::string_view::npos; at = part.find("#Fc.", at + 1)) ++seen;
+      },
+      3);
+  EXPECT_EQ(end, data.size() - 5);
+  EXPECT_EQ(seen, placed);
+  EXPECT_THROW(MeasureCapture(dir + "/missing.log"), IoError);
+  testing::RemoveTree(dir);
+}
+
 TEST(FieldReaders, ReadNumberAt) {
   EXPECT_EQ(ReadNumberAt("#Fc.  123 abc", 5), 123);
   EXPECT_EQ(ReadNumberAt("12 3x", 1), 12);        // a blank after a digit ends the number

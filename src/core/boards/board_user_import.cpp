@@ -6,6 +6,7 @@
 #include "core/reading/open_logs.h"
 #include "core/reading/work_state.h"
 #include "core/ports/ports.h"
+#include "core/settings/net_definitions.h"
 #include "core/text/files.h"
 #include "core/text/io_error.h"
 #include "core/text/line_reader.h"
@@ -62,17 +63,13 @@ const std::string& ImportDialogTitle() {
 
 ImportResult ImportBoardUserInfo(WorkState& state, const Ports& ports, ImportView& view,
                                  const ImportOptions& options) {
-  static const std::string no_net = Sjis("ネット設定を先に行って下さい。");
   static const std::string other_net_pending =
       Sjis("現在書き込み中のネット以外のログファイルは読み込み出来ません。\n\rアップファイルを出力後、読み込みを行って下さい。");
   static const std::string unknown_net_head = Sjis("ログファイル[");
   static const std::string unknown_net_tail = Sjis("]はネット設定がされていません。");
   Prompter& prompter = *ports.prompter;
 
-  if (state.nets.Empty()) {
-    prompter.Error(no_net);
-    return {ImportOutcome::Refused, {}};
-  }
+  if (RefusedWithoutNets(state.nets, prompter)) return {ImportOutcome::Refused, {}};
   const std::optional<std::string> capture = view.ChooseCapture();
   if (!capture) return {ImportOutcome::Cancelled, {}};
 

@@ -57,36 +57,16 @@ size_t CountOccurrences(std::string_view bytes, std::string_view marker) {
 }
 
 Measure MeasureLog(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) throw IoError::FromErrno("open", path);
-  constexpr size_t kChunk = 1 << 20;
   constexpr size_t kOverlap = 16;  // longer than any marker: none is split unseen
-  std::vector<char> buf(kChunk + kOverlap);
   Measure m;
-  size_t kept = 0;
-  for (;;) {
-    const size_t got = std::fread(buf.data() + kept, 1, kChunk, f);
-    if (got == 0) {
-      const bool failed = std::ferror(f) != 0;
-      std::fclose(f);
-      if (failed) throw IoError::FromErrno("read", path);
-      return m;
-    }
-    std::string_view fresh(buf.data() + kept, got);
-    const size_t z = fresh.find('\x1a');
-    if (z != std::string_view::npos) fresh = fresh.substr(0, z);
-    const std::string_view window(buf.data(), kept + fresh.size());
-    m.headers += CountOccurrences(window, "#Fc.") + CountOccurrences(window, M().received);
-    m.total += fresh.size();
-    if (z != std::string_view::npos) {
-      std::fclose(f);
-      return m;
-    }
-    // Keep the last bytes so that a marker split between two reads is seen; one
-    // lying wholly inside them may be counted twice, which a bound allows.
-    kept = std::min(kOverlap, window.size());
-    std::memmove(buf.data(), window.data() + window.size() - kept, kept);
-  }
+  // A marker lying wholly inside the overlap may be counted twice, which a bound allows.
+  m.total = MeasureCapture(
+      path,
+      [&m](std::string_view part) {
+        m.headers += CountOccurrences(part, "#Fc.") + CountOccurrences(part, M().received);
+      },
+      kOverlap);
+  return m;
 }
 
 bool StartsWith(std::string_view line, std::string_view marker) {

@@ -87,22 +87,17 @@ MessageTextReader::MessageTextReader(const WorkState& state)
 
 MessageTextReader::MessageTextReader(std::string noesc_path) : path_(std::move(noesc_path)) {}
 
-MessageTextReader::~MessageTextReader() {
-  if (file_ != nullptr) std::fclose(file_);
-}
-
 MessageTextReader::MessageTextReader(InMemory, std::string_view text) : memory_(text), in_memory_(true) {
   size_ = text.size();
   window_size_ = text.size();
 }
 
 void MessageTextReader::Open() {
-  if (file_ != nullptr || in_memory_) return;
+  if (file_ || in_memory_) return;
   std::error_code ec;
   size_ = std::filesystem::file_size(path_, ec);
   if (ec) throw IoError("open", path_, ec.message());
-  file_ = std::fopen(path_.c_str(), "rb");
-  if (file_ == nullptr) throw IoError::FromErrno("open", path_);
+  file_ = OpenFile(path_, "rb");
 }
 
 void MessageTextReader::Fill(uint64_t offset, size_t size) {
@@ -111,11 +106,11 @@ void MessageTextReader::Fill(uint64_t offset, size_t size) {
   if (window_.size() < size) window_.resize(size);
   window_start_ = offset;
   window_size_ = 0;
-  if (::fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0) throw IoError::FromErrno("seek", path_);
+  if (::fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) throw IoError::FromErrno("seek", path_);
   while (window_size_ < size) {
-    const size_t got = std::fread(window_.data() + window_size_, 1, size - window_size_, file_);
+    const size_t got = std::fread(window_.data() + window_size_, 1, size - window_size_, file_.get());
     if (got == 0) {
-      if (std::ferror(file_)) throw IoError::FromErrno("read", path_);
+      if (std::ferror(file_.get())) throw IoError::FromErrno("read", path_);
       break;  // the file became shorter: read what is there
     }
     window_size_ += got;

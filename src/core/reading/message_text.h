@@ -3,12 +3,12 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/text/files.h"
 #include "core/text/line_reader.h"  // InMemory
 
 namespace tobrisk {
@@ -54,7 +54,6 @@ class MessageTextReader {
   explicit MessageTextReader(std::string noesc_path);
   // The escape-free text held in memory instead of a file (it must outlive the reader).
   MessageTextReader(InMemory, std::string_view text);
-  ~MessageTextReader();
   MessageTextReader(const MessageTextReader&) = delete;
   MessageTextReader& operator=(const MessageTextReader&) = delete;
 
@@ -68,7 +67,7 @@ class MessageTextReader {
 
   const WorkState* state_ = nullptr;
   std::string path_;
-  std::FILE* file_ = nullptr;
+  FileHandle file_;
   uint64_t size_ = 0;
   std::vector<char> window_;
   uint64_t window_start_ = 0;

@@ -77,6 +77,13 @@ void SaveNetDefinitions(const NetList& nets, const std::string& work_dir) {
 
 void ClearNetList(NetList& nets) { nets.Clear(); }
 
+bool RefusedWithoutNets(const NetList& nets, Prompter& prompter) {
+  static const std::string text = Sjis("ネット設定を先に行って下さい。");
+  if (!nets.Empty()) return false;
+  prompter.Error(text);
+  return true;
+}
+
 int FindNetByLogHeader(const NetList& nets, std::string_view header) {
   for (int i = 0; i < nets.Count(); ++i) {
     const NetDefinition& net = nets.At(i);

@@ -58,6 +58,11 @@ void SaveNetDefinitions(const NetList& nets, const std::string& work_dir);
 
 void ClearNetList(NetList& nets);
 
+// The refusal of every command that needs a net (opening a log, importing
+// boards and members) while none is defined: true, after the error box
+// "ネット設定を先に行って下さい。"; false (and nothing shown) otherwise.
+bool RefusedWithoutNets(const NetList& nets, Prompter& prompter);
+
 // Index of the first net whose LogHeader, upper-cased, equals the first
 // length(LogHeader) bytes of `header`; -1 when none does. A net with an empty
 // LogHeader matches nothing (see RecognisesLogs).

@@ -92,19 +92,22 @@ std::string CurrentDirectory() {
   return std::string(buf.data());
 }
 
+FileHandle OpenFile(const std::string& path, const char* mode, const std::string& operation) {
+  FileHandle file(std::fopen(path.c_str(), mode));
+  if (!file) throw IoError::FromErrno(operation, path);
+  return file;
+}
+
 std::string ReadWholeFile(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) throw IoError::FromErrno("open", path);
+  const FileHandle f = OpenFile(path, "rb");
   std::string data;
   char buf[1 << 16];
   for (;;) {
-    const size_t got = std::fread(buf, 1, sizeof buf, f);
+    const size_t got = std::fread(buf, 1, sizeof buf, f.get());
     if (got == 0) break;
     data.append(buf, got);
   }
-  const bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed) throw IoError("read", path, "read error");
+  if (std::ferror(f.get()) != 0) throw IoError("read", path, "read error");
   return data;
 }
 
@@ -174,18 +177,13 @@ std::string WriteTargetOf(const std::string& path) {
 
 OutputFile::OutputFile(const std::string& path, Mode mode) : path_(path) {
   if (DirectoryExists(path)) throw IoError("create", path, "Is a directory");
-  file_ = std::fopen(path.c_str(), mode == Mode::Create ? "wb" : "ab");
-  if (file_ == nullptr) throw IoError::FromErrno(mode == Mode::Create ? "create" : "open", path);
+  file_ = mode == Mode::Create ? OpenFile(path, "wb", "create") : OpenFile(path, "ab");
   buffer_.reserve(kBufferSize);
-}
-
-OutputFile::~OutputFile() {
-  if (file_ != nullptr) std::fclose(file_);
 }
 
 void OutputFile::WriteThrough(std::string_view bytes) {
   if (bytes.empty()) return;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) {
     throw IoError::FromErrno("write", path_);
   }
 }
@@ -196,10 +194,9 @@ void OutputFile::FlushBuffer() {
 }
 
 void OutputFile::Close() {
-  if (file_ == nullptr) return;
+  if (!file_) return;
   FlushBuffer();
-  std::FILE* f = file_;
-  file_ = nullptr;
+  std::FILE* f = file_.release();
   const bool flushed = std::fflush(f) == 0;
   const int err = errno;
   const bool closed = std::fclose(f) == 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -81,6 +82,19 @@ std::string FolderOf(const std::string& path);
 // Throws IoError on a link loop.
 std::string WriteTargetOf(const std::string& path);
 
+// Closes a stdio file: the deleter of FileHandle.
+struct FileCloser {
+  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+
+// An open stdio file, closed when its handle goes. Where closing can fail (a
+// written file), close it with std::fclose(handle.release()) and check.
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens `path` with the fopen `mode` ("rb", "wb", "ab"); throws IoError with
+// `operation` and the path when it cannot be opened.
+FileHandle OpenFile(const std::string& path, const char* mode, const std::string& operation = "open");
+
 // Buffered output file. Create() truncates; Append() appends. Close() flushes and
 // reports write errors; the destructor closes silently when Close() was not called.
 class OutputFile {
@@ -88,7 +102,6 @@ class OutputFile {
   enum class Mode { Create, Append };
   static constexpr size_t kBufferSize = 256 * 1024;
   OutputFile(const std::string& path, Mode mode = Mode::Create);
-  ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
@@ -111,7 +124,7 @@ class OutputFile {
   void WriteThrough(std::string_view bytes);
 
   std::string path_;
-  std::FILE* file_ = nullptr;
+  FileHandle file_;
   std::string buffer_;  // own buffer: many small writes cost one fwrite per 256 KiB
 };
 

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -28,15 +29,14 @@ LineReader::Ends LineReader::StartEnds(LineEnds ends) {
 }
 
 LineReader::LineReader(const std::string& path, LineEnds ends) : path_(path), ends_(StartEnds(ends)) {
-  file_ = std::fopen(path.c_str(), "rb");
-  if (file_ == nullptr) throw IoError::FromErrno("open", path);
+  file_ = OpenFile(path, "rb");
   buffer_.resize(kChunk);
   data_ = buffer_.data();
 }
 
 LineReader::LineReader(const std::string& path, uint64_t start, LineEnds ends) : LineReader(path, ends) {
   if (start == 0) return;
-  if (::fseeko(file_, static_cast<off_t>(start), SEEK_SET) != 0) throw IoError::FromErrno("seek", path);
+  if (::fseeko(file_.get(), static_cast<off_t>(start), SEEK_SET) != 0) throw IoError::FromErrno("seek", path);
   position_ = start;
 }
 
@@ -61,10 +61,6 @@ LineReader::LineReader(InMemory, std::string_view bytes, uint64_t start, LineEnd
   position_ = start;
 }
 
-LineReader::~LineReader() {
-  if (file_ != nullptr) std::fclose(file_);
-}
-
 bool LineReader::Fill() {
   if (eof_) return false;
   // Keep the unread tail at the front and grow when one line fills the buffer.
@@ -76,9 +72,9 @@ bool LineReader::Fill() {
   }
   if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
   data_ = buffer_.data();
-  const size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+  const size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_.get());
   if (got == 0) {
-    if (std::ferror(file_)) throw IoError::FromErrno("read", path_);
+    if (std::ferror(file_.get())) throw IoError::FromErrno("read", path_);
     eof_ = true;
     return false;
   }
@@ -164,25 +160,28 @@ bool LineReader::Next(std::string_view& line) {
   return true;
 }
 
-uint64_t MeasureCapture(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) throw IoError::FromErrno("open", path);
-  std::vector<char> buf(kChunk);
+uint64_t MeasureCapture(const std::string& path, const std::function<void(std::string_view part)>& scan,
+                        size_t overlap) {
+  constexpr size_t kMeasureChunk = 1 << 20;
+  const FileHandle f = OpenFile(path, "rb");
+  std::vector<char> buf(kMeasureChunk + overlap);
   uint64_t total = 0;
+  size_t kept = 0;  // bytes of the previous part at the front of buf
   for (;;) {
-    const size_t got = std::fread(buf.data(), 1, buf.size(), f);
+    const size_t got = std::fread(buf.data() + kept, 1, kMeasureChunk, f.get());
     if (got == 0) {
-      const bool failed = std::ferror(f) != 0;
-      std::fclose(f);
-      if (failed) throw IoError::FromErrno("read", path);
+      if (std::ferror(f.get()) != 0) throw IoError::FromErrno("read", path);
       return total;
     }
-    const void* z = std::memchr(buf.data(), kCtrlZ, got);
-    if (z != nullptr) {
-      std::fclose(f);
-      return total + static_cast<uint64_t>(static_cast<const char*>(z) - buf.data());
-    }
-    total += got;
+    std::string_view fresh(buf.data() + kept, got);
+    const size_t z = fresh.find(kCtrlZ);
+    if (z != std::string_view::npos) fresh = fresh.substr(0, z);
+    const std::string_view part(buf.data(), kept + fresh.size());
+    if (scan) scan(part);
+    total += fresh.size();
+    if (z != std::string_view::npos) return total;
+    kept = std::min(overlap, part.size());
+    std::memmove(buf.data(), part.data() + part.size() - kept, kept);
   }
 }
 

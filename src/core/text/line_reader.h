@@ -8,10 +8,12 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/text/files.h"
 
 namespace tobrisk {
 
@@ -33,7 +35,6 @@ class LineReader {
   LineReader(InMemory, std::string_view bytes, LineEnds ends = LineEnds::Capture);
   // The same, starting at byte `start` as the file form does.
   LineReader(InMemory, std::string_view bytes, uint64_t start, LineEnds ends = LineEnds::Capture);
-  ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
@@ -54,7 +55,7 @@ class LineReader {
   size_t FindLineEnd(size_t from) const;
 
   std::string path_;
-  std::FILE* file_ = nullptr;
+  FileHandle file_;
   Ends ends_;
   std::vector<char> buffer_;
   std::string_view memory_;
@@ -70,6 +71,10 @@ class LineReader {
 
 // The byte position that reading the whole file by the capture line model
 // reaches: the file length, or the offset of the first Ctrl-Z. Throws IoError.
-uint64_t MeasureCapture(const std::string& path);
+// `scan`, when given, sees those bytes in parts as they are read; each part
+// starts with the last `overlap` bytes of the part before it, so that a pattern
+// of up to `overlap` + 1 bytes is seen whole in one part wherever it lies.
+uint64_t MeasureCapture(const std::string& path, const std::function<void(std::string_view part)>& scan = {},
+                        size_t overlap = 0);
 
 }  // namespace tobrisk

@@ -22,11 +22,11 @@
 #include "gui/widgets/error_report.h"
 #include "gui/widgets/file_chooser.h"
 #include "gui/widgets/gui_progress.h"
+#include "gui/widgets/gui_prompter.h"
 
 namespace tobrisk::gui {
 namespace {
 
-QString Utf(const char* text) { return QString::fromUtf8(text); }
 std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 const char* Suffix(ExportFormat format) {

@@ -36,7 +36,6 @@ constexpr int kListPage = 0;
 constexpr int kTreePage = 1;
 constexpr int kWritePage = 2;
 
-QString Utf(const char* text) { return QString::fromUtf8(text); }
 
 }  // namespace
 

@@ -36,8 +36,6 @@ constexpr int kTextWidth = 395;
 constexpr int kTemplateWidth = 390;
 constexpr int kShortWidth = 60;
 
-QString Utf8(const char* text) { return QString::fromUtf8(text); }
-
 // The images of the tree: any pictures will do as long as each number keeps one.
 QIcon TreeIcon(const QStyle* style, int image) {
   switch (image) {
@@ -190,12 +188,12 @@ QWidget* TfrmNewSet::BuildLegend(const char* object_name,
   for (size_t i = 0; i < pairs.size(); ++i) {
     const int row = static_cast<int>(i / 4);
     const int column = static_cast<int>(i % 4) * 2;
-    auto* macro = new QLabel(Utf8(pairs[i].first), legend);
+    auto* macro = new QLabel(Utf(pairs[i].first), legend);
     QFont bold = macro->font();
     bold.setBold(true);
     macro->setFont(bold);
     grid->addWidget(macro, row, column);
-    grid->addWidget(new QLabel(Utf8(pairs[i].second), legend), row, column + 1);
+    grid->addWidget(new QLabel(Utf(pairs[i].second), legend), row, column + 1);
   }
   grid->setColumnStretch(8, 1);
   return legend;
@@ -211,7 +209,7 @@ void TfrmNewSet::BuildEditors(QWidget* area) {
     editor.row = new QWidget(area);
     auto* row = new QHBoxLayout(editor.row);
     row->setContentsMargins(0, 0, 0, 0);
-    const QString name = Utf8(def.name);
+    const QString name = Utf(def.name);
     switch (def.editor) {
       case EditorKind::Text:
       case EditorKind::ShortText:
@@ -262,7 +260,7 @@ void TfrmNewSet::BuildEditors(QWidget* area) {
         editor.combo = new QComboBox(editor.row);
         editor.combo->setObjectName(name + "Combo");
         if (def.editor == EditorKind::List) {
-          for (const char* entry : def.entries) editor.combo->addItem(Utf8(entry));
+          for (const char* entry : def.entries) editor.combo->addItem(Utf(entry));
           editor.combo->setMinimumWidth(200);
           connect(editor.combo, &QComboBox::activated, this, [this, item](int entry) { ListActivated(item, entry); });
         } else if (def.editor == EditorKind::FontList) {
@@ -404,7 +402,7 @@ void TfrmNewSet::BuildTree() {
   std::map<SettingItem, QTreeWidgetItem*> placed;
   for (const ItemDef& def : ItemDefs()) {
     if (IsNetItem(def.item) || IsDisplayItem(def.item)) continue;
-    QString text = Utf8(def.label);
+    QString text = Utf(def.label);
     if (const std::string* value = TextField(state_.settings, def.item)) {
       text = ValueDisplay(def, ValueText(def, *value));
     } else if (const int32_t* number = IntegerField(state_.settings, def.item)) {
@@ -461,12 +459,12 @@ void TfrmNewSet::SelectNode(QTreeWidgetItem* node) {
   if (group >= 0) {
     HelpLabel->setText(GroupHelp(item, group));
   } else if (*def.help != '\0') {
-    HelpLabel->setText(Utf8(def.help));
+    HelpLabel->setText(Utf(def.help));
   }
   if (group >= 0) RefreshPreview(group);
   if (def.editor == EditorKind::None) return;
 
-  TitleLabel->setText(Utf8(def.title));
+  TitleLabel->setText(Utf(def.title));
   LoadEditor(def, node);
   editors_[item].row->show();
   if (def.legend == Legend::Footer) FooterMacroLegend->show();
@@ -598,10 +596,10 @@ void TfrmNewSet::Browse(SettingItem item) {
   QLineEdit* edit = editors_[item].edit;
   QString chosen;
   if (def.editor == EditorKind::Folder) {
-    chosen = ActiveFileChooser().ChooseDirectory(this, Utf8(def.chooser_title), edit->text());
+    chosen = ActiveFileChooser().ChooseDirectory(this, Utf(def.chooser_title), edit->text());
   } else {
     OpenFilesRequest request;
-    request.title = Utf8(def.chooser_title);
+    request.title = Utf(def.chooser_title);
     if (!edit->text().isEmpty()) {
       request.directory = QFileInfo(edit->text()).absolutePath();
     } else if (item == SettingItem::Editor) {

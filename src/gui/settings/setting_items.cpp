@@ -173,7 +173,6 @@ std::span<const ItemDef> ItemDefs() { return kItems; }
 
 namespace {
 
-QString Utf8(const char* text) { return QString::fromUtf8(text); }
 
 }  // namespace
 
@@ -201,7 +200,7 @@ QString EditorChooserFolder() {
 QString GroupName(int group) {
   static const std::array<const char*, kDisplayCount> names = {"ボード一覧", "ユーザ一覧", "ログメッセージ一覧",
                                                                "書込メッセージ一覧", "メッセージビュー"};
-  return group >= 0 && group < kDisplayCount ? Utf8(names[static_cast<size_t>(group)]) : QString();
+  return group >= 0 && group < kDisplayCount ? Utf(names[static_cast<size_t>(group)]) : QString();
 }
 
 const SettingDef* SettingOf(const ItemDef& def) {
@@ -250,14 +249,14 @@ std::string StoredValue(const ItemDef& def, const QString& text) {
 }
 
 QString ValueDisplay(const ItemDef& def, const QString& value) {
-  const QString label = Utf8(def.label);
+  const QString label = Utf(def.label);
   if (def.item == SettingItem::Editor && value.trimmed().isEmpty()) return label + QStringLiteral("【内蔵エディタ】");
   if (value.isEmpty()) return label + QStringLiteral("《未設定》");
   return label + QStringLiteral("【") + value + QStringLiteral("】");
 }
 
 QString ListDisplay(const ItemDef& def, int32_t value) {
-  const QString label = Utf8(def.label);
+  const QString label = Utf(def.label);
   if (def.item == SettingItem::GetIBbsList) {
     return ChosenEntryDisplay(def, value == 0 ? 0 : 1);  // any non-zero value imports every IBBS
   }
@@ -272,13 +271,13 @@ QString ListDisplay(const ItemDef& def, int32_t value) {
 }
 
 QString ChosenEntryDisplay(const ItemDef& def, int entry) {
-  if (entry < 0 || static_cast<size_t>(entry) >= def.entries.size()) return Utf8(def.label);
-  return Utf8(def.label) + QStringLiteral("【") + Utf8(def.entries[static_cast<size_t>(entry)]) + QStringLiteral("】");
+  if (entry < 0 || static_cast<size_t>(entry) >= def.entries.size()) return Utf(def.label);
+  return Utf(def.label) + QStringLiteral("【") + Utf(def.entries[static_cast<size_t>(entry)]) + QStringLiteral("】");
 }
 
 QString FontItemDisplay(SettingItem item, const QString& value) {
   const QString tail = item == SettingItem::FontSize ? QStringLiteral("Point】") : QStringLiteral("】");
-  return Utf8(DefOf(item).label) + QStringLiteral("【") + value + tail;
+  return Utf(DefOf(item).label) + QStringLiteral("【") + value + tail;
 }
 
 QString FontItemDisplay(const ItemDef& def, const FontGroup& font) {
@@ -287,6 +286,6 @@ QString FontItemDisplay(const ItemDef& def, const FontGroup& font) {
   return FontItemDisplay(def.item, field->text ? FromSjis(font.*field->text) : QString::number(font.*field->integer));
 }
 
-QString GroupHelp(SettingItem item, int group) { return GroupName(group) + Utf8(DefOf(item).help); }
+QString GroupHelp(SettingItem item, int group) { return GroupName(group) + Utf(DefOf(item).help); }
 
 }  // namespace tobrisk::gui

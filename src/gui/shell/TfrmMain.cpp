@@ -48,8 +48,6 @@
 namespace tobrisk::gui {
 namespace {
 
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
-
 QIcon ToolIcon(const QWidget* w, const char* theme, QStyle::StandardPixmap fallback) {
   return QIcon::fromTheme(QString::fromLatin1(theme), w->style()->standardIcon(fallback));
 }
@@ -86,7 +84,7 @@ const std::array<MessageButton, 8> kMessageButtons{{
 
 TfrmMain::TfrmMain(Ports ports, QWidget* parent) : QMainWindow(parent), ports_(ports) {
   setObjectName("TfrmMain");
-  setWindowTitle(U("DuzoDevova ＮORU's OffLine Tool [ Tobrisk for Windows95 ] Version.1.1"));
+  setWindowTitle(Utf("DuzoDevova ＮORU's OffLine Tool [ Tobrisk for Windows95 ] Version.1.1"));
   setAcceptDrops(true);
   InstallProgramIcon();  // every window of the program shows it
   mdi_ = new QMdiArea(this);
@@ -153,16 +151,16 @@ void TfrmMain::BuildStatusPanel() {
 
 void TfrmMain::BuildMenus() {
   auto item = [this](QMenu* menu, const char* name, const char* caption, void (TfrmMain::*slot)()) {
-    QAction* a = menu->addAction(U(caption));
+    QAction* a = menu->addAction(Utf(caption));
     a->setObjectName(QString::fromLatin1(name));
     connect(a, &QAction::triggered, this, slot);
     return a;
   };
 
-  FileMenu = menuBar()->addMenu(U("ﾌｧｲﾙ(&F)"));
+  FileMenu = menuBar()->addMenu(Utf("ﾌｧｲﾙ(&F)"));
   FileMenu->setObjectName("FileMenu");
   FileOpenItem = item(FileMenu, "FileOpenItem", "ログファイルを開く(&O)", &TfrmMain::FileOpenItemClick);
-  RecentLogMenu = FileMenu->addMenu(U("過去に読んだLOG(&L)"));
+  RecentLogMenu = FileMenu->addMenu(Utf("過去に読んだLOG(&L)"));
   RecentLogMenu->setObjectName("RecentLogMenu");
   ExportItem = item(FileMenu, "ExportItem", "エクスポート...", &TfrmMain::ExportItemClick);
   FileMenu->addSeparator();
@@ -171,12 +169,12 @@ void TfrmMain::BuildMenus() {
   FileMenu->addSeparator();
   ExitItem = item(FileMenu, "ExitItem", "終了(&X)", &TfrmMain::ExitItemClick);
 
-  MessageMenu = menuBar()->addMenu(U("ﾒｯｾｰｼﾞ(&M)"));
+  MessageMenu = menuBar()->addMenu(Utf("ﾒｯｾｰｼﾞ(&M)"));
   MessageMenu->setObjectName("MessageMenu");
   auto hook_item = [&](const char* name, const char* caption, std::function<void()> MainFrameHooks::*hook) {
-    QAction* a = MessageMenu->addAction(U(caption));
+    QAction* a = MessageMenu->addAction(Utf(caption));
     a->setObjectName(QString::fromLatin1(name));
-    connect(a, &QAction::triggered, this, [this, hook] { RunHook(hooks_.*hook); });
+    connect(a, &QAction::triggered, this, [this, hook] { RunCommand(hooks_.*hook); });
     return a;
   };
   NewMailItem = hook_item("NewMailItem", "新規メール書き込み(&N)", &MainFrameHooks::new_mail);
@@ -192,7 +190,7 @@ void TfrmMain::BuildMenus() {
   ReviveMessageItem = hook_item("ReviveMessageItem", "メッセージの復活(&R)", &MainFrameHooks::revive_message);
   connect(MessageMenu, &QMenu::aboutToShow, this, &TfrmMain::MessageMenuPopup);
 
-  ToolBarMenu = menuBar()->addMenu(U("ﾂｰﾙﾊﾞｰ(&T)"));
+  ToolBarMenu = menuBar()->addMenu(Utf("ﾂｰﾙﾊﾞｰ(&T)"));
   ToolBarMenu->setObjectName("ToolBarMenu");
   FileToolBarItem = item(ToolBarMenu, "FileToolBarItem", "ﾌｧｲﾙ(&F)", &TfrmMain::FileToolBarItemClick);
   MessageToolBarItem =
@@ -201,7 +199,7 @@ void TfrmMain::BuildMenus() {
   MessageToolBarItem->setCheckable(true);
   connect(ToolBarMenu, &QMenu::aboutToShow, this, &TfrmMain::MenuChangeCheckClick);
 
-  WindowMenu = menuBar()->addMenu(U("ｳｨﾝﾄﾞｳ(&W)"));
+  WindowMenu = menuBar()->addMenu(Utf("ｳｨﾝﾄﾞｳ(&W)"));
   WindowMenu->setObjectName("WindowMenu");
   CascadeItem = item(WindowMenu, "CascadeItem", "重ねて表示(&C)", &TfrmMain::CascadeItemClick);
   TileItem = item(WindowMenu, "TileItem", "並べて表示(&T)", &TfrmMain::TileItemClick);
@@ -214,23 +212,23 @@ void TfrmMain::BuildMenus() {
   WindowListSeparator = WindowMenu->addSeparator();
   connect(WindowMenu, &QMenu::aboutToShow, this, &TfrmMain::BuildWindowList);
 
-  HelpMenu = menuBar()->addMenu(U("ﾍﾙﾌﾟ(&H)"));
+  HelpMenu = menuBar()->addMenu(Utf("ﾍﾙﾌﾟ(&H)"));
   HelpMenu->setObjectName("HelpMenu");
   AboutItem = item(HelpMenu, "AboutItem", "ﾊﾞｰｼﾞｮﾝ情報(&A)", &TfrmMain::AboutItemClick);
 }
 
 void TfrmMain::BuildToolBars() {
   auto button = [this](QToolBar* bar, const char* name, const char* hint, QIcon icon) {
-    QAction* a = bar->addAction(icon, U(hint));
+    QAction* a = bar->addAction(icon, Utf(hint));
     a->setObjectName(QString::fromLatin1(name));
-    a->setToolTip(U(hint));
-    a->setStatusTip(U(hint));
+    a->setToolTip(Utf(hint));
+    a->setStatusTip(Utf(hint));
     if (QWidget* w = bar->widgetForAction(a)) w->setObjectName(QString::fromLatin1(name));
     return a;
   };
   const Qt::ToolBarAreas docks = Qt::TopToolBarArea | Qt::LeftToolBarArea | Qt::RightToolBarArea;
 
-  FileToolBar = new QToolBar(U("ﾌｧｲﾙ"), this);
+  FileToolBar = new QToolBar(Utf("ﾌｧｲﾙ"), this);
   FileToolBar->setObjectName("FileToolBar");
   FileToolBar->setAllowedAreas(docks);
   FileToolBar->setIconSize(QSize(20, 20));
@@ -246,7 +244,7 @@ void TfrmMain::BuildToolBars() {
                         ToolIcon(this, "document-send", QStyle::SP_DialogSaveButton));
   connect(UpTextButton, &QAction::triggered, this, &TfrmMain::UpTextButtonClick);
 
-  MessageToolBar = new QToolBar(U("ﾒｯｾｰｼﾞ ｾﾚｸﾄ"), this);
+  MessageToolBar = new QToolBar(Utf("ﾒｯｾｰｼﾞ ｾﾚｸﾄ"), this);
   MessageToolBar->setObjectName("MessageToolBar");
   MessageToolBar->setAllowedAreas(docks);
   MessageToolBar->setIconSize(QSize(20, 20));
@@ -322,10 +320,10 @@ bool TfrmMain::NetSelectionFree() const {
   return state_.messages.Empty() && state_.pending_count == 0 && !state_.editor_busy;
 }
 
-void TfrmMain::RunHook(const std::function<void()>& hook) {
-  if (!hook) return;
+void TfrmMain::RunCommand(const std::function<void()>& command) {
+  if (!command) return;
   try {
-    hook();
+    command();
   } catch (const std::exception& e) {
     ReportError(*ports_.prompter, e);
   }
@@ -334,22 +332,11 @@ void TfrmMain::RunHook(const std::function<void()>& hook) {
 
 // ---- opening logs ----
 
-bool TfrmMain::RefusedWhileComposing() {
-  // A composition in the editor belongs to the open log's net, but it is not
-  // pending until the editor ends: opening or importing another net's capture
-  // meanwhile would send it with that net's upload file.
-  return RefusedWhileEditorBusy(state_, *ports_.prompter);
-}
-
 void TfrmMain::FileOpenItemClick() {
-  static const std::string no_nets = Sjis("ネット設定を先に行って下さい。");
-  if (opening_ || RefusedWhileComposing()) return;
-  if (state_.nets.Empty()) {
-    ports_.prompter->Error(no_nets);
-    return;
-  }
+  if (opening_ || RefusedWhileEditorBusy(state_, *ports_.prompter)) return;
+  if (RefusedWithoutNets(state_.nets, *ports_.prompter)) return;
   OpenFilesRequest request;
-  request.title = U("ログファイルを開く");
+  request.title = Utf("ログファイルを開く");
   request.directory = open_folder_;
   request.name_filters = open_filters_;
   request.multiple = true;
@@ -361,12 +348,7 @@ void TfrmMain::FileOpenItemClick() {
 }
 
 void TfrmMain::OpenLogFiles(const QStringList& paths) {
-  static const std::string no_nets = Sjis("ネット設定を先に行って下さい。");
-  if (paths.isEmpty() || opening_) return;
-  if (state_.nets.Empty()) {
-    ports_.prompter->Error(no_nets);
-    return;
-  }
+  if (paths.isEmpty() || opening_ || RefusedWithoutNets(state_.nets, *ports_.prompter)) return;
   std::vector<std::string> files;
   for (const QString& p : paths) files.push_back(NativePath(QFileInfo(p).absoluteFilePath()));
   RunOpenLogs(files);
@@ -386,7 +368,10 @@ void TfrmMain::RecentLogItemClick(int slot) {
 }
 
 void TfrmMain::RunOpenLogs(const std::vector<std::string>& files, int recent_slot) {
-  if (RefusedWhileComposing()) return;
+  // A composition in the editor belongs to the open log's net, but it is not
+  // pending until the editor ends: opening or importing another net's capture
+  // meanwhile would send it with that net's upload file.
+  if (RefusedWhileEditorBusy(state_, *ports_.prompter)) return;
   // A log that is gone is reported before anything changes: the logs shown stay.
   for (const std::string& file : files) {
     if (!FileExists(file)) {
@@ -479,7 +464,7 @@ void TfrmMain::SetMessageTitle(const std::string& sjis) {
     return;
   }
   // The file names as the file system names them (not as Shift-JIS).
-  QString shown = QString::fromUtf8("メッセージ [ ");
+  QString shown = Utf("メッセージ [ ");
   for (const std::string& file : opening_files_) {
     shown += QFile::decodeName(QByteArray::fromStdString(std::string(FileNameOf(file)))) + u' ';
   }
@@ -583,7 +568,7 @@ class FrameImportView final : public ImportView {
 }  // namespace
 
 void TfrmMain::ImportItemClick() {
-  if (opening_ || RefusedWhileComposing()) return;
+  if (opening_ || RefusedWhileEditorBusy(state_, *ports_.prompter)) return;  // as for opening
   opening_ = true;
   // A message is written for the net whose board or member it was written to,
   // with the upload file and handle of DefaultNet: the board/user window must
@@ -625,7 +610,7 @@ void TfrmMain::ImportItemClick() {
   UpdateCommandStates();
 }
 
-void TfrmMain::UpTextButtonClick() { RunHook(hooks_.up_text); }
+void TfrmMain::UpTextButtonClick() { RunCommand(hooks_.up_text); }
 
 void TfrmMain::ExitItemClick() {
   // The member's own exit always runs the close check.

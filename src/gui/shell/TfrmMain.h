@@ -91,6 +91,10 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   // of the board/user window while it is free (NetSelectionFree); call after the
   // write list or the shown log changed.
   void UpdateCommandStates();
+  // Runs one command of the frame or its windows: a failure it throws (a file
+  // that cannot be read or written) stops it and is shown by the general error
+  // report; the command states follow afterwards. An empty command does nothing.
+  void RunCommand(const std::function<void()>& command);
   // True while no log is shown, nothing is pending and no composition is in the
   // editor: only then may the board/user window change its net.
   bool NetSelectionFree() const;
@@ -175,9 +179,6 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   void ShowWhatIsLoaded();
   // Tells that a log is gone; a recent-log entry is then removed from the list.
   void ReportMissingLog(const std::string& path, int recent_slot);
-  // Says why and returns true while a composition waits for the editor.
-  bool RefusedWhileComposing();
-  void RunHook(const std::function<void()>& hook);
   // The close check: read marks saved, then pending messages output.
   bool CloseCheck();
   // Mark changes are saved shortly after they happen, not only at close.

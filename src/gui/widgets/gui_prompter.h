@@ -23,6 +23,8 @@ class GuiPrompter final : public Prompter {
   QWidget* parent_;
 };
 
+// The program's own texts, written in UTF-8 in the source, as a QString.
+inline QString Utf(const char* utf8) { return QString::fromUtf8(utf8); }
 // Shift-JIS bytes to a QString for display ("\n\r" pairs become one line break).
 QString FromSjis(std::string_view sjis);
 // A QString typed by the user back to Shift-JIS bytes.

@@ -11,7 +11,6 @@
 #include "gui/reading/TfrmLogMessage.h"
 #include "gui/shell/TfrmMain.h"
 #include "core/text/bytes.h"
-#include "gui/widgets/error_report.h"
 #include "gui/widgets/gui_prompter.h"
 #include "gui/widgets/list_grid.h"
 #include "gui/writing/editor_busy.h"
@@ -75,17 +74,6 @@ WritingCommands::~WritingCommands() = default;
 
 WorkState& WritingCommands::State() { return frame_.State(); }
 
-void WritingCommands::Run(const std::function<void()>& command) {
-  try {
-    command();
-  } catch (const std::exception& e) {
-    ReportError(*ports_.prompter, e);
-  }
-  frame_.UpdateCommandStates();
-}
-
-bool WritingCommands::RefuseWhileEditing() { return RefusedWhileEditorBusy(State(), *ports_.prompter); }
-
 // ---- from the selected rows ----
 
 void WritingCommands::NewMessageOnSelectedBoard() {
@@ -124,51 +112,53 @@ void WritingCommands::ReviveSelectedWritten() { ReviveMessage(frame_.LogMessage(
 // ---- by record ----
 
 void WritingCommands::NewMessage(int board_seq_no) {
-  if (board_seq_no < 1 || RefuseWhileEditing()) return;
-  Run([&] { tobrisk::NewMessage(State(), ports_, *this, static_cast<size_t>(board_seq_no) - 1); });
+  if (board_seq_no < 1 || RefusedWhileEditorBusy(State(), *ports_.prompter)) return;
+  frame_.RunCommand([&] { tobrisk::NewMessage(State(), ports_, *this, static_cast<size_t>(board_seq_no) - 1); });
 }
 
 void WritingCommands::NewMail(int user_seq_no) {
-  if (user_seq_no < 1 || RefuseWhileEditing()) return;
-  Run([&] { tobrisk::NewMail(State(), ports_, *this, static_cast<size_t>(user_seq_no) - 1); });
+  if (user_seq_no < 1 || RefusedWhileEditorBusy(State(), *ports_.prompter)) return;
+  frame_.RunCommand([&] { tobrisk::NewMail(State(), ports_, *this, static_cast<size_t>(user_seq_no) - 1); });
 }
 
 void WritingCommands::ResMessage(int message_index, ReplyOrigin origin) {
-  if (message_index < 0 || RefuseWhileEditing()) return;
-  Run([&] { tobrisk::ResMessage(State(), ports_, *this, static_cast<size_t>(message_index), origin); });
+  if (message_index < 0 || RefusedWhileEditorBusy(State(), *ports_.prompter)) return;
+  frame_.RunCommand([&] { tobrisk::ResMessage(State(), ports_, *this, static_cast<size_t>(message_index), origin); });
 }
 
 void WritingCommands::ResMail(int message_index, ReplyOrigin origin) {
-  if (message_index < 0 || RefuseWhileEditing()) return;
-  Run([&] { tobrisk::ResMail(State(), ports_, *this, static_cast<size_t>(message_index), origin); });
+  if (message_index < 0 || RefusedWhileEditorBusy(State(), *ports_.prompter)) return;
+  frame_.RunCommand([&] { tobrisk::ResMail(State(), ports_, *this, static_cast<size_t>(message_index), origin); });
 }
 
 void WritingCommands::MoveResMessage(int message_index, ReplyOrigin origin) {
-  if (message_index < 0 || RefuseWhileEditing()) return;
-  Run([&] { tobrisk::MoveResMessage(State(), ports_, *this, static_cast<size_t>(message_index), origin); });
+  if (message_index < 0 || RefusedWhileEditorBusy(State(), *ports_.prompter)) return;
+  frame_.RunCommand(
+      [&] { tobrisk::MoveResMessage(State(), ports_, *this, static_cast<size_t>(message_index), origin); });
 }
 
 void WritingCommands::EditMessage(int write_index, bool from_popup) {
-  if (write_index < 0 || RefuseWhileEditing()) return;
-  Run([&] { tobrisk::EditMessage(State(), ports_, *this, static_cast<size_t>(write_index), from_popup); });
+  if (write_index < 0 || RefusedWhileEditorBusy(State(), *ports_.prompter)) return;
+  frame_.RunCommand(
+      [&] { tobrisk::EditMessage(State(), ports_, *this, static_cast<size_t>(write_index), from_popup); });
 }
 
 void WritingCommands::DeleteMessage(int write_index) {
   if (write_index < 0) return;
-  Run([&] { tobrisk::DeleteMessage(State(), *this, static_cast<size_t>(write_index)); });
+  frame_.RunCommand([&] { tobrisk::DeleteMessage(State(), *this, static_cast<size_t>(write_index)); });
 }
 
 void WritingCommands::ReviveMessage(int write_index) {
   if (write_index < 0) return;
-  Run([&] { tobrisk::ReversMessage(State(), *this, static_cast<size_t>(write_index)); });
+  frame_.RunCommand([&] { tobrisk::ReversMessage(State(), *this, static_cast<size_t>(write_index)); });
 }
 
 bool WritingCommands::OutputUpText() {
   // The output empties the write list: a composition still in the editor
   // would come back to an emptied list and reach no upload file.
-  if (State().pending_count <= 0 || RefuseWhileEditing()) return false;
+  if (State().pending_count <= 0 || RefusedWhileEditorBusy(State(), *ports_.prompter)) return false;
   bool done = false;
-  Run([&] { done = tobrisk::OutputUpText(State(), ports_, *this); });
+  frame_.RunCommand([&] { done = tobrisk::OutputUpText(State(), ports_, *this); });
   return done;
 }
 

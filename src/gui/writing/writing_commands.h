@@ -7,7 +7,6 @@
 #pragma once
 
 #include <QObject>
-#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -72,11 +71,6 @@ class WritingCommands final : public QObject, public WritingView {
   void ShowPlainMessage(std::string_view text) override;
 
  private:
-  // Runs a command; a failed file operation is shown by the general error
-  // report. The up-text button follows the pending count afterwards.
-  void Run(const std::function<void()>& command);
-  // True (after saying why) while an editor runs: one composition at a time.
-  bool RefuseWhileEditing();
   WorkState& State();
 
   TfrmMain& frame_;

@@ -65,10 +65,10 @@ std::vector<SettingField> SettingFields(AppSettings& s) {
   integer(kSectionControl, "MvResMessageHeaderPos", s.mv_res_message_header_pos);
   integer(kSectionControl, "ReadTypeMax", s.read_type_max);
   integer(kSectionControl, "OpenPage", s.open_page);
-  for (int i = 0; i < 10; ++i) text(kSectionLogPath, "Path" + std::to_string(i), s.paths[i], true);
+  for (int i = 0; i < 10; ++i) text(kSectionLogPath, "Path" + std::to_string(i), s.paths[static_cast<size_t>(i)], true);
   for (int d = 0; d < kDisplayCount; ++d) {
     const std::string stem(DisplayStem(static_cast<Display>(d)));
-    FontGroup& g = s.fonts[d];
+    FontGroup& g = s.fonts[static_cast<size_t>(d)];
     text(kSectionFont, stem + "BackColor", g.back_color);
     text(kSectionFont, stem + "FontName", g.font_name);
     text(kSectionFont, stem + "FontColor", g.font_color);

@@ -86,7 +86,7 @@ std::string WriteTargetOf(const std::string& path);
 class OutputFile {
  public:
   enum class Mode { Create, Append };
-  static constexpr size_t kBufferSize = 256 * 1024;
+  static constexpr size_t kBufferSize = size_t{256} * 1024;
   OutputFile(const std::string& path, Mode mode = Mode::Create);
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;

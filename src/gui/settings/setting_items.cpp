@@ -192,7 +192,7 @@ QString ValueDisplay(const ItemDef& def, const QString& value) {
 }
 
 QString ListDisplay(const ItemDef& def, int32_t value) {
-  const QString label = Utf8(def.label);
+  QString label = Utf8(def.label);
   if (def.item == SettingItem::GetIBbsList) {
     return ChosenEntryDisplay(def, value == 0 ? 0 : 1);  // any non-zero value imports every IBBS
   }

@@ -233,7 +233,7 @@ void TfrmMain::BuildMenus() {
 }
 
 void TfrmMain::BuildToolBars() {
-  auto button = [this](QToolBar* bar, const char* name, const char* hint, QIcon icon) {
+  auto button = [this](QToolBar* bar, const char* name, const char* hint, const QIcon& icon) {
     QAction* a = bar->addAction(icon, U(hint));
     a->setObjectName(QString::fromLatin1(name));
     a->setToolTip(U(hint));
@@ -461,9 +461,9 @@ void TfrmMain::ReportMissingLog(const std::string& path, int recent_slot) {
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
-  const QMimeData* data = event->mimeData();
-  if (opening_ || !data->hasUrls()) return;
-  for (const QUrl& url : data->urls()) {
+  const QMimeData* mime = event->mimeData();
+  if (opening_ || !mime->hasUrls()) return;
+  for (const QUrl& url : mime->urls()) {
     if (!url.isLocalFile()) return;
   }
   event->acceptProposedAction();
@@ -690,7 +690,7 @@ void TfrmMain::ArrangeIconsItemClick() {
 
 void TfrmMain::MinimizeAllItemClick() {
   const QList<QMdiSubWindow*> subs = mdi_->subWindowList(QMdiArea::CreationOrder);
-  for (auto it = subs.rbegin(); it != subs.rend(); ++it) (*it)->showMinimized();
+  for (qsizetype i = subs.size() - 1; i >= 0; --i) subs[i]->showMinimized();
 }
 
 void TfrmMain::DefaultPositionItemClick() {
@@ -963,10 +963,10 @@ void TfrmMain::LoadToolbarPositions() {
     if (t.docked_to.empty()) continue;
     floating = floating || t.docked_to == "nil";
     Qt::ToolBarArea area;
-    if (t.docked_to == "DockTop") area = Qt::TopToolBarArea;
+    // "nil" (floating) is docked on top unless the layout floats it.
+    if (t.docked_to == "DockTop" || t.docked_to == "nil") area = Qt::TopToolBarArea;
     else if (t.docked_to == "DockLeft") area = Qt::LeftToolBarArea;
     else if (t.docked_to == "DockRight") area = Qt::RightToolBarArea;
-    else if (t.docked_to == "nil") area = Qt::TopToolBarArea;  // docked on top unless the layout floats it
     else continue;
     placed.push_back({bar, area, t.dock_row, t.dock_pos});
   }

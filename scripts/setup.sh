@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(
-  build-essential cmake pkg-config clang libclang-rt-14-dev
+  build-essential cmake pkg-config clang libclang-rt-14-dev clang-format clang-tidy
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev qt6-qpa-plugins
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-ipafont-gothic
@@ -28,5 +28,5 @@ if ((${#missing[@]})); then
 fi
 
 BUILD_TYPE="${TOBRISK_BUILD_TYPE:-RelWithDebInfo}"
-cmake -S . -B build -DCMAKE_BUILD_TYPE="$BUILD_TYPE" >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE="$BUILD_TYPE" -DTOBRISK_WERROR=ON >/dev/null
 cmake --build build -j "$(nproc)"

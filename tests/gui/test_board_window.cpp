@@ -17,6 +17,7 @@
 #include "board_capture_generator.h"
 #include "capture_generator.h"
 #include "helpers/gui_fixture.h"
+#include "helpers/gui_text.h"
 #include "gui/reading/TfrmLogMessage.h"
 #include "core/settings/app_settings.h"
 #include "core/text/sjis.h"
@@ -25,8 +26,6 @@ using namespace tobrisk;
 using namespace tobrisk::testing;
 
 namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 QString Cell(const QTableView* grid, int row, int column) {
   return grid->model()->index(row, column).data().toString();

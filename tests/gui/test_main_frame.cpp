@@ -26,6 +26,7 @@
 #include "board_capture_generator.h"
 #include "capture_generator.h"
 #include "helpers/gui_fixture.h"
+#include "helpers/gui_text.h"
 #include "core/reading/read_marks.h"
 #include "gui/reading/TfrmLogMessage.h"
 #include "core/settings/app_settings.h"
@@ -41,8 +42,6 @@ using namespace tobrisk;
 using namespace tobrisk::testing;
 
 namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // The captions of a menu's items in order, "-" for a separator.
 QStringList Captions(const QMenu* menu) {

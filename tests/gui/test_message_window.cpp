@@ -23,6 +23,7 @@
 
 #include "capture_generator.h"
 #include "helpers/msg_fixture.h"
+#include "helpers/gui_text.h"
 #include "core/reading/message_text.h"
 #include "core/reading/read_marks.h"
 #include "gui/reading/TfrmLogMessage.h"
@@ -37,12 +38,11 @@ using tobrisk::gui::FromSjis;
 using tobrisk::gui::TfrmLogMessage;
 using tobrisk::testing::MsgFixture;
 using tobrisk::testing::S;
+using tobrisk::testing::U;
 
 Q_DECLARE_METATYPE(tobrisk::ReplyOrigin)
 
 namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // Row order of SmallCapture after the sort.
 enum SmallRow {

@@ -9,14 +9,10 @@
 
 #include "core/text/sjis.h"
 #include "gui/widgets/gui_prompter.h"
+#include "helpers/gui_text.h"
 
 using namespace tobrisk;
-
-namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
-
-}  // namespace
+using tobrisk::testing::U;
 
 class TestPrompter : public QObject {
   Q_OBJECT

@@ -28,15 +28,15 @@
 #include "gui/widgets/colors.h"
 #include "gui/widgets/file_chooser.h"
 #include "gui/widgets/gui_prompter.h"
+#include "helpers/gui_text.h"
 
 using tobrisk::AppSettings;
 using tobrisk::Sjis;
 using tobrisk::gui::SettingItem;
 using tobrisk::gui::TfrmNewSet;
+using tobrisk::testing::U;
 
 namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // Answers the "参照" dialogs and remembers what they were asked.
 class AnsweringChooser final : public tobrisk::gui::FileChooser {

@@ -30,6 +30,7 @@
 #include "capture_generator.h"
 #include "helpers/gui_fixture.h"
 #include "helpers/writing_fake_editor.h"
+#include "helpers/gui_text.h"
 #include "gui/reading/TfrmLogMessage.h"
 #include "gui/reading/log_message_model.h"
 #include "gui/reading/message_tree_model.h"
@@ -47,8 +48,6 @@ using namespace tobrisk::testing;
 using tobrisk::gui::SelectGridRow;
 
 namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // The footer of every block on 5 March 1997 for the handle たろう (the default
 // MessageFooter, MessageFooterPos 0).

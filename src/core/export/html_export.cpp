@@ -15,7 +15,7 @@ namespace tobrisk::export_detail {
 namespace {
 
 constexpr size_t kTextsPerPage = 200;
-constexpr size_t kTextPageBytes = 384 * 1024;  // a page ends after the text that passes this
+constexpr size_t kTextPageBytes = size_t{384} * 1024;  // a page ends after the text that passes this
 constexpr size_t kTreeEntriesPerPage = 2000;
 
 constexpr std::string_view kStyle =

@@ -65,7 +65,8 @@ void Base64(std::string_view bytes, std::string& out) {
 
 // Printable ASCII without the start of an encoded word: can stand as it is.
 bool PlainAscii(std::string_view text) {
-  for (unsigned char c : text) {
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
     if (c < 0x20 || c > 0x7E) return false;
   }
   return text.find("=?") == std::string_view::npos;
@@ -138,7 +139,7 @@ void WriteMbox(ExportRun& run, OutputFile& out) {
     const int64_t parent = run.ParentMessage(index);
     if (parent >= 0) {
       const std::string parent_id = run.MessageId(static_cast<size_t>(parent));
-      m += "In-Reply-To: " + parent_id + "\nReferences: " + parent_id + "\n";
+      m.append("In-Reply-To: ").append(parent_id).append("\nReferences: ").append(parent_id).append("\n");
     }
     m += "X-Tobrisk-Board: " + std::string(BoardTypeText(e.board_type)) + " " + DecimalText(e.board_no);
     if (!e.BoardName().empty()) m += " " + HeaderText(Utf8(e.BoardName()));

@@ -230,7 +230,8 @@ ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, P
                       keys[k].message_no == keys[k - 1].message_no;
     occurrence_[keys[k].index] = same ? occurrence_[keys[k - 1].index] + 1 : 1;
   }
-  for (unsigned char c : source.log_header) {
+  for (const char ch : source.log_header) {
+    const auto c = static_cast<unsigned char>(ch);
     if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
       domain_.push_back(static_cast<char>(c));
     } else if (c >= 'A' && c <= 'Z') {

@@ -14,8 +14,8 @@
 namespace tobrisk {
 namespace {
 
-constexpr size_t kFirstWindow = 64 * 1024;  // one text: as much as one file read
-constexpr size_t kWindow = 32 * 1024;       // many texts: neighbours share it; grows for a longer text
+constexpr size_t kFirstWindow = size_t{64} * 1024;  // one text: as much as one file read
+constexpr size_t kWindow = size_t{32} * 1024;       // many texts: neighbours share it; grows for a longer text
 
 bool EndsText(std::string_view line) {
   static const std::string board = Sjis("● [");

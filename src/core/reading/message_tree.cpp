@@ -237,7 +237,7 @@ class MessageTreeBuilder {
     std::vector<TreeNodeId> order;
     order.reserve(count);
     std::vector<TreeNodeId> stack;
-    for (auto it = top_level_.rbegin(); it != top_level_.rend(); ++it) stack.push_back(*it);
+    stack.assign(top_level_.rbegin(), top_level_.rend());
     while (!stack.empty()) {
       const TreeNodeId id = stack.back();
       stack.pop_back();

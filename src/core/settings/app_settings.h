@@ -23,8 +23,12 @@ struct FontGroup {
   bool operator==(const FontGroup&) const = default;
 };
 
-// The five displays, always handled in this order.
+// The five displays, always handled in this order. (GCC 12 takes the scoped
+// enumerators for shadows of the list types of the same names.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wshadow"
 enum class Display { BoardList, UserList, LogMessageList, WriteMessageList, MessageView };
+#pragma GCC diagnostic pop
 inline constexpr int kDisplayCount = 5;
 // "BoardList", "UserList", ... : the stem of the display's value names.
 std::string_view DisplayStem(Display display);

@@ -164,7 +164,7 @@ std::string WriteTargetOf(const std::string& path) {
     // A relative link counts from the folder holding it.
     if (link.front() != kPathSeparator) {
       const size_t slash = current.find_last_of(kPathSeparator);
-      if (slash != std::string::npos) link = current.substr(0, slash + 1) + link;
+      if (slash != std::string::npos) link.insert(0, current, 0, slash + 1);
     }
     current = std::move(link);
   }

@@ -100,7 +100,7 @@ FileHandle OpenFile(const std::string& path, const char* mode, const std::string
 class OutputFile {
  public:
   enum class Mode { Create, Append };
-  static constexpr size_t kBufferSize = 256 * 1024;
+  static constexpr size_t kBufferSize = size_t{256} * 1024;
   OutputFile(const std::string& path, Mode mode = Mode::Create);
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;

@@ -11,7 +11,7 @@
 namespace tobrisk {
 namespace {
 
-constexpr size_t kChunk = 64 * 1024;  // grows when one line needs more
+constexpr size_t kChunk = size_t{64} * 1024;  // grows when one line needs more
 constexpr char kCtrlZ = 0x1A;
 
 }  // namespace

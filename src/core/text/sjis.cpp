@@ -12,6 +12,9 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 
+// What iconv_open returns when it cannot convert between the two encodings.
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr): iconv's own value
+
 bool IsAscii(std::string_view text) {
   for (const char c : text) {
     if (static_cast<unsigned char>(c) >= 0x80) return false;
@@ -24,7 +27,7 @@ class Converter {
  public:
   Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
   ~Converter() {
-    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+    if (cd_ != kNoConverter) iconv_close(cd_);
   }
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
@@ -34,7 +37,7 @@ class Converter {
   // Converts `in` whole and appends it to `out`; false (with `out` unchanged)
   // when anything in it does not convert, or converts only to a substitute.
   bool ConvertExactly(std::string_view in, std::string& out) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) return false;
+    if (cd_ == kNoConverter) return false;
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
     char* src = const_cast<char*>(in.data());
     size_t src_left = in.size();
@@ -59,7 +62,7 @@ class Converter {
   std::string Run(std::string_view in, std::string_view bad, SkipFn skip) {
     std::string out;
     out.reserve(in.size() * 3 / 2 + 8);
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+    if (cd_ == kNoConverter) {
       for (size_t i = 0; i < in.size(); i += skip(in.substr(i))) out.append(bad);
       return out;
     }
@@ -117,7 +120,7 @@ class DecodeTable {
  public:
   DecodeTable() {
     iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return;  // nothing decodes: every byte is replaced
+    if (cd == kNoConverter) return;  // nothing decodes: every byte is replaced
     // Only a whole, clean decoding of exactly these bytes into one character counts.
     auto decode = [&](std::string_view bytes, Utf8Char& out) {
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
@@ -194,7 +197,7 @@ class DecodeTable {
     const auto* const end = p + sjis.size();
     while (p < end) {
       const unsigned char b = *p;
-      if (b < 0x80) {
+      if (b < 0x80) {  // NOLINT(bugprone-branch-clone): ASCII and the other single bytes are two cases
         ++p;
       } else if (IsLead(b) && p + 1 < end && p[1] >= 0x40 && p[1] <= 0xFC && Double(b, p[1]).size > 0) {
         p += 2;

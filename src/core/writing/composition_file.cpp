@@ -76,7 +76,7 @@ std::string ReserveCompositionFile(const WorkState& state, LocalTime now) {
   // A year of seconds is far more names than a TmpDir ever holds; the bound only
   // keeps a folder that refuses every name from looping for ever.
   for (int tries = 0; tries < 366 * 24 * 60 * 60; ++tries) {
-    const std::string name = CompositionFileName(now);
+    std::string name = CompositionFileName(now);
     if (!UsedByWriteList(state, name) && CreateFileExclusively(state.tmp_dir + name)) return name;
     now = NextSecond(now);
   }

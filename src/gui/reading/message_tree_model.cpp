@@ -58,7 +58,8 @@ void MessageTreeView::focusInEvent(QFocusEvent* event) {
   if (currentIndex().isValid()) {
     QTreeView::focusInEvent(event);
   } else {
-    QAbstractScrollArea::focusInEvent(event);  // no current node chosen for the user
+    // No current node chosen for the user: the tree view would pick one.
+    QAbstractScrollArea::focusInEvent(event);  // NOLINT(bugprone-parent-virtual-call)
     viewport()->update();
   }
 }

@@ -270,7 +270,7 @@ void TfrmNewSet::BuildEditors(QWidget* area) {
           connect(editor.combo, &QComboBox::activated, this, &TfrmNewSet::FontNameActivated);
         } else {
           for (const BasicColor& color : BasicColors()) {
-            editor.combo->addItem(ColorSwatch(color.rgb), QString::fromUtf8(color.name.data(), color.name.size()));
+            editor.combo->addItem(ColorSwatch(color.rgb), QString::fromUtf8(color.name.data(), static_cast<qsizetype>(color.name.size())));
           }
           editor.combo->setMinimumWidth(160);
           editor.combo->setMaxVisibleItems(kBasicColorCount);

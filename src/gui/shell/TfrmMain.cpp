@@ -433,9 +433,9 @@ void TfrmMain::ReportMissingLog(const std::string& path, int recent_slot) {
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
-  const QMimeData* data = event->mimeData();
-  if (opening_ || !data->hasUrls()) return;
-  for (const QUrl& url : data->urls()) {
+  const QMimeData* mime = event->mimeData();
+  if (opening_ || !mime->hasUrls()) return;
+  for (const QUrl& url : mime->urls()) {
     if (!url.isLocalFile()) return;
   }
   event->acceptProposedAction();
@@ -662,7 +662,7 @@ void TfrmMain::ArrangeIconsItemClick() {
 
 void TfrmMain::MinimizeAllItemClick() {
   const QList<QMdiSubWindow*> subs = mdi_->subWindowList(QMdiArea::CreationOrder);
-  for (auto it = subs.rbegin(); it != subs.rend(); ++it) (*it)->showMinimized();
+  for (qsizetype i = subs.size() - 1; i >= 0; --i) subs[i]->showMinimized();
 }
 
 void TfrmMain::DefaultPositionItemClick() {

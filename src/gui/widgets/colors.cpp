@@ -103,13 +103,13 @@ const std::array<BasicColor, kBasicColorCount>& BasicColors() { return kBasicCol
 int BasicColorIndex(std::string_view identifier) {
   const std::string upper = UpperAscii(identifier);
   for (int i = 0; i < kBasicColorCount; ++i) {
-    if (UpperAscii(kBasicColors[i].identifier) == upper) return i;
+    if (UpperAscii(kBasicColors[static_cast<size_t>(i)].identifier) == upper) return i;
   }
   return -1;
 }
 
 QColor ColorFromStoredText(std::string_view text) {
-  if (const int basic = BasicColorIndex(text); basic >= 0) return QColor(kBasicColors[basic].rgb);
+  if (const int basic = BasicColorIndex(text); basic >= 0) return QColor(kBasicColors[static_cast<size_t>(basic)].rgb);
   const std::string upper = UpperAscii(text);
   for (const ExtraColor& c : kExtraColors) {
     if (c.upper_identifier == upper) return QColor(c.rgb);

@@ -124,9 +124,9 @@ constexpr bool UnderDisplay(const ItemDef& def) { return def.item == DisplayGrou
 
 // The table's own rules, checked by the compiler.
 constexpr bool EachItemOnceUnderAnEarlierNode() {
-  for (size_t i = 0; i < std::size(kItems); ++i) {
-    if (FindItem(kItems[i].item) != &kItems[i]) return false;
-    if (kItems[i].parent && FindItem(*kItems[i].parent) >= &kItems[i]) return false;
+  for (const ItemDef& def : kItems) {
+    if (FindItem(def.item) != &def) return false;
+    if (def.parent && FindItem(*def.parent) >= &def) return false;
   }
   return true;
 }
@@ -256,7 +256,7 @@ QString ValueDisplay(const ItemDef& def, const QString& value) {
 }
 
 QString ListDisplay(const ItemDef& def, int32_t value) {
-  const QString label = Utf(def.label);
+  QString label = Utf(def.label);
   if (def.item == SettingItem::GetIBbsList) {
     return ChosenEntryDisplay(def, value == 0 ? 0 : 1);  // any non-zero value imports every IBBS
   }

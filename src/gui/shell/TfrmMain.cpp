@@ -218,7 +218,7 @@ void TfrmMain::BuildMenus() {
 }
 
 void TfrmMain::BuildToolBars() {
-  auto button = [this](QToolBar* bar, const char* name, const char* hint, QIcon icon) {
+  auto button = [](QToolBar* bar, const char* name, const char* hint, const QIcon& icon) {
     QAction* a = bar->addAction(icon, Utf(hint));
     a->setObjectName(QString::fromLatin1(name));
     a->setToolTip(Utf(hint));

@@ -177,10 +177,10 @@ void RestoreToolbarPlacement(QMainWindow* frame, std::initializer_list<QToolBar*
     if (t.docked_to.empty()) continue;
     floating = floating || t.docked_to == "nil";
     Qt::ToolBarArea area;
-    if (t.docked_to == "DockTop") area = Qt::TopToolBarArea;
+    // "nil" (floating) is docked on top unless the layout floats it.
+    if (t.docked_to == "DockTop" || t.docked_to == "nil") area = Qt::TopToolBarArea;
     else if (t.docked_to == "DockLeft") area = Qt::LeftToolBarArea;
     else if (t.docked_to == "DockRight") area = Qt::RightToolBarArea;
-    else if (t.docked_to == "nil") area = Qt::TopToolBarArea;  // docked on top unless the layout floats it
     else continue;
     placed.push_back({bar, area, t.dock_row, t.dock_pos});
   }

@@ -16,9 +16,12 @@ int main(int argc, char** argv) {
     WriteFile(root + "/" + harness + "/" + name, bytes);
   };
   put("fuzz_net_file", "two", "ABCD\tNetA\tTaro\tUPA\r\nWXYZ\tNetB\t\tUPB\r\n");
-  put("fuzz_net_file", "odd", "A\tB\tC\tD\tE\tF\r\nONLY\r\n\r\n\x1a" "X\tY\r\n");
+  put("fuzz_net_file", "odd",
+      "A\tB\tC\tD\tE\tF\r\nONLY\r\n\r\n\x1a"
+      "X\tY\r\n");
   put("fuzz_settings", "numbers", "0x10$1F-5abc+12 0X");
-  put("fuzz_writing", "template", "[ $H\x82\xb3\x82\xf1 $K$B / Fc.$N $$Y $T $D $I ]\r\n>quoted\r\n\r\n  body\r\n#Fc.   12");
+  put("fuzz_writing", "template",
+      "[ $H\x82\xb3\x82\xf1 $K$B / Fc.$N $$Y $T $D $I ]\r\n>quoted\r\n\r\n  body\r\n#Fc.   12");
   for (unsigned seed = 1; seed <= 4; ++seed) {
     CaptureOptions o;
     o.seed = seed;

@@ -174,16 +174,19 @@ int main(int argc, char** argv) {
   std::printf("capture: %.1f MB in %zu log(s)\n", capture_mb, log_paths.size());
   std::printf("messages: %zu\n", messages);
   std::printf("tobrisk-cli list (process, median of %d): %.0f ms\n", runs, Median(cli));
-  std::printf("start to list (application made, frame built, log opened, list painted): %.0f ms (%.2fx of the command)\n",
-              start_to_list, start_to_list / Median(cli));
+  std::printf(
+      "start to list (application made, frame built, log opened, list painted): %.0f ms (%.2fx of the command)\n",
+      start_to_list, start_to_list / Median(cli));
   std::printf("window open to painted list (median of %d): %.0f ms (%.2fx of the command)\n", runs, Median(open),
               Median(open) / Median(cli));
-  std::printf("peak memory from start to list: %.1f MB (%.2fx of the capture; %.1f MB before start); "
-              "resident after the opens: %.1f MB\n",
-              peak_kb / 1024.0, peak_kb / 1024.0 / capture_mb, rss_before_kb / 1024.0, rss_open_kb / 1024.0);
-  std::printf("scroll step with repaint: %.2f ms; selecting a message (text shown): %.2f ms; "
-              "switching pages: %.2f ms (slowest of 10: %.2f ms)\n",
-              scroll_ms, select_ms, page_median_ms, page_ms);
+  std::printf(
+      "peak memory from start to list: %.1f MB (%.2fx of the capture; %.1f MB before start); "
+      "resident after the opens: %.1f MB\n",
+      peak_kb / 1024.0, peak_kb / 1024.0 / capture_mb, rss_before_kb / 1024.0, rss_open_kb / 1024.0);
+  std::printf(
+      "scroll step with repaint: %.2f ms; selecting a message (text shown): %.2f ms; "
+      "switching pages: %.2f ms (slowest of 10: %.2f ms)\n",
+      scroll_ms, select_ms, page_median_ms, page_ms);
   fixture.Prompter().answers.push_back(Answer::Yes);
   fixture.Stop();
   if (!generated_dir.empty()) testing::RemoveTree(generated_dir);

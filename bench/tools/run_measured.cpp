@@ -82,8 +82,9 @@ int main(int argc, char** argv) {
   }
   const bool copy_read = i + 1 < argc && std::strcmp(argv[i], "--copy-read") == 0;
   if (!copy_read && (i >= argc || std::strcmp(argv[i], "--") != 0 || i + 1 >= argc)) {
-    std::fprintf(stderr, "usage: run-measured [-n RUNS] -- COMMAND [ARGS...]\n"
-                         "       run-measured [-n RUNS] --copy-read FILE\n");
+    std::fprintf(stderr,
+                 "usage: run-measured [-n RUNS] -- COMMAND [ARGS...]\n"
+                 "       run-measured [-n RUNS] --copy-read FILE\n");
     return 2;
   }
   std::vector<double> times, cpu;

@@ -42,7 +42,7 @@ struct CliSession {
 
 // Splits "--flag" options from the rest; UsageError on an unknown option.
 struct ParsedArgs {
-  std::vector<std::string> flags;       // given flags, as written
+  std::vector<std::string> flags;  // given flags, as written
   std::vector<std::string> positional;
   std::vector<std::pair<std::string, std::string>> values;  // --name VALUE
   bool Has(std::string_view flag) const;

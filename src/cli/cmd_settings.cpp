@@ -50,8 +50,7 @@ int RunSettings(const std::vector<std::string>& args) {
 }
 
 const Registration registration({"settings", "settings [--sjis] | settings [--sjis] set NAME VALUE",
-                                 "list every setting (section, name, value) / set one and save all",
-                                 RunSettings});
+                                 "list every setting (section, name, value) / set one and save all", RunSettings});
 
 }  // namespace
 }  // namespace tobrisk::cli

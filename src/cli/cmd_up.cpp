@@ -55,8 +55,8 @@ bool ReadWriteList(const std::string& path, WriteList& writes) {
       std::cerr << "tobrisk-cli up: " << path << " line " << line_no << ": Deleted must be 0 or 1\n";
       return false;
     }
-    writes.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], fields[6], fields[7],
-                      fields[8]});
+    writes.push_back(
+        {fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], fields[6], fields[7], fields[8]});
   }
   return true;
 }
@@ -82,8 +82,9 @@ int RunUp(const std::vector<std::string>& args) {
 
   static const Answer kAppend = Answer::No;
   static const Answer kReplace = Answer::Yes;
-  UpPrompter prompter(session.prompter,
-                      parsed.Has("--append") ? &kAppend : parsed.Has("--replace") ? &kReplace : nullptr);
+  UpPrompter prompter(session.prompter, parsed.Has("--append")    ? &kAppend
+                                        : parsed.Has("--replace") ? &kReplace
+                                                                  : nullptr);
   Ports ports = session.ports;
   ports.prompter = &prompter;
   std::string path;

@@ -46,8 +46,8 @@ int main(int argc, char** argv) {
     try {
       return command.run(std::vector<std::string>(args.begin() + 1, args.end()));
     } catch (const tobrisk::cli::UsageError& e) {
-      std::cerr << "tobrisk-cli " << command.name << ": " << e.message << "\nUsage: tobrisk-cli "
-                << command.synopsis << '\n';
+      std::cerr << "tobrisk-cli " << command.name << ": " << e.message << "\nUsage: tobrisk-cli " << command.synopsis
+                << '\n';
       return tobrisk::cli::kExitUsage;
     } catch (const tobrisk::IoError& e) {
       std::cerr << "tobrisk-cli: " << e.what() << '\n';

@@ -7,8 +7,7 @@
 
 namespace tobrisk {
 
-void QtEditorRunner::CommandFor(const QString& editor, const QString& file, QString& program,
-                                QStringList& arguments) {
+void QtEditorRunner::CommandFor(const QString& editor, const QString& file, QString& program, QStringList& arguments) {
   if (QFileInfo(editor).isFile()) {
     program = editor;
     arguments = {file};

@@ -56,14 +56,15 @@ QString QtSettingsStore::DefaultIniPath() {
 
 QtSettingsStore::QtSettingsStore()
 #ifdef _WIN32
-    : QtSettingsStore(QStringLiteral("HKEY_CURRENT_USER\\SoftWare\\Tobrisk95"), QSettings::NativeFormat) {
-}
+    : QtSettingsStore(QStringLiteral("HKEY_CURRENT_USER\\SoftWare\\Tobrisk95"), QSettings::NativeFormat){}
 #else
     : QtSettingsStore(DefaultIniPath(), QSettings::IniFormat) {
 }
 #endif
 
-QtSettingsStore::QtSettingsStore(const QString& ini_path) : QtSettingsStore(ini_path, QSettings::IniFormat) {}
+      QtSettingsStore::QtSettingsStore(const QString& ini_path)
+    : QtSettingsStore(ini_path, QSettings::IniFormat) {
+}
 
 QtSettingsStore::QtSettingsStore(const QString& location, QSettings::Format format)
     : location_(location), format_(format), settings_(std::make_unique<QSettings>(location, format)) {}

@@ -17,7 +17,7 @@ namespace tobrisk {
 
 class QtSettingsStore final : public SettingsStore {
  public:
-  QtSettingsStore();                              // the program's own store
+  QtSettingsStore();                                  // the program's own store
   explicit QtSettingsStore(const QString& ini_path);  // a given INI file (tests)
   ~QtSettingsStore() override;
 

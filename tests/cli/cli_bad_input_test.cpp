@@ -155,7 +155,9 @@ TEST_F(CliBadInput, DamagedNetFile) {
     Write("NET.TDT", bytes);
     const CliResult r = cli_.Run({"list", "ABCD0305.LOG"});
     EXPECT_EQ(r.exit_code, 1);
-    EXPECT_EQ(r.err, "ログファイルヘッダ [ABCD] はネット設定がされていません。\nログファイルヘッダは必ず４文字で設定して下さい。\n");
+    EXPECT_EQ(
+        r.err,
+        "ログファイルヘッダ [ABCD] はネット設定がされていません。\nログファイルヘッダは必ず４文字で設定して下さい。\n");
   }
   // An empty line, or a line without TAB, is a net with an empty log header,
   // which matches no log and no capture: nothing is opened or imported.

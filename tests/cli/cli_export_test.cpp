@@ -121,19 +121,27 @@ TEST_F(CliExport, MboxIsReadBackByPythonsMailboxWithSubjectsAuthorsDatesAndThrea
   const std::string read = Output("python3 " + cli_.WorkDir() + "read.py " + out, status);
   ASSERT_EQ(status, 0) << read;
   const std::string d = "@abcd.tobrisk.invalid";
-  EXPECT_EQ(read,
-            "件名|はなこ|w456" + d + "|2026-12-05T00:00:00+09:00|<mail.1" + d + ">|-|-|MAIL -100 新着メール|unread|"
-            "text/plain|utf-8|'>From the host\\n'\n"
-            "|ken|w457" + d + "|2027-01-04T00:00:00+09:00|<mail.2" + d + ">|-|-|MAIL -100 新着メール|unread|"
-            "text/plain|utf-8|'本文\\n'\n"
-            "最初の話題|MIKE|w7" + d + "|2026-12-30T00:00:00+09:00|<bbs1.101" + d + ">|-|-|BBS 1 雑談|read|"
-            "text/plain|utf-8|'>From here\\n>>From there\\na < b & c > d \"q\"\\n'\n"
-            "最初の話題|MIKE|w7" + d + "|2026-12-30T00:00:00+09:00|<bbs1.101.2" + d + ">|-|-|BBS 1 雑談|read|"
-            "text/plain|utf-8|'again\\n'\n"
-            "Re:<b>&amp;|ジョー|w8" + d + "|2027-01-02T00:00:00+09:00|<bbs1.102" + d + ">|<bbs1.101" + d + ">|<bbs1.101" +
-            d + ">|BBS 1 雑談|replied|text/plain|utf-8|'返事\xEF\xBF\xBD\\n'\n"
-            "Re:Re|ann|w9" + d + "|2027-01-03T00:00:00+09:00|<bbs1.103" + d + ">|<bbs1.102" + d + ">|<bbs1.102" + d +
-            ">|BBS 1 雑談|unread|text/plain|utf-8|'deep\\n'\n");
+  EXPECT_EQ(read, "件名|はなこ|w456" + d + "|2026-12-05T00:00:00+09:00|<mail.1" + d +
+                      ">|-|-|MAIL -100 新着メール|unread|"
+                      "text/plain|utf-8|'>From the host\\n'\n"
+                      "|ken|w457" +
+                      d + "|2027-01-04T00:00:00+09:00|<mail.2" + d +
+                      ">|-|-|MAIL -100 新着メール|unread|"
+                      "text/plain|utf-8|'本文\\n'\n"
+                      "最初の話題|MIKE|w7" +
+                      d + "|2026-12-30T00:00:00+09:00|<bbs1.101" + d +
+                      ">|-|-|BBS 1 雑談|read|"
+                      "text/plain|utf-8|'>From here\\n>>From there\\na < b & c > d \"q\"\\n'\n"
+                      "最初の話題|MIKE|w7" +
+                      d + "|2026-12-30T00:00:00+09:00|<bbs1.101.2" + d +
+                      ">|-|-|BBS 1 雑談|read|"
+                      "text/plain|utf-8|'again\\n'\n"
+                      "Re:<b>&amp;|ジョー|w8" +
+                      d + "|2027-01-02T00:00:00+09:00|<bbs1.102" + d + ">|<bbs1.101" + d + ">|<bbs1.101" + d +
+                      ">|BBS 1 雑談|replied|text/plain|utf-8|'返事\xEF\xBF\xBD\\n'\n"
+                      "Re:Re|ann|w9" +
+                      d + "|2027-01-03T00:00:00+09:00|<bbs1.103" + d + ">|<bbs1.102" + d + ">|<bbs1.102" + d +
+                      ">|BBS 1 雑談|unread|text/plain|utf-8|'deep\\n'\n");
   // The same logs give the same file; --year fixes every year.
   const std::string first = ReadWholeFile(out);
   EXPECT_EQ(cli_.Run({"export", "--format", "mbox", "--out", out, "--force", log_}).exit_code, 0);
@@ -150,7 +158,9 @@ TEST_F(CliExport, TextIsUtf8WithLfAndOneHeaderLinePerMessage) {
   int status = -1;
   const std::string read = Output(
       "python3 -c \"import sys; t = open(sys.argv[1], encoding='utf-8', errors='strict', newline='').read(); "
-      "assert '\\r' not in t; print(sum(l.startswith('\\u25a0 ') for l in t.split('\\n')))\" " + out, status);
+      "assert '\\r' not in t; print(sum(l.startswith('\\u25a0 ') for l in t.split('\\n')))\" " +
+          out,
+      status);
   ASSERT_EQ(status, 0) << read;
   EXPECT_EQ(read, "6\n");
   const std::string mails = "■ MAIL 【はなこ】 2026/12/05 件名\nFrom the host\n\n■ MAIL 【ken】 2027/01/04 \n本文\n\n";
@@ -240,7 +250,8 @@ TEST_F(CliExport, OutputIsKeptWithoutForceAndUsageErrorsExitTwo) {
   EXPECT_EQ(cli_.Run({"export", "--format", "mbox", "--out", out, "--year", "96", log_}).exit_code, 2);
   // Logs of two nets are refused as by list.
   testing::WriteFile(cli_.WorkDir() + "WXYZ0101.LOG", HardCapture());
-  r = cli_.Run({"export", "--format", "text", "--out", cli_.WorkDir() + "two.txt", log_, cli_.WorkDir() + "WXYZ0101.LOG"});
+  r = cli_.Run(
+      {"export", "--format", "text", "--out", cli_.WorkDir() + "two.txt", log_, cli_.WorkDir() + "WXYZ0101.LOG"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_FALSE(FileExists(cli_.WorkDir() + "two.txt"));
 }

@@ -59,10 +59,10 @@ TEST_F(CliImport, NothingFoundKeepsTheFiles) {
 
 TEST_F(CliImport, RefusalsAndBadNumbersExitOneWithFilesUntouched) {
   testing::WriteFile(Path("ABCD.BRD"), "1\t3\tBBS\told\r\n");
-  const std::string bad = testing::BbsListStartLine() + "\r\n" +
-                          testing::BbsBoardRow(testing::BoardNumberCell(4, testing::BoardNumberForm::Ascii), "BBS",
-                                               "fine") +
-                          "\r\n" + testing::BbsBoardRow("[ 4a ]", "BBS", "broken") + "\r\n";
+  const std::string bad =
+      testing::BbsListStartLine() + "\r\n" +
+      testing::BbsBoardRow(testing::BoardNumberCell(4, testing::BoardNumberForm::Ascii), "BBS", "fine") + "\r\n" +
+      testing::BbsBoardRow("[ 4a ]", "BBS", "broken") + "\r\n";
   testing::WriteFile(Path("ABCD0103.LOG"), bad);
   auto r = cli_.Run({"import", "ABCD0103.LOG"});
   EXPECT_EQ(r.exit_code, 1);

@@ -18,9 +18,7 @@ using testing::CliRunner;
 
 class CliReading : public ::testing::Test {
  protected:
-  void SetUp() override {
-    testing::WriteFile(cli_.WorkDir() + "NET.TDT", "ABCD\t" + Sjis("ネット") + "\tme\tUP\r\n");
-  }
+  void SetUp() override { testing::WriteFile(cli_.WorkDir() + "NET.TDT", "ABCD\t" + Sjis("ネット") + "\tme\tUP\r\n"); }
   void Write(const std::string& name, const std::string& bytes) { testing::WriteFile(cli_.WorkDir() + name, bytes); }
   // A capture with a mail, a board with a reply and a message read twice.
   std::string SmallCapture() {

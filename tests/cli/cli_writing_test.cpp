@@ -59,9 +59,8 @@ TEST_F(CliWriting, UpWritesTheWorkedExample) {
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out, UpFile() + "\n");
   const std::string footer = Sjis("[ たろう  with Ｔobrisk95 Ver.1.1 in 1997/03/05 ]");
-  EXPECT_EQ(ReadFile(UpFile()), Lines({"I3", "R345", Sjis("質問の件"), Sjis("了解です。"), "", footer, "/ES", "E",
-                                       "M", "W", "1234", "", Sjis("連絡"), Sjis("よろしく。"), "", footer, "/ES",
-                                       "E"}));
+  EXPECT_EQ(ReadFile(UpFile()), Lines({"I3", "R345", Sjis("質問の件"), Sjis("了解です。"), "", footer, "/ES", "E", "M",
+                                       "W", "1234", "", Sjis("連絡"), Sjis("よろしく。"), "", footer, "/ES", "E"}));
 }
 
 TEST_F(CliWriting, UpAsksBeforeTouchingAnExistingFile) {
@@ -103,11 +102,10 @@ TEST_F(CliWriting, UpReadsUtf8CompositionFilesBackAsShiftJis) {
   testing::WriteFile(cli.WorkDir() + "tmp/s.TXT", Sjis("連絡\r\nよろしく。\r\n"));
   testing::WriteFile(cli.WorkDir() + "tmp/broken.TXT", "t\n\x82\xFF\n");
   testing::WriteFile(cli.WorkDir() + "tmp/emoji.TXT", "題\n笑顔😀\n");
-  testing::WriteFile(cli.WorkDir() + "list.tsv",
-                     Sjis("1\tIBBS\t3\tb\t345\t質問の件\tRES\tu.TXT\t0\r\n"
-                          "2\tBBS\t1\tb\t0\tt\tNEW\tbroken.TXT\t0\r\n"
-                          "3\tBBS\t1\tb\t0\t題\tNEW\temoji.TXT\t0\r\n"
-                          "4\tMAIL\t1234\tMAIL : b\t0\t連絡\tNEW\ts.TXT\t0\r\n"));
+  testing::WriteFile(cli.WorkDir() + "list.tsv", Sjis("1\tIBBS\t3\tb\t345\t質問の件\tRES\tu.TXT\t0\r\n"
+                                                      "2\tBBS\t1\tb\t0\tt\tNEW\tbroken.TXT\t0\r\n"
+                                                      "3\tBBS\t1\tb\t0\t題\tNEW\temoji.TXT\t0\r\n"
+                                                      "4\tMAIL\t1234\tMAIL : b\t0\t連絡\tNEW\ts.TXT\t0\r\n"));
   EXPECT_EQ(cli.Run({"settings", "set", "MessageFooter", ""}).exit_code, 0);
   const auto r = cli.Run({"up", "list.tsv"}, {kEpoch});
   ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -153,10 +151,10 @@ TEST_F(CliWriting, UpRefusals) {
 // the next message's header and that message, which runs to the end of the log.
 std::string ReplyCapture() {
   std::string out;
-  for (const std::string& l :
-       {testing::MainMenuLine(), testing::BbsHeader(12, Sjis("雑談ボード")),
-        testing::NewHeader(345, Sjis("質問"), 10, Sjis("はなこ"), "03/05"), Sjis("こんにちは。"), std::string(),
-        Sjis("　元気ですか。"), testing::NewHeader(346, Sjis("次"), 11, Sjis("じろう"), "03/05"), std::string("next")}) {
+  for (const std::string& l : {testing::MainMenuLine(), testing::BbsHeader(12, Sjis("雑談ボード")),
+                               testing::NewHeader(345, Sjis("質問"), 10, Sjis("はなこ"), "03/05"), Sjis("こんにちは。"),
+                               std::string(), Sjis("　元気ですか。"),
+                               testing::NewHeader(346, Sjis("次"), 11, Sjis("じろう"), "03/05"), std::string("next")}) {
     out += l + "\r\n";
   }
   return out;
@@ -165,7 +163,7 @@ std::string ReplyCapture() {
 // The composition file name the tool's clock gives for kEpoch in this time zone.
 std::string NameAtEpoch() {
   const std::time_t t = 857563200;
-  std::tm tm {};
+  std::tm tm{};
   ::localtime_r(&t, &tm);
   char buf[32];
   std::strftime(buf, sizeof buf, "%m%d%H%M%S.TXT", &tm);
@@ -178,8 +176,9 @@ TEST_F(CliWriting, QuotePreparesTheCompositionFile) {
   ASSERT_EQ(r.exit_code, 0) << r.err;
   const std::string path = cli.WorkDir() + "tmp/" + NameAtEpoch();
   EXPECT_EQ(r.out, path + "\n");
-  EXPECT_EQ(ReadFile(path), Lines({Sjis("{ここにタイトルを書いて下さい}"), Sjis("[ はなこさんへのレスです. BBS12 / Fc.345 ]"),
-                                   "", Sjis(">こんにちは。"), Sjis(">元気ですか。")}));
+  EXPECT_EQ(ReadFile(path),
+            Lines({Sjis("{ここにタイトルを書いて下さい}"), Sjis("[ はなこさんへのレスです. BBS12 / Fc.345 ]"), "",
+                   Sjis(">こんにちは。"), Sjis(">元気ですか。")}));
 
   const std::string first = ReadFile(path);
 

@@ -127,7 +127,7 @@ class TestBoardWindow : public QObject {
     QCOMPARE(Cell(boards, 0, 2), QStringLiteral("M"));
     QCOMPARE(Cell(boards, 0, 3), U("新着メール"));
     QCOMPARE(Cell(boards, 2, 1), QStringLiteral("LBBS"));
-    QCOMPARE(Cell(boards, 2, 3), U("全国ネット"));  // shown without the padding
+    QCOMPARE(Cell(boards, 2, 3), U("全国ネット"));                                 // shown without the padding
     QCOMPARE(f_->State().boards[1].board_name, PadRight(Sjis("全国ネット"), 20));  // kept as the host shows it
     QTableView* users = UserGrid();
     QCOMPARE(users->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("ID"));

@@ -50,8 +50,8 @@ QStringList Captions(const QMenu* menu) {
   return out;
 }
 
-const QStringList kNavigationButtons = {"MessageTopButton",     "MessageUpButton",   "MessageDownButton",
-                                        "MessageLastButton",    "FindNoReadButton",  "FindAlreadyButton",
+const QStringList kNavigationButtons = {"MessageTopButton",     "MessageUpButton",       "MessageDownButton",
+                                        "MessageLastButton",    "FindNoReadButton",      "FindAlreadyButton",
                                         "FindAlreadyResButton", "FindAlreadyCheckButton"};
 
 }  // namespace
@@ -119,18 +119,17 @@ class TestMainFrame : public QObject {
     QCOMPARE(bar, QStringList({U("ﾌｧｲﾙ(&F)"), U("ﾒｯｾｰｼﾞ(&M)"), U("ﾂｰﾙﾊﾞｰ(&T)"), U("ｳｨﾝﾄﾞｳ(&W)"), U("ﾍﾙﾌﾟ(&H)")}));
     QCOMPARE(Captions(f_->Find<QMenu>("FileMenu")),
              QStringList({U("ログファイルを開く(&O)"), U("過去に読んだLOG(&L)"), U("エクスポート..."), "-",
-                          U("プロパティー(&P)"),
-                          U("ボード・ユーザデータ取込(&I)"), "-", U("終了(&X)")}));
-    QCOMPARE(Captions(f_->Find<QMenu>("MessageMenu")),
-             QStringList({U("新規メール書き込み(&N)"), U("レスメール書き込み(&M)"), "-",
-                          U("新規メッセージ書き込み(&S)"), U("レスメッセージ書き込み(&R)"),
-                          U("移動レスメッセージ書き込み(&M)"), "-", U("メッセージの編集(&E)"),
-                          U("メッセージの削除(&D)"), U("メッセージの復活(&R)")}));
+                          U("プロパティー(&P)"), U("ボード・ユーザデータ取込(&I)"), "-", U("終了(&X)")}));
+    QCOMPARE(
+        Captions(f_->Find<QMenu>("MessageMenu")),
+        QStringList({U("新規メール書き込み(&N)"), U("レスメール書き込み(&M)"), "-", U("新規メッセージ書き込み(&S)"),
+                     U("レスメッセージ書き込み(&R)"), U("移動レスメッセージ書き込み(&M)"), "-",
+                     U("メッセージの編集(&E)"), U("メッセージの削除(&D)"), U("メッセージの復活(&R)")}));
     QCOMPARE(Captions(f_->Find<QMenu>("ToolBarMenu")), QStringList({U("ﾌｧｲﾙ(&F)"), U("ﾒｯｾｰｼﾞ ｾﾚｸﾄ(&M)")}));
     QStringList window = Captions(f_->Find<QMenu>("WindowMenu"));
-    QCOMPARE(window.mid(0, 7), QStringList({U("重ねて表示(&C)"), U("並べて表示(&T)"), U("ｱｲｺﾝの整列(&A)"),
-                                            U("すべてをｱｲｺﾝ化(&M)"), "-", U("デフォルトの位置(&D)"),
-                                            U("デフォルトのサイズ(&S)")}));
+    QCOMPARE(window.mid(0, 7),
+             QStringList({U("重ねて表示(&C)"), U("並べて表示(&T)"), U("ｱｲｺﾝの整列(&A)"), U("すべてをｱｲｺﾝ化(&M)"), "-",
+                          U("デフォルトの位置(&D)"), U("デフォルトのサイズ(&S)")}));
     QCOMPARE(Captions(f_->Find<QMenu>("HelpMenu")), QStringList({U("ﾊﾞｰｼﾞｮﾝ情報(&A)")}));
 
     // The window list follows the document windows when the menu opens.
@@ -179,9 +178,8 @@ class TestMainFrame : public QObject {
     QCOMPARE(hints, QStringList({U("ログファイルを開く"), U("プロパティー"), "-", U("アップテキスト出力")}));
     hints.clear();
     for (const QAction* a : message->actions()) hints << (a->isSeparator() ? QStringLiteral("-") : a->toolTip());
-    QCOMPARE(hints, QStringList({U("メッセージの先頭"), U("前のメッセージ"), U("次のメッセージ"),
-                                 U("最後のメッセージ"), "-", U("未読の検索"), U("既読の検索"),
-                                 U("レス済の検索"), U("チェック済の検索")}));
+    QCOMPARE(hints, QStringList({U("メッセージの先頭"), U("前のメッセージ"), U("次のメッセージ"), U("最後のメッセージ"),
+                                 "-", U("未読の検索"), U("既読の検索"), U("レス済の検索"), U("チェック済の検索")}));
     for (const QAction* a : file->actions() + message->actions()) {
       if (!a->isSeparator()) QVERIFY2(!a->icon().isNull(), qPrintable(a->objectName()));
     }
@@ -537,7 +535,8 @@ class TestMainFrame : public QObject {
     OpenThroughDialog({b});
     QFile::remove(a);
     f_->Action("Path1")->trigger();
-    QCOMPARE(f_->BoxTexts(), QStringList({U("ログファイル[") + a + U("]が見つかりません。\n過去に読んだLOGの一覧から削除します。")}));
+    QCOMPARE(f_->BoxTexts(),
+             QStringList({U("ログファイル[") + a + U("]が見つかりません。\n過去に読んだLOGの一覧から削除します。")}));
     QVERIFY(!f_->Find<QProgressBar>("ProgressBar1")->isVisible());
     // The log shown stays as it was; the entry is gone, now and at the next start.
     QCOMPARE(MessageTitle(), U("メッセージ [ ABCD0002.LOG ]"));
@@ -763,7 +762,8 @@ class TestMainFrame : public QObject {
     wrong.start(program, {QStringLiteral("--no-such-option")});
     QVERIFY(wrong.waitForFinished(10000));
     QCOMPARE(wrong.exitCode(), 2);
-    QVERIFY(QString::fromUtf8(wrong.readAllStandardError()).contains(QStringLiteral("unknown option --no-such-option")));
+    QVERIFY(
+        QString::fromUtf8(wrong.readAllStandardError()).contains(QStringLiteral("unknown option --no-such-option")));
   }
 
   void progressPumpsRarelyAndShowsTheLastPosition() {

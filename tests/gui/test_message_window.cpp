@@ -46,9 +46,15 @@ namespace {
 
 // Row order of SmallCapture after the sort.
 enum SmallRow {
-  kMail1, kMail2,
-  kTopic1, kRes2, kRes3, kTopic4,   // board BBS 1 "雑談"
-  kNoNumber, kQuestion10, kRes11,   // board BBS 2 "質問" (the missing number sorts first)
+  kMail1,
+  kMail2,
+  kTopic1,
+  kRes2,
+  kRes3,
+  kTopic4,  // board BBS 1 "雑談"
+  kNoNumber,
+  kQuestion10,
+  kRes11,  // board BBS 2 "質問" (the missing number sorts first)
   kSmallCount
 };
 
@@ -199,7 +205,8 @@ void MessageWindowTest::listShowsEveryMessageWithTheGridColumns() {
   QAbstractItemModel* model = Grid()->model();
   QCOMPARE(model->rowCount(), static_cast<int>(messages.Size()));
   QCOMPARE(model->columnCount(), 8);
-  const QStringList headers = {QString(), U("ボード名"), U("読"), U("書込日"), U("Type"), U("書込者"), U("メッセージタイトル"), QString()};
+  const QStringList headers = {QString(),   U("ボード名"),           U("読"),  U("書込日"), U("Type"),
+                               U("書込者"), U("メッセージタイトル"), QString()};
   for (int c = 0; c < 8; ++c) QCOMPARE(model->headerData(c, Qt::Horizontal).toString(), headers[c]);
   QVERIFY(Grid()->isColumnHidden(0));
   QVERIFY(Grid()->isColumnHidden(7));
@@ -489,7 +496,8 @@ void MessageWindowTest::treeDoubleClickAndPopupMenu() {
   const int topic = TreeRowOf(kTopic1);
   // Double click: unread becomes read; others stay.
   SelectNode(topic);
-  QTest::mouseDClick(Tree()->viewport(), Qt::LeftButton, {}, Tree()->visualRect(Tree()->model()->index(topic, 0)).center());
+  QTest::mouseDClick(Tree()->viewport(), Qt::LeftButton, {},
+                     Tree()->visualRect(Tree()->model()->index(topic, 0)).center());
   QCOMPARE(TreeIcon(topic), 3);
   QCOMPARE(Mark(kTopic1), S("○"));
   QCOMPARE(Cell(kTopic1, 2), U("○"));  // the list follows at once
@@ -498,12 +506,14 @@ void MessageWindowTest::treeDoubleClickAndPopupMenu() {
   window_->RefreshMarks();
   QCOMPARE(TreeIcon(res2), 1);
   SelectNode(res2);
-  QTest::mouseDClick(Tree()->viewport(), Qt::LeftButton, {}, Tree()->visualRect(Tree()->model()->index(res2, 0)).center());
+  QTest::mouseDClick(Tree()->viewport(), Qt::LeftButton, {},
+                     Tree()->visualRect(Tree()->model()->index(res2, 0)).center());
   QCOMPARE(TreeIcon(res2), 1);
   QCOMPARE(Mark(kRes2), S("●"));
   // A board node: nothing.
   SelectNode(topic - 1);
-  QTest::mouseDClick(Tree()->viewport(), Qt::LeftButton, {}, Tree()->visualRect(Tree()->model()->index(topic - 1, 0)).center());
+  QTest::mouseDClick(Tree()->viewport(), Qt::LeftButton, {},
+                     Tree()->visualRect(Tree()->model()->index(topic - 1, 0)).center());
   QCOMPARE(TreeIcon(topic - 1), 2);
 
   // The menu: seven items with their numbers and icons; it opens on message
@@ -516,8 +526,9 @@ void MessageWindowTest::treeDoubleClickAndPopupMenu() {
   QCOMPARE(items.size(), 9);  // and, after a separator, "テキストで保存..." (the export tests use it)
   QCOMPARE(items[8]->text(), U("テキストで保存..."));
   const int numbers[] = {100, 101, 102, 103, 104, 105, 106};
-  const QStringList texts = {U("レス(&R)"), U("移動レス(&M)"), QString(), U("未読(&N)"), U("読み込み済み(&A)"),
-                             U("レス書き込み済み(&W)"), U("チェック済み(&D)")};
+  const QStringList texts = {U("レス(&R)"),        U("移動レス(&M)"),     QString(),
+                             U("未読(&N)"),        U("読み込み済み(&A)"), U("レス書き込み済み(&W)"),
+                             U("チェック済み(&D)")};
   for (int i = 0; i < 7; ++i) {
     QCOMPARE(items[i]->data().toInt(), numbers[i]);
     QCOMPARE(items[i]->text(), texts[i]);
@@ -891,7 +902,7 @@ void MessageWindowTest::textSearchFindsTitleWriterAndBody() {
   QCOMPARE(GridRow(), static_cast<int>(kRes3));
   window_->FindTextNext();
   QCOMPARE(GridRow(), static_cast<int>(kRes11));  // "親がない返事"
-  window_->FindTextNext();  // wraps around
+  window_->FindTextNext();                        // wraps around
   QCOMPARE(GridRow(), static_cast<int>(kRes2));
   QVERIFY(!Panel("TextSearchStatus").isEmpty());
   window_->FindTextPrevious();

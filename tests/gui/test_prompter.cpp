@@ -30,7 +30,8 @@ class TestPrompter : public QObject {
       QTest::keyClick(box, Qt::Key_Return);
     });
     gui::GuiPrompter prompter;
-    const std::string text = Sjis("同名のアップファイルが存在します。削除しますか？\r\n削除を行わない場合は追加されます。");
+    const std::string text =
+        Sjis("同名のアップファイルが存在します。削除しますか？\r\n削除を行わない場合は追加されます。");
     return default_answer ? prompter.Confirm(text, *default_answer) : prompter.Confirm(text);
   }
 

@@ -206,7 +206,8 @@ QTreeWidgetItem* PropertiesTest::Node(SettingItem item, int index) const {
     const auto node_item = static_cast<SettingItem>((*it)->data(0, TfrmNewSet::kItemRole).toInt());
     if (node_item != item) continue;
     if (index < 0) return *it;
-    const QTreeWidgetItem* owner = (item == SettingItem::Net || item == SettingItem::DisplayGroup) ? *it : (*it)->parent();
+    const QTreeWidgetItem* owner =
+        (item == SettingItem::Net || item == SettingItem::DisplayGroup) ? *it : (*it)->parent();
     if (owner->data(0, TfrmNewSet::kIndexRole).toInt() == index) return *it;
   }
   qFatal("no node");
@@ -320,19 +321,22 @@ void PropertiesTest::listEditorsSetNodeAndNumber_data() {
   QTest::addColumn<QStringList>("entries");
   const QStringList positions = {U("左端揃え"), U("中央揃え"), U("右端揃え")};
   const QStringList cuts = {U("カットを行う"), U("カットを行わない")};
-  QTest::newRow("GetIBbsList") << int(SettingItem::GetIBbsList) << "GetIBbsListCombo" << "GetIBbsList"
-                               << QStringList{U("READ属性のみ取得"), U("全てのIBBSを取得")};
+  QTest::newRow("GetIBbsList") << int(SettingItem::GetIBbsList) << "GetIBbsListCombo"
+                               << "GetIBbsList" << QStringList{U("READ属性のみ取得"), U("全てのIBBSを取得")};
   QTest::newRow("MessageFooterPos") << int(SettingItem::MessageFooterPos) << "MessageFooterPosCombo"
                                     << "MessageFooterPos" << positions;
   QTest::newRow("ResMessageHeaderPos") << int(SettingItem::ResMessageHeaderPos) << "ResMessageHeaderPosCombo"
                                        << "ResMessageHeaderPos" << positions;
   QTest::newRow("MvResMessageHeaderPos") << int(SettingItem::MvResMessageHeaderPos) << "MvResMessageHeaderPosCombo"
                                          << "MvResMessageHeaderPos" << positions;
-  QTest::newRow("CutSpace") << int(SettingItem::CutSpace) << "CutSpaceCombo" << "CutSpace" << cuts;
-  QTest::newRow("CutTab") << int(SettingItem::CutTab) << "CutTabCombo" << "CutTab" << cuts;
-  QTest::newRow("CutRet") << int(SettingItem::CutRet) << "CutRetCombo" << "CutRet" << cuts;
-  QTest::newRow("OpenPage") << int(SettingItem::OpenPage) << "OpenPageCombo" << "OpenPage"
-                            << QStringList{U("メッセージリスト"), U("メッセージツリー")};
+  QTest::newRow("CutSpace") << int(SettingItem::CutSpace) << "CutSpaceCombo"
+                            << "CutSpace" << cuts;
+  QTest::newRow("CutTab") << int(SettingItem::CutTab) << "CutTabCombo"
+                          << "CutTab" << cuts;
+  QTest::newRow("CutRet") << int(SettingItem::CutRet) << "CutRetCombo"
+                          << "CutRet" << cuts;
+  QTest::newRow("OpenPage") << int(SettingItem::OpenPage) << "OpenPageCombo"
+                            << "OpenPage" << QStringList{U("メッセージリスト"), U("メッセージツリー")};
 }
 
 void PropertiesTest::listEditorsSetNodeAndNumber() {
@@ -400,11 +404,15 @@ void PropertiesTest::textEditorsHelpTitlesAndLegends() {
   auto* help = Child<QLabel>("HelpLabel");
   auto* title = Child<QLabel>("TitleLabel");
   Select(Tree()->topLevelItem(0));
-  QCOMPARE(help->text(), U("ネット設定では、オフ書きを行うネットの名称、ログヘッダ、ハンドル、アップロードファイルのヘッダの設定を行います。"));
+  QCOMPARE(
+      help->text(),
+      U("ネット設定では、オフ書きを行うネットの名称、ログヘッダ、ハンドル、アップロードファイルのヘッダの設定を行います。"));
   QVERIFY(title->text().isEmpty());
   // A heading without help keeps the help area's text.
   Select(Tree()->topLevelItem(1));
-  QCOMPARE(help->text(), U("ネット設定では、オフ書きを行うネットの名称、ログヘッダ、ハンドル、アップロードファイルのヘッダの設定を行います。"));
+  QCOMPARE(
+      help->text(),
+      U("ネット設定では、オフ書きを行うネットの名称、ログヘッダ、ハンドル、アップロードファイルのヘッダの設定を行います。"));
 
   QTreeWidgetItem* footer = Node(SettingItem::MessageFooter);
   Select(footer);
@@ -548,8 +556,9 @@ void PropertiesTest::netFieldsCannotTakeTabs() {
 void PropertiesTest::newNetIsAppended() {
   Open();
   Select(Node(SettingItem::NetNames));
-  QCOMPARE(Child<QLabel>("HelpLabel")->text(),
-           U("【ネット名称】は既に設定されているネット名称の一覧です。ここでマウスを右クリックすると、新規のネットを登録出来ます。"));
+  QCOMPARE(
+      Child<QLabel>("HelpLabel")->text(),
+      U("【ネット名称】は既に設定されているネット名称の一覧です。ここでマウスを右クリックすると、新規のネットを登録出来ます。"));
   Child<QAction>("NewNetItem")->trigger();
   QCOMPARE(state_.nets.Count(), 4);
   QTreeWidgetItem* node = Tree()->currentItem();
@@ -692,8 +701,8 @@ void PropertiesTest::colourOutsideTheSixteen() {
   QVERIFY(colours->isVisible());
   QCOMPARE(colours->currentIndex(), -1);
   QCOMPARE(colours->count(), 16);
-  const QStringList names = {U("黒"), U("茶色"), U("緑"), U("ｵﾘｰﾌﾞ"), U("紺"),   U("紫"),   U("青緑"), U("灰色"),
-                             U("銀"), U("赤"),   U("黄緑"), U("黄"),   U("青"), U("赤紫"), U("水色"), U("白")};
+  const QStringList names = {U("黒"), U("茶色"), U("緑"),   U("ｵﾘｰﾌﾞ"), U("紺"), U("紫"),   U("青緑"), U("灰色"),
+                             U("銀"), U("赤"),   U("黄緑"), U("黄"),    U("青"), U("赤紫"), U("水色"), U("白")};
   for (int i = 0; i < 16; ++i) {
     QCOMPARE(colours->itemText(i), names[i]);
     QVERIFY(!colours->itemIcon(i).isNull());
@@ -777,8 +786,8 @@ void PropertiesTest::settingsWriteFailureKeepsDialogOpen() {
   QCOMPARE(prompter_.boxes.size(), size_t(1));
   QCOMPARE(prompter_.boxes[0].kind, std::string("error"));
   QVERIFY(prompter_.boxes[0].text.find("Permission denied") != std::string::npos);
-  QVERIFY(state_.settings == before);          // nothing confirmed
-  QVERIFY(!tobrisk::FileExists(NetFile()));   // NET.TDT comes after the settings
+  QVERIFY(state_.settings == before);        // nothing confirmed
+  QVERIFY(!tobrisk::FileExists(NetFile()));  // NET.TDT comes after the settings
   QCOMPARE(applied.count(), 0);
   QCOMPARE(dialog_->WorkingCopy().quotation_marks, Sjis("＞|"));  // the edits are still there
   dialog_->reject();
@@ -847,9 +856,9 @@ void PropertiesTest::colourTexts() {
   QCOMPARE(ColorFromStoredText("clWhite"), QColor(255, 255, 255));
   QCOMPARE(ColorFromStoredText("CLMAROON"), QColor(0x80, 0, 0));
   QCOMPARE(ColorFromStoredText("clnavy"), QColor(0, 0, 0x80));
-  QCOMPARE(ColorFromStoredText("$000000ff"), QColor(255, 0, 0));   // 00bbggrr
+  QCOMPARE(ColorFromStoredText("$000000ff"), QColor(255, 0, 0));  // 00bbggrr
   QCOMPARE(ColorFromStoredText("$00ff0000"), QColor(0, 0, 255));
-  QCOMPARE(ColorFromStoredText("32768"), QColor(0, 0x80, 0));       // decimal
+  QCOMPARE(ColorFromStoredText("32768"), QColor(0, 0x80, 0));  // decimal
   QCOMPARE(ColorFromStoredText("0x0000FFFF"), QColor(255, 255, 0));
   QCOMPARE(ColorFromStoredText("clMoneyGreen"), QColor(0xC0, 0xDC, 0xC0));
   QCOMPARE(ColorFromStoredText("clWindow"), QGuiApplication::palette().color(QPalette::Base));
@@ -888,8 +897,8 @@ long ResidentKb() {
 void PropertiesTest::thousandNetsStayLight() {
   std::string nets;
   for (int i = 0; i < 1000; ++i) {
-    nets += "N" + std::to_string(1000 + i).substr(1) + "\t" + Sjis("ネット") + std::to_string(i) + "\t" + Sjis("はなこ") +
-            "\tUP\r\n";
+    nets += "N" + std::to_string(1000 + i).substr(1) + "\t" + Sjis("ネット") + std::to_string(i) + "\t" +
+            Sjis("はなこ") + "\tUP\r\n";
   }
   tobrisk::testing::WriteFile(NetFile(), nets);
   MakeDialog();

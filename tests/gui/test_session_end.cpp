@@ -61,7 +61,7 @@ int RunChild(int argc, char** argv) {
   auto* grid = frame.findChild<QTableView*>("LogMessageGrid");
   gui::SelectGridRow(grid, 4);  // CUG 3 #11
   QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
-  QApplication::sendEvent(grid, &space);  // read
+  QApplication::sendEvent(grid, &space);      // read
   writing->ResMessage(2, ReplyOrigin::List);  // BBS 1 #101
   if (frame.State().pending_count != 1) return 5;
   std::printf("READY\n");
@@ -88,7 +88,8 @@ class TestSessionEnd : public QObject {
   static void PrepareFolder(MainFrameFixture& f) {
     f.Folder().WriteNets({"ABCD\tネットA\tたろう\tUPA"});
     f.Folder().Write("ABCD0101.LOG", FrameCapture());
-    f.Folder().Write("editor.sh", "#!/bin/sh\nprintf '" + Sjis("お返事") + "\\r\\n" + Sjis("よろしく") + "\\r\\n' > \"$1\"\n");
+    f.Folder().Write("editor.sh",
+                     "#!/bin/sh\nprintf '" + Sjis("お返事") + "\\r\\n" + Sjis("よろしく") + "\\r\\n' > \"$1\"\n");
     QFile::setPermissions(QString::fromStdString(f.Folder().Path("editor.sh")),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QtSettingsStore store;
@@ -146,7 +147,8 @@ void TestSessionEnd::signalsAndKillsLoseNothing() {
   ReadReadMarkFile(f.Folder().Path("ABCD.RAD"), marks);
   const std::vector<ReadMarkRecord> expected{{"CUG", "3", "11", Sjis("○")}, {"BBS", "1", "101", Sjis("●")}};
   QString got;
-  for (const ReadMarkRecord& r : marks) got += Text(r.board_type + " " + r.board_no + " " + r.message_no + " " + r.mark) + "; ";
+  for (const ReadMarkRecord& r : marks)
+    got += Text(r.board_type + " " + r.board_no + " " + r.message_no + " " + r.mark) + "; ";
   QVERIFY2(marks == expected, qPrintable(got));
   // The reply is in the journal, for net ABCD; no upload file was written.
   const std::optional<WriteJournal> journal = LoadWriteJournal(f.Folder().Path("tmp/"));
@@ -163,8 +165,9 @@ void TestSessionEnd::signalsAndKillsLoseNothing() {
   new gui::WritingCommands(f.Frame());
   f.Frame().OfferPreviousWrites();
   QCOMPARE(Text(f.Prompter().boxes.back().text),
-           QStringLiteral("前回の書き込みが 1 件残っています。\n書き込み一覧に戻しますか？\n"
-                          "「いいえ」の場合、書き込み一覧には戻しませんが、メッセージのファイルは tmp フォルダに残ります。"));
+           QStringLiteral(
+               "前回の書き込みが 1 件残っています。\n書き込み一覧に戻しますか？\n"
+               "「いいえ」の場合、書き込み一覧には戻しませんが、メッセージのファイルは tmp フォルダに残ります。"));
   QCOMPARE(f.State().writes.size(), size_t(1));
   QCOMPARE(f.State().pending_count, 1);
   QCOMPARE(f.State().settings.default_net, 0);
@@ -182,8 +185,9 @@ void TestSessionEnd::declinedOfferDropsTheJournalOnly() {
   f.Folder().WriteNets({"ABCD\tネットA\tたろう\tUPA"});
   QDir().mkdir(QStringLiteral("tmp"));
   f.Folder().Write("tmp/0305123456.TXT", Sjis("題\r\n本文\r\n"));
-  const WriteJournal journal{"ABCD", {{"1", "BBS", "1", "x", "0", Sjis("題"), "NEW", "0305123456.TXT", "0"},
-                                      {"2", "BBS", "1", "x", "0", Sjis("消"), "NEW", "0305123457.TXT", "1"}}};
+  const WriteJournal journal{"ABCD",
+                             {{"1", "BBS", "1", "x", "0", Sjis("題"), "NEW", "0305123456.TXT", "0"},
+                              {"2", "BBS", "1", "x", "0", Sjis("消"), "NEW", "0305123457.TXT", "1"}}};
   f.Folder().Write("tmp/WRITES.JNL", WriteJournalText(journal));
   f.Prompter().answers.push_back(Answer::No);
   f.Start();

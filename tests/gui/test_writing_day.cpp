@@ -156,9 +156,7 @@ class TestWritingDay : public QObject {
     menu->hide();
     item->trigger();
   }
-  void SelectWriteRow(int row) {
-    WriteGrid()->setCurrentIndex(WriteGrid()->model()->index(row, 2));
-  }
+  void SelectWriteRow(int row) { WriteGrid()->setCurrentIndex(WriteGrid()->model()->index(row, 2)); }
   // The write grid's pop-up for a row: which of its items are enabled.
   QString WritePopupState(int row) {
     SelectWriteRow(row);
@@ -344,7 +342,8 @@ class TestWritingDay : public QObject {
     editor_->WillWrite(Saved(Sjis("Re:お返事"), {Sjis("了解です。"), Sjis("また明日。")}));
     ChooseFromPopup(ListGrid()->viewport(), "LogMessagePopupMenu", "ResItem");
     QCOMPARE(editor_->Runs(), 1);
-    QVERIFY2(editor_->LastSeen().rfind(Sjis("{ここにタイトルを書いて下さい}") + "\r\n", 0) == 0, editor_->LastSeen().c_str());
+    QVERIFY2(editor_->LastSeen().rfind(Sjis("{ここにタイトルを書いて下さい}") + "\r\n", 0) == 0,
+             editor_->LastSeen().c_str());
     QCOMPARE(ListMark(reply_to), U("●"));
     QCOMPARE(std::string(answered.Mark()), Sjis("●"));
     QCOMPARE(f_->State().pending_count, 1);
@@ -411,8 +410,8 @@ class TestWritingDay : public QObject {
     QCOMPARE(editor_->Runs(), 4);
     QCOMPARE(editor_->LastSeen(), Sjis("{ここにタイトルを書いて下さい}") + "\r\n");
     QCOMPARE(WriteCell(3, 3), QStringLiteral("NEW"));
-    expected.push_back(Block({"B" + boards[bbs].board_no, "W"}, Sjis("新しい話題"),
-                             {Sjis("はじめます。"), "", Sjis("よろしく。")}));
+    expected.push_back(
+        Block({"B" + boards[bbs].board_no, "W"}, Sjis("新しい話題"), {Sjis("はじめます。"), "", Sjis("よろしく。")}));
     // The mail row offers no pop-up.
     SelectGridRow(Lists().BoardGridView(), 0);
     emit Lists().BoardGridView()->customContextMenuRequested(QPoint(5, 5));
@@ -503,8 +502,9 @@ class TestWritingDay : public QObject {
     f_->ClearBoxes();
     f_->Prompter().answers.push_back(Answer::No);
     f_->Trigger("UpTextButton");
-    QCOMPARE(f_->BoxTexts(), QStringList({U("同名のアップファイルが存在します。削除しますか？\r\n削除を行わない場合は追加されます。"),
-                                          U("アップテキスト出力が完了しました。")}));
+    QCOMPARE(f_->BoxTexts(),
+             QStringList({U("同名のアップファイルが存在します。削除しますか？\r\n削除を行わない場合は追加されます。"),
+                          U("アップテキスト出力が完了しました。")}));
     const std::string postscript = Block({"B" + boards[bbs].board_no, "W"}, Sjis("追伸"), {Sjis("書き忘れ")});
     QCOMPARE(UpFile(), first_output + postscript);
 
@@ -535,7 +535,9 @@ class TestWritingDay : public QObject {
     f_->Prompter().answers.push_back(Answer::No);
     f_->Stop();
     writing_ = nullptr;
-    QCOMPARE(f_->BoxTexts(), QStringList({U("同名のアップファイルが存在します。削除しますか？\r\n削除を行わない場合は追加されます。")}));
+    QCOMPARE(
+        f_->BoxTexts(),
+        QStringList({U("同名のアップファイルが存在します。削除しますか？\r\n削除を行わない場合は追加されます。")}));
     QCOMPARE(UpFile(), first_output + postscript +
                            Block({"B" + DecimalText(answered_board_no), "R" + DecimalText(answered_message_no)},
                                  Sjis("最後に"), {Sjis("おやすみ")}));
@@ -734,9 +736,8 @@ class TestWritingDay : public QObject {
     QVERIFY(still_open);
     QVERIFY(!FindEditor());
     QVERIFY(!f_->BoxTexts().isEmpty());
-    QCOMPARE(f_->BoxTexts().first(),
-             U("2 行目の文字 U+1F600 は Shift-JIS にないため、保存できません。\n"
-               "印の付いた文字を別の文字に書き換えて下さい。"));
+    QCOMPARE(f_->BoxTexts().first(), U("2 行目の文字 U+1F600 は Shift-JIS にないため、保存できません。\n"
+                                       "印の付いた文字を別の文字に書き換えて下さい。"));
     QCOMPARE(f_->Folder().Read("tmp/" + name), saved);
     QCOMPARE(f_->State().pending_count, 1);
   }
@@ -967,7 +968,10 @@ class TestWritingDay : public QObject {
     // ...and a log of another net still waits for the output.
     f_->ClearBoxes();
     OpenLog("WXYZ0001.LOG", FrameCapture());
-    QCOMPARE(f_->BoxTexts(), QStringList({U("現在書き込み中のネット以外のログファイルは読み込み出来ません。\nアップファイルを出力後、読み込みを行って下さい。")}));
+    QCOMPARE(
+        f_->BoxTexts(),
+        QStringList({U(
+            "現在書き込み中のネット以外のログファイルは読み込み出来ません。\nアップファイルを出力後、読み込みを行って下さい。")}));
     QVERIFY(f_->State().messages.Empty());
     f_->ClearBoxes();
     OpenLog("ABCD0001.LOG", FrameCapture());
@@ -991,7 +995,10 @@ class TestWritingDay : public QObject {
     f_->ClearBoxes();
     f_->Chooser().file_answers.push_back({QString::fromStdString(f_->Folder().Path("WXYZLIST.LOG"))});
     f_->Trigger("ImportItem");
-    QCOMPARE(f_->BoxTexts(), QStringList({U("現在書き込み中のネット以外のログファイルは読み込み出来ません。\nアップファイルを出力後、読み込みを行って下さい。")}));
+    QCOMPARE(
+        f_->BoxTexts(),
+        QStringList({U(
+            "現在書き込み中のネット以外のログファイルは読み込み出来ません。\nアップファイルを出力後、読み込みを行って下さい。")}));
     QCOMPARE(Lists().BoardGridView()->model()->rowCount(), 3);  // mail row and the two boards of net A
     QVERIFY(!QFile::exists(QString::fromStdString(f_->Folder().Path("WXYZ.BRD"))));
 

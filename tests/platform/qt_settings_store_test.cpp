@@ -109,9 +109,11 @@ TEST_F(QtSettingsStoreTest, PathsAreUtf8TextInTheIni) {
   // by hand reads as itself.
   testing::WriteFile(ini,
                      "[Settings%20Control]\n"
-                     "LogDir=" + SjisToUtf8("/home/taro/ログ") + "\n"
-                     "UpDir=/srv/アップ\n"
-                     "QuotationMarks=＞\n");
+                     "LogDir=" +
+                         SjisToUtf8("/home/taro/ログ") +
+                         "\n"
+                         "UpDir=/srv/アップ\n"
+                         "QuotationMarks=＞\n");
   {
     QtSettingsStore store(IniPath());
     AppSettings reloaded;

@@ -9,7 +9,7 @@
 namespace tobrisk::testing {
 
 struct BadContent {
-  std::string name;   // "empty file", "binary junk", ...
+  std::string name;  // "empty file", "binary junk", ...
   std::string bytes;
 };
 

@@ -27,13 +27,11 @@ std::string BoardListColumnHeader() { return Sjis("[ No ] Type       ボード�
 
 std::string BoardNumberCell(int board_no, BoardNumberForm form) {
   switch (form) {
-    case BoardNumberForm::Free:
-      return Sjis("[ Ｆ ]");
+    case BoardNumberForm::Free: return Sjis("[ Ｆ ]");
     case BoardNumberForm::FullWidth:
       if (board_no < 10) return "[ " + FullWidthDigit(board_no) + " ]";
       return "[" + FullWidthDigit(board_no / 10 % 10) + FullWidthDigit(board_no % 10) + "]";
-    case BoardNumberForm::Ascii:
-      break;
+    case BoardNumberForm::Ascii: break;
   }
   return "[ " + Num(board_no, 2) + " ]";
 }
@@ -43,8 +41,7 @@ std::string BbsBoardRow(std::string_view number_cell, std::string_view type, std
 }
 
 std::string IbbAmongBbsRow(std::string_view number_cell, int ibbs_no, std::string_view name_sjis) {
-  return std::string(number_cell) + " IBBS(" + Num(ibbs_no, 3) + ")  " + PadRight(name_sjis, 20) + "  " +
-         Num(45, 4);
+  return std::string(number_cell) + " IBBS(" + Num(ibbs_no, 3) + ")  " + PadRight(name_sjis, 20) + "  " + Num(45, 4);
 }
 
 std::string IbbsBoardRow(std::string_view number_cell, std::string_view name_sjis, bool skip) {
@@ -71,11 +68,11 @@ BoardCapture GenerateBoardCapture(const BoardCaptureOptions& o) {
 
   // Names of at most 20 bytes: double-byte characters at both ends, trailing
   // blanks, half-width katakana, plain ASCII.
-  static const std::vector<std::string> names = {
-      Sjis("雑談ボード全般です。"), Sjis("質問コーナー"), Sjis("ゲーム"), Sjis("音楽の部屋"),
-      Sjis("ﾌﾟﾛｸﾞﾗﾐﾝｸﾞ 総合"), "FREE TALK", Sjis("お知らせ　　　　　★"), Sjis("旅行と映画")};
-  static const std::vector<std::string> handles = {Sjis("たろう"), Sjis("ＭＩＫＥ＿ＳＡＮ"), Sjis("ｹﾝｼﾞ"),
-                                                   "hanako", Sjis("ねこ　ねこ")};
+  static const std::vector<std::string> names = {Sjis("雑談ボード全般です。"), Sjis("質問コーナー"),    Sjis("ゲーム"),
+                                                 Sjis("音楽の部屋"),           Sjis("ﾌﾟﾛｸﾞﾗﾐﾝｸﾞ 総合"), "FREE TALK",
+                                                 Sjis("お知らせ　　　　　★"),  Sjis("旅行と映画")};
+  static const std::vector<std::string> handles = {Sjis("たろう"), Sjis("ＭＩＫＥ＿ＳＡＮ"), Sjis("ｹﾝｼﾞ"), "hanako",
+                                                   Sjis("ねこ　ねこ")};
 
   BoardCapture capture;
   std::string& out = capture.bytes;
@@ -163,8 +160,8 @@ BoardList ExpectedBoards(const BoardCapture& capture, int get_ibbs_list) {
   BoardList boards;
   for (const GeneratedBoard& b : capture.boards) {
     if (b.skip && get_ibbs_list == 0) continue;
-    boards.push_back({DecimalText(static_cast<int64_t>(boards.size()) + 1), DecimalText(b.board_no), b.board_type,
-                      b.board_name});
+    boards.push_back(
+        {DecimalText(static_cast<int64_t>(boards.size()) + 1), DecimalText(b.board_no), b.board_type, b.board_name});
   }
   return boards;
 }

@@ -45,7 +45,7 @@ struct BoardCaptureOptions {
   bool member_list = true;
   size_t bbs_boards = 30;
   size_t ibbs_boards = 10;
-  double skip_share = 0.3;       // IBBS rows marked "Skip"
+  double skip_share = 0.3;  // IBBS rows marked "Skip"
   size_t members = 25;
   size_t members_per_page = 10;  // pages separated by the "continue" prompt
   bool cut_off = false;          // the last list runs to the end of the capture

@@ -47,8 +47,8 @@ std::string BbsHeader(int list_no, std::string_view name) {
 std::string IbbsAmongBbsHeader(int list_no, int ibbs_no, std::string_view name) {
   // "(" lands in byte 11 for one-digit list numbers and in byte 11 for two digits too.
   std::string num = list_no < 10 ? " " + std::to_string(list_no) : std::to_string(list_no);
-  return S("● [ BBS") + num.substr(0, 2) + "(IBBS " + std::to_string(ibbs_no) + ") ]" + S("【") +
-         std::string(name) + S("】");
+  return S("● [ BBS") + num.substr(0, 2) + "(IBBS " + std::to_string(ibbs_no) + ") ]" + S("【") + std::string(name) +
+         S("】");
 }
 
 std::string CugHeader(int no, std::string_view name) {
@@ -84,8 +84,8 @@ std::string ResFieldsLine(std::string_view title, int writer_id, std::string_vie
 // Columns: "○→[受信]" 3-12, blank 13, title 14-45, blank 46, writer 47-50,
 // blank 51, handle 52-67, blank 68, date 69-73.
 std::string MailHeader(std::string_view title, int writer_id, std::string_view handle, std::string_view date) {
-  return " 1" + S("○→[受信]") + " " + PadRight(title, 32) + " " + Num(writer_id, 4) + " " +
-         PadRight(handle, 16) + " " + PadRight(date, 5);
+  return " 1" + S("○→[受信]") + " " + PadRight(title, 32) + " " + Num(writer_id, 4) + " " + PadRight(handle, 16) + " " +
+         PadRight(date, 5);
 }
 
 CaptureOptions BenchCaptureOptions(double megabytes, uint32_t seed) {
@@ -106,7 +106,7 @@ CaptureOptions ShortMessageCaptureOptions(double megabytes, uint32_t seed) {
   o.seed = seed;
   o.boards = 40;
   o.messages_per_board = 60;
-  o.mails = 215;  // 7% of about 2,860 messages per session
+  o.mails = 215;         // 7% of about 2,860 messages per session
   o.reply_share = 0.43;  // 40% of all messages
   o.reread_share = 0.1;
   o.body_lines = 3;
@@ -134,13 +134,13 @@ std::string GenerateCapture(const CaptureOptions& o) {
   auto pick = [&](size_t n) { return static_cast<size_t>(rng() % n); };
 
   static const std::vector<std::string> words = {
-      Sjis("こんにちは"), Sjis("パソコン通信"), Sjis("質問"), Sjis("お知らせ"), Sjis("ゲーム"),
-      Sjis("音楽"), Sjis("プログラミング"), Sjis("雑談"), Sjis("ありがとう"), Sjis("ﾃｽﾄ")};
-  static const std::vector<std::string> handles = {
-      Sjis("たろう"), Sjis("はなこ"), Sjis("じろう"), "MIKE", Sjis("ねこ"), Sjis("ｹﾝｼﾞ")};
-  static const std::vector<std::string> boards = {
-      Sjis("雑談ボード"), Sjis("質問コーナー"), Sjis("ゲーム"), Sjis("音楽の部屋"),
-      Sjis("プログラム"), Sjis("お知らせ"), Sjis("旅行"), Sjis("映画")};
+      Sjis("こんにちは"), Sjis("パソコン通信"),   Sjis("質問"), Sjis("お知らせ"),   Sjis("ゲーム"),
+      Sjis("音楽"),       Sjis("プログラミング"), Sjis("雑談"), Sjis("ありがとう"), Sjis("ﾃｽﾄ")};
+  static const std::vector<std::string> handles = {Sjis("たろう"), Sjis("はなこ"), Sjis("じろう"),
+                                                   "MIKE",         Sjis("ねこ"),   Sjis("ｹﾝｼﾞ")};
+  static const std::vector<std::string> boards = {Sjis("雑談ボード"), Sjis("質問コーナー"), Sjis("ゲーム"),
+                                                  Sjis("音楽の部屋"), Sjis("プログラム"),   Sjis("お知らせ"),
+                                                  Sjis("旅行"),       Sjis("映画")};
   const std::string esc_colour = "\x1b[1;33m";
   const std::string esc_reset = "\x1b[0m";
   const std::string esc_clear = "\x1b[2J";

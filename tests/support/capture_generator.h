@@ -12,19 +12,19 @@ namespace tobrisk::testing {
 
 struct CaptureOptions {
   uint32_t seed = 1;
-  size_t boards = 8;              // boards visited (BBS, CUG, IBBS, IBBS listed among BBS)
-  size_t messages_per_board = 20; // message headers per board visit
-  size_t mails = 10;              // mail headers
-  double reply_share = 0.5;       // share of replies among board messages
-  double reread_share = 0.05;     // share of board visits repeated later (messages read twice)
-  size_t body_lines = 3;          // text lines per message
-  bool escapes = true;            // colour and cursor sequences, backspaces
-  bool odd_line_ends = true;      // some lines end in CR alone; some carry a lone LF
-  bool ctrl_z = false;            // end with Ctrl-Z followed by junk
-  size_t target_bytes = 0;        // when above 0: repeat sessions until this size is reached
-  double missing_share = 0.0;     // share of message headers whose message or writer number is blank
-  double escape_share = 0.15;     // share of lines wrapped in a colour sequence (when escapes is set)
-  size_t body_words = 2;          // words per text line
+  size_t boards = 8;               // boards visited (BBS, CUG, IBBS, IBBS listed among BBS)
+  size_t messages_per_board = 20;  // message headers per board visit
+  size_t mails = 10;               // mail headers
+  double reply_share = 0.5;        // share of replies among board messages
+  double reread_share = 0.05;      // share of board visits repeated later (messages read twice)
+  size_t body_lines = 3;           // text lines per message
+  bool escapes = true;             // colour and cursor sequences, backspaces
+  bool odd_line_ends = true;       // some lines end in CR alone; some carry a lone LF
+  bool ctrl_z = false;             // end with Ctrl-Z followed by junk
+  size_t target_bytes = 0;         // when above 0: repeat sessions until this size is reached
+  double missing_share = 0.0;      // share of message headers whose message or writer number is blank
+  double escape_share = 0.15;      // share of lines wrapped in a colour sequence (when escapes is set)
+  size_t body_words = 2;           // words per text line
 };
 
 // The options of the benchmark captures (gen-capture and bench/): about 3,000

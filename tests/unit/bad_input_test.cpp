@@ -93,8 +93,7 @@ TEST_F(BadInput, DamagedLinesInsideABoardStillParse) {
   const size_t digits = huge_no.find('7');
   huge_no.replace(digits, 1, "99999999999999999999");
   const std::string log = Lines({testing::MainMenuLine(), testing::BbsHeader(1, "b"), header,
-                                 std::string("\0\0text\x82", 7), huge_no, std::string(300, '\0'),
-                                 "#Fc.", "#Fc.\x82"});
+                                 std::string("\0\0text\x82", 7), huge_no, std::string(300, '\0'), "#Fc.", "#Fc.\x82"});
   Put(fx.root + "/ABCD0001.LOG", log);
   CutEscapes({fx.root + "/ABCD0001.LOG"}, fx.state.WorkFile("NOESC.LOG"), progress);
   ReadMessages(fx.state, progress);
@@ -153,8 +152,8 @@ TEST_F(BadInput, ReadMarkFileSkipsIncompleteLines) {
   }
   // Too few TABs: skipped. Too many: the text after the last TAB is the mark.
   // A 20-digit number is kept as text but matches no message.
-  Put(fx.root + "/ABCD.RAD", "BBS\t1\r\nBBS\t1\t2\r\nBBS\t1\t2\tx\t" + Sjis("○") +
-                                 "\r\nBBS\t1\t99999999999999999999\t" + Sjis("★") + "\r\n");
+  Put(fx.root + "/ABCD.RAD",
+      "BBS\t1\r\nBBS\t1\t2\r\nBBS\t1\t2\tx\t" + Sjis("○") + "\r\nBBS\t1\t99999999999999999999\t" + Sjis("★") + "\r\n");
   std::vector<ReadMarkRecord> records;
   ReadReadMarkFile(fx.root + "/ABCD.RAD", records);
   ASSERT_EQ(records.size(), 2u);

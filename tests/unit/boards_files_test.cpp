@@ -32,11 +32,11 @@ TEST_F(BoardsFiles, NamesWithBlanksAndDoubleByteEndsRoundTrip) {
   };
   WriteBoardFile(boards, dir_, "ABCD");
   WriteUserFile(users, dir_, "ABCD");
-  EXPECT_EQ(ReadWholeFile(dir_ + "ABCD.BRD"),
-            "1\t0\tBBS\t" + boards[0].board_name + "\r\n2\t12\tLBBS\t" + boards[1].board_name + "\r\n3\t7\tCUG\t" +
-                boards[2].board_name + "\r\n4\t99\tIBBS\t  leading and trailing  \r\n");
-  EXPECT_EQ(ReadWholeFile(dir_ + "ABCD.USR"), "1\t42\t" + users[0].handle_name + "\r\n2\t7\t" +
-                                                  users[1].handle_name + "\r\n");
+  EXPECT_EQ(ReadWholeFile(dir_ + "ABCD.BRD"), "1\t0\tBBS\t" + boards[0].board_name + "\r\n2\t12\tLBBS\t" +
+                                                  boards[1].board_name + "\r\n3\t7\tCUG\t" + boards[2].board_name +
+                                                  "\r\n4\t99\tIBBS\t  leading and trailing  \r\n");
+  EXPECT_EQ(ReadWholeFile(dir_ + "ABCD.USR"),
+            "1\t42\t" + users[0].handle_name + "\r\n2\t7\t" + users[1].handle_name + "\r\n");
 
   BoardList boards_back;
   UserList users_back;
@@ -67,10 +67,10 @@ TEST_F(BoardsFiles, EmptyListsGiveEmptyFilesAndReadNothing) {
 
 TEST_F(BoardsFiles, ExtraFieldsAreDroppedAndMissingOnesEmpty) {
   testing::WriteFile(dir_ + "ABCD.BRD",
-                     "1\t2\tBBS\tdropped\tName\r\n"        // five fields: the fourth is dropped
-                     "3\t4\tCUG\tx\ty\tLast\r\n"            // six fields
-                     "5\tOnly\r\n"                          // two fields: no number, no type
-                     "\r\n");                               // an empty line
+                     "1\t2\tBBS\tdropped\tName\r\n"  // five fields: the fourth is dropped
+                     "3\t4\tCUG\tx\ty\tLast\r\n"     // six fields
+                     "5\tOnly\r\n"                   // two fields: no number, no type
+                     "\r\n");                        // an empty line
   testing::WriteFile(dir_ + "ABCD.USR", "1\t2\tdropped\tHandle\r\n9\r\n");
   BoardList boards;
   UserList users;

@@ -244,8 +244,9 @@ TEST_F(BoardsImport, PendingMessagesOfAnotherNetRefuse) {
   view_.shown_header = "WXYZ";
   FillListsWithOtherNet();
   EXPECT_EQ(Import("abcd0105.log", capture.bytes).outcome, ImportOutcome::Refused);
-  EXPECT_EQ(Boxes("error"), std::vector<std::string>{Sjis("現在書き込み中のネット以外のログファイルは読み込み出来ません。") +
-                                                     "\n\r" + Sjis("アップファイルを出力後、読み込みを行って下さい。")});
+  EXPECT_EQ(Boxes("error"),
+            std::vector<std::string>{Sjis("現在書き込み中のネット以外のログファイルは読み込み出来ません。") + "\n\r" +
+                                     Sjis("アップファイルを出力後、読み込みを行って下さい。")});
   EXPECT_EQ(state_.current_log_header, "ABCD");  // already set when refused
   EXPECT_EQ(state_.boards.size(), 1u);
   EXPECT_FALSE(Exists("BDNOESC.LOG"));

@@ -54,8 +54,10 @@ TEST(BoardsParser, FullWidthDigitsAndLeadingSpaces) {
   EXPECT_EQ(FullWidthDigitsToAscii(Sjis("Ａ１")), Sjis("Ａ") + "1");
   // A lead byte of another character is copied alone; its trail byte then
   // starts the next step and may pair with the byte after it.
-  EXPECT_EQ(FullWidthDigitsToAscii("\x81\x82\x4F"), "\x81" "0");
-  EXPECT_EQ(FullWidthDigitsToAscii("\x82"), "\x82");      // a lead byte at the end
+  EXPECT_EQ(FullWidthDigitsToAscii("\x81\x82\x4F"),
+            "\x81"
+            "0");
+  EXPECT_EQ(FullWidthDigitsToAscii("\x82"), "\x82");          // a lead byte at the end
   EXPECT_EQ(FullWidthDigitsToAscii("\x82\x59"), "\x82\x59");  // just past ９
 
   EXPECT_EQ(CutLeadingSpaces("  5"), "5");
@@ -97,12 +99,9 @@ TEST(BoardsParser, BbsRowsTakeNumberTypeAndName) {
       testing::BbsBoardRow(BoardNumberCell(13, BoardNumberForm::Ascii), "BBS", "after the end"),
   }));
   const BoardList expected = {
-      {"1", "0", "BBS", Name("フリー")},
-      {"2", "12", "BBS", Sjis("雑談ボード全般です。")},
-      {"3", "5", "CUG", Name("club")},
-      {"4", "7", "BBS", Name("seven")},
-      {"5", "5", "LBBS", Name("linked")},
-      {"6", "123", "LBBS", Name("linked2")},
+      {"1", "0", "BBS", Name("フリー")},  {"2", "12", "BBS", Sjis("雑談ボード全般です。")},
+      {"3", "5", "CUG", Name("club")},    {"4", "7", "BBS", Name("seven")},
+      {"5", "5", "LBBS", Name("linked")}, {"6", "123", "LBBS", Name("linked2")},
       {"7", "11", "BBS", Name("eleven")},
   };
   EXPECT_EQ(p.boards, expected);
@@ -127,8 +126,8 @@ TEST(BoardsParser, BoardListEndsAtItsPromptsOnly) {
     // line: that line's type bytes are no board type, and the IBBS rows' neither.
     ASSERT_EQ(p.boards.size(), 2u) << letter;
     EXPECT_EQ(p.boards[0].board_no, "1");
-    EXPECT_EQ(p.boards[1], ends_bbs ? (BoardEntry{"2", "3", "IBBS", Name("three")})
-                                    : (BoardEntry{"2", "2", "BBS", Name("two")}))
+    EXPECT_EQ(p.boards[1],
+              ends_bbs ? (BoardEntry{"2", "3", "IBBS", Name("three")}) : (BoardEntry{"2", "2", "BBS", Name("two")}))
         << letter;
   }
 }
@@ -157,8 +156,8 @@ TEST(BoardsParser, IbbsSkipRowsFollowGetIBbsList) {
 }
 
 TEST(BoardsParser, FreeRowInIbbsListIsBoardZero) {
-  const auto p = ParseAll(Lines({testing::IbbsListStartLine(),
-                                 testing::IbbsBoardRow(BoardNumberCell(0, BoardNumberForm::Free), "free", false)}));
+  const auto p = ParseAll(Lines(
+      {testing::IbbsListStartLine(), testing::IbbsBoardRow(BoardNumberCell(0, BoardNumberForm::Free), "free", false)}));
   ASSERT_EQ(p.boards.size(), 1u);
   EXPECT_EQ(p.boards[0].board_no, "0");
 }
@@ -174,7 +173,7 @@ TEST(BoardsParser, MemberListSpansPagesAndEndsAtEmptyLineOrMainMenu) {
   const std::string rows = Lines({
       testing::MemberListStartLine(),
       testing::MemberRow(1, "before header"),  // ignored
-      "",                                       // ignored: header not seen yet
+      "",                                      // ignored: header not seen yet
       testing::MemberColumnHeader(),
       testing::MemberRow(42, Sjis("たろう")),
       testing::PadRight("", 10) + "0007 " + Sjis("ＭＩＫＥ＿ＳＡＮ") + " tail",

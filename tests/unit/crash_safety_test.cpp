@@ -68,7 +68,8 @@ TEST_F(CrashSafety, NetFile) {
 TEST_F(CrashSafety, BoardAndUserFiles) {
   auto boards_of = [](int generation) {
     BoardList boards;
-    for (int i = 0; i < kRows; ++i) boards.push_back({std::to_string(i + 1), std::to_string(generation), "BBS", "name"});
+    for (int i = 0; i < kRows; ++i)
+      boards.push_back({std::to_string(i + 1), std::to_string(generation), "BBS", "name"});
     return boards;
   };
   auto rewrite = [&](int generation) {
@@ -86,7 +87,6 @@ TEST_F(CrashSafety, BoardAndUserFiles) {
   for (char c : users) lines += c == '\n';
   EXPECT_EQ(lines, static_cast<size_t>(kRows));
 }
-
 
 TEST_F(CrashSafety, ReadMarkFile) {
   auto rewrite = [&](int generation) {

@@ -24,10 +24,12 @@ TEST(FilterEscapes, Sequences) {
   EXPECT_EQ(Filter("\x1b[1;33mHello"), "Hello");
   EXPECT_EQ(Filter("one \x1b[0m two"), "one  two");
   EXPECT_EQ(Filter("\x1b[2J"), "");
-  EXPECT_EQ(Filter("A\x08" "B"), "AB");             // backspace dropped, not applied
+  EXPECT_EQ(Filter("A\x08"
+                   "B"),
+            "AB");  // backspace dropped, not applied
   EXPECT_EQ(Filter("line\x1b"), "line");
-  EXPECT_EQ(Filter("\x1b[1\x08m x"), " x");           // backspace inside a sequence
-  EXPECT_EQ(Filter("\x1b\x1b[0mx"), "x");             // a second ESC starts the next sequence
+  EXPECT_EQ(Filter("\x1b[1\x08m x"), " x");  // backspace inside a sequence
+  EXPECT_EQ(Filter("\x1b\x1b[0mx"), "x");    // a second ESC starts the next sequence
   EXPECT_EQ(Filter(std::string("a\0b\tc\nd", 7)), std::string("a\0b\tc\nd", 7));
   const std::string kanji = "\x83\x6d";  // "マ": its second byte is "m"
   EXPECT_EQ(Filter(kanji + "x"), kanji + "x");
@@ -43,10 +45,17 @@ TEST(FilterEscapes, ASequenceEndsAtItsOwnFinalByte) {
             Sjis("羅生門の下で雨やみを待っていた。"));
   EXPECT_EQ(Filter("\x1b[?25l\x1b[1;24r\x1b[>0;1cx"), "x");  // private parameters, intermediates
   // Window titles run through BEL or ESC "\\", whatever they hold.
-  EXPECT_EQ(Filter("\x1b]0;vi m.txt\x07" "text"), "text");
-  EXPECT_EQ(Filter("\x1b]2;" + Sjis("題") + "\x1b\\" "text"), "text");
+  EXPECT_EQ(Filter("\x1b]0;vi m.txt\x07"
+                   "text"),
+            "text");
+  EXPECT_EQ(Filter("\x1b]2;" + Sjis("題") +
+                   "\x1b\\"
+                   "text"),
+            "text");
   // Character sets and single-byte sequences.
-  EXPECT_EQ(Filter("\x1b(B\x1b)0x\x1b" "7y\x1bMz\x1b=w"), "xyzw");
+  EXPECT_EQ(Filter("\x1b(B\x1b)0x\x1b"
+                   "7y\x1bMz\x1b=w"),
+            "xyzw");
   // Any other byte ends the sequence where it stands and is kept.
   EXPECT_EQ(Filter("\x1b[1" + Sjis("マ") + "x"), Sjis("マ") + "x");
   EXPECT_EQ(Filter("\x1b" + Sjis("表")), Sjis("表"));
@@ -73,8 +82,9 @@ TEST(FilterEscapes, ColourOnlyLinesComeOutAsBefore) {
     }
     return out;
   };
-  const std::vector<std::string> pieces = {"\x1b[0m", "\x1b[1;33;44m", "\x1b[m", "\x1b[37m", "text m ", " ",
-                                           Sjis("マ表示『新着』"), "\x08", "\t", "[ ]", "#Fc.  104", "\x1b[1;3"};
+  const std::vector<std::string> pieces = {
+      "\x1b[0m", "\x1b[1;33;44m", "\x1b[m",    "\x1b[37m", "text m ", " ", Sjis("マ表示『新着』"), "\x08",
+      "\t",      "[ ]",           "#Fc.  104", "\x1b[1;3"};
   std::mt19937 rng(7);
   for (int round = 0; round < 2000; ++round) {
     std::string line;
@@ -98,7 +108,9 @@ class CutEscapesTest : public ::testing::Test {
 };
 
 TEST_F(CutEscapesTest, LineEndsCtrlZAndSeveralInputs) {
-  const std::string a = Write("a.log", "\x1b[1mone\r\ntwo\rthree\nfour\r\n\x1a" "junk\r\n");
+  const std::string a = Write("a.log",
+                              "\x1b[1mone\r\ntwo\rthree\nfour\r\n\x1a"
+                              "junk\r\n");
   const std::string b = Write("b.log", "");
   const std::string c = Write("c.log", "last");
   CutEscapes({a, b, c}, dir_ + "NOESC.LOG", progress_);
@@ -114,14 +126,16 @@ TEST_F(CutEscapesTest, CaptureWithoutAnyCrTakesLfAsItsLineEnd) {
   // CR behind it) next to one with a CR, which keeps its lone LF as content.
   const std::string lf = Write("lf.log", "\x1b[1mone\ntwo\n\nthree");
   const std::string cr = Write("cr.log", "four\nfive\r\n");
-  const std::string z = Write("z.log", "six\n\x1a" "seven\r\n");
+  const std::string z = Write("z.log",
+                              "six\n\x1a"
+                              "seven\r\n");
   CutEscapes({lf, cr, z}, dir_ + "NOESC.LOG", progress_);
   EXPECT_EQ(ReadWholeFile(dir_ + "NOESC.LOG"), "one\r\ntwo\r\n\r\nthree\r\nfour\nfive\r\nsix\r\n");
   EXPECT_EQ(progress_.positions.back(), 100);
 
   // Such a capture holds its messages, in the program and in the one-pass reading.
-  const std::string capture = testing::BbsHeader(1, Sjis("雑談")) + "\n" +
-                              testing::NewHeader(7, "t", 12, "h", "01/02") + "\nbody\n";
+  const std::string capture =
+      testing::BbsHeader(1, Sjis("雑談")) + "\n" + testing::NewHeader(7, "t", 12, "h", "01/02") + "\nbody\n";
   const std::string log = Write("ABCD0101.LOG", capture);
   CutEscapes({log}, dir_ + "NOESC.LOG", progress_);
   MessageList two_steps;

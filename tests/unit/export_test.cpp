@@ -235,7 +235,7 @@ TEST(ExportDates, YearsComeFromTheCaptureOrTheYearGiven) {
   EXPECT_EQ(DateOfWriteDate("12/30", y).year, 2026);
   EXPECT_EQ(DateOfWriteDate("01/05", y).year, 2027);
   EXPECT_EQ(DateOfWriteDate(" 1/ 6", y).year, 2027);  // unreadable: the capture's date
-  EXPECT_EQ(DateOfWriteDate("02/29", y).day, 5);       // not in 2026: the capture's date
+  EXPECT_EQ(DateOfWriteDate("02/29", y).day, 5);      // not in 2026: the capture's date
   y.fixed_year = true;
   y.year = 1996;
   const ExportDate d = DateOfWriteDate("02/29", y);

@@ -30,8 +30,8 @@ class MessageTextTest : public ::testing::Test {
 };
 
 TEST_F(MessageTextTest, EndMarkersInOrder) {
-  const std::vector<std::string> ends = {"#Fc.  12 x", Sjis("● [ BBS   1 ]"), "[ AUTO ] on",
-                                         Sjis("● 受け取り完了"), Sjis("[ Ｍail ( 受信 ) ]")};
+  const std::vector<std::string> ends = {"#Fc.  12 x", Sjis("● [ BBS   1 ]"), "[ AUTO ] on", Sjis("● 受け取り完了"),
+                                         Sjis("[ Ｍail ( 受信 ) ]")};
   for (const std::string& end : ends) {
     const uint64_t at = Write({"#Fc.    1", "line one", "", Sjis("●お知らせ"), " #Fc. indented", end, "after"}, 1);
     EXPECT_EQ(Text(at), "line one\r\n\r\n" + Sjis("●お知らせ") + "\r\n #Fc. indented\r\n") << SjisToUtf8(end);

@@ -108,11 +108,11 @@ TEST_F(OpenLogsTest, SuccessfulOpenRunsEveryStepInOrder) {
   state_.settings.open_page = 1;
   EXPECT_EQ(Open({Log("abcd0101.log")}), OpenLogsResult::Opened);
   EXPECT_TRUE(prompter_.boxes.empty());
-  EXPECT_EQ(view_.calls, (std::vector<std::string>{
-                             "ClearMessageTree", "SetMessageTitle", "SelectNet 0", "DisableNetSelection",
-                             "ClearBoardUserGrids", "FillMessageGrid", "FillMessageTree", "SetMessageCounters 2 0",
-                             "ClearMessageText", "ShowOpenPage 1", "FillBoardUserGrids", "EnableNavigation",
-                             "RebuildRecentLogMenu"}));
+  EXPECT_EQ(view_.calls,
+            (std::vector<std::string>{"ClearMessageTree", "SetMessageTitle", "SelectNet 0", "DisableNetSelection",
+                                      "ClearBoardUserGrids", "FillMessageGrid", "FillMessageTree",
+                                      "SetMessageCounters 2 0", "ClearMessageText", "ShowOpenPage 1",
+                                      "FillBoardUserGrids", "EnableNavigation", "RebuildRecentLogMenu"}));
   EXPECT_EQ(view_.title, Sjis("メッセージ [ ") + "abcd0101.log ]");
   EXPECT_EQ(state_.current_log_header, "ABCD");
   EXPECT_EQ(state_.settings.default_net, 0);

@@ -43,7 +43,8 @@ class ParseLogTest : public ::testing::Test {
   std::string PreviousLine(size_t i) {
     const size_t end = list_[i].text_offset - 2;
     const size_t begin = noesc_.rfind("\r\n", end - 1);
-    return noesc_.substr(begin == std::string::npos ? 0 : begin + 2, end - (begin == std::string::npos ? 0 : begin + 2));
+    return noesc_.substr(begin == std::string::npos ? 0 : begin + 2,
+                         end - (begin == std::string::npos ? 0 : begin + 2));
   }
   std::string TextLine(size_t i) {
     const size_t at = list_[i].text_offset;
@@ -88,25 +89,17 @@ TEST_F(ParseLogTest, BoardHeaderForms) {
 TEST_F(ParseLogTest, NewReplyAndMailFieldsAndOffsets) {
   const std::string title = Sjis("こんにちは");
   const std::string handle = Sjis("たろう");
-  Parse({MainMenuLine(),
-         BbsHeader(2, Name()),
-         NewHeader(101, title, 123, handle, "12/01"),
-         "body of 101",
-         ResHeaderLine(102, 101),
-         ResFieldsLine("Re:" + title, 7, "MIKE", "12/02"),
-         "body of 102",
-         testing::MailScreenLine(),
-         MailHeader(Sjis("件名"), 456, Sjis("はなこ"), "3/4"),
-         "-----",
-         "mail body"});
+  Parse({MainMenuLine(), BbsHeader(2, Name()), NewHeader(101, title, 123, handle, "12/01"), "body of 101",
+         ResHeaderLine(102, 101), ResFieldsLine("Re:" + title, 7, "MIKE", "12/02"), "body of 102",
+         testing::MailScreenLine(), MailHeader(Sjis("件名"), 456, Sjis("はなこ"), "3/4"), "-----", "mail body"});
   ASSERT_EQ(list_.Size(), 3u);
   const auto e0 = EntryFields(list_[0]);
   EXPECT_EQ(e0, (std::vector<std::string>{"1", "2", "2", Name(), "BBS", "123", handle, "101", "-1", "NEW", title,
                                           e0[11], "12/01", ""}));
   EXPECT_EQ(TextLine(0), "body of 101");
   const auto e1 = EntryFields(list_[1]);
-  EXPECT_EQ(e1, (std::vector<std::string>{"2", "2", "2", Name(), "BBS", "7", "MIKE", "102", "101", "RES",
-                                          "Re:" + title, e1[11], "12/02", ""}));
+  EXPECT_EQ(e1, (std::vector<std::string>{"2", "2", "2", Name(), "BBS", "7", "MIKE", "102", "101", "RES", "Re:" + title,
+                                          e1[11], "12/02", ""}));
   EXPECT_EQ(TextLine(1), "body of 102");
   const auto e2 = EntryFields(list_[2]);
   EXPECT_EQ(e2, (std::vector<std::string>{"3", "-100", "-100", Sjis("新着メール"), "MAIL", "456", Sjis("はなこ"), "-2",
@@ -117,20 +110,31 @@ TEST_F(ParseLogTest, NewReplyAndMailFieldsAndOffsets) {
 TEST_F(ParseLogTest, ModesDecideWhichHeadersCount) {
   const auto msg = [](int no) { return NewHeader(no, "t", 1, "h", "01/01"); };
   Parse({msg(1),  // before any board: Outside
-         MainMenuLine(), msg(2),
-         BbsHeader(1, Name()), msg(3),
-         Sjis("●お知らせ"), msg(4),            // other "●" lines change nothing
-         testing::FswLine(), msg(5),             // FSW ends the board
-         BbsHeader(1, Name()), msg(6),
-         testing::MailScreenLine(),              // a mail screen while InBoard
+         MainMenuLine(),
+         msg(2),
+         BbsHeader(1, Name()),
+         msg(3),
+         Sjis("●お知らせ"),
+         msg(4),  // other "●" lines change nothing
+         testing::FswLine(),
+         msg(5),  // FSW ends the board
+         BbsHeader(1, Name()),
+         msg(6),
+         testing::MailScreenLine(),  // a mail screen while InBoard
          msg(7),
-         MailHeader("m1", 1, "h", "01/01"), "-", "b",
-         BbsHeader(1, Name()),                   // a board header while InMail
-         MailHeader("m2", 1, "h", "01/01"), "-", "b",
+         MailHeader("m1", 1, "h", "01/01"),
+         "-",
+         "b",
+         BbsHeader(1, Name()),  // a board header while InMail
+         MailHeader("m2", 1, "h", "01/01"),
+         "-",
+         "b",
          msg(8),
-         testing::MailSendLine(),                // the mail sending screen: Outside
+         testing::MailSendLine(),  // the mail sending screen: Outside
          msg(9),
-         MailHeader("m3", 1, "h", "01/01"), "-", "b"});
+         MailHeader("m3", 1, "h", "01/01"),
+         "-",
+         "b"});
   std::vector<std::string> seen;
   for (size_t i = 0; i < list_.Size(); ++i) seen.push_back(Field(i, 7) + Field(i, 9));
   EXPECT_EQ(seen, (std::vector<std::string>{"3NEW", "4NEW", "6NEW", "-2MAIL", "8NEW"}));
@@ -139,13 +143,9 @@ TEST_F(ParseLogTest, ModesDecideWhichHeadersCount) {
 }
 
 TEST_F(ParseLogTest, DoubledMailHeaderMakesNoEntryAndIsNotExamined) {
-  Parse({testing::MailScreenLine(),
-         MailHeader("first", 1, "a", "01/01"),
+  Parse({testing::MailScreenLine(), MailHeader("first", 1, "a", "01/01"),
          MailHeader("second", 2, "b", "01/02"),  // consumed, not examined
-         "-",
-         MailHeader("third", 3, "c", "01/03"),
-         "-",
-         "text"});
+         "-", MailHeader("third", 3, "c", "01/03"), "-", "text"});
   ASSERT_EQ(list_.Size(), 1u);
   EXPECT_EQ(Field(0, 10), "third");
   EXPECT_EQ(Field(0, 0), "1");
@@ -156,8 +156,8 @@ TEST_F(ParseLogTest, NumbersEndAtABlankOrGoMissing) {
   // number ends at the first blank after it.
   const std::string runs = "#Fc.   12     34 title";
   std::string blank_numbers = NewHeader(5, "t", 77, "h", "01/01");
-  blank_numbers.replace(4, 5, "     ");   // message number gone: title "t" stops the walk
-  blank_numbers.replace(47, 4, "    ");   // writer gone: the handle stops the walk
+  blank_numbers.replace(4, 5, "     ");  // message number gone: title "t" stops the walk
+  blank_numbers.replace(47, 4, "    ");  // writer gone: the handle stops the walk
   const std::string too_long = "#Fc.123456789012 t";
   Parse({BbsHeader(1, Name()), runs, blank_numbers, too_long, "#Fc.", ResHeaderLine(9, 3)});  // reply at EOF
   ASSERT_EQ(list_.Size(), 5u);
@@ -182,8 +182,8 @@ TEST_F(ParseLogTest, ProgressPerExaminedLine) {
   // 2, 6 and 14 of 16 bytes: 12.5, 37.5 and 87.5 go to the even neighbour.
   ParseBytes("\r\nab\r\ncdefgh\r\n\r\n");
   EXPECT_EQ(progress_.positions, (std::vector<int>{12, 38, 88, 100}));
-  std::string res = BbsHeader(1, Name()) + "\r\n" + ResHeaderLine(2, 1) + "\r\n" + ResFieldsLine("t", 1, "h", "x") +
-                    "\r\n";
+  std::string res =
+      BbsHeader(1, Name()) + "\r\n" + ResHeaderLine(2, 1) + "\r\n" + ResFieldsLine("t", 1, "h", "x") + "\r\n";
   ParseBytes(res);
   EXPECT_EQ(progress_.positions.size(), 2u);  // the fields line is not counted
   ParseBytes("");

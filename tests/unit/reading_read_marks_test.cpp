@@ -50,18 +50,20 @@ class ReadMarksTest : public ::testing::Test {
 TEST_F(ReadMarksTest, FileRoundTripAndIncompleteLines) {
   testing::WriteFile(dir_ + "ABCD.RAD", "BBS\t12\t345\t" + read_ +
                                             "\r\n"
-                                            "\r\n"                    // empty: skipped
-                                            "CUG\t1\t2\r\n"           // two TABs: skipped
-                                            "IBBS\t3\t4\tjunk\t" +    // the fourth field is ignored
-                                            checked_ + "\rMAIL\t-100\t-2\t\n\x1a" "BBS\t9\t9\tx\r\n");
+                                            "\r\n"                  // empty: skipped
+                                            "CUG\t1\t2\r\n"         // two TABs: skipped
+                                            "IBBS\t3\t4\tjunk\t" +  // the fourth field is ignored
+                                            checked_ +
+                                            "\rMAIL\t-100\t-2\t\n\x1a"
+                                            "BBS\t9\t9\tx\r\n");
   LoadReadMarks(state_, "ABCD", prompter_);
   EXPECT_EQ(state_.read_marks_header, "ABCD");
-  EXPECT_EQ(state_.read_marks, (std::vector<ReadMarkRecord>{{"BBS", "12", "345", read_},
-                                                            {"IBBS", "3", "4", checked_},
-                                                            {"MAIL", "-100", "-2", "\n"}}));
+  EXPECT_EQ(state_.read_marks,
+            (std::vector<ReadMarkRecord>{
+                {"BBS", "12", "345", read_}, {"IBBS", "3", "4", checked_}, {"MAIL", "-100", "-2", "\n"}}));
   SaveReadMarks(state_);
-  EXPECT_EQ(ReadWholeFile(dir_ + "ABCD.RAD"), "BBS\t12\t345\t" + read_ + "\r\nIBBS\t3\t4\t" + checked_ +
-                                                  "\r\nMAIL\t-100\t-2\t\n\r\n");
+  EXPECT_EQ(ReadWholeFile(dir_ + "ABCD.RAD"),
+            "BBS\t12\t345\t" + read_ + "\r\nIBBS\t3\t4\t" + checked_ + "\r\nMAIL\t-100\t-2\t\n\r\n");
 }
 
 TEST_F(ReadMarksTest, SaveKeepsTheNewestReadTypeMaxRecords) {
@@ -112,12 +114,12 @@ TEST_F(ReadMarksTest, EmptyStoreEmptiesTheFileAndNoNetLeavesFilesAlone) {
 TEST_F(ReadMarksTest, ApplyMarks) {
   AddEntry(BoardType::BBS, 12, 12, 345);
   AddEntry(BoardType::MAIL, -100, -100, -2);
-  AddEntry(BoardType::BBS, 7, 12, 345);   // another BoardListNo, same triple
-  AddEntry(BoardType::IBBS, 12, 12, 345); // another type
+  AddEntry(BoardType::BBS, 7, 12, 345);    // another BoardListNo, same triple
+  AddEntry(BoardType::IBBS, 12, 12, 345);  // another type
   AddEntry(BoardType::BBS, 12, 12, 346);
   AddEntry(BoardType::MAIL, -100, -100, -2);
-  ApplyReadMarks(state_.messages, {{"BBS", "12", "345", read_}, {"BBS", "12", "345", checked_},
-                                   {"BBS", "012", "346", replied_}});
+  ApplyReadMarks(state_.messages,
+                 {{"BBS", "12", "345", read_}, {"BBS", "12", "345", checked_}, {"BBS", "012", "346", replied_}});
   EXPECT_EQ(Marks(), (std::vector<std::string>{read_, "-", read_, "", "", "-"}));
   ApplyReadMarks(state_.messages, {{"MAIL", "-100", "-2", checked_}});
   EXPECT_EQ(Marks()[1], checked_);
@@ -131,8 +133,8 @@ TEST_F(ReadMarksTest, SetReadMarkKeepsOneRecordAtTheEnd) {
   SetReadMark(state_, 0, read_);
   SetReadMark(state_, 1, checked_);
   SetReadMark(state_, 2, replied_);  // same triple as entry 0: replaces its record
-  EXPECT_EQ(state_.read_marks, (std::vector<ReadMarkRecord>{{"CUG", "2", "20", checked_},
-                                                            {"BBS", "1", "10", replied_}}));
+  EXPECT_EQ(state_.read_marks,
+            (std::vector<ReadMarkRecord>{{"CUG", "2", "20", checked_}, {"BBS", "1", "10", replied_}}));
   EXPECT_EQ(Marks(), (std::vector<std::string>{read_, checked_, replied_}));
   SetReadMark(state_, 1, "");  // NotRead leaves no record
   EXPECT_EQ(state_.read_marks, (std::vector<ReadMarkRecord>{{"BBS", "1", "10", replied_}}));

@@ -129,7 +129,8 @@ TEST(SortMessages, BigListsEqualTheLiteralProcedure) {
       if (rng() % 10 == 0) {
         e = Entry(i + 1, -100, -2, BoardType::MAIL);
       } else {
-        const int32_t board = wide ? static_cast<int32_t>(rng() % 3) * 1000000000 - 1 : static_cast<int32_t>(rng() % 40);
+        const int32_t board =
+            wide ? static_cast<int32_t>(rng() % 3) * 1000000000 - 1 : static_cast<int32_t>(rng() % 40);
         const int32_t number = rng() % 50 == 0 ? -1 : static_cast<int32_t>(rng() % 400);
         e = Entry(i + 1, board, number);
       }

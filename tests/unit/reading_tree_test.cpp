@@ -185,7 +185,7 @@ TEST(MessageTree, ReplyPlacement) {
   Add(list, Res(1, 12, 11));  // chain: 12 under 11, 13 under 12
   Add(list, Res(1, 13, 12));
   Add(list, Res(1, 14, 99));  // not in the log: under the board
-  Shape ibbs = New(1, 11);     // IBBS 1 is another board than BBS 1
+  Shape ibbs = New(1, 11);    // IBBS 1 is another board than BBS 1
   ibbs.type = BoardType::IBBS;
   Add(list, ibbs);
   Shape ibbs_res = Res(1, 15, 11);

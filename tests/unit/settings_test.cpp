@@ -138,13 +138,12 @@ TEST(Nets, FindByLogHeader) {
   nets.Append({"abcd", "", "", ""});
   nets.Append({"AB", "", "", ""});
   nets.Append({"ABCDE", "", "", ""});
-  EXPECT_EQ(FindNetByLogHeader(nets, "ABCD"), 0);  // stored header upper-cased
-  EXPECT_EQ(FindNetByLogHeader(nets, "abcd"), -1); // the header text is not
-  EXPECT_EQ(FindNetByLogHeader(nets, "ABXY"), 1);  // a shorter header matches its start
+  EXPECT_EQ(FindNetByLogHeader(nets, "ABCD"), 0);   // stored header upper-cased
+  EXPECT_EQ(FindNetByLogHeader(nets, "abcd"), -1);  // the header text is not
+  EXPECT_EQ(FindNetByLogHeader(nets, "ABXY"), 1);   // a shorter header matches its start
   NetList longer;
   longer.Append({"ABCDE", "", "", ""});
   EXPECT_EQ(FindNetByLogHeader(longer, "ABCD"), -1);
-
 }
 
 TEST(Nets, FieldAccessAppendDeleteAndFilter) {
@@ -157,9 +156,8 @@ TEST(Nets, FieldAccessAppendDeleteAndFilter) {
   nets.SetField(1, NetField::HandleName, "h");
   EXPECT_EQ(nets.Field(1, NetField::HandleName), "h");
   nets.Append({"", "N0", "", ""});  // no log header: no entry
-  EXPECT_EQ(OpenLogFilter(nets),
-            Sjis("N1ログファイル(ABCD*.LOG)|ABCD*.LOG|N2ログファイル(WXYZ*.LOG)|WXYZ*.LOG|"
-                 "全てのログファイル(*.LOG)|*.LOG|全てのファイル(*.*)|*.*"));
+  EXPECT_EQ(OpenLogFilter(nets), Sjis("N1ログファイル(ABCD*.LOG)|ABCD*.LOG|N2ログファイル(WXYZ*.LOG)|WXYZ*.LOG|"
+                                      "全てのログファイル(*.LOG)|*.LOG|全てのファイル(*.*)|*.*"));
 }
 
 }  // namespace

@@ -28,8 +28,12 @@ TEST(LineReader, CaptureLineModel) {
   EXPECT_EQ(ReadAll("a\nb\r\n"), (Lines{{"a\nb", 5}}));  // a lone LF is content
   EXPECT_EQ(ReadAll("\r\n\r\n"), (Lines{{"", 2}, {"", 4}}));
   EXPECT_EQ(ReadAll(""), Lines{});
-  EXPECT_EQ(ReadAll("ab\x1a" "cd\r\n"), (Lines{{"ab", 2}}));  // Ctrl-Z ends the file
-  EXPECT_EQ(ReadAll("ab\r\n\x1a" "cd"), (Lines{{"ab", 4}}));
+  EXPECT_EQ(ReadAll("ab\x1a"
+                    "cd\r\n"),
+            (Lines{{"ab", 2}}));  // Ctrl-Z ends the file
+  EXPECT_EQ(ReadAll("ab\r\n\x1a"
+                    "cd"),
+            (Lines{{"ab", 4}}));
   EXPECT_EQ(ReadAll("\x1a"), Lines{});
   EXPECT_EQ(ReadAll("a\r\r\nb"), (Lines{{"a", 2}, {"", 4}, {"b", 5}}));
 }
@@ -43,7 +47,9 @@ TEST(LineReader, FileReaderMatchesMemoryReaderAcrossBufferEdges) {
   // A long line crossing the 1 MiB buffer, a CR LF split across the edge, Ctrl-Z at the end.
   std::string data(1 << 20, 'x');
   data[(1 << 20) - 1] = '\r';
-  data += "\nshort\r" + std::string(3 << 20, 'y') + "\r\nend\x1a" "junk";
+  data += "\nshort\r" + std::string(3 << 20, 'y') +
+          "\r\nend\x1a"
+          "junk";
   testing::WriteFile(dir + "/f.log", data);
   LineReader file(dir + "/f.log");
   LineReader memory(kInMemory, data);
@@ -90,18 +96,18 @@ TEST(LineReader, MeasureCaptureScanSeesEveryPatternOnce) {
 
 TEST(FieldReaders, ReadNumberAt) {
   EXPECT_EQ(ReadNumberAt("#Fc.  123 abc", 5), 123);
-  EXPECT_EQ(ReadNumberAt("12 3x", 1), 12);        // a blank after a digit ends the number
+  EXPECT_EQ(ReadNumberAt("12 3x", 1), 12);  // a blank after a digit ends the number
   EXPECT_EQ(ReadNumberAt("   ", 1), -1);
-  EXPECT_EQ(ReadNumberAt("abc", 10), -1);           // beyond the line
+  EXPECT_EQ(ReadNumberAt("abc", 10), -1);  // beyond the line
   EXPECT_EQ(ReadNumberAt("x12", 1), -1);
   EXPECT_EQ(ReadNumberAt("2147483647", 1), 2147483647);
-  EXPECT_EQ(ReadNumberAt("2147483648", 1), -1);     // too long for 32 bits
+  EXPECT_EQ(ReadNumberAt("2147483648", 1), -1);  // too long for 32 bits
   EXPECT_EQ(ReadNumberAt("12345678901234567890", 1), -1);
 }
 
 TEST(FieldReaders, TextBetweenTrimAndFields) {
   EXPECT_EQ(TextBetween("a(bc)d", "(", ")"), "bc");
-  EXPECT_EQ(TextBetween("a)b(c", "(", ")"), "");   // close before open
+  EXPECT_EQ(TextBetween("a)b(c", "(", ")"), "");  // close before open
   EXPECT_EQ(TextBetween("a(b", "(", ")"), "");
   EXPECT_EQ(TextBetween("()", "(", ")"), "");
   EXPECT_EQ(Trim(" \t a b \x01"), "a b");
@@ -115,8 +121,8 @@ TEST(FieldReaders, TextBetweenTrimAndFields) {
 
 TEST(FieldReaders, RoundedPercentHalvesToEven) {
   EXPECT_EQ(RoundedPercent(140, 400), 35);
-  EXPECT_EQ(RoundedPercent(1, 8), 12);   // 12.5 -> 12
-  EXPECT_EQ(RoundedPercent(3, 8), 38);   // 37.5 -> 38
+  EXPECT_EQ(RoundedPercent(1, 8), 12);  // 12.5 -> 12
+  EXPECT_EQ(RoundedPercent(3, 8), 38);  // 37.5 -> 38
   EXPECT_EQ(RoundedPercent(1, 3), 33);
   EXPECT_EQ(RoundedPercent(2, 3), 67);
   EXPECT_EQ(RoundedPercent(5, 5), 100);
@@ -171,9 +177,11 @@ TEST(Paths, WorkFilesIgnoreTheCaseOfTheirNames) {
 TEST(Sjis, ConvertsBothWaysAndNeverCrashesOnJunk) {
   EXPECT_EQ(SjisToUtf8(Sjis("ログファイル")), "ログファイル");
   EXPECT_EQ(Sjis("ｴﾗｰ"), "\xb4\xd7\xb0");
-  EXPECT_EQ(SjisToUtf8("a\x82"), "a\xEF\xBF\xBD");   // truncated double-byte character
+  EXPECT_EQ(SjisToUtf8("a\x82"), "a\xEF\xBF\xBD");  // truncated double-byte character
   EXPECT_EQ(SjisToUtf8("\xff"), "\xEF\xBF\xBD");
-  EXPECT_EQ(Utf8ToSjis("a\xff" "b"), "a?b");
+  EXPECT_EQ(Utf8ToSjis("a\xff"
+                       "b"),
+            "a?b");
   EXPECT_TRUE(SjisRoundTrips(Sjis("新着メール")));
   EXPECT_FALSE(SjisRoundTrips("\x82"));
   std::string junk;

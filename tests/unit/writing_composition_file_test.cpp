@@ -33,8 +33,8 @@ TEST(CompositionFile, BlankFileHoldsThePlaceholderAlone) {
 
 TEST(CompositionFile, QuotedResWorkedExample) {
   WritingFixture f;
-  const uint64_t offset = WriteLog(f, Sjis("こんにちは。\r\n\r\n　元気ですか。\r\n"),
-                                   Sjis("#Fc.346 次のメッセージ\r\n次の本文\r\n"));
+  const uint64_t offset =
+      WriteLog(f, Sjis("こんにちは。\r\n\r\n　元気ですか。\r\n"), Sjis("#Fc.346 次のメッセージ\r\n次の本文\r\n"));
   const size_t i = f.AddMessage(BoardType::BBS, 12, "BOARD", 345, 10, Sjis("はなこ"), offset);
   PrepareQuotedFile(f.state, "1206093015.TXT", offset, i, HeaderKind::Res);
   EXPECT_EQ(f.Read(f.TmpFile("1206093015.TXT")),
@@ -65,13 +65,11 @@ TEST(CompositionFile, HeaderKindsAndTemplates) {
   f.state.settings.res_message_header = "$H";
   f.state.settings.res_message_header_pos = kAlignCentre;
   PrepareQuotedFile(f.state, "c.TXT", offset, i, HeaderKind::Res);
-  EXPECT_EQ(f.Read(f.TmpFile("c.TXT")),
-            Lines({TitlePlaceholder(), std::string(36, ' ') + Sjis("はなこ"), "", ">abc"}));
+  EXPECT_EQ(f.Read(f.TmpFile("c.TXT")), Lines({TitlePlaceholder(), std::string(36, ' ') + Sjis("はなこ"), "", ">abc"}));
 }
 
 TEST(CompositionFile, QuoteEndsAtEveryMarkerAndAtTheEndOfTheLog) {
-  const std::vector<std::string> markers = {Sjis("#Fc."), Sjis("● [ 12 ]"), Sjis("[ AUTO ] x"),
-                                            Sjis("● 受け取り確認")};
+  const std::vector<std::string> markers = {Sjis("#Fc."), Sjis("● [ 12 ]"), Sjis("[ AUTO ] x"), Sjis("● 受け取り確認")};
   for (const std::string& marker : markers) {
     WritingFixture f;
     const uint64_t offset = WriteLog(f, "one\r\n", marker + "\r\nnever quoted\r\n");
@@ -85,8 +83,8 @@ TEST(CompositionFile, QuoteEndsAtEveryMarkerAndAtTheEndOfTheLog) {
   const uint64_t offset = WriteLog(f, text, "");
   const size_t i = f.AddMessage(BoardType::BBS, 1, "b", 1, 1, "h", offset);
   PrepareQuotedFile(f.state, "q.TXT", offset, i, HeaderKind::None);
-  EXPECT_EQ(f.Read(f.TmpFile("q.TXT")), Lines({TitlePlaceholder(), Sjis(">●だけ"), ">#Fc", ">[ AUTO",
-                                               Sjis(">● 受け"), Sjis(">最後の行")}));
+  EXPECT_EQ(f.Read(f.TmpFile("q.TXT")),
+            Lines({TitlePlaceholder(), Sjis(">●だけ"), ">#Fc", ">[ AUTO", Sjis(">● 受け"), Sjis(">最後の行")}));
   // An offset at or beyond the end gives the title (and header) alone.
   PrepareQuotedFile(f.state, "z.TXT", 1'000'000, i, HeaderKind::None);
   EXPECT_EQ(f.Read(f.TmpFile("z.TXT")), Lines({TitlePlaceholder()}));
@@ -153,9 +151,15 @@ TEST(CompositionFile, MissingLogFailsAndLeavesTheFileAlone) {
 TEST(CompositionFile, ReadFirstLineAcceptsEveryLineEnd) {
   WritingFixture f;
   const std::string p = f.TmpFile("t.TXT");
-  const std::pair<std::string, std::string> cases[] = {
-      {Sjis("題名\r\n本文"), Sjis("題名")}, {"title\nbody\n", "title"}, {"title\rbody", "title"},
-      {"only", "only"}, {"", ""}, {"\r\nbody", ""}, {"t\x1a" "junk", "t"}};
+  const std::pair<std::string, std::string> cases[] = {{Sjis("題名\r\n本文"), Sjis("題名")},
+                                                       {"title\nbody\n", "title"},
+                                                       {"title\rbody", "title"},
+                                                       {"only", "only"},
+                                                       {"", ""},
+                                                       {"\r\nbody", ""},
+                                                       {"t\x1a"
+                                                        "junk",
+                                                        "t"}};
   for (const auto& [bytes, first] : cases) {
     testing::WriteFile(p, bytes);
     EXPECT_EQ(ReadFirstLine(p), first);
@@ -174,8 +178,8 @@ TEST(CompositionFile, ReadBackDecidesUtf8ThenShiftJisThenRefuses) {
   }
   // Shift-JIS (and plain ASCII) is used byte for byte, even where its pairs do not
   // round-trip through Unicode.
-  for (const std::string& bytes : {Sjis("題名\r\n本文です。\r\n"), std::string("title\r\nbody\r\n"),
-                                   std::string("\x87\x40\xED\x40\r\n")}) {
+  for (const std::string& bytes :
+       {Sjis("題名\r\n本文です。\r\n"), std::string("title\r\nbody\r\n"), std::string("\x87\x40\xED\x40\r\n")}) {
     const CompositionText t = DecideCompositionText(bytes);
     EXPECT_EQ(t.kind, Kind::ShiftJis);
     EXPECT_EQ(t.sjis, bytes);

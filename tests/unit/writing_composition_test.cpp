@@ -63,8 +63,8 @@ TEST_F(Composition, NewMessageOnABoard) {
   EXPECT_EQ(seen_log, Log{"net off"});
   EXPECT_EQ(seen_file, Sjis("{ここにタイトルを書いて下さい}\r\n"));
   ASSERT_EQ(f.state.writes.size(), 1u);
-  EXPECT_EQ(f.state.writes[0], (WriteEntry{"1", "CUG", "0", Sjis("ＣＵＧ              "), "0", Sjis("題名"),
-                                           "NEW", "0305123456.TXT", "0"}));
+  EXPECT_EQ(f.state.writes[0], (WriteEntry{"1", "CUG", "0", Sjis("ＣＵＧ              "), "0", Sjis("題名"), "NEW",
+                                           "0305123456.TXT", "0"}));
   EXPECT_EQ(f.state.pending_count, 1);
   EXPECT_FALSE(f.state.editor_busy);
   EXPECT_EQ(f.view.log, (Log{"net off", "add 0", "uptext on"}));
@@ -75,8 +75,8 @@ TEST_F(Composition, NewMailToAMember) {
   f.state.writes.push_back({"1", "BBS", "1", "b", "0", "earlier", "NEW", "x.TXT", "1"});
   NewMail(f.state, f.ports, f.view, 0);
   ASSERT_EQ(f.state.writes.size(), 2u);
-  EXPECT_EQ(f.state.writes[1], (WriteEntry{"2", "MAIL", "1234", Sjis("MAIL : たろう          "), "0",
-                                           Sjis("題名"), "NEW", Name(), "0"}));
+  EXPECT_EQ(f.state.writes[1],
+            (WriteEntry{"2", "MAIL", "1234", Sjis("MAIL : たろう          "), "0", Sjis("題名"), "NEW", Name(), "0"}));
   EXPECT_EQ(f.view.log, (Log{"net off", "add 1", "uptext on"}));
 }
 
@@ -121,8 +121,8 @@ TEST_F(Composition, ResMessageQuotesAndMarksOnceTheReplyIsInTheWriteList) {
   EXPECT_EQ(seen_mark, "");
   EXPECT_EQ(f.state.messages[message].Mark(), Sjis("●"));
   // The store's record moved to the end with the new mark.
-  EXPECT_EQ(f.state.read_marks, (std::vector<ReadMarkRecord>{{"BBS", "12", "346", Sjis("○")},
-                                                             {"BBS", "12", "345", Sjis("●")}}));
+  EXPECT_EQ(f.state.read_marks,
+            (std::vector<ReadMarkRecord>{{"BBS", "12", "346", Sjis("○")}, {"BBS", "12", "345", Sjis("●")}}));
   EXPECT_EQ(seen_file, Sjis("{ここにタイトルを書いて下さい}\r\n[ はなこさんへのレスです. BBS12 / Fc.345 ]\r\n\r\n"
                             ">こんにちは。\r\n"));
   ASSERT_EQ(f.state.writes.size(), 1u);
@@ -160,9 +160,10 @@ TEST_F(Composition, MoveResMessageToTheChosenBoard) {
   f.view.chosen_seq_no = 2;
   MoveResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List);
   EXPECT_EQ(seen_log, (Log{"choose"}));
-  EXPECT_EQ(seen_file,
-            Sjis("{ここにタイトルを書いて下さい}\r\n[ 雑談ボード より、はなこさんへの移動レスです. BBS12 / Fc.345 ]\r\n\r\n"
-                 ">こんにちは。\r\n"));
+  EXPECT_EQ(
+      seen_file,
+      Sjis("{ここにタイトルを書いて下さい}\r\n[ 雑談ボード より、はなこさんへの移動レスです. BBS12 / Fc.345 ]\r\n\r\n"
+           ">こんにちは。\r\n"));
   ASSERT_EQ(f.state.writes.size(), 1u);
   EXPECT_EQ(f.state.writes[0],
             (WriteEntry{"1", "CUG", "0", Sjis("ＣＵＧ              "), "-1", Sjis("題名"), "Move", Name(), "0"}));
@@ -174,8 +175,7 @@ TEST_F(Composition, MoveResRefusedWithoutBoardListAndCancelledChooser) {
   MoveResMessage(f.state, f.ports, f.view, message, ReplyOrigin::List);
   ASSERT_EQ(f.prompter.boxes.size(), 1u);
   EXPECT_EQ(f.prompter.boxes[0].kind, "error");
-  EXPECT_EQ(f.prompter.boxes[0].text,
-            Sjis("ボード一覧の取得が行われていないため、移動レスを実行出来ません。"));
+  EXPECT_EQ(f.prompter.boxes[0].text, Sjis("ボード一覧の取得が行われていないため、移動レスを実行出来ません。"));
   EXPECT_TRUE(f.view.log.empty());
   EXPECT_TRUE(f.editor.calls.empty());
 

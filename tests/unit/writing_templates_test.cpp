@@ -15,7 +15,7 @@ namespace {
 struct Answered {
   MessageList list;
   MessageEntry Make(BoardType type, int32_t board_no, std::string_view board_name, int32_t message_no,
-                     int32_t writer_id, std::string_view handle, std::string_view title = {}) {
+                    int32_t writer_id, std::string_view handle, std::string_view title = {}) {
     MessageEntry e;
     e.board_type = type;
     e.board_no = board_no;
@@ -57,10 +57,8 @@ TEST(MessageTemplates, DefaultResHeaderWorkedExample) {
 
 TEST(MessageTemplates, HeaderMacrosFromTheAnsweredMessage) {
   Answered a;
-  const MessageEntry m =
-      a.Make(BoardType::IBBS, 0, Sjis("雑談ボード"), 9, 1234, Sjis("じろう"), Sjis("件名です"));
-  EXPECT_EQ(ExpandHeader("$N|$B|$I|$H|$T|$K|$D", m),
-            Sjis("9|F|1234|じろう|件名です|IBBS|雑談ボード"));
+  const MessageEntry m = a.Make(BoardType::IBBS, 0, Sjis("雑談ボード"), 9, 1234, Sjis("じろう"), Sjis("件名です"));
+  EXPECT_EQ(ExpandHeader("$N|$B|$I|$H|$T|$K|$D", m), Sjis("9|F|1234|じろう|件名です|IBBS|雑談ボード"));
   // The moved-reply default names the board of the message answered.
   EXPECT_EQ(ExpandHeader(DefaultSettings().mv_res_message_header, m),
             Sjis("[ 雑談ボード より、じろうさんへの移動レスです. IBBSF / Fc.9 ]"));
@@ -113,7 +111,9 @@ TEST(MessageTemplates, FooterReadsTheClockOncePerExpansion) {
     }
     int reads = 0;
   } clock;
-  EXPECT_EQ(ExpandFooter("$Y$M$D$h$m$s$Y", OneNet("h"), 0, clock), "19991231235959" "1999");
+  EXPECT_EQ(ExpandFooter("$Y$M$D$h$m$s$Y", OneNet("h"), 0, clock),
+            "19991231235959"
+            "1999");
   EXPECT_EQ(clock.reads, 1);
 }
 
@@ -122,7 +122,7 @@ TEST(MessageTemplates, AlignmentWidths) {
   EXPECT_EQ(AlignLine(s77, 78, kAlignCentre), s77);
   EXPECT_EQ(AlignLine(s76, 78, kAlignCentre), " " + s76);
   EXPECT_EQ(AlignLine(s78, 78, kAlignRight), s78);
-  EXPECT_EQ(AlignLine(s90, 78, kAlignRight), s90);   // never cut
+  EXPECT_EQ(AlignLine(s90, 78, kAlignRight), s90);  // never cut
   EXPECT_EQ(AlignLine(s90, 78, kAlignCentre), s90);
   EXPECT_EQ(AlignLine("ab", 78, kAlignRight), std::string(76, ' ') + "ab");
   // Full-width characters count two bytes: 10 of them fill 20 columns.

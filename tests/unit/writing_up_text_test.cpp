@@ -53,9 +53,9 @@ TEST(UpText, TwoBlockWorkedExample) {
   std::string path;
   ASSERT_TRUE(WriteUpFile(f.state, f.ports, &path));
   EXPECT_EQ(path, f.root + "/up/UPL0305.TXT");
-  EXPECT_EQ(f.Read(path), Lines({"I3", "R345", Sjis("質問の件"), Sjis("了解です。"), "", DefaultFooter(), "/ES",
-                                 "E", "M", "W", "1234", "", Sjis("連絡"), Sjis("よろしく。"), "", DefaultFooter(),
-                                 "/ES", "E"}));
+  EXPECT_EQ(f.Read(path),
+            Lines({"I3", "R345", Sjis("質問の件"), Sjis("了解です。"), "", DefaultFooter(), "/ES", "E", "M", "W",
+                   "1234", "", Sjis("連絡"), Sjis("よろしく。"), "", DefaultFooter(), "/ES", "E"}));
   EXPECT_TRUE(f.prompter.boxes.empty());
   // WriteUpFile itself leaves the list and the count alone.
   EXPECT_EQ(f.state.writes.size(), 2u);
@@ -71,12 +71,11 @@ TEST(UpText, BoardSelectionAndCommandLines) {
   AddEntry(f, Entry("BBS", "12", "99", "res", "RES"), "\n\nlast");
   AddEntry(f, Entry("MAIL", "77", "0", "re mail", "RES"), "");
   ASSERT_TRUE(WriteUpFile(f.state, f.ports));
-  EXPECT_EQ(f.Read(f.root + "/up/UPL0305.TXT"),
-            Lines({"BF", "W", "new", "/ES", "E",                   //
-                   "B7", "W", "moved", "x", "/ES", "E",            //
-                   "I5", "W", "lbbs", "/ES", "/ES", "E",           //
-                   "B12", "R99", "res", "", "", "last", "/ES", "E",  //
-                   "M", "W", "77", "", "re mail", "/ES", "E"}));
+  EXPECT_EQ(f.Read(f.root + "/up/UPL0305.TXT"), Lines({"BF",  "W",   "new",   "/ES", "E",                            //
+                                                       "B7",  "W",   "moved", "x",   "/ES",     "E",                 //
+                                                       "I5",  "W",   "lbbs",  "/ES", "/ES",     "E",                 //
+                                                       "B12", "R99", "res",   "",    "",        "last", "/ES", "E",  //
+                                                       "M",   "W",   "77",    "",    "re mail", "/ES",  "E"}));
 }
 
 TEST(UpText, FooterIsExpandedPerBlockAndAligned) {
@@ -95,7 +94,7 @@ TEST(UpText, FooterIsExpandedPerBlockAndAligned) {
   const std::string pad(70, ' ');
   // The name takes the first reading, each block its own.
   EXPECT_EQ(f.Read(f.root + "/up/UPL0305.TXT"), Lines({"B1", "W", "a", "", pad + "10:00:01", "/ES", "E",  //
-                                                      "B1", "W", "b", "", pad + "10:00:02", "/ES", "E"}));
+                                                       "B1", "W", "b", "", pad + "10:00:02", "/ES", "E"}));
 }
 
 TEST(UpText, DeletedAndMissingEntriesAreLeftOut) {
@@ -281,8 +280,7 @@ TEST(WriteList, DeleteAndRevive) {
   DeleteMessage(f.state, f.view, 7);  // no such entry
   EXPECT_EQ(f.state.pending_count, 1);
   EXPECT_EQ(f.state.writes[1].deleted, "0");
-  EXPECT_EQ(f.view.log, (std::vector<std::string>{"deleted 0", "deleted 1", "uptext off", "revived 1",
-                                                  "uptext on"}));
+  EXPECT_EQ(f.view.log, (std::vector<std::string>{"deleted 0", "deleted 1", "uptext off", "revived 1", "uptext on"}));
   // Only the live entry is written.
   f.state.settings.message_footer.clear();
   ASSERT_TRUE(WriteUpFile(f.state, f.ports));

@@ -10,8 +10,8 @@ namespace {
 // The host's texts, as they stand in the capture (Shift-JIS; the half-width
 // katakana of the two board list titles are single bytes).
 struct ListTexts {
-  std::string bbs_start = Sjis("[ BBS ﾎﾞｰﾄﾞ一覧 ]");    // bytes 1-17
-  std::string ibbs_start = Sjis("[ IBBS ﾎﾞｰﾄﾞ一覧 ]");  // bytes 1-18
+  std::string bbs_start = Sjis("[ BBS ﾎﾞｰﾄﾞ一覧 ]");      // bytes 1-17
+  std::string ibbs_start = Sjis("[ IBBS ﾎﾞｰﾄﾞ一覧 ]");    // bytes 1-18
   std::string member_start = Sjis("[ MLIST メンバーズ");  // bytes 1-18
   std::string column_header = "[ No ]";
   std::string free_board = Sjis("[ Ｆ ]");
@@ -51,8 +51,8 @@ int32_t ListedBoardNumber(std::string_view row) {
 void AppendBoard(BoardList& boards, ImportCounters& counters, int32_t board_no, std::string type,
                  std::string_view row) {
   ++counters.board_counter;
-  boards.push_back({DecimalText(counters.board_counter), DecimalText(board_no), std::move(type),
-                    std::string(FieldAt(row, 19, 20))});
+  boards.push_back(
+      {DecimalText(counters.board_counter), DecimalText(board_no), std::move(type), std::string(FieldAt(row, 19, 20))});
 }
 
 }  // namespace

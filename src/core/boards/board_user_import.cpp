@@ -41,7 +41,8 @@ std::string StoreImportedLists(WorkState& state, Prompter& prompter, ImportView&
     view.FillBoardGrid();
   } else {
     report += boards_missing + "\r\n";
-    if (FileExists(BoardFilePath(state.work_dir, header))) ReadBoardFile(state.boards, state.work_dir, header, prompter);
+    if (FileExists(BoardFilePath(state.work_dir, header)))
+      ReadBoardFile(state.boards, state.work_dir, header, prompter);
   }
   if (!state.users.empty()) {
     report += users_updated;
@@ -61,10 +62,9 @@ const std::string& ImportDialogTitle() {
   return title;
 }
 
-ImportResult ImportBoardUserInfo(WorkState& state, const Ports& ports, ImportView& view,
-                                 const ImportOptions& options) {
-  static const std::string other_net_pending =
-      Sjis("現在書き込み中のネット以外のログファイルは読み込み出来ません。\n\rアップファイルを出力後、読み込みを行って下さい。");
+ImportResult ImportBoardUserInfo(WorkState& state, const Ports& ports, ImportView& view, const ImportOptions& options) {
+  static const std::string other_net_pending = Sjis(
+      "現在書き込み中のネット以外のログファイルは読み込み出来ません。\n\rアップファイルを出力後、読み込みを行って下さい。");
   static const std::string unknown_net_head = Sjis("ログファイル[");
   static const std::string unknown_net_tail = Sjis("]はネット設定がされていません。");
   Prompter& prompter = *ports.prompter;

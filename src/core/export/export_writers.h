@@ -48,7 +48,7 @@ class ExportRun {
   const ExportOptions& options_;
   Progress& progress_;
   std::vector<size_t> indices_;
-  std::vector<bool> selected_;   // empty when every message is exported
+  std::vector<bool> selected_;        // empty when every message is exported
   std::vector<uint32_t> occurrence_;  // 1 for the first entry of its (board, number), 2 for a re-read copy...
   std::string domain_;
   size_t next_step_ = 0;

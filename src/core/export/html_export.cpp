@@ -50,8 +50,9 @@ void Escape(std::string_view utf8, std::string& out) {
 }
 
 void Head(std::string& out, std::string_view title) {
-  out += "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
-         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
+  out +=
+      "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
   Escape(title, out);
   out += "</title>\n<style>";
   out += kStyle;
@@ -76,7 +77,9 @@ struct Section {
   std::vector<std::pair<TreeNodeId, TreeNodeId>> pages;  // [first, end) of node ids
 };
 
-std::string TextPage(const Section& s, size_t page) { return s.stem + "-t" + DecimalText(static_cast<int64_t>(page)) + ".html"; }
+std::string TextPage(const Section& s, size_t page) {
+  return s.stem + "-t" + DecimalText(static_cast<int64_t>(page)) + ".html";
+}
 std::string TreePage(const Section& s, size_t page) {
   return page == 1 ? s.stem + ".html" : s.stem + "-" + DecimalText(static_cast<int64_t>(page)) + ".html";
 }
@@ -128,16 +131,17 @@ class HtmlWriter {
   void CollectSections() {
     const MessageTree& tree = run_.Tree();
     if (tree.Empty()) return;
-    AddSection("mail", "\xE6\x96\xB0\xE7\x9D\x80\xE3\x83\xA1\xE3\x83\xBC\xE3\x83\xAB", tree.TopLevel()[0]);  // 新着メール
+    AddSection("mail", "\xE6\x96\xB0\xE7\x9D\x80\xE3\x83\xA1\xE3\x83\xBC\xE3\x83\xAB",
+               tree.TopLevel()[0]);  // 新着メール
     const TreeNodeId root = tree.MessageRoot();
     if (root == kNoNode) return;
     int n = 0;
     for (TreeNodeId board : tree.Children(root)) {
       ++n;
       const std::span<const TreeNodeId> first = tree.Children(board);
-      const std::string title = first.empty() ? Utf8(tree.Text(board))
-                                              : BoardLabel(run_.Messages()[static_cast<size_t>(
-                                                    tree.MessageIndex(first.front()))]);
+      const std::string title =
+          first.empty() ? Utf8(tree.Text(board))
+                        : BoardLabel(run_.Messages()[static_cast<size_t>(tree.MessageIndex(first.front()))]);
       AddSection("b" + DecimalText(n), title, board);
     }
   }
@@ -168,10 +172,11 @@ class HtmlWriter {
   }
 
   void Nav(std::string& out, const Section& s, size_t page, size_t pages, bool text) {
-    out += "<nav><a href=\"index.html\">\xE7\x9B\xAE\xE6\xAC\xA1</a>";  // 目次
+    out += "<nav><a href=\"index.html\">\xE7\x9B\xAE\xE6\xAC\xA1</a>";                                  // 目次
     if (text) out += " | <a href=\"" + TreePage(s, 1) + "\">\xE3\x83\x84\xE3\x83\xAA\xE3\x83\xBC</a>";  // ツリー
     if (pages > 1) {
-      if (!text) out += " | " + DecimalText(static_cast<int64_t>(page)) + " / " + DecimalText(static_cast<int64_t>(pages));
+      if (!text)
+        out += " | " + DecimalText(static_cast<int64_t>(page)) + " / " + DecimalText(static_cast<int64_t>(pages));
       if (page > 1) {
         out += " | <a href=\"" + (text ? TextPage(s, page - 1) : TreePage(s, page - 1)) +
                "\">\xE5\x89\x8D\xE3\x81\xB8</a>";  // 前へ
@@ -318,8 +323,9 @@ class HtmlWriter {
       Escape(source.log_names[i], out);
       out += "</span>";
     }
-    out += "</p>\n<table>\n<tr><th>\xE3\x83\x9C\xE3\x83\xBC\xE3\x83\x89</th><th>\xE4\xBB\xB6\xE6\x95\xB0</th>"
-           "<th>\xE6\x9C\x80\xE6\x96\xB0\xE3\x81\xAE\xE6\x9B\xB8\xE8\xBE\xBC\xE6\x97\xA5</th></tr>\n";  // ボード 件数 最新の書込日
+    out +=
+        "</p>\n<table>\n<tr><th>\xE3\x83\x9C\xE3\x83\xBC\xE3\x83\x89</th><th>\xE4\xBB\xB6\xE6\x95\xB0</th>"
+        "<th>\xE6\x9C\x80\xE6\x96\xB0\xE3\x81\xAE\xE6\x9B\xB8\xE8\xBE\xBC\xE6\x97\xA5</th></tr>\n";  // ボード 件数 最新の書込日
     for (const Section& s : sections_) {
       out += "<tr><td>";
       if (s.messages.empty()) {

@@ -25,7 +25,9 @@ int Weekday(const ExportDate& d) {  // 0 Sunday
   return static_cast<int>(((days % 7) + 11) % 7);
 }
 
-std::string TwoDigits(int n) { return std::string(1, static_cast<char>('0' + n / 10)) + static_cast<char>('0' + n % 10); }
+std::string TwoDigits(int n) {
+  return std::string(1, static_cast<char>('0' + n / 10)) + static_cast<char>('0' + n % 10);
+}
 
 // "Mon, 07 Dec 2026 00:00:00 +0900": the host's zone; a WriteDate has no time.
 std::string RfcDate(const ExportDate& d) {
@@ -128,8 +130,8 @@ void WriteMbox(ExportRun& run, OutputFile& out) {
   for (size_t index : run.Indices()) {
     const MessageEntry& e = messages[index];
     const ExportDate date = run.Date(index);
-    const std::string address = (e.writer_id >= 0 ? "w" + DecimalText(e.writer_id) : std::string("unknown")) + "@" +
-                                run.Domain();
+    const std::string address =
+        (e.writer_id >= 0 ? "w" + DecimalText(e.writer_id) : std::string("unknown")) + "@" + run.Domain();
     m.clear();
     m += "From " + address + " " + AscDate(date) + "\n";
     m += "From: " + DisplayName(Utf8(e.writer_handle.View())) + "<" + address + ">\n";

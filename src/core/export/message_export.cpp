@@ -320,8 +320,7 @@ std::string OutputRefusal(const ExportOptions& options, const std::vector<std::s
   }
   const bool folder_wanted = options.format == ExportFormat::Html;
   if (fs::is_directory(status) != folder_wanted) {
-    return "[" + options.out +
-           (folder_wanted ? "] はフォルダではありません。" : "] はファイルではありません。");
+    return "[" + options.out + (folder_wanted ? "] はフォルダではありません。" : "] はファイルではありません。");
   }
   if (!options.force) return "[" + options.out + "] は既に有ります。";
   if (folder_wanted && !IsEarlierExport(out)) {

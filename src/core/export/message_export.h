@@ -38,9 +38,9 @@ struct ExportDate {
 // the year of the capture's modification date, or the year before when its
 // month and day come after that date (December messages in a January capture).
 struct ExportYears {
-  ExportDate capture;      // the logs' newest modification date (local time)
+  ExportDate capture;  // the logs' newest modification date (local time)
   bool fixed_year = false;
-  int year = 0;            // the --year given
+  int year = 0;  // the --year given
 };
 
 // The full date of a WriteDate ("MM/DD"); the capture's date when it cannot be read.
@@ -52,9 +52,9 @@ struct ExportSource {
   const MessageTree* tree = nullptr;      // BuildMessageTree(*messages)
   // The text of message `index` as the text view shows it (Shift-JIS, CR LF).
   std::function<std::string(size_t index)> text;
-  std::string net_name;                   // NetName (Shift-JIS)
-  std::string log_header;                 // CurrentLogHeader
-  std::vector<std::string> log_names;     // the logs' file names, UTF-8
+  std::string net_name;                // NetName (Shift-JIS)
+  std::string log_header;              // CurrentLogHeader
+  std::vector<std::string> log_names;  // the logs' file names, UTF-8
   ExportYears years;
 };
 
@@ -69,8 +69,8 @@ ExportSource OpenLogsSource(const WorkState& state, const MessageTree& tree, con
 
 struct ExportOptions {
   ExportFormat format = ExportFormat::Mbox;
-  std::string out;       // the file (mbox, text) or folder (html) to write
-  bool force = false;    // replace an existing output
+  std::string out;     // the file (mbox, text) or folder (html) to write
+  bool force = false;  // replace an existing output
   // Message indices to export, in list order; every message when `all`.
   bool all = true;
   std::vector<size_t> selection;

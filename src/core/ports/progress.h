@@ -8,9 +8,9 @@ namespace tobrisk {
 class Progress {
  public:
   virtual ~Progress() = default;
-  virtual void Show() = 0;                          // make the bar visible
-  virtual void Hide() = 0;                          // hide the bar
-  virtual void SetLabel(std::string_view sjis) = 0; // status text; empty clears it
+  virtual void Show() = 0;                           // make the bar visible
+  virtual void Hide() = 0;                           // hide the bar
+  virtual void SetLabel(std::string_view sjis) = 0;  // status text; empty clears it
   // Sets the bar's position and lets the window process pending events. Called
   // once per unit of work: implementations must keep it cheap (throttle repaints).
   virtual void Step(int position) = 0;

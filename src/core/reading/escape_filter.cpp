@@ -164,7 +164,7 @@ void CutEscapes(const std::vector<std::string>& inputs, const std::string& outpu
 namespace {
 
 constexpr size_t kBlockBytes = size_t{256} * 1024;  // a block is handed over at this size
-constexpr size_t kBlocksAhead = 4;          // the reading thread stays at most this far ahead
+constexpr size_t kBlocksAhead = 4;                  // the reading thread stays at most this far ahead
 
 }  // namespace
 

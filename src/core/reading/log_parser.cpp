@@ -241,8 +241,6 @@ void ParseLogWhileCuttingEscapes(const std::vector<std::string>& inputs, std::st
   reader.Finish();
 }
 
-void ParseLog(WorkState& state, Progress& progress) {
-  ParseLog(state.WorkFile("NOESC.LOG"), state.messages, progress);
-}
+void ParseLog(WorkState& state, Progress& progress) { ParseLog(state.WorkFile("NOESC.LOG"), state.messages, progress); }
 
 }  // namespace tobrisk

@@ -43,20 +43,20 @@ class TextPool {
 };
 
 struct MessageEntry {
-  int32_t seq_no = 0;            // SeqNo: position + 1 after the sort
-  int32_t board_list_no = -1;    // BoardListNo: major sort key
-  int32_t board_no = -1;         // BoardNo
-  int32_t writer_id = -1;        // WriterId
-  int32_t message_no = -1;       // MessageNo
-  int32_t res_to_no = -1;        // ResToNo
-  uint64_t text_offset = 0;      // TextOffset into NOESC.LOG
+  int32_t seq_no = 0;                       // SeqNo: position + 1 after the sort
+  int32_t board_list_no = -1;               // BoardListNo: major sort key
+  int32_t board_no = -1;                    // BoardNo
+  int32_t writer_id = -1;                   // WriterId
+  int32_t message_no = -1;                  // MessageNo
+  int32_t res_to_no = -1;                   // ResToNo
+  uint64_t text_offset = 0;                 // TextOffset into NOESC.LOG
   const std::string* board_name = nullptr;  // BoardName (interned)
   const std::string* mark = nullptr;        // Mark (interned; "" unread)
   BoardType board_type = BoardType::BBS;    // BoardType
   MessageKind kind = MessageKind::New;      // Kind
-  InlineText<32> title;          // Title, trimmed (at most 32 bytes)
-  InlineText<16> writer_handle;  // WriterHandle, trimmed (at most 16 bytes)
-  InlineText<5> write_date;      // WriteDate, trimmed (at most 5 bytes)
+  InlineText<32> title;                     // Title, trimmed (at most 32 bytes)
+  InlineText<16> writer_handle;             // WriterHandle, trimmed (at most 16 bytes)
+  InlineText<5> write_date;                 // WriteDate, trimmed (at most 5 bytes)
 
   std::string_view BoardName() const { return board_name ? std::string_view(*board_name) : std::string_view(); }
   std::string_view Mark() const { return mark ? std::string_view(*mark) : std::string_view(); }

@@ -55,9 +55,7 @@ class Fenwick {
 // A sequence with "rotate left by k" and "append" in O(log n) (implicit treap).
 class RotatingSequence {
  public:
-  explicit RotatingSequence(size_t capacity) {
-    nodes_.reserve(capacity);
-  }
+  explicit RotatingSequence(size_t capacity) { nodes_.reserve(capacity); }
   size_t Size() const { return root_ == kNil ? 0 : nodes_[root_].size; }
   void Append(uint32_t value) {
     nodes_.push_back({value, static_cast<uint32_t>(rng_()), 1, kNil, kNil});
@@ -130,8 +128,7 @@ constexpr size_t kSmallGroup = 48;  // below this a plain vector rotation is che
 
 // The final order of one group: members (original positions, ascending) and
 // the smaller elements already in `smaller`.
-void PlaceGroup(const uint32_t* members, size_t count, const Fenwick& smaller, size_t n,
-                std::vector<uint32_t>& out) {
+void PlaceGroup(const uint32_t* members, size_t count, const Fenwick& smaller, size_t n, std::vector<uint32_t>& out) {
   if (count == 1) {
     out.push_back(members[0]);
     return;

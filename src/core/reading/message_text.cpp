@@ -75,8 +75,7 @@ std::unique_ptr<LineReader> OpenEscapeFreeText(const WorkState& state, uint64_t 
   return std::make_unique<LineReader>(state.WorkFile("NOESC.LOG"), offset);
 }
 
-MessageTextReader::MessageTextReader(const WorkState& state)
-    : state_(&state), path_(state.WorkFile("NOESC.LOG")) {
+MessageTextReader::MessageTextReader(const WorkState& state) : state_(&state), path_(state.WorkFile("NOESC.LOG")) {
   if (state.escape_free_text) {
     memory_ = *state.escape_free_text;
     in_memory_ = true;

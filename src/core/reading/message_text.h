@@ -71,7 +71,7 @@ class MessageTextReader {
   uint64_t size_ = 0;
   std::vector<char> window_;
   uint64_t window_start_ = 0;
-  size_t window_size_ = 0;  // valid bytes in window_
+  size_t window_size_ = 0;   // valid bytes in window_
   std::string_view memory_;  // the whole text when it is held in memory
   bool in_memory_ = false;
 };

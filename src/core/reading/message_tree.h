@@ -88,11 +88,11 @@ class MessageTree {
     uint32_t child_count = 0;
     uint8_t icon = 0;
   };
-  std::vector<Node> nodes_;            // in display order
-  std::vector<TreeNodeId> children_;   // every node's children, node after node
+  std::vector<Node> nodes_;           // in display order
+  std::vector<TreeNodeId> children_;  // every node's children, node after node
   std::vector<TreeNodeId> top_level_;
   std::vector<TreeNodeId> node_of_message_;
-  std::string texts_;                  // all node texts, back to back
+  std::string texts_;  // all node texts, back to back
 };
 
 // Builds the tree from the (sorted) message list:

@@ -107,7 +107,8 @@ std::vector<RecentLogItem> RecentLogMenuItems(const AppSettings& settings) {
   std::vector<RecentLogItem> items;
   for (size_t n = 0; n < settings.paths.size(); ++n) {
     if (settings.paths[n].empty()) continue;
-    items.push_back({"&" + DecimalText(static_cast<int64_t>(n)) + " : " + settings.paths[n], static_cast<int>(n), true});
+    items.push_back(
+        {"&" + DecimalText(static_cast<int64_t>(n)) + " : " + settings.paths[n], static_cast<int>(n), true});
   }
   if (items.empty()) {
     static const std::string none = Sjis("(なし)");

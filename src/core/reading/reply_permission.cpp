@@ -13,13 +13,11 @@ std::string WarningLetters(const MessageEntry& entry) {
 Reply PermittedReply(ReplyRoute route, bool mail, std::string_view missing) {
   const Reply reply = mail ? Reply::kMail : Reply::kMessage;
   switch (route) {
-    case ReplyRoute::kListPopup:
-      return missing.empty() ? reply : Reply::kNone;
+    case ReplyRoute::kListPopup: return missing.empty() ? reply : Reply::kNone;
     case ReplyRoute::kCommand:
       if (mail) return missing.find('W') == std::string_view::npos ? reply : Reply::kNone;
       return missing.find_first_of("BF") == std::string_view::npos ? reply : Reply::kNone;
-    case ReplyRoute::kTreePopup:
-      return reply;
+    case ReplyRoute::kTreePopup: return reply;
   }
   return Reply::kNone;
 }

@@ -80,9 +80,7 @@ AppSettings DefaultSettings() {
         if (def.text) s.*def.text = held(def.kind, def.default_text);
         if (def.integer) s.*def.integer = def.default_integer;
         break;
-      case SettingDef::Shape::RecentLogs:
-        s.paths.fill(held(def.kind, def.default_text));
-        break;
+      case SettingDef::Shape::RecentLogs: s.paths.fill(held(def.kind, def.default_text)); break;
       case SettingDef::Shape::Displays:
         for (FontGroup& group : s.fonts) {
           for (const FontFieldDef& field : kFontFields) {
@@ -104,12 +102,8 @@ void CopyPreferences(const AppSettings& from, AppSettings& to) {
         if (def.text) to.*def.text = from.*def.text;
         if (def.integer) to.*def.integer = from.*def.integer;
         break;
-      case SettingDef::Shape::RecentLogs:
-        to.paths = from.paths;
-        break;
-      case SettingDef::Shape::Displays:
-        to.fonts = from.fonts;
-        break;
+      case SettingDef::Shape::RecentLogs: to.paths = from.paths; break;
+      case SettingDef::Shape::Displays: to.fonts = from.fonts; break;
     }
   }
 }
@@ -132,21 +126,18 @@ bool ConvertRegInteger(std::string_view text, int32_t& value) {
   return ParseDecimal(text, value);
 }
 
-int32_t ReadRegInteger(SettingsStore& store, std::string_view section, std::string_view name,
-                       int32_t default_value) {
+int32_t ReadRegInteger(SettingsStore& store, std::string_view section, std::string_view name, int32_t default_value) {
   const auto value = store.Read(section, name);
   if (!value) return default_value;
   int32_t result;
   return ConvertRegInteger(*value, result) ? result : default_value;
 }
 
-void WriteRegString(SettingsStore& store, std::string_view section, std::string_view name,
-                    std::string_view text) {
+void WriteRegString(SettingsStore& store, std::string_view section, std::string_view name, std::string_view text) {
   store.Write(section, name, text);
 }
 
-void WriteRegInteger(SettingsStore& store, std::string_view section, std::string_view name,
-                     int32_t value) {
+void WriteRegInteger(SettingsStore& store, std::string_view section, std::string_view name, int32_t value) {
   store.Write(section, name, DecimalText(value));
 }
 

@@ -36,25 +36,25 @@ std::string_view DisplayStem(Display display);
 // Every field of AppSettings is stored under the value name given by its row in
 // kSettingTable below: adding a setting is its field here and its row there.
 struct AppSettings {
-  std::array<std::string, 10> paths;  // Path0 .. Path9, Path0 the newest
-  std::string log_dir;                // LogDir
-  std::string up_dir;                 // UpDir
-  std::string editor;                 // Editor: empty = the built-in editor
-  int32_t editor_encoding = 0;        // EditorEncoding: what an external editor reads and writes
-  std::string quotation_marks;        // QuotationMarks
-  int32_t default_net = 0;            // DefaultNet
-  int32_t get_ibbs_list = 0;          // GetIBbsList
-  std::string message_footer;         // MessageFooter
-  int32_t message_footer_pos = 0;     // MessageFooterPos
-  int32_t cut_space = 0;              // CutSpace
-  int32_t cut_tab = 0;                // CutTab
-  int32_t cut_ret = 0;                // CutRet
-  std::string res_message_header;     // ResMessageHeader
-  int32_t res_message_header_pos = 0; // ResMessageHeaderPos
-  std::string mv_res_message_header;  // MvResMessageHeader
-  int32_t mv_res_message_header_pos = 0;  // MvResMessageHeaderPos
-  int32_t read_type_max = 0;          // ReadTypeMax
-  int32_t open_page = 0;              // OpenPage
+  std::array<std::string, 10> paths;           // Path0 .. Path9, Path0 the newest
+  std::string log_dir;                         // LogDir
+  std::string up_dir;                          // UpDir
+  std::string editor;                          // Editor: empty = the built-in editor
+  int32_t editor_encoding = 0;                 // EditorEncoding: what an external editor reads and writes
+  std::string quotation_marks;                 // QuotationMarks
+  int32_t default_net = 0;                     // DefaultNet
+  int32_t get_ibbs_list = 0;                   // GetIBbsList
+  std::string message_footer;                  // MessageFooter
+  int32_t message_footer_pos = 0;              // MessageFooterPos
+  int32_t cut_space = 0;                       // CutSpace
+  int32_t cut_tab = 0;                         // CutTab
+  int32_t cut_ret = 0;                         // CutRet
+  std::string res_message_header;              // ResMessageHeader
+  int32_t res_message_header_pos = 0;          // ResMessageHeaderPos
+  std::string mv_res_message_header;           // MvResMessageHeader
+  int32_t mv_res_message_header_pos = 0;       // MvResMessageHeaderPos
+  int32_t read_type_max = 0;                   // ReadTypeMax
+  int32_t open_page = 0;                       // OpenPage
   std::array<FontGroup, kDisplayCount> fonts;  // indexed by Display
 
   FontGroup& Font(Display d) { return fonts[static_cast<size_t>(d)]; }
@@ -169,7 +169,10 @@ inline constexpr SettingDef kSettingTable[] = {
     IntegerSetting(kSectionControl, "MvResMessageHeaderPos", &AppSettings::mv_res_message_header_pos),
     IntegerSetting(kSectionControl, "ReadTypeMax", &AppSettings::read_type_max, 1000),
     IntegerSetting(kSectionControl, "OpenPage", &AppSettings::open_page, 1),
-    {.section = kSectionLogPath, .name = "Path", .kind = SettingKind::Path, .use = SettingUse::State,
+    {.section = kSectionLogPath,
+     .name = "Path",
+     .kind = SettingKind::Path,
+     .use = SettingUse::State,
      .shape = SettingDef::Shape::RecentLogs},
     {.section = kSectionFont, .name = {}, .shape = SettingDef::Shape::Displays},
     IntegerSetting(kSectionNet, "DefaultNet", &AppSettings::default_net, -1, SettingUse::State),
@@ -214,15 +217,12 @@ void CopyPreferences(const AppSettings& from, AppSettings& to);
 // Store primitives with the registry semantics of the Windows program.
 std::string ReadRegString(SettingsStore& store, std::string_view section, std::string_view name,
                           std::string_view default_text);
-int32_t ReadRegInteger(SettingsStore& store, std::string_view section, std::string_view name,
-                       int32_t default_value);
+int32_t ReadRegInteger(SettingsStore& store, std::string_view section, std::string_view name, int32_t default_value);
 // The integer conversion of ReadRegInteger: "0x"/"0X" hexadecimal (text longer
 // than two characters), "$" hexadecimal, or decimal with an optional sign.
 bool ConvertRegInteger(std::string_view text, int32_t& value);
-void WriteRegString(SettingsStore& store, std::string_view section, std::string_view name,
-                    std::string_view text);
-void WriteRegInteger(SettingsStore& store, std::string_view section, std::string_view name,
-                     int32_t value);
+void WriteRegString(SettingsStore& store, std::string_view section, std::string_view name, std::string_view text);
+void WriteRegInteger(SettingsStore& store, std::string_view section, std::string_view name, int32_t value);
 
 void LoadSettings(AppSettings& settings, SettingsStore& store);
 // Writes every field and flushes the store; throws IoError when it cannot, and

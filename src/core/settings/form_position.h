@@ -14,20 +14,20 @@ class SettingsStore;
 enum class WindowState { Minimized = 0, Normal = 1, Maximized = 2 };
 
 struct FormPositionOptions {
-  std::string form_name;       // FormName: the store section of the window
-  bool save_position = true;   // SavePosition
-  bool save_size = true;       // SaveSize
-  bool save_state = true;      // SaveState
-  bool if_minimized = false;   // ifMinimized: store position and size while minimized
-  bool if_maximized = false;   // ifMaximized: store position and size while maximized
+  std::string form_name;      // FormName: the store section of the window
+  bool save_position = true;  // SavePosition
+  bool save_size = true;      // SaveSize
+  bool save_state = true;     // SaveState
+  bool if_minimized = false;  // ifMinimized: store position and size while minimized
+  bool if_maximized = false;  // ifMaximized: store position and size while maximized
 };
 
 // The windows of the program whose placement is kept.
-FormPositionOptions MainFormPosition();           // "TfrmMain"
-FormPositionOptions BoardUserListFormPosition();  // "TfrmBoardUserList"
-FormPositionOptions LogMessageFormPosition();     // "TfrmLogMessage"
-FormPositionOptions SelectMoveBoardFormPosition(); // "TfrmSelectMoveBoard"
-FormPositionOptions CompositionEditorFormPosition(); // "TfrmCompositionEditor": the built-in editor
+FormPositionOptions MainFormPosition();               // "TfrmMain"
+FormPositionOptions BoardUserListFormPosition();      // "TfrmBoardUserList"
+FormPositionOptions LogMessageFormPosition();         // "TfrmLogMessage"
+FormPositionOptions SelectMoveBoardFormPosition();    // "TfrmSelectMoveBoard"
+FormPositionOptions CompositionEditorFormPosition();  // "TfrmCompositionEditor": the built-in editor
 
 struct WindowPlacement {
   int left = 0;

@@ -57,14 +57,12 @@ class PercentTracker {
  private:
   void Recompute(uint64_t done);
   uint64_t total_;
-  uint64_t low_ = 1;   // the current percentage holds for done in [low_, next_)
+  uint64_t low_ = 1;  // the current percentage holds for done in [low_, next_)
   uint64_t next_ = 0;
   int current_ = 0;
 };
 
 // True when `b` is the first byte of a Shift-JIS double-byte character.
-inline bool IsSjisLeadByte(unsigned char b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
+inline bool IsSjisLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 }  // namespace tobrisk

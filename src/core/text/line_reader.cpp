@@ -18,12 +18,9 @@ constexpr char kCtrlZ = 0x1A;
 
 LineReader::Ends LineReader::StartEnds(LineEnds ends) {
   switch (ends) {
-    case LineEnds::Capture:
-      return Ends::Capture;
-    case LineEnds::CaptureOrLf:
-      return Ends::CaptureOrLf;
-    case LineEnds::Any:
-      break;
+    case LineEnds::Capture: return Ends::Capture;
+    case LineEnds::CaptureOrLf: return Ends::CaptureOrLf;
+    case LineEnds::Any: break;
   }
   return Ends::Any;
 }

@@ -60,9 +60,9 @@ class LineReader {
   std::vector<char> buffer_;
   std::string_view memory_;
   const char* data_ = nullptr;
-  size_t begin_ = 0;   // first unread byte in data_
-  size_t end_ = 0;     // end of valid bytes in data_
-  bool eof_ = false;   // no more bytes after end_
+  size_t begin_ = 0;  // first unread byte in data_
+  size_t end_ = 0;    // end of valid bytes in data_
+  bool eof_ = false;  // no more bytes after end_
   static constexpr size_t kNone = static_cast<size_t>(-1);
   size_t ctrl_z_ = kNone;  // index in data_ of the first Ctrl-Z read so far
   bool stopped_ = false;

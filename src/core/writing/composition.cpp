@@ -139,8 +139,7 @@ EditorOutcome RunEditor(const WorkState& state, const Ports& ports, WritingView&
     view.ShowPlainMessage(EditorNotStarted());
     return EditorOutcome::NotStarted;
   }
-  if (std::chrono::steady_clock::now() - started < kEditorWaitsAtLeast && before.exists &&
-      Snapshot(handed) == before) {
+  if (std::chrono::steady_clock::now() - started < kEditorWaitsAtLeast && before.exists && Snapshot(handed) == before) {
     ports.prompter->Error(DidNotWaitText());
     return EditorOutcome::DidNotWait;
   }
@@ -172,8 +171,7 @@ void MarkAnswered(WorkState& state, WritingView& view, Operation op, size_t inde
   }
 }
 
-void Compose(WorkState& state, const Ports& ports, WritingView& view, Operation op, size_t index,
-             ReplyOrigin origin) {
+void Compose(WorkState& state, const Ports& ports, WritingView& view, Operation op, size_t index, ReplyOrigin origin) {
   const bool quoted = op == Operation::ResMessage || op == Operation::ResMail || op == Operation::MoveResMessage;
   if (op == Operation::NewMessage && index >= state.boards.size()) return;
   if (op == Operation::NewMail && index >= state.users.size()) return;
@@ -239,9 +237,7 @@ void Compose(WorkState& state, const Ports& ports, WritingView& view, Operation 
   try {
     switch (op) {
       case Operation::NewMessage:
-      case Operation::NewMail:
-        PrepareBlankFile(state, name);
-        break;
+      case Operation::NewMail: PrepareBlankFile(state, name); break;
       case Operation::ResMessage:
         PrepareQuotedFile(state, name, state.messages[index].text_offset, index, HeaderKind::Res);
         break;
@@ -293,8 +289,7 @@ void NewMail(WorkState& state, const Ports& ports, WritingView& view, size_t use
   Compose(state, ports, view, Operation::NewMail, user_index, ReplyOrigin::List);
 }
 
-void ResMessage(WorkState& state, const Ports& ports, WritingView& view, size_t message_index,
-                ReplyOrigin origin) {
+void ResMessage(WorkState& state, const Ports& ports, WritingView& view, size_t message_index, ReplyOrigin origin) {
   Compose(state, ports, view, Operation::ResMessage, message_index, origin);
 }
 
@@ -302,8 +297,7 @@ void ResMail(WorkState& state, const Ports& ports, WritingView& view, size_t mes
   Compose(state, ports, view, Operation::ResMail, message_index, origin);
 }
 
-void MoveResMessage(WorkState& state, const Ports& ports, WritingView& view, size_t message_index,
-                    ReplyOrigin origin) {
+void MoveResMessage(WorkState& state, const Ports& ports, WritingView& view, size_t message_index, ReplyOrigin origin) {
   Compose(state, ports, view, Operation::MoveResMessage, message_index, origin);
 }
 

@@ -19,12 +19,9 @@ struct WorkState;
 // record does nothing.
 void NewMessage(WorkState& state, const Ports& ports, WritingView& view, size_t board_index);
 void NewMail(WorkState& state, const Ports& ports, WritingView& view, size_t user_index);
-void ResMessage(WorkState& state, const Ports& ports, WritingView& view, size_t message_index,
-                ReplyOrigin origin);
-void ResMail(WorkState& state, const Ports& ports, WritingView& view, size_t message_index,
-             ReplyOrigin origin);
-void MoveResMessage(WorkState& state, const Ports& ports, WritingView& view, size_t message_index,
-                    ReplyOrigin origin);
+void ResMessage(WorkState& state, const Ports& ports, WritingView& view, size_t message_index, ReplyOrigin origin);
+void ResMail(WorkState& state, const Ports& ports, WritingView& view, size_t message_index, ReplyOrigin origin);
+void MoveResMessage(WorkState& state, const Ports& ports, WritingView& view, size_t message_index, ReplyOrigin origin);
 // `from_popup`: started from the write list's pop-up menu, which shows the file
 // again in the view pane afterwards.
 void EditMessage(WorkState& state, const Ports& ports, WritingView& view, size_t write_index, bool from_popup);

@@ -105,16 +105,15 @@ std::string_view StripLeadingBlanks(std::string_view line, int cut_space, int cu
 }
 
 bool EndsQuote(std::string_view line) {
-  static const std::array<std::string, 4> markers{Sjis("#Fc."), Sjis("● ["), Sjis("[ AUTO ]"),
-                                                  Sjis("● 受け取り")};
+  static const std::array<std::string, 4> markers{Sjis("#Fc."), Sjis("● ["), Sjis("[ AUTO ]"), Sjis("● 受け取り")};
   for (const std::string& m : markers) {
     if (line.substr(0, m.size()) == m) return true;
   }
   return false;
 }
 
-void PrepareQuotedFile(const WorkState& state, const std::string& name, uint64_t text_offset,
-                       size_t message_index, HeaderKind kind) {
+void PrepareQuotedFile(const WorkState& state, const std::string& name, uint64_t text_offset, size_t message_index,
+                       HeaderKind kind) {
   const AppSettings& s = state.settings;
   // Open the log first: when it is missing, nothing is created.
   const std::unique_ptr<LineReader> log = OpenEscapeFreeText(state, text_offset);
@@ -183,8 +182,7 @@ std::string CompositionRefusalText(const std::string& temp_file_name, const Comp
   static const std::string head = Sjis("メッセージテンポファイル[");
   switch (text.kind) {
     case CompositionText::Kind::ShiftJis:
-    case CompositionText::Kind::Utf8:
-      return std::string();
+    case CompositionText::Kind::Utf8: return std::string();
     case CompositionText::Kind::Neither: {
       static const std::string tail = Sjis("]はShift-JISでもUTF-8でもありません。");
       return head + temp_file_name + tail;

@@ -51,8 +51,8 @@ void PrepareBlankFile(const WorkState& state, const std::string& name);
 // message text read from WorkDir + "NOESC.LOG" at `text_offset`, each line
 // prefixed with QuotationMarks, up to the next header or board line. Throws
 // IoError (NOESC.LOG missing, TmpDir not writable); the file is then left as it was.
-void PrepareQuotedFile(const WorkState& state, const std::string& name, uint64_t text_offset,
-                       size_t message_index, HeaderKind kind);
+void PrepareQuotedFile(const WorkState& state, const std::string& name, uint64_t text_offset, size_t message_index,
+                       HeaderKind kind);
 
 // The line with its leading blanks cut as CutSpace and CutTab ask (0 = cut):
 // half-width then full-width blanks, then tabs, the whole sequence twice.

@@ -81,7 +81,7 @@ std::string WriteJournalText(const WriteJournal& journal) {
   AppendEscaped(out, journal.log_header);
   out += "\r\n";
   for (const WriteEntry& e : journal.entries) {
-    const std::string* fields[] = {&e.serial_no, &e.board_type, &e.target_no, &e.target_name, &e.res_to_no,
+    const std::string* fields[] = {&e.serial_no, &e.board_type, &e.target_no,      &e.target_name, &e.res_to_no,
                                    &e.title,     &e.kind,       &e.temp_file_name, &e.deleted};
     for (size_t i = 0; i < std::size(fields); ++i) {
       if (i > 0) out += '\t';
@@ -113,7 +113,7 @@ std::optional<WriteJournal> ParseWriteJournal(std::string_view text) {
     }
     if (fields.size() != 9) continue;
     WriteEntry e;
-    std::string* out[] = {&e.serial_no, &e.board_type, &e.target_no, &e.target_name, &e.res_to_no,
+    std::string* out[] = {&e.serial_no, &e.board_type, &e.target_no,      &e.target_name, &e.res_to_no,
                           &e.title,     &e.kind,       &e.temp_file_name, &e.deleted};
     for (size_t i = 0; i < 9; ++i) *out[i] = Unescaped(fields[i]);
     // A composition file name is a plain name in TmpDir, never a path.
@@ -165,8 +165,7 @@ std::string PreviousWritesQuestion(int live_count) {
 
 std::string PreviousWritesNetMissing(const std::string& log_header, int live_count) {
   return Sjis("前回の書き込み ") + DecimalText(live_count) + Sjis(" 件のネット [") + log_header +
-         Sjis("] はネット設定がされていません。") + "\n\r" +
-         Sjis("ネット設定を行った後、再度起動して下さい。");
+         Sjis("] はネット設定がされていません。") + "\n\r" + Sjis("ネット設定を行った後、再度起動して下さい。");
 }
 
 }  // namespace tobrisk

@@ -157,8 +157,8 @@ TfrmExport::TfrmExport(QWidget* parent, WorkState& state, Ports& ports, std::vec
   layout->addLayout(buttons);
 
   const QString name = QString::fromLatin1(state_.current_log_header.c_str()).toLower();
-  OutEdit->setText(QDir::home().filePath((name.isEmpty() ? QStringLiteral("tobrisk") : name) +
-                                         QStringLiteral("-export")));
+  OutEdit->setText(
+      QDir::home().filePath((name.isEmpty() ? QStringLiteral("tobrisk") : name) + QStringLiteral("-export")));
   MboxRadioButton->setChecked(true);
 
   connect(BrowseButton, &QPushButton::clicked, this, &TfrmExport::BrowseButtonClick);
@@ -208,9 +208,9 @@ void TfrmExport::ExportButtonClick() {
     }
     return cancel_requested_;
   };
-  for (QWidget* w : std::initializer_list<QWidget*>{MboxRadioButton, HtmlRadioButton, TextRadioButton, OutEdit,
-                                                    BrowseButton, AllRadioButton, BoardRadioButton,
-                                                    RepliesRadioButton, ExportButton}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{MboxRadioButton, HtmlRadioButton, TextRadioButton, OutEdit, BrowseButton,
+                                       AllRadioButton, BoardRadioButton, RepliesRadioButton, ExportButton}) {
     w->setEnabled(false);
   }
   running_ = true;
@@ -235,8 +235,8 @@ void SaveMessagesAsText(QWidget* parent, WorkState& state, Ports& ports, const s
                         std::vector<size_t> selection) {
   if (selection.empty()) return;
   const QString name = QString::fromLatin1(state.current_log_header.c_str()).toLower();
-  const QString chosen = ActiveFileChooser().SaveFile(parent, Utf("テキストで保存"),
-                                                      QDir::home().filePath(name + QStringLiteral(".txt")));
+  const QString chosen =
+      ActiveFileChooser().SaveFile(parent, Utf("テキストで保存"), QDir::home().filePath(name + QStringLiteral(".txt")));
   if (chosen.isEmpty()) return;
   ExportOptions options;
   options.format = ExportFormat::Text;

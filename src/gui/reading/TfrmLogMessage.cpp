@@ -36,7 +36,6 @@ constexpr int kListPage = 0;
 constexpr int kTreePage = 1;
 constexpr int kWritePage = 2;
 
-
 }  // namespace
 
 TfrmLogMessage::TfrmLogMessage(WorkState& state, const Ports& ports, QWidget* parent)
@@ -397,7 +396,8 @@ void TfrmLogMessage::FindText(bool forward) {
     list_page_->SelectRow(result.position);
     list_page_->Grid()->setFocus();
   }
-  search_->SetStatus(result.wrapped ? (forward ? Utf("先頭から検索しました") : Utf("末尾から検索しました")) : QString());
+  search_->SetStatus(result.wrapped ? (forward ? Utf("先頭から検索しました") : Utf("末尾から検索しました"))
+                                    : QString());
   // Show the first occurrence in the text, when the match is in the text.
   QTextCursor cursor(Memo1->document());
   Memo1->setTextCursor(cursor);
@@ -407,7 +407,9 @@ void TfrmLogMessage::FindText(bool forward) {
 // ---------------------------------------------------------------------------
 // Menu enabling
 
-MessageMenuState TfrmLogMessage::UpdateMessageMenu() const { return gui::UpdateMessageMenu(QApplication::focusWidget()); }
+MessageMenuState TfrmLogMessage::UpdateMessageMenu() const {
+  return gui::UpdateMessageMenu(QApplication::focusWidget());
+}
 
 // ---------------------------------------------------------------------------
 // The text view's keys: they act on the message it shows, the list's row on

@@ -131,9 +131,9 @@ class TfrmLogMessage : public QWidget {
   void FormResize();
 
   // ---- text search over the opened messages (title, writer, body) ----
-  void ShowTextSearch();   // Ctrl+F
-  void FindTextNext();     // F3
-  void FindTextPrevious(); // Shift+F3
+  void ShowTextSearch();    // Ctrl+F
+  void FindTextNext();      // F3
+  void FindTextPrevious();  // Shift+F3
 
  signals:
   // A read mark was set or cleared (the frame saves the marks soon after).

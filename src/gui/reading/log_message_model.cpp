@@ -16,7 +16,9 @@ std::string_view NumberText(int32_t value, char (&buffer)[16]) {
   return std::string_view(buffer, static_cast<size_t>(result.ptr - buffer));
 }
 
-QString Latin(std::string_view ascii) { return QString::fromLatin1(ascii.data(), static_cast<qsizetype>(ascii.size())); }
+QString Latin(std::string_view ascii) {
+  return QString::fromLatin1(ascii.data(), static_cast<qsizetype>(ascii.size()));
+}
 
 }  // namespace
 
@@ -77,7 +79,8 @@ QVariant LogMessageModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant LogMessageModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    return QAbstractTableModel::headerData(section, orientation, role);
   switch (section) {
     case kBoardName: return QString::fromUtf8("ボード名");
     case kMark: return QString::fromUtf8("読");

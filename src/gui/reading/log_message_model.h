@@ -20,9 +20,9 @@ class LogMessageModel final : public QAbstractTableModel {
   enum Column { kSeqNo, kBoardName, kMark, kWriteDate, kKind, kWriter, kTitle, kBoardNo, kColumnCount };
   enum Role {
     kMessageIndexRole = Qt::UserRole + 1,  // int: the entry's list index, -1 on the empty row
-    kWarningLettersRole,                  // QString: "B", "W", "F" of the entry
-    kKindRole,                            // QString: "NEW", "RES", "MAIL"
-    kMarkRole,                            // QString: the Mark field (Shift-JIS decoded)
+    kWarningLettersRole,                   // QString: "B", "W", "F" of the entry
+    kKindRole,                             // QString: "NEW", "RES", "MAIL"
+    kMarkRole,                             // QString: the Mark field (Shift-JIS decoded)
   };
 
   explicit LogMessageModel(const MessageList& messages, QObject* parent = nullptr);

@@ -51,18 +51,14 @@ QPixmap Draw(int icon) {
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
   switch (icon) {
-    case kIconUnread:
-      DrawSheet(p, Qt::white, QColor(70, 110, 200));
-      break;
+    case kIconUnread: DrawSheet(p, Qt::white, QColor(70, 110, 200)); break;
     case kIconReplied:
       DrawSheet(p, QColor(255, 236, 236), QColor(200, 150, 150));
       p.setPen(QColor(150, 0, 0));
       p.setBrush(QColor(220, 30, 30));
       p.drawEllipse(QPointF(10.5, 11), 4, 4);
       break;
-    case kIconBoard:
-      DrawFolder(p, QColor(250, 210, 90));
-      break;
+    case kIconBoard: DrawFolder(p, QColor(250, 210, 90)); break;
     case kIconRead:
       DrawSheet(p, QColor(225, 225, 225), QColor(160, 160, 160));
       p.setPen(QPen(QColor(20, 130, 40), 2));
@@ -75,9 +71,7 @@ QPixmap Draw(int icon) {
       p.drawLine(4, 9, 12, 9);
       p.drawLine(4, 11, 12, 11);
       break;
-    case kIconMail:
-      DrawEnvelope(p, QRectF(1.5, 3.5, 13, 9), Qt::white);
-      break;
+    case kIconMail: DrawEnvelope(p, QRectF(1.5, 3.5, 13, 9), Qt::white); break;
     case kIconMailRoot:
       DrawEnvelope(p, QRectF(2.5, 1.5, 12, 8), QColor(235, 235, 200));
       DrawEnvelope(p, QRectF(0.5, 5.5, 12, 8), QColor(255, 250, 220));
@@ -86,8 +80,7 @@ QPixmap Draw(int icon) {
       DrawSheet(p, Qt::white, QColor(70, 110, 200));
       DrawStar(p, QPointF(10, 10), 5.5, QColor(255, 200, 0));
       break;
-    default:
-      break;
+    default: break;
   }
   return pixmap;
 }

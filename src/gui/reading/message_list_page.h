@@ -38,11 +38,11 @@ class MessageListPage final : public QWidget {
   int FillBoard(std::string_view board_type, std::string_view board_no);
   void SetCounters(int64_t all_count, int64_t now_row);
 
-  int RowCount() const;             // model rows (at least 1)
-  int CurrentRow() const;           // 0-based model row, -1 none
-  int RowMessage(int row) const;    // message index or -1
+  int RowCount() const;           // model rows (at least 1)
+  int CurrentRow() const;         // 0-based model row, -1 none
+  int RowMessage(int row) const;  // message index or -1
   int SelectedMessage() const;
-  void SelectRow(int row);          // also runs LogMessageGridClick
+  void SelectRow(int row);  // also runs LogMessageGridClick
   // Previous (-1) or next (+1) row; beeps at either end.
   void Step(int step);
 
@@ -86,7 +86,7 @@ class MessageListPage final : public QWidget {
   void PopupMarkClick(QAction* item);
   void SetCurrentRowSilently(int row);  // without LogMessageGridClick
   int VisibleColumn() const;
-  void MarkRowRead();                   // the double-click step
+  void MarkRowRead();  // the double-click step
   int ReplyTarget();
   void ReplyByKey(int message);
 

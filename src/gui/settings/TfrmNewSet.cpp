@@ -219,10 +219,10 @@ void TfrmNewSet::BuildEditors(QWidget* area) {
       case EditorKind::Number: {
         editor.edit = new QLineEdit(editor.row);
         editor.edit->setObjectName(name + "Edit");
-        const int width = def.editor == EditorKind::ShortText ? kShortWidth
+        const int width = def.editor == EditorKind::ShortText  ? kShortWidth
                           : def.editor == EditorKind::Template ? kTemplateWidth
                           : def.editor == EditorKind::Number   ? 40
-                                                                : kTextWidth;
+                                                               : kTextWidth;
         editor.edit->setFixedWidth(item == SettingItem::Editor ? kTextWidth - 100 : width);
         row->addWidget(editor.edit);
         if (def.editor == EditorKind::Number) {
@@ -231,7 +231,8 @@ void TfrmNewSet::BuildEditors(QWidget* area) {
               new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,2}")), editor.edit));
           connect(editor.edit, &QLineEdit::textEdited, this, &TfrmNewSet::FontSizeEdited);
         } else {
-          connect(editor.edit, &QLineEdit::textEdited, this, [this, item](const QString& text) { TextEdited(item, text); });
+          connect(editor.edit, &QLineEdit::textEdited, this,
+                  [this, item](const QString& text) { TextEdited(item, text); });
         }
         if (def.editor == EditorKind::Folder || def.editor == EditorKind::File) {
           auto* button = new QPushButton(QStringLiteral("参照"), editor.row);
@@ -270,7 +271,8 @@ void TfrmNewSet::BuildEditors(QWidget* area) {
           connect(editor.combo, &QComboBox::activated, this, &TfrmNewSet::FontNameActivated);
         } else {
           for (const BasicColor& color : BasicColors()) {
-            editor.combo->addItem(ColorSwatch(color.rgb), QString::fromUtf8(color.name.data(), static_cast<qsizetype>(color.name.size())));
+            editor.combo->addItem(ColorSwatch(color.rgb),
+                                  QString::fromUtf8(color.name.data(), static_cast<qsizetype>(color.name.size())));
           }
           editor.combo->setMinimumWidth(160);
           editor.combo->setMaxVisibleItems(kBasicColorCount);
@@ -279,8 +281,7 @@ void TfrmNewSet::BuildEditors(QWidget* area) {
         row->addWidget(editor.combo);
         break;
       }
-      case EditorKind::None:
-        break;
+      case EditorKind::None: break;
     }
     row->addStretch();
     layout->addWidget(editor.row);
@@ -377,12 +378,11 @@ const QIcon& TfrmNewSet::NodeIcon(int image) {
 
 QTreeWidgetItem* TfrmNewSet::AddNetNode(int net) {
   const NetDefinition& n = state_.nets.At(net);
-  QTreeWidgetItem* node = AddNode(NetNamesNode(), FromSjis(n.net_name), SettingItem::Net,
-                                  DefOf(SettingItem::Net).image, net);
+  QTreeWidgetItem* node =
+      AddNode(NetNamesNode(), FromSjis(n.net_name), SettingItem::Net, DefOf(SettingItem::Net).image, net);
   for (const ItemDef& def : ItemDefs()) {
     if (def.parent != SettingItem::Net) continue;
-    AddNode(node, ValueDisplay(def, FromSjis(state_.nets.Field(net, NetFieldOf(def.item)))), def.item, def.image,
-            net);
+    AddNode(node, ValueDisplay(def, FromSjis(state_.nets.Field(net, NetFieldOf(def.item)))), def.item, def.image, net);
   }
   return node;
 }
@@ -489,9 +489,7 @@ void TfrmNewSet::LoadEditor(const ItemDef& def, QTreeWidgetItem* node) {
         editor.edit->setText(ValueText(def, *TextField(working_, def.item)));
       }
       break;
-    case EditorKind::Number:
-      editor.edit->setText(QString::number(font->font_size));
-      break;
+    case EditorKind::Number: editor.edit->setText(QString::number(font->font_size)); break;
     case EditorKind::List: {
       const int32_t value = *IntegerField(working_, def.item);
       editor.combo->setCurrentIndex(value >= 0 && value < editor.combo->count() ? value : -1);
@@ -504,8 +502,7 @@ void TfrmNewSet::LoadEditor(const ItemDef& def, QTreeWidgetItem* node) {
       editor.combo->setCurrentIndex(
           BasicColorIndex(def.item == SettingItem::FontColor ? font->font_color : font->back_color));
       break;
-    case EditorKind::None:
-      break;
+    case EditorKind::None: break;
   }
 }
 

@@ -47,16 +47,41 @@ constexpr ItemDef kItems[] = {
      EditorKind::ShortText},
     {ControlRoot, kTop, 17, "", "制御設定", "", ""},
     {FolderGroup, ControlRoot, 2, "", "フォルダ・ファイル関連", "", ""},
-    {LogDir, FolderGroup, 2, "LogDir", "ログフォルダ : ", "ログフォルダ",
+    {LogDir,
+     FolderGroup,
+     2,
+     "LogDir",
+     "ログフォルダ : ",
+     "ログフォルダ",
      "ログフォルダはログファイルを開く時、表示されるダイアログのデフォルトのフォルダとして使用されます。",
-     EditorKind::Folder, {}, Legend::None, "ログフォルダ参照"},
-    {UpDir, FolderGroup, 2, "UpDir", "アップフォルダ : ", "アップフォルダ",
-     "アップフォルダは作成したアップファイルを出力するフォルダを指定します。", EditorKind::Folder, {}, Legend::None,
+     EditorKind::Folder,
+     {},
+     Legend::None,
+     "ログフォルダ参照"},
+    {UpDir,
+     FolderGroup,
+     2,
+     "UpDir",
+     "アップフォルダ : ",
+     "アップフォルダ",
+     "アップフォルダは作成したアップファイルを出力するフォルダを指定します。",
+     EditorKind::Folder,
+     {},
+     Legend::None,
      "アップフォルダ参照"},
-    {Editor, FolderGroup, 4, "Editor", "実行エディタ名 : ", "実行エディタ",
+    {Editor,
+     FolderGroup,
+     4,
+     "Editor",
+     "実行エディタ名 : ",
+     "実行エディタ",
      "実行エディタは、メッセージを書き込み時に起動するエディタを指定します。空欄のときは内蔵エディタを使います。"
      "外部エディタは、編集が終わるまで戻らないように起動して下さい（--wait や -w などのオプションを付けて指定出来ます）。",
-     EditorKind::File, {}, Legend::None, "実行エディタ参照", kEditorFilter},
+     EditorKind::File,
+     {},
+     Legend::None,
+     "実行エディタ参照",
+     kEditorFilter},
     {EditorEncoding, FolderGroup, 4, "EditorEncoding", "エディタの文字コード : ", "エディタの文字コード",
      "外部エディタが読み書きする文字コードを【Shift-JIS】【UTF-8】から選択します。UTF-8 の場合は UTF-8 "
      "に変換した写しをエディタに渡し、終了後に Shift-JIS に戻します。内蔵エディタでは使われません。",
@@ -68,23 +93,43 @@ constexpr ItemDef kItems[] = {
     {MessageGroup, ControlRoot, 2, "", "メッセージ関連", "", ""},
     {QuotationMarks, MessageGroup, 5, "QuotationMarks", "引用符 : ", "引用符",
      "引用符は、レスを書く時、レス元のメッセージに自動で挿入される引用符を指定します。", EditorKind::ShortText},
-    {ResMessageHeader, MessageGroup, 6, "ResMessageHeader", "レスメッセージヘッダ : ", "レスメッセージヘッダ",
-     "レスメッセージヘッダは、レスを行ったメッセージの最初に付加する文字列を設定します。", EditorKind::Template, {},
+    {ResMessageHeader,
+     MessageGroup,
+     6,
+     "ResMessageHeader",
+     "レスメッセージヘッダ : ",
+     "レスメッセージヘッダ",
+     "レスメッセージヘッダは、レスを行ったメッセージの最初に付加する文字列を設定します。",
+     EditorKind::Template,
+     {},
      Legend::Header},
-    {ResMessageHeaderPos, MessageGroup, 6, "ResMessageHeaderPos", "レスメッセージヘッダ位置 : ",
-     "レスメッセージヘッダ位置",
+    {ResMessageHeaderPos, MessageGroup, 6, "ResMessageHeaderPos",
+     "レスメッセージヘッダ位置 : ", "レスメッセージヘッダ位置",
      "レスメッセージヘッダ位置は、レスを行ったメッセージの最初に付加するメッセージの表示位置を【左端揃え】【中央揃え】【右端揃え】から選択します。",
      EditorKind::List, kPositionEntries},
-    {MvResMessageHeader, MessageGroup, 6, "MvResMessageHeader", "移動レスメッセージヘッダ : ",
+    {MvResMessageHeader,
+     MessageGroup,
+     6,
+     "MvResMessageHeader",
+     "移動レスメッセージヘッダ : ",
      "移動レスメッセージヘッダ",
      "移動レスメッセージヘッダは、移動レスを行ったメッセージの最初に付加する文字列を設定します。",
-     EditorKind::Template, {}, Legend::Header},
-    {MvResMessageHeaderPos, MessageGroup, 6, "MvResMessageHeaderPos", "移動レスメッセージヘッダ位置 : ",
-     "移動レスメッセージヘッダ位置",
+     EditorKind::Template,
+     {},
+     Legend::Header},
+    {MvResMessageHeaderPos, MessageGroup, 6, "MvResMessageHeaderPos",
+     "移動レスメッセージヘッダ位置 : ", "移動レスメッセージヘッダ位置",
      "移動レスメッセージヘッダ位置は、移動レスを行ったメッセージの最初に付加するメッセージの表示位置を【左端揃え】【中央揃え】【右端揃え】から選択します。",
      EditorKind::List, kPositionEntries},
-    {MessageFooter, MessageGroup, 6, "MessageFooter", "メッセージフッタ : ", "メッセージフッタ",
-     "メッセージフッタは、書き込みを行ったメッセージの最後に付加する文字列を設定します。", EditorKind::Template, {},
+    {MessageFooter,
+     MessageGroup,
+     6,
+     "MessageFooter",
+     "メッセージフッタ : ",
+     "メッセージフッタ",
+     "メッセージフッタは、書き込みを行ったメッセージの最後に付加する文字列を設定します。",
+     EditorKind::Template,
+     {},
      Legend::Footer},
     {MessageFooterPos, MessageGroup, 6, "MessageFooterPos", "メッセージフッタ位置 : ", "メッセージフッタ位置",
      "メッセージフッタ位置は、メッセージの最後に付加するメッセージの表示位置を【左端揃え】【中央揃え】【右端揃え】から選択します。",
@@ -102,7 +147,8 @@ constexpr ItemDef kItems[] = {
      "ログ読み込み時、開くページを【メッセージリスト】【メッセージツリー】から選択します。", EditorKind::List,
      kOpenPageEntries},
     {ScreenRoot, kTop, 15, "", "画面設定", "", ""},
-    {DisplayGroup, ScreenRoot, 10, "", "", "", "に表示するフォント名、フォント色、フォントサイズ、背景色の設定を行います。"},
+    {DisplayGroup, ScreenRoot, 10, "", "", "",
+     "に表示するフォント名、フォント色、フォントサイズ、背景色の設定を行います。"},
     {FontName, DisplayGroup, 7, "FontName", "フォント名 : ", "フォント名", "に表示するフォントを指定します。",
      EditorKind::FontList},
     {FontSize, DisplayGroup, 7, "FontSize", "フォントサイズ : ", "フォントサイズ",
@@ -159,8 +205,7 @@ constexpr bool EditorsFitTheirValues() {
       case EditorKind::Template:
         if (setting->kind == SettingKind::Integer) return false;
         break;
-      default:
-        return false;
+      default: return false;
     }
   }
   return true;
@@ -171,10 +216,7 @@ static_assert(EditorsFitTheirValues(), "an editor names no setting of its kind")
 
 std::span<const ItemDef> ItemDefs() { return kItems; }
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 const ItemDef& DefOf(SettingItem item) {
   const ItemDef* def = FindItem(item);

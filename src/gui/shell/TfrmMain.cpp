@@ -66,8 +66,7 @@ const std::array<MessageButton, 8> kMessageButtons{{
     {"MessageTopButton", "メッセージの先頭", "go-top", QStyle::SP_MediaSkipBackward,
      &TfrmLogMessage::MessageTopButtonClick},
     {"MessageUpButton", "前のメッセージ", "go-up", QStyle::SP_ArrowUp, &TfrmLogMessage::MessageUpButtonClick},
-    {"MessageDownButton", "次のメッセージ", "go-down", QStyle::SP_ArrowDown,
-     &TfrmLogMessage::MessageDownButtonClick},
+    {"MessageDownButton", "次のメッセージ", "go-down", QStyle::SP_ArrowDown, &TfrmLogMessage::MessageDownButtonClick},
     {"MessageLastButton", "最後のメッセージ", "go-bottom", QStyle::SP_MediaSkipForward,
      &TfrmLogMessage::MessageLastButtonClick},
     {"FindNoReadButton", "未読の検索", "mail-unread", QStyle::SP_FileDialogContentsView,
@@ -193,8 +192,7 @@ void TfrmMain::BuildMenus() {
   ToolBarMenu = menuBar()->addMenu(Utf("ﾂｰﾙﾊﾞｰ(&T)"));
   ToolBarMenu->setObjectName("ToolBarMenu");
   FileToolBarItem = item(ToolBarMenu, "FileToolBarItem", "ﾌｧｲﾙ(&F)", &TfrmMain::FileToolBarItemClick);
-  MessageToolBarItem =
-      item(ToolBarMenu, "MessageToolBarItem", "ﾒｯｾｰｼﾞ ｾﾚｸﾄ(&M)", &TfrmMain::MessageToolBarItemClick);
+  MessageToolBarItem = item(ToolBarMenu, "MessageToolBarItem", "ﾒｯｾｰｼﾞ ｾﾚｸﾄ(&M)", &TfrmMain::MessageToolBarItemClick);
   FileToolBarItem->setCheckable(true);
   MessageToolBarItem->setCheckable(true);
   connect(ToolBarMenu, &QMenu::aboutToShow, this, &TfrmMain::MenuChangeCheckClick);
@@ -259,9 +257,9 @@ void TfrmMain::BuildToolBars() {
 
 void TfrmMain::CreateDocumentWindows() {
   board_user_list_ = new TfrmBoardUserList(state_, ports_);
-  board_user_sub_ = mdi_->addSubWindow(board_user_list_, Qt::SubWindow | Qt::WindowTitleHint |
-                                                             Qt::WindowSystemMenuHint |
-                                                             Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  board_user_sub_ =
+      mdi_->addSubWindow(board_user_list_, Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   board_user_sub_->setObjectName("BoardUserListWindow");
   board_user_sub_->setGeometry(0, 0, kDefaultBoardUserWidth, kDefaultBoardUserHeight);
   board_user_sub_->installEventFilter(this);
@@ -476,9 +474,7 @@ void TfrmMain::FillMessageTree() {
   if (opening_) open_stage_ = OpenStage::Filled;
   log_message_->FillMessageTree();
 }
-void TfrmMain::SetMessageCounters(int64_t all_count, int64_t now_row) {
-  log_message_->SetCounters(all_count, now_row);
-}
+void TfrmMain::SetMessageCounters(int64_t all_count, int64_t now_row) { log_message_->SetCounters(all_count, now_row); }
 void TfrmMain::ClearMessageText() { log_message_->ClearMessageText(); }
 void TfrmMain::ShowOpenPage(int open_page) { log_message_->ShowOpenPage(open_page); }
 int TfrmMain::SelectedNet() const { return board_user_list_->SelectedNet(); }
@@ -710,8 +706,9 @@ bool TfrmMain::CloseCheck() {
     ReportError(*ports_.prompter, e);
     // A file that cannot be written must not keep the member from ending the
     // program: asked, and only a Yes leaves this session's mark changes behind.
-    static const std::string question = Sjis("既読情報を保存出来ませんでした。\n\r"
-                                             "今回の既読の変更を保存せずに終了しますか？");
+    static const std::string question = Sjis(
+        "既読情報を保存出来ませんでした。\n\r"
+        "今回の既読の変更を保存せずに終了しますか？");
     if (ports_.prompter->Confirm(question, Answer::No) != Answer::Yes) return false;
   }
   if (state_.pending_count > 0 && hooks_.output_pending_at_close) {
@@ -834,8 +831,7 @@ void TfrmMain::OfferPreviousWrites() {
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   // The document windows live as long as the frame: closing one minimizes it.
-  if (event->type() == QEvent::Close && !closing_ &&
-      (watched == board_user_sub_ || watched == log_message_sub_)) {
+  if (event->type() == QEvent::Close && !closing_ && (watched == board_user_sub_ || watched == log_message_sub_)) {
     event->ignore();
     static_cast<QMdiSubWindow*>(watched)->showMinimized();
     return true;
@@ -858,8 +854,8 @@ void TfrmMain::showEvent(QShowEvent* event) {
 void TfrmMain::RestoreDocumentPlacements() {
   // Minimized windows first and maximized ones last: in the document area a
   // window that is maximized while another is minimized brings that one back.
-  std::vector<std::pair<QMdiSubWindow*, FormPositionOptions>> windows{
-      {board_user_sub_, BoardUserListFormPosition()}, {log_message_sub_, LogMessageFormPosition()}};
+  std::vector<std::pair<QMdiSubWindow*, FormPositionOptions>> windows{{board_user_sub_, BoardUserListFormPosition()},
+                                                                      {log_message_sub_, LogMessageFormPosition()}};
   auto rank = [this](const FormPositionOptions& options) {
     const auto state = RestoreFormPlacement(*ports_.store, options).state;
     if (state == WindowState::Minimized) return 0;

@@ -38,15 +38,15 @@ class TfrmSelectMoveBoard;
 // Commands whose work lives outside the frame (writing, up-text). A command
 // without a hook is disabled.
 struct MainFrameHooks {
-  std::function<void()> new_mail;           // "新規メール書き込み(&N)"
-  std::function<void()> res_mail;           // "レスメール書き込み(&M)"
-  std::function<void()> new_message;        // "新規メッセージ書き込み(&S)"
-  std::function<void()> res_message;        // "レスメッセージ書き込み(&R)"
-  std::function<void()> move_res_message;   // "移動レスメッセージ書き込み(&M)"
-  std::function<void()> edit_message;       // "メッセージの編集(&E)"
-  std::function<void()> delete_message;     // "メッセージの削除(&D)"
-  std::function<void()> revive_message;     // "メッセージの復活(&R)"
-  std::function<void()> up_text;            // the "アップテキスト出力" button
+  std::function<void()> new_mail;          // "新規メール書き込み(&N)"
+  std::function<void()> res_mail;          // "レスメール書き込み(&M)"
+  std::function<void()> new_message;       // "新規メッセージ書き込み(&S)"
+  std::function<void()> res_message;       // "レスメッセージ書き込み(&R)"
+  std::function<void()> move_res_message;  // "移動レスメッセージ書き込み(&M)"
+  std::function<void()> edit_message;      // "メッセージの編集(&E)"
+  std::function<void()> delete_message;    // "メッセージの削除(&D)"
+  std::function<void()> revive_message;    // "メッセージの復活(&R)"
+  std::function<void()> up_text;           // the "アップテキスト出力" button
   // The close check's second half: runs the up-text output while messages are
   // pending; false when it did not complete and the program must go on.
   std::function<bool()> output_pending_at_close;
@@ -192,16 +192,16 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   WorkState state_;
   MainFrameHooks hooks_;
   std::unique_ptr<GuiProgress> progress_;
-  bool opening_ = false;      // the open pipeline is running
+  bool opening_ = false;  // the open pipeline is running
   // How far the running open got: the previous messages emptied, the new ones shown.
   enum class OpenStage { Untouched, Cleared, Filled };
   OpenStage open_stage_ = OpenStage::Untouched;
   std::vector<std::string> opening_files_;  // the native paths being opened
-  std::vector<std::string> open_logs_;  // the logs last opened, for exports
-  bool closing_ = false;      // the frame is going away: document windows may close
+  std::vector<std::string> open_logs_;      // the logs last opened, for exports
+  bool closing_ = false;                    // the frame is going away: document windows may close
   bool placements_saved_ = false;
-  bool session_ending_ = false;      // closing asks nothing: the session or a signal ends the program
-  bool mark_save_failed_ = false;    // the last background save of the marks failed (reported once)
+  bool session_ending_ = false;    // closing asks nothing: the session or a signal ends the program
+  bool mark_save_failed_ = false;  // the last background save of the marks failed (reported once)
   QTimer* mark_save_timer_ = nullptr;
   bool documents_restore_pending_ = false;  // the first showing asked for it
   bool documents_restored_ = false;         // the document windows took their stored placement

@@ -49,31 +49,31 @@ struct SystemColor {
   QPalette::ColorRole role;
 };
 constexpr std::array<SystemColor, 25> kSystemColors{{
-    {"CLSCROLLBAR", QPalette::Button},        // 0
-    {"CLBACKGROUND", QPalette::Window},       // 1
-    {"CLACTIVECAPTION", QPalette::Highlight}, // 2
-    {"CLINACTIVECAPTION", QPalette::Mid},     // 3
-    {"CLMENU", QPalette::Window},             // 4
-    {"CLWINDOW", QPalette::Base},             // 5
-    {"CLWINDOWFRAME", QPalette::Shadow},      // 6
-    {"CLMENUTEXT", QPalette::WindowText},     // 7
-    {"CLWINDOWTEXT", QPalette::Text},         // 8
-    {"CLCAPTIONTEXT", QPalette::HighlightedText},  // 9
-    {"CLACTIVEBORDER", QPalette::Window},     // 10
-    {"CLINACTIVEBORDER", QPalette::Window},   // 11
-    {"CLAPPWORKSPACE", QPalette::Dark},       // 12
-    {"CLHIGHLIGHT", QPalette::Highlight},     // 13
-    {"CLHIGHLIGHTTEXT", QPalette::HighlightedText},  // 14
-    {"CLBTNFACE", QPalette::Button},          // 15
-    {"CLBTNSHADOW", QPalette::Dark},          // 16
-    {"CLGRAYTEXT", QPalette::PlaceholderText},  // 17
-    {"CLBTNTEXT", QPalette::ButtonText},      // 18
+    {"CLSCROLLBAR", QPalette::Button},                // 0
+    {"CLBACKGROUND", QPalette::Window},               // 1
+    {"CLACTIVECAPTION", QPalette::Highlight},         // 2
+    {"CLINACTIVECAPTION", QPalette::Mid},             // 3
+    {"CLMENU", QPalette::Window},                     // 4
+    {"CLWINDOW", QPalette::Base},                     // 5
+    {"CLWINDOWFRAME", QPalette::Shadow},              // 6
+    {"CLMENUTEXT", QPalette::WindowText},             // 7
+    {"CLWINDOWTEXT", QPalette::Text},                 // 8
+    {"CLCAPTIONTEXT", QPalette::HighlightedText},     // 9
+    {"CLACTIVEBORDER", QPalette::Window},             // 10
+    {"CLINACTIVEBORDER", QPalette::Window},           // 11
+    {"CLAPPWORKSPACE", QPalette::Dark},               // 12
+    {"CLHIGHLIGHT", QPalette::Highlight},             // 13
+    {"CLHIGHLIGHTTEXT", QPalette::HighlightedText},   // 14
+    {"CLBTNFACE", QPalette::Button},                  // 15
+    {"CLBTNSHADOW", QPalette::Dark},                  // 16
+    {"CLGRAYTEXT", QPalette::PlaceholderText},        // 17
+    {"CLBTNTEXT", QPalette::ButtonText},              // 18
     {"CLINACTIVECAPTIONTEXT", QPalette::WindowText},  // 19
-    {"CLBTNHIGHLIGHT", QPalette::Light},      // 20
-    {"CL3DDKSHADOW", QPalette::Shadow},       // 21
-    {"CL3DLIGHT", QPalette::Midlight},        // 22
-    {"CLINFOTEXT", QPalette::ToolTipText},    // 23
-    {"CLINFOBK", QPalette::ToolTipBase},      // 24
+    {"CLBTNHIGHLIGHT", QPalette::Light},              // 20
+    {"CL3DDKSHADOW", QPalette::Shadow},               // 21
+    {"CL3DLIGHT", QPalette::Midlight},                // 22
+    {"CLINFOTEXT", QPalette::ToolTipText},            // 23
+    {"CLINFOBK", QPalette::ToolTipBase},              // 24
 }};
 
 QColor SystemColorAt(size_t index) {
@@ -89,8 +89,7 @@ QColor ColorFromValue(int32_t value) {
     case 0x02:  // palette-relative RGB: the RGB part stands
       return QColor(static_cast<int>(bits & 0xFF), static_cast<int>((bits >> 8) & 0xFF),
                     static_cast<int>((bits >> 16) & 0xFF));
-    case 0x80:
-      return SystemColorAt(bits & 0xFFFFFF);
+    case 0x80: return SystemColorAt(bits & 0xFFFFFF);
     default:  // clNone, clDefault and anything else: no colour of its own
       return {};
   }

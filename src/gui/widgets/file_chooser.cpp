@@ -64,9 +64,7 @@ QString CaseBlindPattern(const QString& pattern) {
 
 FileChooser& ActiveFileChooser() { return active_chooser ? *active_chooser : DialogChooser(); }
 
-ScopedFileChooser::ScopedFileChooser(FileChooser& chooser) : previous_(active_chooser) {
-  active_chooser = &chooser;
-}
+ScopedFileChooser::ScopedFileChooser(FileChooser& chooser) : previous_(active_chooser) { active_chooser = &chooser; }
 
 ScopedFileChooser::~ScopedFileChooser() { active_chooser = previous_; }
 

@@ -8,9 +8,7 @@
 
 namespace tobrisk::gui {
 
-GuiProgress::GuiProgress(QProgressBar* bar, QLabel* label) : bar_(bar), label_(label) {
-  since_pump_.start();
-}
+GuiProgress::GuiProgress(QProgressBar* bar, QLabel* label) : bar_(bar), label_(label) { since_pump_.start(); }
 
 void GuiProgress::Show() {
   position_ = 0;

@@ -130,7 +130,6 @@ void SaveWindowPlacement(const QWidget* window, SettingsStore& store, const Form
   store.Flush();
 }
 
-
 void SaveToolbarPlacement(QMainWindow* frame, std::initializer_list<QToolBar*> bars, SettingsStore& store) {
   for (QToolBar* bar : bars) {
     ToolbarState t;

@@ -53,9 +53,7 @@ QFont FixedPitchJapaneseFont(int point_size) {
 // The Shift-JIS bytes of a text; characters without a form count as one ("?").
 int SjisBytes(const QString& text) { return static_cast<int>(ToSjis(text).size()); }
 
-bool HasSjisForm(const QString& character) {
-  return Utf8ToSjisStrict(character.toStdString()).ok;
-}
+bool HasSjisForm(const QString& character) { return Utf8ToSjisStrict(character.toStdString()).ok; }
 
 // The text edit with the guide at the host's line width.
 class CompositionTextEdit final : public QPlainTextEdit {
@@ -66,8 +64,7 @@ class CompositionTextEdit final : public QPlainTextEdit {
   void paintEvent(QPaintEvent* event) override {
     QPlainTextEdit::paintEvent(event);
     const qreal half_width = QFontMetricsF(font()).horizontalAdvance(QLatin1Char('0'));
-    const qreal x = contentOffset().x() + document()->documentMargin() +
-                    half_width * TfrmCompositionEditor::kLineBytes;
+    const qreal x = contentOffset().x() + document()->documentMargin() + half_width * TfrmCompositionEditor::kLineBytes;
     QPainter painter(viewport());
     painter.setPen(QPen(QColor(0xd0, 0x60, 0x60), 1, Qt::DashLine));
     painter.drawLine(QPointF(x, 0), QPointF(x, viewport()->height()));
@@ -76,12 +73,12 @@ class CompositionTextEdit final : public QPlainTextEdit {
 
 }  // namespace
 
-TfrmCompositionEditor::TfrmCompositionEditor(const std::string& path, const AppSettings& settings,
-                                             const Ports& ports, QWidget* parent)
+TfrmCompositionEditor::TfrmCompositionEditor(const std::string& path, const AppSettings& settings, const Ports& ports,
+                                             QWidget* parent)
     : QMainWindow(parent, Qt::Window), path_(path), ports_(ports) {
   setObjectName("TfrmCompositionEditor");
-  setWindowTitle(QStringLiteral("メッセージ編集 - ") + QFile::decodeName(QByteArray::fromStdString(
-                                                          std::string(FileNameOf(path)))));
+  setWindowTitle(QStringLiteral("メッセージ編集 - ") +
+                 QFile::decodeName(QByteArray::fromStdString(std::string(FileNameOf(path)))));
 
   EditorText = new CompositionTextEdit(this);
   EditorText->setObjectName("EditorText");
@@ -103,8 +100,8 @@ TfrmCompositionEditor::TfrmCompositionEditor(const std::string& path, const AppS
   CursorPositionLabel = new QLabel(this);
   CursorPositionLabel->setObjectName("CursorPositionLabel");
   statusBar()->addWidget(CursorPositionLabel);
-  statusBar()->addPermanentWidget(new QLabel(
-      QStringLiteral("1行 %1 バイトまで　Ctrl+S: 保存して終了　Esc: 閉じる").arg(kLineBytes), this));
+  statusBar()->addPermanentWidget(
+      new QLabel(QStringLiteral("1行 %1 バイトまで　Ctrl+S: 保存して終了　Esc: 閉じる").arg(kLineBytes), this));
 
   connect(EditorText, &QPlainTextEdit::cursorPositionChanged, this, &TfrmCompositionEditor::ShowCursorPosition);
   connect(EditorText, &QPlainTextEdit::textChanged, this, &TfrmCompositionEditor::MarkUnwritable);
@@ -189,8 +186,9 @@ bool TfrmCompositionEditor::Save() {
     const int line = 1 + static_cast<int>(std::count(utf8.begin(), bad, '\n'));
     const QString code = QString::number(static_cast<uint>(converted.bad_char), 16).toUpper().rightJustified(4, '0');
     // The character itself has no Shift-JIS form for the message: its code names it.
-    const QString message = QStringLiteral("%1 行目の文字 U+%2 は Shift-JIS にないため、保存できません。\n\r"
-                                           "印の付いた文字を別の文字に書き換えて下さい。")
+    const QString message = QStringLiteral(
+                                "%1 行目の文字 U+%2 は Shift-JIS にないため、保存できません。\n\r"
+                                "印の付いた文字を別の文字に書き換えて下さい。")
                                 .arg(line)
                                 .arg(code);
     ports_.prompter->Error(ToSjis(message));
@@ -226,11 +224,8 @@ void TfrmCompositionEditor::closeEvent(QCloseEvent* event) {
           return;
         }
         break;
-      case Answer::No:
-        break;
-      case Answer::Cancel:
-        event->ignore();
-        return;
+      case Answer::No: break;
+      case Answer::Cancel: event->ignore(); return;
     }
   }
   if (!finished_) {

@@ -54,9 +54,9 @@ class FakeFileChooser final : public gui::FileChooser {
   QString ChooseDirectory(QWidget* parent, const QString& title, const QString& directory) override;
   QString SaveFile(QWidget* parent, const QString& title, const QString& path) override;
 
-  std::deque<QStringList> file_answers;   // an empty list cancels
+  std::deque<QStringList> file_answers;  // an empty list cancels
   std::deque<QString> folder_answers;
-  std::deque<QString> save_answers;       // an empty name cancels
+  std::deque<QString> save_answers;  // an empty name cancels
   std::vector<gui::OpenFilesRequest> requests;
   int folder_requests = 0;
 };

@@ -11,7 +11,9 @@ WritingFakeEditor::WritingFakeEditor() : dir_(TrailingSeparator(MakeTempDir("tob
   program_ = dir_ + "edit.sh";
   const std::string script =
       "#!/bin/sh\n"
-      "d='" + dir_ + "'\n"
+      "d='" +
+      dir_ +
+      "'\n"
       "n=$(cat \"$d/runs\" 2>/dev/null || echo 0)\n"
       "echo $((n + 1)) > \"$d/runs\"\n"
       "cp \"$1\" \"$d/seen\" 2>/dev/null || : > \"$d/seen\"\n"

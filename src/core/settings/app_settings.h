@@ -4,7 +4,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -178,12 +180,20 @@ inline constexpr SettingDef kSettingTable[] = {
     IntegerSetting(kSectionNet, "DefaultNet", &AppSettings::default_net, -1, SettingUse::State),
 };
 
+// The index in kSettingTable of the one-value setting stored as `name`;
+// kNoSetting when there is none. Compile-time checks use the index: a sanitizer
+// build cannot compare a table address with null in a constant expression.
+inline constexpr size_t kNoSetting = std::size(kSettingTable);
+constexpr size_t SettingIndex(std::string_view name) {
+  for (size_t i = 0; i < std::size(kSettingTable); ++i) {
+    if (kSettingTable[i].shape == SettingDef::Shape::One && kSettingTable[i].name == name) return i;
+  }
+  return kNoSetting;
+}
 // The row of the one-value setting stored as `name`; nullptr when there is none.
 constexpr const SettingDef* FindSetting(std::string_view name) {
-  for (const SettingDef& def : kSettingTable) {
-    if (def.shape == SettingDef::Shape::One && def.name == name) return &def;
-  }
-  return nullptr;
+  const size_t index = SettingIndex(name);
+  return index == kNoSetting ? nullptr : &kSettingTable[index];
 }
 // The font field whose value names end in `suffix`; nullptr when there is none.
 constexpr const FontFieldDef* FindFontField(std::string_view suffix) {

@@ -184,14 +184,21 @@ constexpr bool EditorsFitTheirValues() {
   for (const ItemDef& def : kItems) {
     if (def.editor == EditorKind::None || UnderNet(def)) continue;
     if (UnderDisplay(def)) {
-      const FontFieldDef* field = FindFontField(def.name);
-      if (!field) return false;
-      const bool number = def.editor == EditorKind::Number;
-      if (number != (field->kind == SettingKind::Integer)) return false;
+      // By index, as the settings above: no address is compared with null here.
+      bool found = false;
+      for (const FontFieldDef& field : kFontFields) {
+        if (field.suffix != def.name) continue;
+        found = true;
+        const bool number = def.editor == EditorKind::Number;
+        if (number != (field.kind == SettingKind::Integer)) return false;
+      }
+      if (!found) return false;
       continue;
     }
-    const SettingDef* setting = FindSetting(def.name);
-    if (!setting || setting->use != SettingUse::Preference) return false;
+    const size_t index = SettingIndex(def.name);
+    if (index == kNoSetting) return false;
+    const SettingDef* setting = &kSettingTable[index];
+    if (setting->use != SettingUse::Preference) return false;
     switch (def.editor) {
       case EditorKind::List:
         if (setting->kind != SettingKind::Integer || def.entries.empty()) return false;

@@ -33,7 +33,8 @@ void ClearAbandonedLock(const QString& path) {
 // without it come from earlier versions, which stored a path's bytes as if they
 // were Shift-JIS.
 constexpr std::string_view kPathEncodingName = "PathEncoding";
-static_assert(SettingIndex(kPathEncodingName) == kNoSetting, "the store's own value may not share its name with a setting");
+static_assert(SettingIndex(kPathEncodingName) == kNoSetting,
+              "the store's own value may not share its name with a setting");
 const QString kPathEncodingKey = Key(kSectionControl, kPathEncodingName);
 const QString kPathEncoding = QStringLiteral("UTF-8");
 

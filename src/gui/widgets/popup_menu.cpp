@@ -8,16 +8,17 @@
 
 namespace tobrisk::gui {
 
-PopupFilter::PopupFilter(QAbstractItemView* view, OpenFn open) : QObject(view), view_(view), open_(std::move(open)) {
+PopupFilter::PopupFilter(QAbstractItemView* view, OpenFn open)
+    : QObject(view), view_(view), viewport_(view->viewport()), open_(std::move(open)) {
   view->installEventFilter(this);
-  view->viewport()->installEventFilter(this);
+  viewport_->installEventFilter(this);
 }
 
 void PopupFilter::Install(QAbstractItemView* view, OpenFn open) { new PopupFilter(view, std::move(open)); }
 
 bool PopupFilter::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
-  if (watched == view_->viewport() && (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick)) {
+  if (watched == viewport_ && (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick)) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() == Qt::LeftButton) return false;
     if (type == QEvent::MouseButtonPress) open_(mouse->position().toPoint(), mouse->globalPosition().toPoint());

@@ -29,6 +29,9 @@ class PopupFilter final : public QObject {
   PopupFilter(QAbstractItemView* view, OpenFn open);
 
   QAbstractItemView* view_;
+  // Kept apart from the view: events still reach the filter while the view is
+  // being destroyed, when its own functions may no longer be called.
+  QWidget* viewport_;
   OpenFn open_;
 };
 

@@ -29,7 +29,7 @@ class AnyPrompter final : public Prompter {
  public:
   void Error(std::string_view) override {}
   void Info(std::string_view) override {}
-  Answer Confirm(std::string_view) override { return answer; }
+  Answer Confirm(std::string_view, Answer) override { return answer; }
   void Beep() override {}
   Answer answer = Answer::Yes;
 };

@@ -48,6 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::WriteInput("0102000000.TXT", data, size);
   ReadFirstLine(state.tmp_dir + "0102000000.TXT");
   WriteEntry written{"1", "BBS", "1", "board", "0", "t", "NEW", "0102000000.TXT", "0"};
-  UpFileBlock(state, written, clock);
+  // Read back by the one rule (UTF-8 converted, Shift-JIS as is, else refused).
+  const CompositionText text = ReadCompositionFile(state.tmp_dir + "0102000000.TXT");
+  if (text.Usable()) UpFileBlock(state, written, text.sjis, clock);
+  (void)CompositionRefusalText("0102000000.TXT", text);
   return 0;
 }

@@ -32,8 +32,6 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
-  // Converts `in`; on an unconvertible or incomplete sequence appends `bad` and
-  // skips `skip` input bytes (1 for a byte-wise decoder, one UTF-8 character else).
   // Converts `in` whole and appends it to `out`; false (with `out` unchanged)
   // when anything in it does not convert, or converts only to a substitute.
   bool ConvertExactly(std::string_view in, std::string& out) {
@@ -58,6 +56,8 @@ class Converter {
     return true;
   }
 
+  // Converts `in`; on an unconvertible or incomplete sequence appends `bad` and
+  // skips `skip` input bytes (1 for a byte-wise decoder, one UTF-8 character else).
   template <typename SkipFn>
   std::string Run(std::string_view in, std::string_view bad, SkipFn skip) {
     std::string out;

@@ -27,7 +27,7 @@ void Export(benchmark::State& state, ExportFormat format) {
     std::filesystem::remove_all(out);
     MessageList list;
     std::string noesc;
-    ParseLogWhileCuttingEscapes({CapturePath()}, &noesc, list);
+    ParseLogWhileCuttingEscapes({CapturePath()}, CollectInto(&noesc), list);
     ApplyReadMarks(list, store);
     SortMessages(list, progress);
     const MessageTree tree = BuildMessageTree(list);

@@ -27,7 +27,7 @@ bool ReadLogsAsList(CliSession& session, const std::vector<std::string>& logs, M
   // text stays in memory: the work folder's NOESC.LOG belongs to the program,
   // which may be showing messages at their offsets in it.
   if (texts == MessageTexts::Keep) state.escape_free_text.emplace();
-  ParseLogWhileCuttingEscapes(logs, state.escape_free_text ? &*state.escape_free_text : nullptr, state.messages);
+  ParseLogWhileCuttingEscapes(logs, CollectInto(state.escape_free_text ? &*state.escape_free_text : nullptr), state.messages);
   if (LookUpNet(state, session.prompter) < 0) return false;
   ApplyReadMarks(state.messages, state.read_marks);
   SortMessages(state.messages, session.progress);

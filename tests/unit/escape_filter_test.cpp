@@ -212,7 +212,7 @@ TEST_F(CutEscapesTest, OnePassGivesTheSameFileAndEntriesAsTheTwoSteps) {
     ParseLog(dir_ + "TWO.LOG", two_steps, progress_);
     MessageList one_pass;
     std::string one_pass_text;
-    ParseLogWhileCuttingEscapes(inputs, &one_pass_text, one_pass);
+    ParseLogWhileCuttingEscapes(inputs, CollectInto(&one_pass_text), one_pass);
     ASSERT_EQ(one_pass_text, ReadWholeFile(dir_ + "TWO.LOG"));
     ASSERT_GT(two_steps.Size(), 0u);
     ASSERT_EQ(one_pass.Size(), two_steps.Size());

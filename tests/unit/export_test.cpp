@@ -190,7 +190,7 @@ TEST(ExportTexts, ReaderGivesTheTextViewsTextFromFileAndFromMemory) {
   testing::FakeProgress progress;
   MessageList list;
   std::string noesc;
-  ParseLogWhileCuttingEscapes({dir + "capture.LOG"}, &noesc, list);
+  ParseLogWhileCuttingEscapes({dir + "capture.LOG"}, CollectInto(&noesc), list);
   testing::WriteFile(dir + "NOESC.LOG", noesc);
   MessageTextReader from_file(dir + "NOESC.LOG");
   MessageTextReader from_memory(kInMemory, noesc);

@@ -168,13 +168,18 @@ constexpr size_t kBlocksAhead = 4;                  // the reading thread stays 
 
 }  // namespace
 
-EscapeFilteringReader::EscapeFilteringReader(std::vector<std::string> inputs, std::string* text)
-    : EscapeFilteringReader(std::move(inputs), text, {}) {}
+EscapeFreeSink CollectInto(std::string* text) {
+  if (text == nullptr) return {};
+  text->clear();
+  return [text](std::string_view block) { text->append(block); };
+}
 
-EscapeFilteringReader::EscapeFilteringReader(std::vector<std::string> inputs, std::string* text,
+EscapeFilteringReader::EscapeFilteringReader(std::vector<std::string> inputs, EscapeFreeSink sink)
+    : EscapeFilteringReader(std::move(inputs), std::move(sink), {}) {}
+
+EscapeFilteringReader::EscapeFilteringReader(std::vector<std::string> inputs, EscapeFreeSink sink,
                                              std::vector<uint64_t> starts)
-    : inputs_(std::move(inputs)), text_(text), starts_(std::move(starts)) {
-  if (text_ != nullptr) text_->clear();
+    : inputs_(std::move(inputs)), sink_(std::move(sink)), starts_(std::move(starts)) {
   producer_ = std::thread([this] { Produce(); });
 }
 
@@ -194,6 +199,7 @@ void EscapeFilteringReader::Produce() {
     std::string filtered;
     // Hands the block over; false when the reader is being destroyed.
     auto hand_over = [&]() {
+      if (sink_) sink_(block->text);
       std::unique_lock lock(mutex_);
       changed_.wait(lock, [&] { return cancel_ || full_.size() < kBlocksAhead; });
       if (cancel_) return false;
@@ -219,6 +225,7 @@ void EscapeFilteringReader::Produce() {
         if (block->text.size() >= kBlockBytes && !hand_over()) return;
       }
     }
+    if (block && sink_) sink_(block->text);
   } catch (...) {
     error = std::current_exception();
   }
@@ -251,7 +258,6 @@ bool EscapeFilteringReader::TakeBlock() {
   changed_.notify_all();
   line_ = 0;
   offset_ = 0;
-  if (text_ != nullptr) text_->append(current_->text);
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -35,21 +36,30 @@ void FilterEscapes(std::string_view line, std::string& out);
 // the old output untouched. Throws IoError.
 void CutEscapes(const std::vector<std::string>& inputs, const std::string& output, Progress& progress);
 
+// Receives the escape-free text as it is produced: blocks of whole lines, each
+// line ended by CR LF, in order. Called on the reading thread, before the block's
+// lines are handed out; an exception it throws ends the reading and comes out of
+// EscapeFilteringReader::Next like a read failure.
+using EscapeFreeSink = std::function<void(std::string_view block)>;
+
+// A sink collecting the text in `*text` (emptied first); none when `text` is null.
+EscapeFreeSink CollectInto(std::string* text);
+
 // CutEscapes as a line source: reads the inputs line by line and hands out the
 // filtered lines with their positions in the text CutEscapes would write, in one
-// pass (no measuring, no progress). The text itself (each line with CR LF) is
-// collected in `*text` when `text` is not null, and nothing is written to disk.
+// pass (no measuring, no progress). The text itself goes to `sink` when there is
+// one (a string, a file: see EscapeFreeSink); nothing is written otherwise.
 // Reading and escape removal run on a second thread, a block of lines ahead of
 // the caller; the lines, positions and errors are the same as reading in turn.
 // Throws IoError (from Next, once the lines read before the failure are out).
 class EscapeFilteringReader {
  public:
-  EscapeFilteringReader(std::vector<std::string> inputs, std::string* text);
+  EscapeFilteringReader(std::vector<std::string> inputs, EscapeFreeSink sink);
   // The same, also telling where in the inputs each line ends: InputPosition() is
   // the reading position in the input of the last line handed out plus
   // `starts[i]` for input i (CutEscapes passes the inputs' measured lengths
   // summed up, for its progress).
-  EscapeFilteringReader(std::vector<std::string> inputs, std::string* text, std::vector<uint64_t> starts);
+  EscapeFilteringReader(std::vector<std::string> inputs, EscapeFreeSink sink, std::vector<uint64_t> starts);
   ~EscapeFilteringReader();
   EscapeFilteringReader(const EscapeFilteringReader&) = delete;
   EscapeFilteringReader& operator=(const EscapeFilteringReader&) = delete;
@@ -73,7 +83,7 @@ class EscapeFilteringReader {
   bool TakeBlock();
 
   std::vector<std::string> inputs_;
-  std::string* text_;
+  EscapeFreeSink sink_;
   std::vector<uint64_t> starts_;
   uint64_t position_ = 0;
   uint64_t input_position_ = 0;

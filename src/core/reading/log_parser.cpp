@@ -224,7 +224,7 @@ void ParseLog(const std::string& path, MessageList& messages, Progress& progress
   Parser(messages).Run(path, progress);
 }
 
-void ParseLogWhileCuttingEscapes(const std::vector<std::string>& inputs, std::string* text, MessageList& messages) {
+void ParseLogWhileCuttingEscapes(const std::vector<std::string>& inputs, EscapeFreeSink sink, MessageList& messages) {
   // Room for the entries from the inputs' sizes, without reading them twice:
   // real captures hold far fewer than one message per 64 bytes, and room that is
   // never filled costs address space only (its pages are never touched). Junk
@@ -236,7 +236,7 @@ void ParseLogWhileCuttingEscapes(const std::vector<std::string>& inputs, std::st
     if (!error) bytes += size;
   }
   const size_t headers = static_cast<size_t>(std::min<uint64_t>(bytes / 64 + 64, SIZE_MAX / sizeof(MessageEntry) / 2));
-  EscapeFilteringReader reader(inputs, text);
+  EscapeFilteringReader reader(inputs, std::move(sink));
   Parser(messages).RunFiltered(reader, headers);
   reader.Finish();
 }

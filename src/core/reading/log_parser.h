@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/reading/escape_filter.h"  // EscapeFreeSink
+
 namespace tobrisk {
 
 class MessageList;
@@ -18,11 +20,10 @@ struct WorkState;
 void ParseLog(const std::string& path, MessageList& messages, Progress& progress);
 
 // CutEscapes(inputs, output) and ParseLog(output) in one pass over the inputs,
-// without progress and without writing any file: the same entries, and in
-// `*text` (when not null) the bytes CutEscapes would have written. For the
-// command-line tool, which shows no progress and leaves the work folder's
-// NOESC.LOG to the program. Throws IoError.
-void ParseLogWhileCuttingEscapes(const std::vector<std::string>& inputs, std::string* text, MessageList& messages);
+// without progress: the same entries, and to `sink` (when there is one) the
+// bytes CutEscapes would have written. For the command-line tool, which shows no
+// progress and leaves the work folder's NOESC.LOG to the program. Throws IoError.
+void ParseLogWhileCuttingEscapes(const std::vector<std::string>& inputs, EscapeFreeSink sink, MessageList& messages);
 
 // ParseLog on WorkDir + "NOESC.LOG" into state.messages.
 void ParseLog(WorkState& state, Progress& progress);

@@ -1,6 +1,5 @@
 // tobrisk-cli tree [--sjis] LOG...
 #include <charconv>
-#include <cstring>
 
 #include "cli/cli_pipeline.h"
 #include "cli/command.h"
@@ -20,19 +19,17 @@ int RunTree(const std::vector<std::string>& args) {
   std::string& b = out.Buffer();
   // Node ids run in display order.
   for (TreeNodeId id = 0; id < static_cast<TreeNodeId>(tree.Size()); ++id) {
-    const std::string_view text = tree.Text(id);
     const size_t old = b.size();
-    b.resize(old + 40 + text.size());  // three numbers of at most 11 bytes, the TABs and the LF
+    b.resize(old + 36);  // three numbers of at most 11 bytes and their TABs
     char* p = b.data() + old;
     char* const limit = b.data() + b.size();
     for (const int32_t number : {tree.Depth(id), static_cast<int32_t>(tree.Icon(id)), tree.MessageIndex(id)}) {
       p = std::to_chars(p, limit, number).ptr;
       *p++ = '\t';
     }
-    std::memcpy(p, text.data(), text.size());
-    p += text.size();
-    *p++ = '\n';
     b.resize(static_cast<size_t>(p - b.data()));
+    tree.AppendText(id, b);
+    b.push_back('\n');
     out.LineDone();
   }
   out.Flush();

@@ -1,6 +1,7 @@
 #include "core/reading/message_tree.h"
 
 #include <algorithm>
+#include <charconv>
 #include <unordered_map>
 
 #include "core/reading/message_entry.h"
@@ -17,7 +18,39 @@ int IconForMark(std::string_view mark) {
   return kIconUnread;
 }
 
+namespace {
+
+const std::string& MailRootText() {
+  static const std::string text = Sjis("『新着メール』");
+  return text;
+}
+const std::string& MessageRootText() {
+  static const std::string text = Sjis("『新着メッセージ』");
+  return text;
+}
+const std::string& OpenBracket() {
+  static const std::string text = Sjis("【");
+  return text;
+}
+const std::string& CloseBracket() {
+  static const std::string text = Sjis("】");
+  return text;
+}
+
+// Decimal text of a number (as DecimalText) without allocating.
+std::string_view NumberText(int32_t value, char (&buffer)[16]) {
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string_view(buffer, static_cast<size_t>(result.ptr - buffer));
+}
+
+// The number of a message node: the message number filled with "0" to 5 bytes.
+constexpr size_t kNumberWidth = 5;
+constexpr std::string_view kMessagePrefix = "#Fc.";
+
+}  // namespace
+
 void MessageTree::Clear() {
+  messages_ = nullptr;
   nodes_.clear();
   nodes_.shrink_to_fit();
   children_.clear();
@@ -25,8 +58,60 @@ void MessageTree::Clear() {
   top_level_.clear();
   node_of_message_.clear();
   node_of_message_.shrink_to_fit();
-  texts_.clear();
-  texts_.shrink_to_fit();
+}
+
+void MessageTree::AppendText(TreeNodeId id, std::string& out) const {
+  const Node& n = nodes_[static_cast<size_t>(id)];
+  switch (n.kind) {
+    case NodeKind::MailRoot: out.append(MailRootText()); return;
+    case NodeKind::MessageRoot: out.append(MessageRootText()); return;
+    default: break;
+  }
+  const MessageEntry& e = (*messages_)[static_cast<size_t>(n.entry)];
+  char buffer[16];
+  if (n.kind == NodeKind::Board) {
+    out.append(BoardTypeText(e.board_type)).append(NumberText(e.board_no, buffer)).append(":").append(e.BoardName());
+    return;
+  }
+  if (n.kind == NodeKind::Message) {
+    const std::string_view number = NumberText(e.message_no, buffer);
+    out.append(kMessagePrefix);
+    if (number.size() < kNumberWidth) out.append(kNumberWidth - number.size(), '0');
+    out.append(number);
+  }
+  out.append(OpenBracket()).append(e.writer_handle.View()).append(CloseBracket()).append(e.title.View());
+}
+
+std::string MessageTree::Text(TreeNodeId id) const {
+  std::string text;
+  AppendText(id, text);
+  return text;
+}
+
+size_t MessageTree::TextSize(TreeNodeId id) const {
+  const Node& n = nodes_[static_cast<size_t>(id)];
+  switch (n.kind) {
+    case NodeKind::MailRoot: return MailRootText().size();
+    case NodeKind::MessageRoot: return MessageRootText().size();
+    default: break;
+  }
+  const MessageEntry& e = (*messages_)[static_cast<size_t>(n.entry)];
+  char buffer[16];
+  if (n.kind == NodeKind::Board) {
+    return BoardTypeText(e.board_type).size() + NumberText(e.board_no, buffer).size() + 1 + e.BoardName().size();
+  }
+  size_t size = OpenBracket().size() + e.writer_handle.View().size() + CloseBracket().size() + e.title.View().size();
+  if (n.kind == NodeKind::Message) {
+    size += kMessagePrefix.size() + std::max(kNumberWidth, NumberText(e.message_no, buffer).size());
+  }
+  return size;
+}
+
+int32_t MessageTree::Row(TreeNodeId id) const {
+  const TreeNodeId parent = Parent(id);
+  // Siblings are numbered in display order, so they are sorted.
+  const std::span<const TreeNodeId> siblings = parent == kNoNode ? TopLevel() : Children(parent);
+  return static_cast<int32_t>(std::lower_bound(siblings.begin(), siblings.end(), id) - siblings.begin());
 }
 
 // Builds the tree in the order entries are added (children linked in order),
@@ -55,23 +140,19 @@ void MessageTree::Clear() {
 class MessageTreeBuilder {
  public:
   MessageTree Build(const MessageList& list) {
+    using Kind = MessageTree::NodeKind;
     const size_t n = list.Size();
     nodes_.reserve(n + 64);
-    texts_.reserve(n * 48);
     node_of_entry_.assign(n, kNoNode);
 
-    static const std::string mail_root = Sjis("『新着メール』");
-    static const std::string message_root = Sjis("『新着メッセージ』");
-    const TreeNodeId mail = AddNode(kNoNode, mail_root, kIconMailRoot, -1);
-    const TreeNodeId root = AddNode(kNoNode, message_root, kIconMessageRoot, -1);
+    const TreeNodeId mail = AddNode(kNoNode, Kind::MailRoot, kIconMailRoot, -1);
+    const TreeNodeId root = AddNode(kNoNode, Kind::MessageRoot, kIconMessageRoot, -1);
 
     for (size_t i = 0; i < n; ++i) {
       const MessageEntry& e = list[i];
       const int32_t index = static_cast<int32_t>(i);
       if (e.IsMail()) {
-        text_.clear();
-        text_.append(open_).append(e.writer_handle.View()).append(close_).append(e.title.View());
-        node_of_entry_[i] = AddNode(mail, text_, kIconMail, index);
+        node_of_entry_[i] = AddNode(mail, Kind::Mail, kIconMail, index);
         continue;
       }
       const uint64_t board_key = (static_cast<uint64_t>(e.board_type) << 32) | static_cast<uint32_t>(e.board_no);
@@ -79,8 +160,7 @@ class MessageTreeBuilder {
       TreeNodeId parent;
       uint32_t board_ordinal;
       if (board == boards_.end()) {
-        text_.assign(BoardTypeText(e.board_type)).append(DecimalText(e.board_no)).append(":").append(e.BoardName());
-        parent = AddNode(root, text_, kIconBoard, -1);
+        parent = AddNode(root, Kind::Board, kIconBoard, index);
         board_ordinal = static_cast<uint32_t>(boards_.size());
         boards_.emplace(board_key, Board{parent, board_ordinal});
       } else {
@@ -91,11 +171,7 @@ class MessageTreeBuilder {
           if (found != kNoNode) parent = found;
         }
       }
-      text_.assign("#Fc.");
-      const std::string number = DecimalText(e.message_no);
-      if (number.size() < 5) text_.append(5 - number.size(), '0');
-      text_.append(number).append(open_).append(e.writer_handle.View()).append(close_).append(e.title.View());
-      const TreeNodeId node = AddNode(parent, text_, IconForMark(e.Mark()), index);
+      const TreeNodeId node = AddNode(parent, Kind::Message, IconForMark(e.Mark()), index);
       node_of_entry_[i] = node;
       // The number the search reads back from the text: "000-1" reads as 0.
       const int32_t read_back = e.message_no < 0 ? 0 : e.message_no;
@@ -106,14 +182,14 @@ class MessageTreeBuilder {
     std::unordered_map<uint64_t, NumberState>().swap(numbers_);
     std::unordered_map<uint64_t, Board>().swap(boards_);
     std::vector<Level>().swap(levels_);
-    return Finish();
+    MessageTree tree = Finish();
+    tree.messages_ = &list;
+    return tree;
   }
 
  private:
   struct BuildNode {
-    uint32_t text_offset;
-    uint32_t text_size;
-    int32_t message_index;
+    int32_t entry;
     TreeNodeId parent;
     TreeNodeId jump;  // an ancestor (itself for a top-level node), for ancestor searches
     TreeNodeId first_child = kNoNode;
@@ -122,6 +198,7 @@ class MessageTreeBuilder {
     int32_t row = 0;
     int32_t depth = 0;
     uint32_t child_count = 0;
+    MessageTree::NodeKind kind;
     uint8_t icon;
   };
   struct Board {
@@ -144,12 +221,10 @@ class MessageTreeBuilder {
     return (static_cast<uint64_t>(board_ordinal) << 32) | static_cast<uint32_t>(number);
   }
 
-  TreeNodeId AddNode(TreeNodeId parent, std::string_view text, int icon, int32_t message_index) {
+  TreeNodeId AddNode(TreeNodeId parent, MessageTree::NodeKind kind, int icon, int32_t entry) {
     BuildNode b;
-    b.text_offset = static_cast<uint32_t>(texts_.size());
-    b.text_size = static_cast<uint32_t>(text.size());
-    texts_.append(text);
-    b.message_index = message_index;
+    b.entry = entry;
+    b.kind = kind;
     b.parent = parent;
     b.icon = static_cast<uint8_t>(icon);
     const auto id = static_cast<TreeNodeId>(nodes_.size());
@@ -252,11 +327,9 @@ class MessageTreeBuilder {
     for (size_t k = 0; k < count; ++k) {
       const BuildNode& b = N(order[k]);
       MessageTree::Node& t = tree.nodes_[k];
-      t.text_offset = b.text_offset;
-      t.text_size = b.text_size;
-      t.message_index = b.message_index;
+      t.entry = b.entry;
+      t.kind = b.kind;
       t.parent = b.parent == kNoNode ? kNoNode : new_id[static_cast<size_t>(b.parent)];
-      t.row = b.row;
       t.depth = b.depth;
       t.icon = b.icon;
       t.first_child = static_cast<uint32_t>(tree.children_.size());
@@ -270,17 +343,12 @@ class MessageTreeBuilder {
     for (size_t i = 0; i < node_of_entry_.size(); ++i) {
       tree.node_of_message_[i] = new_id[static_cast<size_t>(node_of_entry_[i])];
     }
-    tree.texts_ = std::move(texts_);
     return tree;
   }
 
-  const std::string open_ = Sjis("【");
-  const std::string close_ = Sjis("】");
   std::vector<BuildNode> nodes_;
   std::vector<TreeNodeId> top_level_;
   std::vector<TreeNodeId> node_of_entry_;
-  std::string texts_;
-  std::string text_;
   std::unordered_map<uint64_t, Board> boards_;
   std::unordered_map<uint64_t, NumberState> numbers_;
   std::vector<Level> levels_;

@@ -50,19 +50,24 @@ class MessageTree {
   // The message root "『新着メッセージ』"; kNoNode when the tree is empty.
   TreeNodeId MessageRoot() const { return top_level_.size() > 1 ? top_level_[1] : kNoNode; }
 
-  // Node text in Shift-JIS.
-  std::string_view Text(TreeNodeId id) const {
-    const Node& n = nodes_[static_cast<size_t>(id)];
-    return std::string_view(texts_).substr(n.text_offset, n.text_size);
-  }
+  // Node text in Shift-JIS, made from the entry the node stands for in the list
+  // the tree was built from (which must still hold it): see BuildMessageTree.
+  std::string Text(TreeNodeId id) const;
+  // The same, appended to `out`.
+  void AppendText(TreeNodeId id, std::string& out) const;
+  // Text(id).size(), without making the text.
+  size_t TextSize(TreeNodeId id) const;
   int Icon(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].icon; }
   void SetIcon(TreeNodeId id, int icon) { nodes_[static_cast<size_t>(id)].icon = static_cast<uint8_t>(icon); }
   // 0-based index into the message list; -1 for the roots and board nodes.
-  int32_t MessageIndex(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].message_index; }
+  int32_t MessageIndex(TreeNodeId id) const {
+    const Node& n = nodes_[static_cast<size_t>(id)];
+    return n.kind == NodeKind::Message || n.kind == NodeKind::Mail ? n.entry : -1;
+  }
   // kNoNode for a top-level node.
   TreeNodeId Parent(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].parent; }
   // Position among the parent's children (or among the top-level nodes).
-  int32_t Row(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].row; }
+  int32_t Row(TreeNodeId id) const;
   // 0 for the roots.
   int32_t Depth(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].depth; }
   // Children in the order they were added.
@@ -77,22 +82,22 @@ class MessageTree {
 
  private:
   friend class MessageTreeBuilder;
+  enum class NodeKind : uint8_t { MailRoot, MessageRoot, Board, Mail, Message };
+  // Texts are not kept: each is a fixed function of the node's kind and entry.
   struct Node {
-    uint32_t text_offset = 0;
-    uint32_t text_size = 0;
-    int32_t message_index = -1;
+    int32_t entry = -1;  // the message's list index; for a board node its first message's
     TreeNodeId parent = kNoNode;
-    int32_t row = 0;
     int32_t depth = 0;
     uint32_t first_child = 0;  // into children_
     uint32_t child_count = 0;
+    NodeKind kind = NodeKind::MailRoot;
     uint8_t icon = 0;
   };
-  std::vector<Node> nodes_;           // in display order
-  std::vector<TreeNodeId> children_;  // every node's children, node after node
+  const MessageList* messages_ = nullptr;  // the list the tree was built from
+  std::vector<Node> nodes_;                // in display order
+  std::vector<TreeNodeId> children_;       // every node's children, node after node
   std::vector<TreeNodeId> top_level_;
   std::vector<TreeNodeId> node_of_message_;
-  std::string texts_;  // all node texts, back to back
 };
 
 // Builds the tree from the (sorted) message list:
@@ -105,6 +110,9 @@ class MessageTree {
 //   board node, a reply under the message it answers (searched in the board's
 //   subtree; the last match recorded by the depth-first search wins), else under
 //   the board node. Icon from the mark (IconForMark).
+// The tree refers to `messages` for its texts: the list must outlive it and keep
+// its entries (marks may change) as long as the tree is used.
 MessageTree BuildMessageTree(const MessageList& messages);
+MessageTree BuildMessageTree(const MessageList&& messages) = delete;
 
 }  // namespace tobrisk

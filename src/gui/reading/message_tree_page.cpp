@@ -122,7 +122,7 @@ void MessageTreePage::Fill() {
   for (size_t id = 0; id < tree.Size(); ++id) {
     const TreeNodeId node = static_cast<TreeNodeId>(id);
     widest = std::max(widest, tree.Depth(node) * MessageTreeDelegate::kIndent +
-                                  static_cast<int>(tree.Text(node).size()) * half_width);
+                                  static_cast<int>(tree.TextSize(node)) * half_width);
   }
   LogMessageTreeView->header()->resizeSection(0, widest + 40);
 }
@@ -274,7 +274,7 @@ void MessageTreePage::ButtonDown(const QPoint& viewport_pos, const QPoint& globa
   } else {
     LogMessageTreeView->setCurrentIndex(node);
   }
-  const std::string_view text = state_.message_tree.Text(node.row());
+  const std::string text = state_.message_tree.Text(node.row());
   static const std::string kMessageOpen = Sjis("【");
   if (text.substr(0, kMessageOpen.size()) == kMessageOpen || text.substr(0, 3) == "#Fc") {
     OpenPopup(node.row(), global_pos);

@@ -1,11 +1,23 @@
 #include "core/reading/open_logs.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <thread>
+
 #include "core/boards/board_files.h"
 #include "core/reading/escape_filter.h"
 #include "core/reading/log_parser.h"
 #include "core/reading/message_sort.h"
 #include "core/reading/read_marks.h"
+#include "core/ports/progress.h"
 #include "core/text/bytes.h"
+#include "core/text/files.h"
 #include "core/text/io_error.h"
 #include "core/text/sjis.h"
 
@@ -81,10 +93,86 @@ void WarnNoMessages(Prompter& prompter) {
   prompter.Error(warning);
 }
 
-void ReadMessages(WorkState& state, Progress& progress) {
-  ParseLog(state, progress);
+namespace {
+
+// The read marks applied, then the sort: the steps after the parsing.
+void MarkAndSort(WorkState& state, Progress& progress) {
   ApplyReadMarks(state.messages, state.read_marks);
   SortMessages(state.messages, progress);
+}
+
+}  // namespace
+
+void ReadMessages(WorkState& state, Progress& progress) {
+  ParseLog(state, progress);
+  MarkAndSort(state, progress);
+}
+
+MessageList ReadLogsWritingEscapeFree(const std::vector<std::string>& files, const std::string& escape_free_path,
+                                      Progress& progress) {
+  static const std::string cutting = Sjis("エスケープシーケンスカット中...");
+  static const std::string reading = Sjis("ログファイル読み込み中...");
+  progress.SetLabel(cutting);
+
+  uint64_t total = 0;
+  for (const std::string& file : files) {
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(file, error);
+    if (!error) total += size;
+  }
+
+  // The file is written on the reading thread; the bytes written so far are
+  // what this thread shows.
+  struct Output {
+    std::unique_ptr<OutputFile> file;
+    std::atomic<uint64_t> written{0};
+  } output;
+  const std::string& path = escape_free_path;
+  EscapeFreeSink sink = [&output, &path](std::string_view block) {
+    if (!output.file) output.file = std::make_unique<OutputFile>(path);
+    output.file->Write(block);
+    output.written.fetch_add(block.size(), std::memory_order_relaxed);
+  };
+
+  // The parsing runs on a worker so that this thread can keep the progress
+  // display moving; the worker touches only its own list and the file.
+  MessageList messages;
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  std::exception_ptr failure;
+  std::thread worker([&] {
+    try {
+      ParseLogWhileCuttingEscapes(files, sink, messages);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    std::lock_guard lock(mutex);
+    done = true;
+    finished.notify_all();
+  });
+  PercentTracker percent(total);
+  bool reading_shown = false;
+  {
+    std::unique_lock lock(mutex);
+    while (!finished.wait_for(lock, std::chrono::milliseconds(15), [&] { return done; })) {
+      lock.unlock();
+      const uint64_t written = output.written.load(std::memory_order_relaxed);
+      if (!reading_shown && written > 0) {
+        progress.SetLabel(reading);
+        reading_shown = true;
+      }
+      progress.Step(percent.Update(std::min(written, total)));
+      lock.lock();
+    }
+  }
+  worker.join();
+  if (failure) std::rethrow_exception(failure);
+  if (!reading_shown) progress.SetLabel(reading);
+  progress.Step(100);
+  if (!output.file) output.file = std::make_unique<OutputFile>(path);  // logs without a line
+  output.file->Close();
+  return messages;
 }
 
 bool PushRecentLog(AppSettings& settings, const std::string& path) {
@@ -141,7 +229,7 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
 
   progress.Show();
   try {
-    CutEscapes(files, state.WorkFile("NOESC.LOG"), progress);
+    MessageList read = ReadLogsWritingEscapeFree(files, state.WorkFile("NOESC.LOG"), progress);
     view.SetMessageTitle(MessageTitleFor(files));
 
     const int net = LookUpNet(state, prompter);
@@ -164,7 +252,8 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
       ReadUserFile(state.users, state.work_dir, state.current_log_header, prompter);
     }
 
-    ReadMessages(state, progress);
+    state.messages = std::move(read);
+    MarkAndSort(state, progress);
     view.FillMessageGrid();
     state.message_tree = BuildMessageTree(state.messages);
     view.FillMessageTree();

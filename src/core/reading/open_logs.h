@@ -113,6 +113,16 @@ void WarnNoMessages(Prompter& prompter);
 // stored read marks and sorts: the steps between the net lookup and the fills.
 void ReadMessages(WorkState& state, Progress& progress);
 
+// Reads the logs in one pass: escape removal writes `escape_free_path` (the
+// bytes CutEscapes writes) on the reading thread while the lines are parsed
+// into the returned list (the entries ParseLog reads back from that file). The
+// file is created when the first text is ready, so a missing single log leaves
+// the old file untouched. Progress: "エスケープシーケンスカット中...", then
+// "ログファイル読み込み中..." once the parsing is under way, the bar following the
+// text written. Throws IoError.
+MessageList ReadLogsWritingEscapeFree(const std::vector<std::string>& files, const std::string& escape_free_path,
+                                      Progress& progress);
+
 // Recent-log list: when Path0 differs from `path`, every slot moves down one
 // (Path9 dropped) and `path` becomes Path0; returns whether anything changed.
 bool PushRecentLog(AppSettings& settings, const std::string& path);

@@ -152,7 +152,7 @@ class MessageTreeBuilder {
       const MessageEntry& e = list[i];
       const int32_t index = static_cast<int32_t>(i);
       if (e.IsMail()) {
-        node_of_entry_[i] = AddNode(mail, Kind::Mail, kIconMail, index);
+        AddNode(mail, Kind::Mail, kIconMail, index);
         continue;
       }
       const uint64_t board_key = (static_cast<uint64_t>(e.board_type) << 32) | static_cast<uint32_t>(e.board_no);
@@ -172,7 +172,6 @@ class MessageTreeBuilder {
         }
       }
       const TreeNodeId node = AddNode(parent, Kind::Message, IconForMark(e.Mark()), index);
-      node_of_entry_[i] = node;
       // The number the search reads back from the text: "000-1" reads as 0.
       const int32_t read_back = e.message_no < 0 ? 0 : e.message_no;
       NodeWithNumberAdded(numbers_[NumberKey(board_ordinal, read_back)], node);
@@ -305,50 +304,55 @@ class MessageTreeBuilder {
     return it == numbers_.end() ? kNoNode : it->second.answer;
   }
 
+  // Lays the nodes out in display order in one depth-first walk: a node's new
+  // id is the count of nodes visited before it, its parent's is known, and its
+  // place among the parent's children is its row.
   MessageTree Finish() {
     MessageTree tree;
     const size_t count = nodes_.size();
-    std::vector<TreeNodeId> new_id(count, kNoNode);
-    std::vector<TreeNodeId> order;
-    order.reserve(count);
-    std::vector<TreeNodeId> stack;
-    stack.assign(top_level_.rbegin(), top_level_.rend());
-    while (!stack.empty()) {
-      const TreeNodeId id = stack.back();
-      stack.pop_back();
-      new_id[static_cast<size_t>(id)] = static_cast<TreeNodeId>(order.size());
-      order.push_back(id);
-      const size_t mark = stack.size();
-      for (TreeNodeId c = N(id).first_child; c != kNoNode; c = N(c).next_sibling) stack.push_back(c);
-      std::reverse(stack.begin() + static_cast<ptrdiff_t>(mark), stack.end());
-    }
     tree.nodes_.resize(count);
-    tree.children_.reserve(count);
-    for (size_t k = 0; k < count; ++k) {
-      const BuildNode& b = N(order[k]);
-      MessageTree::Node& t = tree.nodes_[k];
+    tree.children_.resize(count - top_level_.size());
+    struct Pending {
+      TreeNodeId node;    // in nodes_
+      TreeNodeId parent;  // its parent's id in the tree
+    };
+    std::vector<Pending> stack;
+    for (auto it = top_level_.rbegin(); it != top_level_.rend(); ++it) stack.push_back(Pending{*it, kNoNode});
+    uint32_t children_used = 0;
+    TreeNodeId next = 0;
+    while (!stack.empty()) {
+      const Pending p = stack.back();
+      stack.pop_back();
+      const TreeNodeId id = next++;
+      const BuildNode& b = N(p.node);
+      MessageTree::Node& t = tree.nodes_[static_cast<size_t>(id)];
       t.entry = b.entry;
       t.kind = b.kind;
-      t.parent = b.parent == kNoNode ? kNoNode : new_id[static_cast<size_t>(b.parent)];
+      t.parent = p.parent;
       t.depth = b.depth;
       t.icon = b.icon;
-      t.first_child = static_cast<uint32_t>(tree.children_.size());
+      t.first_child = children_used;
       t.child_count = b.child_count;
-      for (TreeNodeId c = b.first_child; c != kNoNode; c = N(c).next_sibling) {
-        tree.children_.push_back(new_id[static_cast<size_t>(c)]);
+      children_used += b.child_count;
+      if (p.parent == kNoNode) {
+        tree.top_level_.push_back(id);
+      } else {
+        tree.children_[tree.nodes_[static_cast<size_t>(p.parent)].first_child + static_cast<uint32_t>(b.row)] = id;
       }
+      if (b.kind == MessageTree::NodeKind::Mail || b.kind == MessageTree::NodeKind::Message) {
+        node_of_entry_[static_cast<size_t>(b.entry)] = id;  // from here on: the id in the tree
+      }
+      const size_t mark = stack.size();
+      for (TreeNodeId c = b.first_child; c != kNoNode; c = N(c).next_sibling) stack.push_back(Pending{c, id});
+      std::reverse(stack.begin() + static_cast<ptrdiff_t>(mark), stack.end());
     }
-    for (TreeNodeId id : top_level_) tree.top_level_.push_back(new_id[static_cast<size_t>(id)]);
-    tree.node_of_message_.resize(node_of_entry_.size());
-    for (size_t i = 0; i < node_of_entry_.size(); ++i) {
-      tree.node_of_message_[i] = new_id[static_cast<size_t>(node_of_entry_[i])];
-    }
+    tree.node_of_message_ = std::move(node_of_entry_);
     return tree;
   }
 
   std::vector<BuildNode> nodes_;
   std::vector<TreeNodeId> top_level_;
-  std::vector<TreeNodeId> node_of_entry_;
+  std::vector<TreeNodeId> node_of_entry_;  // the tree's node of each entry, set by Finish
   std::unordered_map<uint64_t, Board> boards_;
   std::unordered_map<uint64_t, NumberState> numbers_;
   std::vector<Level> levels_;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <random>
@@ -52,13 +53,21 @@ Shape Res(int32_t board, int32_t no, int32_t to) {
   return s;
 }
 
-// One line per node in display order: depth, icon, message index, text.
+// One line per node in display order: depth, icon, message index, text. Checks
+// on the way that the longest text per depth is that of the texts.
 std::vector<std::string> Lines(const MessageTree& tree) {
   std::vector<std::string> lines;
+  std::vector<uint32_t> longest;
   for (TreeNodeId id = 0; id < static_cast<TreeNodeId>(tree.Size()); ++id) {
+    const std::string text = tree.Text(id);
     lines.push_back(std::to_string(tree.Depth(id)) + " " + std::to_string(tree.Icon(id)) + " " +
-                    std::to_string(tree.MessageIndex(id)) + " " + std::string(tree.Text(id)));
+                    std::to_string(tree.MessageIndex(id)) + " " + text);
+    const auto depth = static_cast<size_t>(tree.Depth(id));
+    if (longest.size() <= depth) longest.resize(depth + 1, 0);
+    longest[depth] = std::max(longest[depth], static_cast<uint32_t>(text.size()));
   }
+  const std::span<const uint32_t> by_depth = tree.LongestTextByDepth();
+  EXPECT_EQ(std::vector<uint32_t>(by_depth.begin(), by_depth.end()), longest);
   return lines;
 }
 

@@ -58,6 +58,7 @@ void MessageTree::Clear() {
   top_level_.clear();
   node_of_message_.clear();
   node_of_message_.shrink_to_fit();
+  longest_text_by_depth_.clear();
 }
 
 void MessageTree::AppendText(TreeNodeId id, std::string& out) const {
@@ -88,21 +89,19 @@ std::string MessageTree::Text(TreeNodeId id) const {
   return text;
 }
 
-size_t MessageTree::TextSize(TreeNodeId id) const {
-  const Node& n = nodes_[static_cast<size_t>(id)];
-  switch (n.kind) {
+size_t MessageTree::TextSizeOf(NodeKind kind, const MessageEntry* e) {
+  switch (kind) {
     case NodeKind::MailRoot: return MailRootText().size();
     case NodeKind::MessageRoot: return MessageRootText().size();
     default: break;
   }
-  const MessageEntry& e = (*messages_)[static_cast<size_t>(n.entry)];
   char buffer[16];
-  if (n.kind == NodeKind::Board) {
-    return BoardTypeText(e.board_type).size() + NumberText(e.board_no, buffer).size() + 1 + e.BoardName().size();
+  if (kind == NodeKind::Board) {
+    return BoardTypeText(e->board_type).size() + NumberText(e->board_no, buffer).size() + 1 + e->BoardName().size();
   }
-  size_t size = OpenBracket().size() + e.writer_handle.View().size() + CloseBracket().size() + e.title.View().size();
-  if (n.kind == NodeKind::Message) {
-    size += kMessagePrefix.size() + std::max(kNumberWidth, NumberText(e.message_no, buffer).size());
+  size_t size = OpenBracket().size() + e->writer_handle.View().size() + CloseBracket().size() + e->title.View().size();
+  if (kind == NodeKind::Message) {
+    size += kMessagePrefix.size() + std::max(kNumberWidth, NumberText(e->message_no, buffer).size());
   }
   return size;
 }
@@ -142,6 +141,7 @@ class MessageTreeBuilder {
   MessageTree Build(const MessageList& list) {
     using Kind = MessageTree::NodeKind;
     const size_t n = list.Size();
+    list_ = &list;
     nodes_.reserve(n + 64);
     node_of_entry_.assign(n, kNoNode);
 
@@ -245,6 +245,11 @@ class MessageTreeBuilder {
       const BuildNode& j = N(p.jump);
       b.jump = p.depth - j.depth == j.depth - N(j.jump).depth ? j.jump : parent;
     }
+    // The entry is at hand here, in list order: its text's size is cheap now.
+    const auto depth = static_cast<size_t>(b.depth);
+    if (longest_.size() <= depth) longest_.resize(depth + 1, 0);
+    const size_t size = MessageTree::TextSizeOf(kind, entry < 0 ? nullptr : &(*list_)[static_cast<size_t>(entry)]);
+    longest_[depth] = std::max(longest_[depth], static_cast<uint32_t>(size));
     nodes_.push_back(b);
     return id;
   }
@@ -347,10 +352,13 @@ class MessageTreeBuilder {
       std::reverse(stack.begin() + static_cast<ptrdiff_t>(mark), stack.end());
     }
     tree.node_of_message_ = std::move(node_of_entry_);
+    tree.longest_text_by_depth_ = std::move(longest_);
     return tree;
   }
 
+  const MessageList* list_ = nullptr;
   std::vector<BuildNode> nodes_;
+  std::vector<uint32_t> longest_;  // LongestTextByDepth
   std::vector<TreeNodeId> top_level_;
   std::vector<TreeNodeId> node_of_entry_;  // the tree's node of each entry, set by Finish
   std::unordered_map<uint64_t, Board> boards_;

@@ -17,6 +17,7 @@
 namespace tobrisk {
 
 class MessageList;
+struct MessageEntry;
 
 // The image numbers of the window's icon list.
 enum TreeIcon : int {
@@ -55,8 +56,9 @@ class MessageTree {
   std::string Text(TreeNodeId id) const;
   // The same, appended to `out`.
   void AppendText(TreeNodeId id, std::string& out) const;
-  // Text(id).size(), without making the text.
-  size_t TextSize(TreeNodeId id) const;
+  // For each depth from 0, the size of the longest node text at that depth (for
+  // laying out the view without making every text).
+  std::span<const uint32_t> LongestTextByDepth() const { return longest_text_by_depth_; }
   int Icon(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].icon; }
   void SetIcon(TreeNodeId id, int icon) { nodes_[static_cast<size_t>(id)].icon = static_cast<uint8_t>(icon); }
   // 0-based index into the message list; -1 for the roots and board nodes.
@@ -93,11 +95,15 @@ class MessageTree {
     NodeKind kind = NodeKind::MailRoot;
     uint8_t icon = 0;
   };
+  // Text(id).size() of a node of `kind` for entry `e` (null for the roots).
+  static size_t TextSizeOf(NodeKind kind, const MessageEntry* e);
+
   const MessageList* messages_ = nullptr;  // the list the tree was built from
   std::vector<Node> nodes_;                // in display order
   std::vector<TreeNodeId> children_;       // every node's children, node after node
   std::vector<TreeNodeId> top_level_;
   std::vector<TreeNodeId> node_of_message_;
+  std::vector<uint32_t> longest_text_by_depth_;
 };
 
 // Builds the tree from the (sorted) message list:

@@ -119,10 +119,10 @@ void MessageTreePage::Fill() {
   const QFontMetrics metrics = LogMessageTreeView->fontMetrics();
   const int half_width = std::max(metrics.horizontalAdvance(QChar(0x3042)) / 2, metrics.horizontalAdvance(u'0'));
   int widest = 0;
-  for (size_t id = 0; id < tree.Size(); ++id) {
-    const TreeNodeId node = static_cast<TreeNodeId>(id);
-    widest = std::max(widest, tree.Depth(node) * MessageTreeDelegate::kIndent +
-                                  static_cast<int>(tree.TextSize(node)) * half_width);
+  const std::span<const uint32_t> longest = tree.LongestTextByDepth();
+  for (size_t depth = 0; depth < longest.size(); ++depth) {
+    widest = std::max(widest, static_cast<int>(depth) * MessageTreeDelegate::kIndent +
+                                  static_cast<int>(longest[depth]) * half_width);
   }
   LogMessageTreeView->header()->resizeSection(0, widest + 40);
 }

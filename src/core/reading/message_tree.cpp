@@ -143,6 +143,9 @@ class MessageTreeBuilder {
     const size_t n = list.Size();
     list_ = &list;
     nodes_.reserve(n + 64);
+    // At most one number and one level per message: no rehashing or regrowing on the way.
+    numbers_.reserve(n);
+    levels_.reserve(n);
     node_of_entry_.assign(n, kNoNode);
 
     const TreeNodeId mail = AddNode(kNoNode, Kind::MailRoot, kIconMailRoot, -1);

@@ -135,13 +135,14 @@ MessageList ReadLogsWritingEscapeFree(const std::vector<std::string>& files, con
   };
 
   // The parsing runs on a worker so that this thread can keep the progress
-  // display moving; the worker touches only its own list and the file.
+  // display moving; the worker touches only its own list and the file, and is
+  // joined before them whatever happens here.
   MessageList messages;
   std::mutex mutex;
   std::condition_variable finished;
   bool done = false;
   std::exception_ptr failure;
-  std::thread worker([&] {
+  std::jthread worker([&] {
     try {
       ParseLogWhileCuttingEscapes(files, sink, messages);
     } catch (...) {

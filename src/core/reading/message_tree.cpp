@@ -74,19 +74,19 @@ class MessageTreeBuilder {
         node_of_entry_[i] = AddNode(mail, text_, kIconMail, index);
         continue;
       }
-      const uint64_t board_key = (static_cast<uint64_t>(e.board_type) << 32) | static_cast<uint32_t>(e.board_no);
+      const uint64_t board_key = (static_cast<uint64_t>(e.board_type()) << 32) | static_cast<uint32_t>(e.board_no());
       auto board = boards_.find(board_key);
       TreeNodeId parent;
       uint32_t board_ordinal;
       if (board == boards_.end()) {
-        text_.assign(BoardTypeText(e.board_type)).append(DecimalText(e.board_no)).append(":").append(e.BoardName());
+        text_.assign(BoardTypeText(e.board_type())).append(DecimalText(e.board_no())).append(":").append(e.BoardName());
         parent = AddNode(root, text_, kIconBoard, -1);
         board_ordinal = static_cast<uint32_t>(boards_.size());
         boards_.emplace(board_key, Board{parent, board_ordinal});
       } else {
         board_ordinal = board->second.ordinal;
         parent = board->second.node;
-        if (e.kind != MessageKind::New) {
+        if (e.kind() != MessageKind::New) {
           const TreeNodeId found = ReplyParent(board_ordinal, e.res_to_no);
           if (found != kNoNode) parent = found;
         }

@@ -229,13 +229,13 @@ std::vector<uint32_t> ExchangeSortOrder(const std::vector<int64_t>& keys) {
   return OrderOfKeys(keys.data(), keys.size());
 }
 
-void SortMessages(MessageList& messages, Progress& progress) {
+std::vector<uint32_t> SortedOrder(const MessageList& messages, Progress& progress) {
   const size_t n = messages.Size();
-  if (n == 0) return;
+  if (n == 0) return {};
   static const std::string label = Sjis("メッセージソート中...");
   progress.SetLabel(label);
 
-  auto& entries = messages.Entries();
+  const auto& entries = messages.Entries();
   std::vector<uint32_t> order;
   {
     // The keys once, in a compact array: the sort then never touches the entries.
@@ -266,6 +266,12 @@ void SortMessages(MessageList& messages, Progress& progress) {
   // The positions the exchange sort reports, one per outer step.
   PercentTracker percent(n);
   for (size_t i = 0; i < n; ++i) progress.Step(percent.Update(i));
+  return order;
+}
+
+void ArrangeMessages(MessageList& messages, std::vector<uint32_t>& order) {
+  const size_t n = messages.Size();
+  auto& entries = messages.Entries();
 
   // Apply the permutation in place, cycle by cycle; SeqNo stays with its position.
   // The entries are read in random order: each cycle is walked in batches, the
@@ -308,6 +314,11 @@ void SortMessages(MessageList& messages, Progress& progress) {
       q = chain[length];
     }
   }
+}
+
+void SortMessages(MessageList& messages, Progress& progress) {
+  std::vector<uint32_t> order = SortedOrder(messages, progress);
+  ArrangeMessages(messages, order);
 }
 
 }  // namespace tobrisk

@@ -157,8 +157,9 @@ void PlaceGroup(const uint32_t* members, size_t count, const Fenwick& smaller, s
 }
 
 // The indices 0..n-1 ordered by key, equal keys by index: a stable LSD radix
-// sort of the keys' offsets from the smallest key, 11 bits per pass, only as many
-// passes as the range of the keys needs (one to three for real lists).
+// sort of the keys' offsets from the smallest key, as few passes of at most 13
+// bits as the range of the keys needs (one or two for real lists), the bits
+// shared evenly among them.
 template <typename Key>
 std::vector<uint32_t> IndicesByKey(const Key* keys, size_t n) {
   std::vector<uint32_t> order(n);
@@ -172,14 +173,17 @@ std::vector<uint32_t> IndicesByKey(const Key* keys, size_t n) {
   const uint64_t min = static_cast<uint64_t>(*lo);
   const uint64_t range = static_cast<uint64_t>(*hi) - min;
   if (range == 0) return order;
-  constexpr unsigned kBits = 11;
-  constexpr size_t kBuckets = size_t{1} << kBits;
+  constexpr unsigned kMaxBits = 13;
+  const auto range_bits = static_cast<unsigned>(64 - __builtin_clzll(range));
+  const unsigned passes = (range_bits + kMaxBits - 1) / kMaxBits;
+  const unsigned bits = (range_bits + passes - 1) / passes;
+  const size_t mask = (size_t{1} << bits) - 1;
   std::vector<uint32_t> other(n);
-  std::vector<uint32_t> count(kBuckets);
-  for (unsigned shift = 0; shift < 64 && (range >> shift) != 0; shift += kBits) {
+  std::vector<uint32_t> count(mask + 1);
+  for (unsigned shift = 0; shift < range_bits; shift += bits) {
     std::fill(count.begin(), count.end(), 0u);
     auto digit = [&](uint32_t i) {
-      return static_cast<size_t>(((static_cast<uint64_t>(keys[i]) - min) >> shift) & (kBuckets - 1));
+      return static_cast<size_t>(((static_cast<uint64_t>(keys[i]) - min) >> shift) & mask);
     };
     for (size_t k = 0; k < n; ++k) ++count[digit(order[k])];
     uint32_t sum = 0;

@@ -1010,8 +1010,11 @@ void MessageWindowTest::bigListFillsAndScrollsQuickly() {
     tobrisk::MessageEntry e;
     e.seq_no = i + 1;
     const int32_t board_no = 1 + i / 1000;
-    e.context = messages.Context(
-        {.board_list_no = board_no, .board_no = board_no, .board_name = board, .mark = unread, .kind = MessageKind::New});
+    e.context = messages.Context({.board_list_no = board_no,
+                                  .board_no = board_no,
+                                  .board_name = board,
+                                  .mark = unread,
+                                  .kind = MessageKind::New});
     e.message_no = 1 + i % 1000;
     e.writer_id = 100;
     e.title.Assign(S("タイトル"));

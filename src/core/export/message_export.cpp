@@ -101,7 +101,8 @@ std::vector<size_t> BoardSelection(const MessageList& messages, size_t index_on_
   if (index_on_board >= messages.Size()) return result;
   const MessageEntry& board = messages[index_on_board];
   for (size_t i = 0; i < messages.Size(); ++i) {
-    if (messages[i].board_type() == board.board_type() && messages[i].board_no() == board.board_no()) result.push_back(i);
+    const MessageEntry& e = messages[i];
+    if (e.board_type() == board.board_type() && e.board_no() == board.board_no()) result.push_back(i);
   }
   return result;
 }

@@ -35,13 +35,12 @@ const std::string* TextPool::Intern(std::string_view text) {
 size_t TextPool::ContextHash::operator()(const EntryContext& c) const {
   const uint64_t numbers = uint64_t{static_cast<uint32_t>(c.board_list_no)} << 32 | static_cast<uint32_t>(c.board_no);
   const uint64_t rest = reinterpret_cast<uintptr_t>(c.board_name) ^ (reinterpret_cast<uintptr_t>(c.mark) << 1) ^
-                        (uint64_t{static_cast<uint8_t>(c.board_type)} << 56) ^ (uint64_t{static_cast<uint8_t>(c.kind)} << 60);
+                        (uint64_t{static_cast<uint8_t>(c.board_type)} << 56) ^
+                        (uint64_t{static_cast<uint8_t>(c.kind)} << 60);
   return std::hash<uint64_t>{}(numbers * 0x9E3779B97F4A7C15ull ^ rest);
 }
 
-const EntryContext* TextPool::Intern(const EntryContext& context) {
-  return &*contexts_.insert(context).first;
-}
+const EntryContext* TextPool::Intern(const EntryContext& context) { return &*contexts_.insert(context).first; }
 
 std::vector<std::string> EntryFields(const MessageEntry& e) {
   return {DecimalText(e.seq_no),

@@ -63,15 +63,15 @@ class TextPool {
 };
 
 struct MessageEntry {
-  int32_t seq_no = 0;                              // SeqNo: position + 1 after the sort
-  int32_t writer_id = -1;                          // WriterId
-  int32_t message_no = -1;                         // MessageNo
-  int32_t res_to_no = -1;                          // ResToNo
-  uint64_t text_offset = 0;                        // TextOffset into NOESC.LOG
-  const EntryContext* context = &kNoContext;       // board, mark and kind (interned)
-  InlineText<32> title;                            // Title, trimmed (at most 32 bytes)
-  InlineText<16> writer_handle;                    // WriterHandle, trimmed (at most 16 bytes)
-  InlineText<5> write_date;                        // WriteDate, trimmed (at most 5 bytes)
+  int32_t seq_no = 0;                         // SeqNo: position + 1 after the sort
+  int32_t writer_id = -1;                     // WriterId
+  int32_t message_no = -1;                    // MessageNo
+  int32_t res_to_no = -1;                     // ResToNo
+  uint64_t text_offset = 0;                   // TextOffset into NOESC.LOG
+  const EntryContext* context = &kNoContext;  // board, mark and kind (interned)
+  InlineText<32> title;                       // Title, trimmed (at most 32 bytes)
+  InlineText<16> writer_handle;               // WriterHandle, trimmed (at most 16 bytes)
+  InlineText<5> write_date;                   // WriteDate, trimmed (at most 5 bytes)
 
   int32_t board_list_no() const { return context->board_list_no; }
   int32_t board_no() const { return context->board_no; }

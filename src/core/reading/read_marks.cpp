@@ -126,8 +126,8 @@ void SaveReadMarks(WorkState& state) {
 
 void SetReadMark(WorkState& state, size_t index, std::string_view mark) {
   const MessageEntry& e = state.messages[index];
-  ReadMarkRecord record{std::string(BoardTypeText(e.board_type())), DecimalText(e.board_no()), DecimalText(e.message_no),
-                        std::string(mark)};
+  ReadMarkRecord record{std::string(BoardTypeText(e.board_type())), DecimalText(e.board_no()),
+                        DecimalText(e.message_no), std::string(mark)};
   auto& store = state.read_marks;
   for (auto it = store.begin(); it != store.end(); ++it) {
     if (it->board_no == record.board_no && it->board_type == record.board_type && it->message_no == record.message_no) {

@@ -113,7 +113,7 @@ size_t LineReader::FindLineEnd(size_t from) const {
       if (!window_valid_ || from - window_begin_ >= 64 || window_byte_ != byte) {
         const __m128i wanted = _mm_set1_epi8(byte);
         uint64_t bits = 0;
-        for (int part = 0; part < 4; ++part) {
+        for (size_t part = 0; part < 4; ++part) {
           const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data_ + from + 16 * part));
           bits |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)))} << (16 * part);
         }

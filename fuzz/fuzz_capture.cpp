@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The command-line tool's one-pass path gives the same text and entries.
   MessageList one_pass;
   std::string one_pass_text;
-  ParseLogWhileCuttingEscapes({capture}, &one_pass_text, one_pass);
+  ParseLogWhileCuttingEscapes({capture}, CollectInto(&one_pass_text), one_pass);
   if (one_pass_text != ReadWholeFile(noesc)) std::abort();
   if (one_pass.Size() != messages.Size()) std::abort();
   for (size_t i = 0; i < messages.Size(); ++i) {

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MessageEntry entry;
   entry.title.Assign(bytes.substr(0, 32));
   entry.writer_handle.Assign(bytes.substr(0, 16));
-  entry.board_name = state.messages.Intern(bytes.substr(0, 40));
+  entry.context = state.messages.Context({.board_name = state.messages.Intern(bytes.substr(0, 40))});
   entry.message_no = size > 4 ? data[4] - 128 : -1;
   state.messages.Append(entry);
 

@@ -13,6 +13,14 @@
 namespace tobrisk::cli {
 
 bool ReadLogsAsList(CliSession& session, const std::vector<std::string>& logs, MessageTexts texts) {
+  std::vector<uint32_t> order;
+  if (!ReadLogsInFileOrder(session, logs, texts, order)) return false;
+  ArrangeMessages(session.state.messages, order);
+  return true;
+}
+
+bool ReadLogsInFileOrder(CliSession& session, const std::vector<std::string>& logs, MessageTexts texts,
+                         std::vector<uint32_t>& order) {
   WorkState& state = session.state;
   try {
     StartUp(state, session.ports, CurrentDirectory());
@@ -30,7 +38,7 @@ bool ReadLogsAsList(CliSession& session, const std::vector<std::string>& logs, M
   ParseLogWhileCuttingEscapes(logs, CollectInto(state.escape_free_text ? &*state.escape_free_text : nullptr), state.messages);
   if (LookUpNet(state, session.prompter) < 0) return false;
   ApplyReadMarks(state.messages, state.read_marks);
-  SortMessages(state.messages, session.progress);
+  order = SortedOrder(state.messages, session.progress);
   if (state.messages.Empty()) WarnNoMessages(session.prompter);
   return true;
 }

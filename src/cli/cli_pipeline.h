@@ -3,6 +3,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -25,6 +26,12 @@ enum class MessageTexts { Drop, Keep };
 // (exit 1). A log without messages is reported and gives an empty list (true).
 // IoError propagates to main.
 bool ReadLogsAsList(CliSession& session, const std::vector<std::string>& logs, MessageTexts texts);
+
+// ReadLogsAsList without moving the entries into list order: they stay in file
+// order and `order` receives the list order (see SortedOrder), for a command
+// that visits them through it.
+bool ReadLogsInFileOrder(CliSession& session, const std::vector<std::string>& logs, MessageTexts texts,
+                         std::vector<uint32_t>& order);
 
 // Buffered output to stdout. Text is collected as Shift-JIS and written in big
 // blocks, converted to UTF-8 unless `sjis` is set. Blocks are cut at line ends

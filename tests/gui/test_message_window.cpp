@@ -158,7 +158,7 @@ class MessageWindowTest : public QObject {
     const auto& e = fx_->state.messages[static_cast<size_t>(message)];
     size_t n = 0;
     for (const auto& r : fx_->state.read_marks) {
-      if (r.board_type == tobrisk::BoardTypeText(e.board_type) && r.board_no == tobrisk::DecimalText(e.board_no) &&
+      if (r.board_type == tobrisk::BoardTypeText(e.board_type()) && r.board_no == tobrisk::DecimalText(e.board_no()) &&
           r.message_no == tobrisk::DecimalText(e.message_no)) {
         ++n;
       }
@@ -1009,13 +1009,14 @@ void MessageWindowTest::bigListFillsAndScrollsQuickly() {
   for (int i = 0; i < kCount; ++i) {
     tobrisk::MessageEntry e;
     e.seq_no = i + 1;
-    e.board_list_no = 1 + i / 1000;
-    e.board_no = e.board_list_no;
+    const int32_t board_no = 1 + i / 1000;
+    e.context = messages.Context({.board_list_no = board_no,
+                                  .board_no = board_no,
+                                  .board_name = board,
+                                  .mark = unread,
+                                  .kind = MessageKind::New});
     e.message_no = 1 + i % 1000;
     e.writer_id = 100;
-    e.board_name = board;
-    e.mark = unread;
-    e.kind = MessageKind::New;
     e.title.Assign(S("タイトル"));
     e.writer_handle.Assign(S("たろう"));
     e.write_date.Assign("03/05");

@@ -317,10 +317,10 @@ class TestWritingDay : public QObject {
     int reply_to = -1, moved_from = -1, mail = -1;
     for (size_t i = 0; i < messages.Size(); ++i) {
       const MessageEntry& e = messages[i];
-      const bool numbered = e.board_no > 0 && e.message_no > 0 && e.writer_id > 0 && e.Mark().empty();
-      if (e.kind == MessageKind::Mail) {
+      const bool numbered = e.board_no() > 0 && e.message_no > 0 && e.writer_id > 0 && e.Mark().empty();
+      if (e.kind() == MessageKind::Mail) {
         if (mail < 0 && e.writer_id > 0) mail = static_cast<int>(i);
-      } else if (reply_to < 0 && numbered && (e.board_type == BoardType::BBS || e.board_type == BoardType::CUG)) {
+      } else if (reply_to < 0 && numbered && (e.board_type() == BoardType::BBS || e.board_type() == BoardType::CUG)) {
         reply_to = static_cast<int>(i);
       } else if (moved_from < 0 && numbered) {
         moved_from = static_cast<int>(i);
@@ -332,7 +332,7 @@ class TestWritingDay : public QObject {
     QVERIFY(reply_to >= 0 && moved_from >= 0 && mail >= 0);
     const MessageEntry& answered = messages[static_cast<size_t>(reply_to)];
     // Its numbers are still needed after the frame (and its list) is gone.
-    const int32_t answered_board_no = answered.board_no;
+    const int32_t answered_board_no = answered.board_no();
     const int32_t answered_message_no = answered.message_no;
     std::vector<std::string> expected;  // the blocks of the first output
 

@@ -43,16 +43,18 @@ class Export : public ::testing::Test {
   void Add(BoardType type, int32_t no, MessageKind kind, int32_t res_to) {
     MessageEntry e;
     e.seq_no = static_cast<int32_t>(list_.Size() + 1);
-    e.board_type = type;
-    e.board_list_no = e.board_no = type == BoardType::MAIL ? -100 : 1;
+    const int32_t board_no = type == BoardType::MAIL ? -100 : 1;
+    e.context = list_.Context({.board_list_no = board_no,
+                               .board_no = board_no,
+                               .board_name = list_.Intern(type == BoardType::MAIL ? Sjis("新着メール") : Sjis("雑談")),
+                               .mark = list_.Intern(type == BoardType::MAIL ? "-" : ""),
+                               .board_type = type,
+                               .kind = kind});
     e.message_no = no;
-    e.kind = kind;
     e.res_to_no = res_to;
     e.writer_handle.Assign("h");
     e.title.Assign("t");
     e.write_date.Assign("12/01");
-    e.board_name = list_.Intern(type == BoardType::MAIL ? Sjis("新着メール") : Sjis("雑談"));
-    e.mark = list_.Intern(type == BoardType::MAIL ? "-" : "");
     list_.Append(e);
   }
   ExportOptions Options(ExportFormat format, const std::string& name) {

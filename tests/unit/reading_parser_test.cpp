@@ -225,7 +225,7 @@ TEST_F(ParseLogTest, GeneratedCaptureAfterEscapeRemoval) {
       ++mails;
       EXPECT_EQ(PreviousLine(i).substr(0, 5), "-----");
     } else {
-      EXPECT_NE(e.board_list_no, -1);
+      EXPECT_NE(e.board_list_no(), -1);
     }
   }
   EXPECT_GT(mails, 0u);

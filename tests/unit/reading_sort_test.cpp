@@ -68,24 +68,23 @@ TEST(ExchangeSortOrder, HugeGroupOfEqualKeysStaysFast) {
   for (size_t p = 1; p < order.size(); ++p) ASSERT_LE(keys[order[p - 1]], keys[order[p]]);
 }
 
-MessageEntry Entry(int32_t seq, int32_t list_no, int32_t message_no, BoardType type = BoardType::BBS) {
+MessageEntry Entry(MessageList& list, int32_t seq, int32_t list_no, int32_t message_no,
+                   BoardType type = BoardType::BBS) {
   MessageEntry e;
   e.seq_no = seq;
-  e.board_list_no = list_no;
-  e.board_no = list_no;
+  e.context = list.Context({.board_list_no = list_no, .board_no = list_no, .board_type = type});
   e.message_no = message_no;
-  e.board_type = type;
   e.writer_id = seq * 10;
   return e;
 }
 
 TEST(SortMessages, MailFirstSeqNoStaysAndProgress) {
   MessageList list;
-  list.Append(Entry(1, 3, 5));
-  list.Append(Entry(2, -100, -2, BoardType::MAIL));
-  list.Append(Entry(3, 1, 7));
-  list.Append(Entry(4, -100, -2, BoardType::MAIL));
-  list.Append(Entry(5, 3, 5));  // the same message read twice
+  list.Append(Entry(list, 1, 3, 5));
+  list.Append(Entry(list, 2, -100, -2, BoardType::MAIL));
+  list.Append(Entry(list, 3, 1, 7));
+  list.Append(Entry(list, 4, -100, -2, BoardType::MAIL));
+  list.Append(Entry(list, 5, 3, 5));  // the same message read twice
   testing::FakeProgress progress;
   SortMessages(list, progress);
   std::vector<int32_t> writers;
@@ -107,7 +106,7 @@ TEST(SortMessages, MailFirstSeqNoStaysAndProgress) {
 
 TEST(SortMessages, ProgressRoundsHalvesToEven) {
   MessageList list;
-  for (int i = 0; i < 8; ++i) list.Append(Entry(i + 1, 1, 8 - i));
+  for (int i = 0; i < 8; ++i) list.Append(Entry(list, i + 1, 1, 8 - i));
   testing::FakeProgress progress;
   SortMessages(list, progress);
   // 1/8 = 12.5 -> 12, 3/8 = 37.5 -> 38, 5/8 = 62.5 -> 62, 7/8 = 87.5 -> 88.
@@ -127,12 +126,12 @@ TEST(SortMessages, BigListsEqualTheLiteralProcedure) {
     for (int32_t i = 0; i < 3000; ++i) {
       MessageEntry e;
       if (rng() % 10 == 0) {
-        e = Entry(i + 1, -100, -2, BoardType::MAIL);
+        e = Entry(list, i + 1, -100, -2, BoardType::MAIL);
       } else {
         const int32_t board =
             wide ? static_cast<int32_t>(rng() % 3) * 1000000000 - 1 : static_cast<int32_t>(rng() % 40);
         const int32_t number = rng() % 50 == 0 ? -1 : static_cast<int32_t>(rng() % 400);
-        e = Entry(i + 1, board, number);
+        e = Entry(list, i + 1, board, number);
       }
       e.writer_id = i;  // the original position
       keys.push_back(e.SortKey());

@@ -28,15 +28,17 @@ struct Shape {
 void Add(MessageList& list, const Shape& s) {
   MessageEntry e;
   e.seq_no = static_cast<int32_t>(list.Size() + 1);
-  e.board_type = s.type;
-  e.board_list_no = e.board_no = s.type == BoardType::MAIL ? -100 : s.board_no;
+  const int32_t board_no = s.type == BoardType::MAIL ? -100 : s.board_no;
+  e.context = list.Context({.board_list_no = board_no,
+                            .board_no = board_no,
+                            .board_name = list.Intern(s.type == BoardType::MAIL ? Sjis("新着メール") : s.board_name),
+                            .mark = list.Intern(s.mark),
+                            .board_type = s.type,
+                            .kind = s.type == BoardType::MAIL ? MessageKind::Mail : s.kind});
   e.message_no = s.type == BoardType::MAIL ? -2 : s.message_no;
-  e.kind = s.type == BoardType::MAIL ? MessageKind::Mail : s.kind;
   e.res_to_no = s.res_to_no;
   e.writer_handle.Assign(s.handle);
   e.title.Assign(s.title);
-  e.board_name = list.Intern(s.type == BoardType::MAIL ? Sjis("新着メール") : s.board_name);
-  e.mark = list.Intern(s.mark);
   list.Append(e);
 }
 
@@ -105,8 +107,8 @@ std::vector<std::string> LiteralTree(const MessageList& list) {
       mail->Add(Sjis("【") + e.writer_handle.Str() + Sjis("】") + e.title.Str(), 5, idx);
       continue;
     }
-    const std::string type(BoardTypeText(e.board_type));
-    const std::string number = DecimalText(e.board_no);
+    const std::string type(BoardTypeText(e.board_type()));
+    const std::string number = DecimalText(e.board_no());
     RefNode* board = nullptr;
     for (auto& c : root->children) {
       const std::string_view t = c->text;
@@ -123,7 +125,7 @@ std::vector<std::string> LiteralTree(const MessageList& list) {
     RefNode* parent;
     if (board == nullptr) {
       parent = root->Add(type + number + ":" + std::string(e.BoardName()), 2, -1);
-    } else if (e.kind == MessageKind::New) {
+    } else if (e.kind() == MessageKind::New) {
       parent = board;
     } else {
       RefNode* found = nullptr;

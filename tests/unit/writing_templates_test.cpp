@@ -17,9 +17,7 @@ struct Answered {
   MessageEntry Make(BoardType type, int32_t board_no, std::string_view board_name, int32_t message_no,
                     int32_t writer_id, std::string_view handle, std::string_view title = {}) {
     MessageEntry e;
-    e.board_type = type;
-    e.board_no = board_no;
-    e.board_name = list.Intern(board_name);
+    e.context = list.Context({.board_no = board_no, .board_name = list.Intern(board_name), .board_type = type});
     e.message_no = message_no;
     e.writer_id = writer_id;
     e.writer_handle = handle;

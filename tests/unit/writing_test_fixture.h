@@ -94,17 +94,17 @@ struct WritingFixture {
                     int32_t writer_id, std::string_view handle, uint64_t text_offset, std::string_view mark = {}) {
     MessageEntry e;
     e.seq_no = static_cast<int32_t>(state.messages.Size()) + 1;
-    e.board_list_no = board_no;
-    e.board_no = board_no;
-    e.board_type = type;
-    e.kind = type == BoardType::MAIL ? MessageKind::Mail : MessageKind::New;
+    e.context = state.messages.Context({.board_list_no = board_no,
+                                        .board_no = board_no,
+                                        .board_name = state.messages.Intern(board_name),
+                                        .mark = state.messages.Intern(mark),
+                                        .board_type = type,
+                                        .kind = type == BoardType::MAIL ? MessageKind::Mail : MessageKind::New});
     e.message_no = message_no;
     e.writer_id = writer_id;
     e.writer_handle = handle;
     e.title.Assign(Sjis("件名"));
     e.text_offset = text_offset;
-    e.board_name = state.messages.Intern(board_name);
-    e.mark = state.messages.Intern(mark);
     state.messages.Append(e);
     return state.messages.Size() - 1;
   }

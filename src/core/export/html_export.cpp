@@ -283,7 +283,7 @@ class HtmlWriter {
         body += "</h2>\n<p class=\"meta\">";
         if (!e.IsMail()) {
           Escape(BoardLabel(e), body);
-          if (e.kind == MessageKind::Res) body += " | res:" + DecimalText(e.res_to_no);
+          if (e.kind() == MessageKind::Res) body += " | res:" + DecimalText(e.res_to_no);
           body += " | ";
         }
         body += "\xE3\x80\x90";

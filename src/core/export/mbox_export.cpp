@@ -143,7 +143,7 @@ void WriteMbox(ExportRun& run, OutputFile& out) {
       const std::string parent_id = run.MessageId(static_cast<size_t>(parent));
       m.append("In-Reply-To: ").append(parent_id).append("\nReferences: ").append(parent_id).append("\n");
     }
-    m += "X-Tobrisk-Board: " + std::string(BoardTypeText(e.board_type)) + " " + DecimalText(e.board_no);
+    m += "X-Tobrisk-Board: " + std::string(BoardTypeText(e.board_type())) + " " + DecimalText(e.board_no());
     if (!e.BoardName().empty()) m += " " + HeaderText(Utf8(e.BoardName()));
     m += "\nX-Tobrisk-Message-No: " + DecimalText(e.message_no) + "\n";
     const std::string_view mark = MarkName(e.Mark());

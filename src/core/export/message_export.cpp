@@ -101,7 +101,8 @@ std::vector<size_t> BoardSelection(const MessageList& messages, size_t index_on_
   if (index_on_board >= messages.Size()) return result;
   const MessageEntry& board = messages[index_on_board];
   for (size_t i = 0; i < messages.Size(); ++i) {
-    if (messages[i].board_type == board.board_type && messages[i].board_no == board.board_no) result.push_back(i);
+    const MessageEntry& e = messages[i];
+    if (e.board_type() == board.board_type() && e.board_no() == board.board_no()) result.push_back(i);
   }
   return result;
 }
@@ -187,7 +188,7 @@ std::string BoardLabel(const MessageEntry& entry) {
       break;
     }
   }
-  return std::string(BoardTypeText(entry.board_type)) + DecimalText(entry.board_no) + ":" + name;
+  return std::string(BoardTypeText(entry.board_type())) + DecimalText(entry.board_no()) + ":" + name;
 }
 
 ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, Progress& progress)
@@ -219,7 +220,7 @@ ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, P
     if (e.IsMail()) {
       occurrence_[i] = ++mails;
     } else {
-      keys.push_back({e.board_no, e.message_no, static_cast<uint32_t>(i), static_cast<uint8_t>(e.board_type)});
+      keys.push_back({e.board_no(), e.message_no, static_cast<uint32_t>(i), static_cast<uint8_t>(e.board_type())});
     }
   }
   std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
@@ -275,9 +276,9 @@ std::string ExportRun::MessageId(size_t index) const {
   if (e.IsMail()) {
     id += "mail." + DecimalText(occurrence_[index]);
   } else {
-    std::string type(BoardTypeText(e.board_type));
+    std::string type(BoardTypeText(e.board_type()));
     for (char& c : type) c = static_cast<char>(c - 'A' + 'a');
-    id += type + DecimalText(e.board_no) + "." + DecimalText(e.message_no);
+    id += type + DecimalText(e.board_no()) + "." + DecimalText(e.message_no);
     if (occurrence_[index] > 1) id += "." + DecimalText(occurrence_[index]);
   }
   return id + "@" + domain_ + ">";

@@ -27,10 +27,15 @@ bool HasEscOrBackspace(std::string_view line) {
 #if defined(__SSE2__)
   const __m128i esc = _mm_set1_epi8(kEsc);
   const __m128i backspace = _mm_set1_epi8(kBackspace);
-  for (; end - p >= 16; p += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(bytes, esc), _mm_cmpeq_epi8(bytes, backspace));
-    if (_mm_movemask_epi8(hit) != 0) return true;
+  auto any = [&](const char* at) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    return _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, esc), _mm_cmpeq_epi8(bytes, backspace))) != 0;
+  };
+  if (end - p >= 16) {
+    for (; end - p >= 16; p += 16) {
+      if (any(p)) return true;
+    }
+    return p < end && any(end - 16);  // the rest, within the last 16 bytes
   }
 #endif
   for (; p < end; ++p) {
@@ -217,9 +222,12 @@ void EscapeFilteringReader::Produce() {
       const bool with_positions = i < starts_.size();
       std::string_view raw;
       while (reader.Next(raw)) {
-        if (!block) block = std::make_unique<Block>();
+        if (!block) {
+          block = std::make_unique<Block>();
+          block->text.reserve(kBlockBytes + 4096);
+        }
         const std::string_view line = Filtered(raw, filtered);
-        block->text.append(line).append("\r\n");
+        block->text.append(line).append("\r\n", 2);
         block->lengths.push_back(line.size());
         if (with_positions) block->input_positions.push_back(starts_[i] + reader.Position());
         if (block->text.size() >= kBlockBytes && !hand_over()) return;

@@ -150,6 +150,7 @@ class Parser {
 
   void EnterBoard(std::string_view line) {
     board_name_ = messages_.Intern(TextBetween(line, m_.name_open, m_.name_close));
+    std::fill(std::begin(contexts_), std::end(contexts_), nullptr);
     mode_ = Mode::InBoard;
   }
 
@@ -158,6 +159,7 @@ class Parser {
     board_list_no_ = board_no_ = kMailBoardNo;
     board_type_ = BoardType::MAIL;
     board_name_ = messages_.Intern(m_.mail_box);
+    std::fill(std::begin(contexts_), std::end(contexts_), nullptr);
     MessageEntry e = NewEntry(MessageKind::Mail);
     e.message_no = kMailMessageNo;
     CutHeaderFields(line, 14, e);
@@ -190,15 +192,20 @@ class Parser {
     }
   }
 
-  MessageEntry NewEntry(MessageKind kind) const {
+  MessageEntry NewEntry(MessageKind kind) {
+    // The board's contexts are interned once per board screen and kind.
+    const EntryContext*& context = contexts_[static_cast<size_t>(kind)];
+    if (context == nullptr) {
+      context = messages_.Context({.board_list_no = board_list_no_,
+                                   .board_no = board_no_,
+                                   .board_name = board_name_,
+                                   .mark = empty_mark_,
+                                   .board_type = board_type_,
+                                   .kind = kind});
+    }
     MessageEntry e;
-    e.board_list_no = board_list_no_;
-    e.board_no = board_no_;
-    e.board_type = board_type_;
-    e.board_name = board_name_;
-    e.kind = kind;
+    e.context = context;
     e.res_to_no = kMissingNumber;
-    e.mark = empty_mark_;
     return e;
   }
 
@@ -215,6 +222,7 @@ class Parser {
   int32_t board_no_ = kMissingNumber;
   BoardType board_type_ = BoardType::BBS;
   const std::string* board_name_ = nullptr;
+  const EntryContext* contexts_[3] = {};  // by kind, for the current board; null until used
   int32_t counter_ = 0;
 };
 

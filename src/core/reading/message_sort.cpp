@@ -32,16 +32,23 @@ namespace {
 // modulo the block size use a vector for small groups and an implicit treap for
 // big ones, so the whole sort is O(n log n).
 
+// Which positions were added, counted by ranges: a bit per position, and a
+// Fenwick tree over blocks of 512 positions. Adding touches one word and a few
+// counters that stay in the cache; a count adds up at most 8 words in its block.
 class Fenwick {
  public:
-  explicit Fenwick(size_t n) : tree_(n + 1, 0) {}
+  explicit Fenwick(size_t n) : bits_(n / 64 + 1, 0), blocks_(n / kBlock + 2, 0) {}
   void Add(size_t position) {
-    for (size_t i = position + 1; i < tree_.size(); i += i & (~i + 1)) ++tree_[i];
+    bits_[position / 64] |= uint64_t{1} << (position % 64);
+    for (size_t i = position / kBlock + 1; i < blocks_.size(); i += i & (~i + 1)) ++blocks_[i];
   }
-  // Elements at positions [0, end).
+  // Positions in [0, end) added.
   uint32_t Prefix(size_t end) const {
+    const size_t block = end / kBlock;
     uint32_t sum = 0;
-    for (size_t i = end; i > 0; i -= i & (~i + 1)) sum += tree_[i];
+    for (size_t i = block; i > 0; i -= i & (~i + 1)) sum += blocks_[i];
+    for (size_t word = block * (kBlock / 64); word < end / 64; ++word) sum += Ones(bits_[word]);
+    if (end % 64 != 0) sum += Ones(bits_[end / 64] & ((uint64_t{1} << (end % 64)) - 1));
     return sum;
   }
   uint32_t Between(size_t first, size_t last) const {  // positions first..last-1
@@ -49,7 +56,15 @@ class Fenwick {
   }
 
  private:
-  std::vector<uint32_t> tree_;
+  static constexpr size_t kBlock = 512;
+  static uint32_t Ones(uint64_t word) {  // without a library call where the processor lacks the instruction
+    word -= (word >> 1) & 0x5555555555555555ull;
+    word = (word & 0x3333333333333333ull) + ((word >> 2) & 0x3333333333333333ull);
+    word = (word + (word >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return static_cast<uint32_t>((word * 0x0101010101010101ull) >> 56);
+  }
+  std::vector<uint64_t> bits_;
+  std::vector<uint32_t> blocks_;
 };
 
 // A sequence with "rotate left by k" and "append" in O(log n) (implicit treap).
@@ -156,42 +171,109 @@ void PlaceGroup(const uint32_t* members, size_t count, const Fenwick& smaller, s
   block.AppendTo(out);
 }
 
-// The indices 0..n-1 ordered by key, equal keys by index: a stable LSD radix
-// sort of the keys' offsets from the smallest key, 11 bits per pass, only as many
-// passes as the range of the keys needs (one to three for real lists).
-template <typename Key>
-std::vector<uint32_t> IndicesByKey(const Key* keys, size_t n) {
+// Where the sort reads its keys: an array of them, or the entries themselves.
+// Reading them from the entries keeps the sort's own memory at two indices per
+// entry (no copy of the keys); the random reads are fetched ahead.
+struct ArrayKeys {
+  const int64_t* keys;
+  int64_t operator()(size_t i) const { return keys[i]; }
+  void Prefetch(size_t) const {}
+};
+
+struct EntryKeys {
+  const MessageEntry* entries;
+  int64_t operator()(size_t i) const { return entries[i].SortKey(); }
+  void Prefetch(size_t i) const {
+    __builtin_prefetch(&entries[i].message_no);
+    __builtin_prefetch(&entries[i].context);
+  }
+};
+
+constexpr size_t kKeysAhead = 16;  // keys read through the order are fetched this far ahead
+
+// Bit p tells that the key at sorted position p equals the one before it.
+class SameAsBefore {
+ public:
+  explicit SameAsBefore(size_t n) : bits_(n / 64 + 1, 0) {}
+  void Set(size_t p) { bits_[p / 64] |= uint64_t{1} << (p % 64); }
+  bool operator[](size_t p) const { return (bits_[p / 64] >> (p % 64) & 1) != 0; }
+  bool Any() const {
+    for (const uint64_t word : bits_) {
+      if (word != 0) return true;
+    }
+    return false;
+  }
+
+ private:
+  std::vector<uint64_t> bits_;
+};
+
+// The indices 0..n-1 ordered by key, equal keys by index, and which of them
+// have the key of the one before: a stable LSD radix sort of the keys' offsets
+// from the smallest key, as few passes of at most 13 bits as the range of the
+// keys needs (one or two for real lists), the bits shared evenly among them.
+// The last pass sees equal keys arrive one after the other in their bucket.
+template <typename KeyOf>
+std::vector<uint32_t> IndicesByKey(const KeyOf& key, size_t n, SameAsBefore& same) {
   std::vector<uint32_t> order(n);
   std::iota(order.begin(), order.end(), 0u);
   if (n < 2) return order;
   if (n < 256) {
-    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return key(a) < key(b); });
+    for (size_t p = 1; p < n; ++p) {
+      if (key(order[p]) == key(order[p - 1])) same.Set(p);
+    }
     return order;
   }
-  const auto [lo, hi] = std::minmax_element(keys, keys + n);
-  const uint64_t min = static_cast<uint64_t>(*lo);
-  const uint64_t range = static_cast<uint64_t>(*hi) - min;
-  if (range == 0) return order;
-  constexpr unsigned kBits = 11;
-  constexpr size_t kBuckets = size_t{1} << kBits;
+  int64_t lo = key(0), hi = lo;
+  for (size_t i = 1; i < n; ++i) {
+    const int64_t k = key(i);
+    lo = std::min(lo, k);
+    hi = std::max(hi, k);
+  }
+  const auto min = static_cast<uint64_t>(lo);
+  const uint64_t range = static_cast<uint64_t>(hi) - min;
+  if (range == 0) {
+    for (size_t p = 1; p < n; ++p) same.Set(p);
+    return order;
+  }
+  constexpr unsigned kMaxBits = 13;
+  const auto range_bits = static_cast<unsigned>(64 - __builtin_clzll(range));
+  const unsigned passes = (range_bits + kMaxBits - 1) / kMaxBits;
+  const unsigned bits = (range_bits + passes - 1) / passes;
+  const size_t mask = (size_t{1} << bits) - 1;
   std::vector<uint32_t> other(n);
-  std::vector<uint32_t> count(kBuckets);
-  for (unsigned shift = 0; shift < 64 && (range >> shift) != 0; shift += kBits) {
-    std::fill(count.begin(), count.end(), 0u);
-    auto digit = [&](uint32_t i) {
-      return static_cast<size_t>(((static_cast<uint64_t>(keys[i]) - min) >> shift) & (kBuckets - 1));
-    };
-    for (size_t k = 0; k < n; ++k) ++count[digit(order[k])];
+  std::vector<uint32_t> count(mask + 1);  // of this pass's digits, then their next positions
+  std::vector<uint32_t> next(mask + 1);   // of the next pass's digits, counted while this one places
+  std::vector<uint32_t> first(mask + 1);  // the first position of each digit
+  std::vector<uint64_t> last(mask + 1);   // the last pass: the offset last placed with each digit
+  auto offset = [&](size_t i) { return static_cast<uint64_t>(key(i)) - min; };
+  for (size_t i = 0; i < n; ++i) ++count[offset(i) & mask];
+  for (unsigned shift = 0; shift < range_bits; shift += bits) {
+    const bool more = shift + bits < range_bits;
     uint32_t sum = 0;
     for (uint32_t& c : count) {
       const uint32_t here = c;
       c = sum;
       sum += here;
     }
+    std::fill(next.begin(), next.end(), 0u);
+    if (!more) first = count;
     for (size_t k = 0; k < n; ++k) {
+      if (k + kKeysAhead < n) key.Prefetch(order[k + kKeysAhead]);
       const uint32_t i = order[k];
-      other[count[digit(i)]++] = i;
+      const uint64_t o = offset(i);
+      const size_t d = (o >> shift) & mask;
+      const uint32_t at = count[d]++;
+      other[at] = i;
+      if (more) {
+        ++next[(o >> (shift + bits)) & mask];
+      } else {
+        if (at != first[d] && last[d] == o) same.Set(at);
+        last[d] = o;
+      }
     }
+    count.swap(next);
     order.swap(other);
   }
   return order;
@@ -200,18 +282,16 @@ std::vector<uint32_t> IndicesByKey(const Key* keys, size_t n) {
 // The exchange sort's order of n keys. The result is built in the array that
 // holds the indices sorted by key: a group's final order fills exactly the
 // range its members came from, so no second array is needed.
-template <typename Key>
-std::vector<uint32_t> OrderOfKeys(const Key* keys, size_t n) {
-  std::vector<uint32_t> order = IndicesByKey(keys, n);
-  bool ties = false;
-  for (size_t p = 1; p < n && !ties; ++p) ties = keys[order[p]] == keys[order[p - 1]];
-  if (!ties) return order;  // distinct keys: the plain sorted order
+template <typename KeyOf>
+std::vector<uint32_t> OrderOfKeys(const KeyOf& key, size_t n) {
+  SameAsBefore same(n);
+  std::vector<uint32_t> order = IndicesByKey(key, n, same);
+  if (!same.Any()) return order;  // distinct keys: the plain sorted order
   Fenwick smaller(n);
   std::vector<uint32_t> placed;
   for (size_t begin = 0; begin < n;) {
     size_t end = begin + 1;
-    const Key k = keys[order[begin]];
-    while (end < n && keys[order[end]] == k) ++end;
+    while (end < n && same[end]) ++end;
     if (end - begin > 1) {
       placed.clear();
       PlaceGroup(order.data() + begin, end - begin, smaller, n, placed);
@@ -226,46 +306,25 @@ std::vector<uint32_t> OrderOfKeys(const Key* keys, size_t n) {
 }  // namespace
 
 std::vector<uint32_t> ExchangeSortOrder(const std::vector<int64_t>& keys) {
-  return OrderOfKeys(keys.data(), keys.size());
+  return OrderOfKeys(ArrayKeys{keys.data()}, keys.size());
 }
 
-void SortMessages(MessageList& messages, Progress& progress) {
+std::vector<uint32_t> SortedOrder(const MessageList& messages, Progress& progress) {
   const size_t n = messages.Size();
-  if (n == 0) return;
+  if (n == 0) return {};
   static const std::string label = Sjis("メッセージソート中...");
   progress.SetLabel(label);
 
-  auto& entries = messages.Entries();
-  std::vector<uint32_t> order;
-  {
-    // The keys once, in a compact array: the sort then never touches the entries.
-    // Keys of real lists span far less than 2^32: their offsets from the
-    // smallest fit 32 bits, which halves the array.
-    // One pass stores each key's offset from the first key modulo 2^32; when the
-    // range fits, adding (first - min) turns them into exact offsets from min.
-    const int64_t first = entries[0].SortKey();
-    int64_t min = first, max = first;
-    std::vector<uint32_t> small(n);
-    for (size_t i = 0; i < n; ++i) {
-      const int64_t key = entries[i].SortKey();
-      min = std::min(min, key);
-      max = std::max(max, key);
-      small[i] = static_cast<uint32_t>(static_cast<uint64_t>(key) - static_cast<uint64_t>(first));
-    }
-    if (static_cast<uint64_t>(max) - static_cast<uint64_t>(min) <= UINT32_MAX) {
-      const auto shift = static_cast<uint32_t>(static_cast<uint64_t>(first) - static_cast<uint64_t>(min));
-      for (uint32_t& k : small) k += shift;
-      order = OrderOfKeys(small.data(), n);
-    } else {
-      std::vector<uint32_t>().swap(small);
-      std::vector<int64_t> keys(n);
-      for (size_t i = 0; i < n; ++i) keys[i] = entries[i].SortKey();
-      order = OrderOfKeys(keys.data(), n);
-    }
-  }
+  std::vector<uint32_t> order = OrderOfKeys(EntryKeys{messages.Entries().data()}, n);
   // The positions the exchange sort reports, one per outer step.
   PercentTracker percent(n);
   for (size_t i = 0; i < n; ++i) progress.Step(percent.Update(i));
+  return order;
+}
+
+void ArrangeMessages(MessageList& messages, std::vector<uint32_t>& order) {
+  const size_t n = messages.Size();
+  auto& entries = messages.Entries();
 
   // Apply the permutation in place, cycle by cycle; SeqNo stays with its position.
   // The entries are read in random order: each cycle is walked in batches, the
@@ -308,6 +367,11 @@ void SortMessages(MessageList& messages, Progress& progress) {
       q = chain[length];
     }
   }
+}
+
+void SortMessages(MessageList& messages, Progress& progress) {
+  std::vector<uint32_t> order = SortedOrder(messages, progress);
+  ArrangeMessages(messages, order);
 }
 
 }  // namespace tobrisk

@@ -20,6 +20,14 @@ class Progress;
 // i, the position i / n × 100 rounded (halves to even).
 void SortMessages(MessageList& messages, Progress& progress);
 
+// SortMessages in two steps, for readers that can visit the entries through the
+// order instead of moving them: the order (result[p] is the index of the entry
+// that SortMessages puts at position p; the same progress), and moving the
+// entries into it (`order` is used up). The entry at position p then takes the
+// SeqNo the entry at p had before.
+std::vector<uint32_t> SortedOrder(const MessageList& messages, Progress& progress);
+void ArrangeMessages(MessageList& messages, std::vector<uint32_t>& order);
+
 // The permutation the exchange sort makes of `keys`: result[p] is the original
 // index of the element that ends at position p.
 std::vector<uint32_t> ExchangeSortOrder(const std::vector<int64_t>& keys);

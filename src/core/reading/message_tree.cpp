@@ -158,7 +158,7 @@ class MessageTreeBuilder {
         AddNode(mail, Kind::Mail, kIconMail, index);
         continue;
       }
-      const uint64_t board_key = (static_cast<uint64_t>(e.board_type) << 32) | static_cast<uint32_t>(e.board_no);
+      const uint64_t board_key = (static_cast<uint64_t>(e.board_type()) << 32) | static_cast<uint32_t>(e.board_no());
       auto board = boards_.find(board_key);
       TreeNodeId parent;
       uint32_t board_ordinal;
@@ -169,7 +169,7 @@ class MessageTreeBuilder {
       } else {
         board_ordinal = board->second.ordinal;
         parent = board->second.node;
-        if (e.kind != MessageKind::New) {
+        if (e.kind() != MessageKind::New) {
           const TreeNodeId found = ReplyParent(board_ordinal, e.res_to_no);
           if (found != kNoNode) parent = found;
         }

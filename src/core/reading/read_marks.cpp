@@ -126,8 +126,8 @@ void SaveReadMarks(WorkState& state) {
 
 void SetReadMark(WorkState& state, size_t index, std::string_view mark) {
   const MessageEntry& e = state.messages[index];
-  ReadMarkRecord record{std::string(BoardTypeText(e.board_type)), DecimalText(e.board_no), DecimalText(e.message_no),
-                        std::string(mark)};
+  ReadMarkRecord record{std::string(BoardTypeText(e.board_type())), DecimalText(e.board_no()),
+                        DecimalText(e.message_no), std::string(mark)};
   auto& store = state.read_marks;
   for (auto it = store.begin(); it != store.end(); ++it) {
     if (it->board_no == record.board_no && it->board_type == record.board_type && it->message_no == record.message_no) {
@@ -148,11 +148,23 @@ void ApplyReadMarks(MessageList& messages, const std::vector<ReadMarkRecord>& st
     if (RecordKey(r, key) && first.find(key) == first.end()) first.emplace(key, messages.Intern(r.mark));
   }
   const std::string* mail_mark = messages.Intern("-");
+  // Neighbours mostly share their context and mark: the last change is reused.
+  const EntryContext* last_from = nullptr;
+  const std::string* last_mark = nullptr;
+  const EntryContext* last_to = nullptr;
+  auto set_mark = [&](MessageEntry& e, const std::string* mark) {
+    if (e.context != last_from || mark != last_mark) {
+      last_from = e.context;
+      last_mark = mark;
+      last_to = messages.WithMark(e.context, mark);
+    }
+    e.context = last_to;
+  };
   for (MessageEntry& e : messages.Entries()) {
-    if (e.IsMail()) e.mark = mail_mark;
+    if (e.IsMail()) set_mark(e, mail_mark);
     if (first.empty()) continue;
-    const auto it = first.find(Triple{e.board_type, e.board_no, e.message_no});
-    if (it != first.end()) e.mark = it->second;
+    const auto it = first.find(Triple{e.board_type(), e.board_no(), e.message_no});
+    if (it != first.end()) set_mark(e, it->second);
   }
 }
 

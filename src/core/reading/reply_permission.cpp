@@ -4,7 +4,7 @@ namespace tobrisk {
 
 std::string WarningLetters(const MessageEntry& entry) {
   std::string letters;
-  if (entry.board_no == kMissingNumber) letters += 'B';
+  if (entry.board_no() == kMissingNumber) letters += 'B';
   if (entry.writer_id == kMissingNumber) letters += 'W';
   if (entry.message_no == kMissingNumber) letters += 'F';
   return letters;
@@ -23,13 +23,13 @@ Reply PermittedReply(ReplyRoute route, bool mail, std::string_view missing) {
 }
 
 Reply PermittedReply(ReplyRoute route, const MessageEntry& entry) {
-  return PermittedReply(route, entry.kind == MessageKind::Mail, WarningLetters(entry));
+  return PermittedReply(route, entry.kind() == MessageKind::Mail, WarningLetters(entry));
 }
 
 bool MoveReplyPermitted(ReplyRoute route, bool mail) { return route == ReplyRoute::kTreePopup || !mail; }
 
 bool MoveReplyPermitted(ReplyRoute route, const MessageEntry& entry) {
-  return MoveReplyPermitted(route, entry.kind == MessageKind::Mail);
+  return MoveReplyPermitted(route, entry.kind() == MessageKind::Mail);
 }
 
 }  // namespace tobrisk

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/text/io_error.h"
 
@@ -13,6 +16,21 @@ namespace {
 
 constexpr size_t kChunk = size_t{64} * 1024;  // grows when one line needs more
 constexpr char kCtrlZ = 0x1A;
+
+// The first `byte` in [p, end), or end. Lines are short: the first bytes are
+// searched here, 16 at a time, which costs less than a library call; longer
+// lines go on with memchr.
+const char* FindByte(const char* p, const char* end, char byte) {
+#if defined(__SSE2__)
+  const __m128i wanted = _mm_set1_epi8(byte);
+  for (int round = 0; round < 8 && end - p >= 16; ++round, p += 16) {
+    const int hit = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), wanted));
+    if (hit != 0) return p + __builtin_ctz(static_cast<unsigned>(hit));
+  }
+#endif
+  const void* found = p < end ? std::memchr(p, byte, static_cast<size_t>(end - p)) : nullptr;
+  return found ? static_cast<const char*>(found) : end;
+}
 
 }  // namespace
 
@@ -60,6 +78,7 @@ LineReader::LineReader(InMemory, std::string_view bytes, uint64_t start, LineEnd
 
 bool LineReader::Fill() {
   if (eof_) return false;
+  window_valid_ = false;
   // Keep the unread tail at the front and grow when one line fills the buffer.
   if (begin_ > 0) {
     std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
@@ -88,8 +107,28 @@ size_t LineReader::FindLineEnd(size_t from) const {
     // The first Ctrl-Z is found once per buffer fill; a line never runs past it.
     const size_t limit = ctrl_z_ != kNone ? ctrl_z_ : end_;
     if (from >= limit) return limit;  // nothing left (an empty text has no buffer at all)
-    const void* found = std::memchr(data_ + from, ends_ == Ends::Lf ? '\n' : '\r', limit - from);
-    return found ? static_cast<size_t>(static_cast<const char*>(found) - data_) : limit;
+    const char byte = ends_ == Ends::Lf ? '\n' : '\r';
+#if defined(__SSE2__)
+    while (limit - from >= 64 || (window_valid_ && from - window_begin_ < 64 && window_byte_ == byte)) {
+      if (!window_valid_ || from - window_begin_ >= 64 || window_byte_ != byte) {
+        const __m128i wanted = _mm_set1_epi8(byte);
+        uint64_t bits = 0;
+        for (size_t part = 0; part < 4; ++part) {
+          const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data_ + from + 16 * part));
+          bits |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)))} << (16 * part);
+        }
+        window_valid_ = true;
+        window_byte_ = byte;
+        window_begin_ = from;
+        window_bits_ = bits;
+      }
+      const uint64_t ahead = window_bits_ >> (from - window_begin_);
+      if (ahead != 0) return from + static_cast<size_t>(__builtin_ctzll(ahead));
+      from = window_begin_ + 64;
+      if (from >= limit) return limit;
+    }
+#endif
+    return static_cast<size_t>(FindByte(data_ + from, data_ + limit, byte) - data_);
   }
   for (size_t i = from; i < end_; ++i) {
     const char c = data_[i];

@@ -53,6 +53,13 @@ class LineReader {
   enum class Ends { Capture, CaptureOrLf, Lf, Any };
   static Ends StartEnds(LineEnds ends);
   size_t FindLineEnd(size_t from) const;
+  // Where the line-end byte stands in 64 bytes of data_ from window_begin_ (a
+  // bit per byte), so that the short lines of a capture are found without a
+  // search each. Valid until the next Fill.
+  mutable bool window_valid_ = false;
+  mutable char window_byte_ = 0;
+  mutable size_t window_begin_ = 0;
+  mutable uint64_t window_bits_ = 0;
 
   std::string path_;
   FileHandle file_;

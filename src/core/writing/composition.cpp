@@ -206,8 +206,8 @@ void Compose(WorkState& state, const Ports& ports, WritingView& view, Operation 
     }
     case Operation::ResMessage: {
       const MessageEntry& m = state.messages[index];
-      entry.board_type = BoardTypeText(m.board_type);
-      entry.target_no = DecimalText(m.board_no);
+      entry.board_type = BoardTypeText(m.board_type());
+      entry.target_no = DecimalText(m.board_no());
       entry.target_name = m.BoardName();
       entry.res_to_no = DecimalText(m.message_no);
       entry.kind = "RES";
@@ -215,7 +215,7 @@ void Compose(WorkState& state, const Ports& ports, WritingView& view, Operation 
     }
     case Operation::ResMail: {
       const MessageEntry& m = state.messages[index];
-      entry.board_type = BoardTypeText(m.board_type);
+      entry.board_type = BoardTypeText(m.board_type());
       entry.target_no = DecimalText(m.writer_id);
       entry.target_name = mail_prefix + m.writer_handle.Str();
       entry.kind = "RES";

@@ -52,14 +52,14 @@ std::string TwoDigits(int value) {
 
 std::string ExpandHeader(std::string_view template_text, const MessageEntry& answered) {
   if (template_text.empty()) return {};
-  const std::string board = answered.board_no == 0 ? std::string("F") : NumberOrDash(answered.board_no);
+  const std::string board = answered.board_no() == 0 ? std::string("F") : NumberOrDash(answered.board_no());
   const std::array<Macro, 7> macros{{
       {"$N", NumberOrDash(answered.message_no)},
       {"$B", board},
       {"$I", NumberOrDash(answered.writer_id)},
       {"$H", answered.writer_handle.Str()},
       {"$T", answered.title.Str()},
-      {"$K", std::string(BoardTypeText(answered.board_type))},
+      {"$K", std::string(BoardTypeText(answered.board_type()))},
       {"$D", std::string(answered.BoardName())},
   }};
   return ScanMacros(template_text, macros);

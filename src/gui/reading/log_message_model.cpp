@@ -58,7 +58,7 @@ QVariant LogMessageModel::data(const QModelIndex& index, int role) const {
   const MessageEntry& e = messages_[static_cast<size_t>(message)];
   switch (role) {
     case kWarningLettersRole: return Latin(WarningLetters(e));
-    case kKindRole: return Latin(MessageKindText(e.kind));
+    case kKindRole: return Latin(MessageKindText(e.kind()));
     case kMarkRole: return FromSjis(e.Mark());
     case Qt::DisplayRole: break;
     default: return {};
@@ -70,10 +70,10 @@ QVariant LogMessageModel::data(const QModelIndex& index, int role) const {
       return with_prefix_ ? FromSjis(WarningPrefix(e) + std::string(e.BoardName())) : FromSjis(e.BoardName());
     case kMark: return FromSjis(e.Mark());
     case kWriteDate: return FromSjis(e.write_date.View());
-    case kKind: return Latin(MessageKindText(e.kind));
+    case kKind: return Latin(MessageKindText(e.kind()));
     case kWriter: return FromSjis(e.writer_handle.View());
     case kTitle: return FromSjis(e.title.View());
-    case kBoardNo: return Latin(NumberText(e.board_no, buffer));
+    case kBoardNo: return Latin(NumberText(e.board_no(), buffer));
     default: return {};
   }
 }
@@ -115,7 +115,7 @@ int LogMessageModel::FillBoard(std::string_view board_type, std::string_view boa
   char buffer[16];
   for (size_t i = 0; i < messages_.Size(); ++i) {
     const MessageEntry& e = messages_[i];
-    if (BoardTypeText(e.board_type) == board_type && NumberText(e.board_no, buffer) == board_no) {
+    if (BoardTypeText(e.board_type()) == board_type && NumberText(e.board_no(), buffer) == board_no) {
       rows_.push_back(static_cast<uint32_t>(i));
     }
   }

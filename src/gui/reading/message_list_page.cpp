@@ -103,7 +103,7 @@ void MessageListPage::BuildPopup() {
   connect(ResItem, &QAction::triggered, this, [this] {
     const int message = ReplyTarget();
     if (message < 0) return;
-    if (state_.messages[static_cast<size_t>(message)].kind == MessageKind::Mail) {
+    if (state_.messages[static_cast<size_t>(message)].kind() == MessageKind::Mail) {
       emit ResMailRequested(message, ReplyOrigin::List);
     } else {
       emit ResMessageRequested(message, ReplyOrigin::List);
@@ -277,7 +277,7 @@ void MessageListPage::OpenPopup(const QPoint& global_pos) {
   // modes (the board column shows the prefix only when all messages are listed).
   ResItem->setEnabled(PermittedReply(ReplyRoute::kListPopup, e) != Reply::kNone);
   MoveResItem->setEnabled(MoveReplyPermitted(ReplyRoute::kListPopup, e));
-  for (QAction* item : {ReadItem, ResWrittenItem, CheckItem}) item->setEnabled(e.kind != MessageKind::Mail);
+  for (QAction* item : {ReadItem, ResWrittenItem, CheckItem}) item->setEnabled(e.kind() != MessageKind::Mail);
   ReadItem->setChecked(e.Mark() == kReadMark);
   ResWrittenItem->setChecked(e.Mark() == kRepliedMark);
   CheckItem->setChecked(e.Mark() == kCheckedMark);

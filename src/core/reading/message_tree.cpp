@@ -71,7 +71,7 @@ void MessageTree::AppendText(TreeNodeId id, std::string& out) const {
   const MessageEntry& e = (*messages_)[static_cast<size_t>(n.entry)];
   char buffer[16];
   if (n.kind == NodeKind::Board) {
-    out.append(BoardTypeText(e.board_type)).append(NumberText(e.board_no, buffer)).append(":").append(e.BoardName());
+    out.append(BoardTypeText(e.board_type())).append(NumberText(e.board_no(), buffer)).append(":").append(e.BoardName());
     return;
   }
   if (n.kind == NodeKind::Message) {
@@ -97,7 +97,7 @@ size_t MessageTree::TextSizeOf(NodeKind kind, const MessageEntry* e) {
   }
   char buffer[16];
   if (kind == NodeKind::Board) {
-    return BoardTypeText(e->board_type).size() + NumberText(e->board_no, buffer).size() + 1 + e->BoardName().size();
+    return BoardTypeText(e->board_type()).size() + NumberText(e->board_no(), buffer).size() + 1 + e->BoardName().size();
   }
   size_t size = OpenBracket().size() + e->writer_handle.View().size() + CloseBracket().size() + e->title.View().size();
   if (kind == NodeKind::Message) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/export/message_export.h"
@@ -29,8 +30,16 @@ class ExportRun {
   const std::vector<size_t>& Indices() const { return indices_; }
   bool Selected(size_t index) const { return selected_.empty() || selected_[index]; }
 
-  // The text of a message in UTF-8 with LF line ends, as `show` prints it.
-  std::string TextUtf8(size_t index) const;
+  // How a format writes the lines of a text: `utf8` holds whole lines, each
+  // ended by LF; what it appends for them must depend on each line alone.
+  using TextForm = void (*)(std::string_view utf8, std::string& out);
+  void SetTextForm(TextForm form) { form_ = form; }
+  // The text of message `index` as `show` prints it (UTF-8, LF line ends), put
+  // in the format's form: pieces to be written one after the other, valid until
+  // the next call. The texts of one mail box run on to its end and so share
+  // their tails: each stretch between two texts' starts is read and converted
+  // once, and kept while a text still to be asked for needs it.
+  const std::vector<std::string_view>& Text(size_t index);
   ExportDate Date(size_t index) const { return DateOfWriteDate(Messages()[index].write_date.View(), source_.years); }
   // The parent message in the reply tree; -1 at the top of a board and for mails.
   int64_t ParentMessage(size_t index) const;
@@ -52,6 +61,27 @@ class ExportRun {
   std::vector<uint32_t> occurrence_;  // 1 for the first entry of its (board, number), 2 for a re-read copy...
   std::string domain_;
   size_t next_step_ = 0;
+
+  // Texts. Their starts: the distinct TextOffsets of the messages exported, in
+  // order; the text at a start either ends before the next start, or runs on
+  // into the next start's text.
+  enum class Start : uint8_t { Unread, Ends, RunsOn };
+  void ReadStretch(size_t k);
+  void ReleaseStretches(size_t first, size_t last);
+  void Convert(std::string_view sjis, std::string& out);
+  TextForm form_ = nullptr;
+  bool planned_ = false;
+  std::vector<uint64_t> starts_;
+  std::vector<uint32_t> waiting_;                      // texts at each start still to be asked for
+  std::vector<Start> kind_;                            // known once the stretch at a start was read
+  std::unordered_map<size_t, std::string> stretches_;  // by start: converted, kept for texts still to come
+  std::vector<std::string_view> pieces_;               // handed out
+  std::string single_;                                 // the text of a message not exported
+  size_t handed_first_ = 0;                            // the starts of the stretches handed out
+  size_t handed_last_ = 0;
+  bool handed_ = false;
+  std::string lf_;
+  std::string utf8_;
 };
 
 // Shift-JIS to UTF-8 (U+FFFD for bytes that are no character).

@@ -90,6 +90,7 @@ class HtmlWriter {
       : run_(run), dir_(dir), text_page_(run.Messages().Size()), tree_page_(run.Messages().Size()) {}
 
   void Write() {
+    run_.SetTextForm(Escape);
     CollectSections();
     for (Section& s : sections_) PlanTreePages(s);
     // Text pages first: their size decides where a page ends, and the tree
@@ -290,7 +291,7 @@ class HtmlWriter {
         Escape(Utf8(e.writer_handle.View()), body);
         body += "\xE3\x80\x91 | " + DateText(run_.Date(index)) + " | <a href=\"" + TreePage(s, tree_page_[index]) +
                 "#n" + seq + "\">\xE3\x83\x84\xE3\x83\xAA\xE3\x83\xBC</a></p>\n<pre>";
-        Escape(run_.TextUtf8(index), body);
+        for (const std::string_view piece : run_.Text(index)) body += piece;
         body += "</pre></article>\n";
         run_.Done(++done_);
       }

@@ -125,6 +125,7 @@ void AppendBody(std::string_view body, std::string& out) {
 
 void WriteMbox(ExportRun& run, OutputFile& out) {
   const MessageList& messages = run.Messages();
+  run.SetTextForm(AppendBody);
   std::string m;
   size_t done = 0;
   for (size_t index : run.Indices()) {
@@ -153,9 +154,9 @@ void WriteMbox(ExportRun& run, OutputFile& out) {
     if (mark == "replied") m += "X-Status: A\n";
     if (mark == "checked") m += "X-Status: F\n";
     m += "MIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: 8bit\n\n";
-    AppendBody(run.TextUtf8(index), m);
-    m += "\n";
     out.Write(m);
+    for (const std::string_view piece : run.Text(index)) out.Write(piece);
+    out.Write("\n");
     run.Done(++done);
   }
 }

@@ -86,7 +86,7 @@ ExportSource OpenLogsSource(const WorkState& state, const MessageTree& tree, con
   ExportSource source;
   source.messages = &state.messages;
   source.tree = &tree;
-  source.text = [&reader](size_t index) { return reader.Text(index).bytes; };
+  source.texts = &reader;
   source.log_header = state.current_log_header;
   const int net = FindNetByLogHeader(state.nets, state.current_log_header);
   if (state.nets.Contains(net)) source.net_name = state.nets.At(net).net_name;
@@ -248,19 +248,95 @@ ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, P
   progress_.SetLabel(Sjis("エクスポート中..."));
 }
 
-std::string ExportRun::TextUtf8(size_t index) const {
+void ExportRun::Convert(std::string_view sjis, std::string& out) {
   // As `show` prints it: the view's CR LF line ends become LF. A CR is never
-  // part of a Shift-JIS character, so this is done on the bytes.
-  const std::string text = source_.text(index);
-  std::string lf;
-  lf.reserve(text.size());
+  // part of a Shift-JIS character, so this is done on the bytes; and no
+  // character spans a line end, so converting stretch by stretch of whole
+  // lines gives the same bytes as converting the whole text.
+  lf_.clear();
   size_t from = 0;
-  for (size_t cr = text.find("\r\n"); cr != std::string::npos; cr = text.find("\r\n", from)) {
-    lf.append(text, from, cr - from);
+  for (size_t cr = sjis.find("\r\n"); cr != std::string_view::npos; cr = sjis.find("\r\n", from)) {
+    lf_.append(sjis, from, cr - from);
     from = cr + 1;
   }
-  lf.append(text, from, std::string::npos);
-  return Utf8(lf);
+  lf_.append(sjis, from, std::string_view::npos);
+  out.clear();
+  if (form_ == nullptr) {
+    AppendSjisAsUtf8(lf_, out);
+    return;
+  }
+  utf8_.clear();
+  AppendSjisAsUtf8(lf_, utf8_);
+  form_(utf8_, out);
+}
+
+// Reads the text at start k up to the next start, and keeps it converted.
+void ExportRun::ReadStretch(size_t k) {
+  MessageTextReader& reader = *source_.texts;
+  const MessageText text = k + 1 < starts_.size() ? reader.Read(starts_[k], starts_[k + 1]) : reader.Read(starts_[k]);
+  kind_[k] = text.reached_stop ? Start::RunsOn : Start::Ends;
+  Convert(text.bytes, stretches_[k]);
+}
+
+// After the texts of starts first..last (one run) were handed out: keeps their
+// stretches while a text still to come needs them, else lets them go.
+void ExportRun::ReleaseStretches(size_t first, size_t last) {
+  for (;;) {
+    for (size_t k = first; k <= last; ++k) {
+      if (waiting_[k] > 0) return;
+    }
+    // The start before: a text still to come there may run on into this run.
+    if (first == 0 || waiting_[first - 1] == 0 || kind_[first - 1] == Start::Ends) break;
+    if (kind_[first - 1] == Start::RunsOn) return;
+    ReadStretch(first - 1);  // read now rather than keep this run on the chance
+    if (kind_[first - 1] == Start::RunsOn) return;
+    stretches_.erase(first - 1);
+    break;
+  }
+  for (size_t k = first; k <= last; ++k) stretches_.erase(k);
+}
+
+const std::vector<std::string_view>& ExportRun::Text(size_t index) {
+  if (!planned_) {
+    planned_ = true;
+    const MessageList& messages = Messages();
+    starts_.reserve(indices_.size());
+    for (size_t i : indices_) starts_.push_back(messages[i].text_offset);
+    std::sort(starts_.begin(), starts_.end());
+    starts_.erase(std::unique(starts_.begin(), starts_.end()), starts_.end());
+    waiting_.assign(starts_.size(), 0);
+    kind_.assign(starts_.size(), Start::Unread);
+    for (size_t i : indices_) {
+      const auto at = std::lower_bound(starts_.begin(), starts_.end(), messages[i].text_offset);
+      ++waiting_[static_cast<size_t>(at - starts_.begin())];
+    }
+  }
+  if (handed_) {  // the pieces handed out last are no longer used
+    handed_ = false;
+    size_t first = handed_first_;
+    while (first > 0 && kind_[first - 1] == Start::RunsOn && stretches_.count(first - 1) != 0) --first;
+    ReleaseStretches(first, handed_last_);
+  }
+  pieces_.clear();
+  const uint64_t offset = Messages()[index].text_offset;
+  const auto at = std::lower_bound(starts_.begin(), starts_.end(), offset);
+  if (at == starts_.end() || *at != offset) {  // not one of the messages exported
+    Convert(source_.texts->Read(offset).bytes, single_);
+    pieces_.push_back(single_);
+    return pieces_;
+  }
+  const size_t k = static_cast<size_t>(at - starts_.begin());
+  size_t last = k;
+  for (;; ++last) {
+    if (stretches_.count(last) == 0) ReadStretch(last);
+    pieces_.push_back(stretches_[last]);
+    if (kind_[last] != Start::RunsOn) break;
+  }
+  if (waiting_[k] > 0) --waiting_[k];
+  handed_ = true;
+  handed_first_ = k;
+  handed_last_ = last;
+  return pieces_;
 }
 
 int64_t ExportRun::ParentMessage(size_t index) const {

@@ -22,9 +22,9 @@ void WriteText(ExportRun& run, OutputFile& out) {
       m += BoardLabel(e) + " " + MessageLabel(e);
     }
     m += " \u3010" + Utf8(e.writer_handle.View()) + "\u3011 " + DateText(date) + " " + Utf8(e.title.View()) + "\n";
-    m += run.TextUtf8(index);
-    m += "\n";
     out.Write(m);
+    for (const std::string_view piece : run.Text(index)) out.Write(piece);
+    out.Write("\n");
     run.Done(++done);
   }
 }

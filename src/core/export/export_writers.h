@@ -66,7 +66,7 @@ class ExportRun {
   // order; the text at a start either ends before the next start, or runs on
   // into the next start's text.
   enum class Start : uint8_t { Unread, Ends, RunsOn };
-  void ReadStretch(size_t k);
+  void ReadStretch(size_t k, std::string& out);
   void ReleaseStretches(size_t first, size_t last);
   void Convert(std::string_view sjis, std::string& out);
   TextForm form_ = nullptr;
@@ -76,7 +76,7 @@ class ExportRun {
   std::vector<Start> kind_;                            // known once the stretch at a start was read
   std::unordered_map<size_t, std::string> stretches_;  // by start: converted, kept for texts still to come
   std::vector<std::string_view> pieces_;               // handed out
-  std::string single_;                                 // the text of a message not exported
+  std::string single_;                                 // a text not kept
   size_t handed_first_ = 0;                            // the starts of the stretches handed out
   size_t handed_last_ = 0;
   bool handed_ = false;

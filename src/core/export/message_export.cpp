@@ -271,11 +271,11 @@ void ExportRun::Convert(std::string_view sjis, std::string& out) {
 }
 
 // Reads the text at start k up to the next start, and keeps it converted.
-void ExportRun::ReadStretch(size_t k) {
+void ExportRun::ReadStretch(size_t k, std::string& out) {
   MessageTextReader& reader = *source_.texts;
   const MessageText text = k + 1 < starts_.size() ? reader.Read(starts_[k], starts_[k + 1]) : reader.Read(starts_[k]);
   kind_[k] = text.reached_stop ? Start::RunsOn : Start::Ends;
-  Convert(text.bytes, stretches_[k]);
+  Convert(text.bytes, out);
 }
 
 // After the texts of starts first..last (one run) were handed out: keeps their
@@ -288,7 +288,7 @@ void ExportRun::ReleaseStretches(size_t first, size_t last) {
     // The start before: a text still to come there may run on into this run.
     if (first == 0 || waiting_[first - 1] == 0 || kind_[first - 1] == Start::Ends) break;
     if (kind_[first - 1] == Start::RunsOn) return;
-    ReadStretch(first - 1);  // read now rather than keep this run on the chance
+    ReadStretch(first - 1, stretches_[first - 1]);  // read now rather than keep this run on the chance
     if (kind_[first - 1] == Start::RunsOn) return;
     stretches_.erase(first - 1);
     break;
@@ -326,9 +326,20 @@ const std::vector<std::string_view>& ExportRun::Text(size_t index) {
     return pieces_;
   }
   const size_t k = static_cast<size_t>(at - starts_.begin());
+  if (stretches_.count(k) == 0) {
+    ReadStretch(k, single_);
+    // Most texts share nothing: one that ends before the next start, where no
+    // text still to come may run on into it, is not kept.
+    if (kind_[k] == Start::Ends && (k == 0 || waiting_[k - 1] == 0 || kind_[k - 1] == Start::Ends)) {
+      pieces_.push_back(single_);
+      if (waiting_[k] > 0) --waiting_[k];
+      return pieces_;
+    }
+    stretches_[k] = std::move(single_);
+  }
   size_t last = k;
   for (;; ++last) {
-    if (stretches_.count(last) == 0) ReadStretch(last);
+    if (stretches_.count(last) == 0) ReadStretch(last, stretches_[last]);
     pieces_.push_back(stretches_[last]);
     if (kind_[last] != Start::RunsOn) break;
   }

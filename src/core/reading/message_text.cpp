@@ -18,6 +18,9 @@ namespace {
 
 constexpr size_t kFirstWindow = size_t{64} * 1024;  // one text: as much as one file read
 constexpr size_t kWindow = size_t{32} * 1024;       // many texts: neighbours share it; grows for a longer text
+// A text away from the window (the list's order jumps about the file): a few
+// texts' worth, so that a jump does not read a whole window for one short text.
+constexpr size_t kJumpWindow = size_t{8} * 1024;
 
 bool EndsText(std::string_view line) {
   static const std::string board = Sjis("● [");
@@ -159,7 +162,9 @@ MessageText MessageTextReader::Read(uint64_t offset, uint64_t stop) {
     return result;
   }
   if (TryCut(offset, stop, result)) return result;
-  for (size_t want = window_.empty() ? kFirstWindow : kWindow;; want *= 4) {
+  const bool next_on = offset >= window_start_ && offset < window_start_ + window_size_ + kWindow;
+  size_t want = window_.empty() ? kFirstWindow : next_on ? kWindow : kJumpWindow;
+  for (;; want *= 4) {
     Fill(offset, want);
     if (TryCut(offset, stop, result) || window_size_ < want) return result;
   }

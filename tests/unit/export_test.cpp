@@ -262,7 +262,7 @@ TEST(ExportTexts, SharedTailsGiveTheSameBytesAsEachTextAlone) {
       all.force = true;
       all.all = false;
       for (size_t i = 0; i < list.Size(); ++i) {
-        if (list[i].IsMail() || i % 16 == 0) all.selection.push_back(i);
+        if (list[i].IsMail() || i % 64 == 0) all.selection.push_back(i);
       }
       ExportMessages(source, all, progress);
       std::string alone;

@@ -1,9 +1,15 @@
 // The three export formats and what they share. Used by ExportMessages only.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -22,6 +28,9 @@ namespace export_detail {
 class ExportRun {
  public:
   ExportRun(const ExportSource& source, const ExportOptions& options, Progress& progress);
+  ~ExportRun();  // stops the preparing thread
+  ExportRun(const ExportRun&) = delete;
+  ExportRun& operator=(const ExportRun&) = delete;
 
   const ExportSource& Source() const { return source_; }
   const MessageList& Messages() const { return *source_.messages; }
@@ -33,13 +42,13 @@ class ExportRun {
   // How a format writes the lines of a text: `utf8` holds whole lines, each
   // ended by LF; what it appends for them must depend on each line alone.
   using TextForm = void (*)(std::string_view utf8, std::string& out);
-  void SetTextForm(TextForm form) { form_ = form; }
-  // The text of message `index` as `show` prints it (UTF-8, LF line ends), put
-  // in the format's form: pieces to be written one after the other, valid until
-  // the next call. The texts of one mail box run on to its end and so share
-  // their tails: each stretch between two texts' starts is read and converted
-  // once, and kept while a text still to be asked for needs it.
-  const std::vector<std::string_view>& Text(size_t index);
+  // Starts preparing the texts of the messages `order` (each once), in the
+  // format's form, on a second thread a few hundred texts ahead of the writing.
+  void PrepareTexts(TextForm form, std::vector<size_t> order);
+  // The text of the next message of that order, as `show` prints it (UTF-8, LF
+  // line ends) in the format's form; valid until the next call. Throws what
+  // reading the texts threw (IoError) once the texts before are out.
+  std::string_view NextText();
   ExportDate Date(size_t index) const { return DateOfWriteDate(Messages()[index].write_date.View(), source_.years); }
   // The parent message in the reply tree; -1 at the top of a board and for mails.
   int64_t ParentMessage(size_t index) const;
@@ -62,6 +71,13 @@ class ExportRun {
   std::string domain_;
   size_t next_step_ = 0;
 
+  // The text of message `index`: pieces to be written one after the other,
+  // valid until the next call. The texts of one mail box run on to its end and
+  // so share their tails: each stretch between two texts' starts is read and
+  // converted once, and kept while a text still to be asked for needs it.
+  const std::vector<std::string_view>& Text(size_t index);
+  void PrepareLoop();
+
   // Texts. Their starts: the distinct TextOffsets of the messages exported, in
   // order; the text at a start either ends before the next start, or runs on
   // into the next start's text.
@@ -82,6 +98,24 @@ class ExportRun {
   bool handed_ = false;
   std::string lf_;
   std::string utf8_;
+
+  // Texts prepared ahead, whole, in batches: the preparing thread fills them,
+  // NextText hands them out. Everything above is the preparing thread's alone.
+  struct TextBatch {
+    std::string bytes;
+    std::vector<size_t> ends;  // where each text ends in `bytes`
+  };
+  std::vector<size_t> order_;
+  std::unique_ptr<TextBatch> taking_;  // being handed out
+  size_t taken_ = 0;                   // texts of taking_ handed out
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::unique_ptr<TextBatch>> ready_;
+  std::vector<std::unique_ptr<TextBatch>> spare_;
+  bool stop_ = false;
+  bool prepared_all_ = false;
+  std::exception_ptr error_;
+  std::thread preparer_;
 };
 
 // Shift-JIS to UTF-8 (U+FFFD for bytes that are no character).

@@ -90,9 +90,11 @@ class HtmlWriter {
       : run_(run), dir_(dir), text_page_(run.Messages().Size()), tree_page_(run.Messages().Size()) {}
 
   void Write() {
-    run_.SetTextForm(Escape);
     CollectSections();
     for (Section& s : sections_) PlanTreePages(s);
+    std::vector<size_t> order;  // as the text pages are written
+    for (const Section& s : sections_) order.insert(order.end(), s.messages.begin(), s.messages.end());
+    run_.PrepareTexts(Escape, std::move(order));
     // Text pages first: their size decides where a page ends, and the tree
     // pages link to them.
     for (const Section& s : sections_) {
@@ -291,7 +293,7 @@ class HtmlWriter {
         Escape(Utf8(e.writer_handle.View()), body);
         body += "\xE3\x80\x91 | " + DateText(run_.Date(index)) + " | <a href=\"" + TreePage(s, tree_page_[index]) +
                 "#n" + seq + "\">\xE3\x83\x84\xE3\x83\xAA\xE3\x83\xBC</a></p>\n<pre>";
-        for (const std::string_view piece : run_.Text(index)) body += piece;
+        body += run_.NextText();
         body += "</pre></article>\n";
         run_.Done(++done_);
       }

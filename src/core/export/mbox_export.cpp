@@ -125,7 +125,7 @@ void AppendBody(std::string_view body, std::string& out) {
 
 void WriteMbox(ExportRun& run, OutputFile& out) {
   const MessageList& messages = run.Messages();
-  run.SetTextForm(AppendBody);
+  run.PrepareTexts(AppendBody, run.Indices());
   std::string m;
   size_t done = 0;
   for (size_t index : run.Indices()) {
@@ -155,7 +155,7 @@ void WriteMbox(ExportRun& run, OutputFile& out) {
     if (mark == "checked") m += "X-Status: F\n";
     m += "MIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: 8bit\n\n";
     out.Write(m);
-    for (const std::string_view piece : run.Text(index)) out.Write(piece);
+    out.Write(run.NextText());
     out.Write("\n");
     run.Done(++done);
   }

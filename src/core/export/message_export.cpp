@@ -350,6 +350,85 @@ const std::vector<std::string_view>& ExportRun::Text(size_t index) {
   return pieces_;
 }
 
+namespace {
+
+constexpr size_t kBatchBytes = size_t{256} << 10;  // a batch of texts is handed on once it holds this
+constexpr size_t kBatchTexts = 256;                // or this many texts
+constexpr size_t kBatchesAhead = 2;                // prepared and not yet taken
+
+}  // namespace
+
+ExportRun::~ExportRun() {
+  if (!preparer_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  preparer_.join();
+}
+
+void ExportRun::PrepareTexts(TextForm form, std::vector<size_t> order) {
+  form_ = form;
+  order_ = std::move(order);
+  preparer_ = std::thread([this] { PrepareLoop(); });
+}
+
+void ExportRun::PrepareLoop() {
+  std::unique_ptr<TextBatch> batch;
+  try {
+    for (size_t i = 0; i < order_.size(); ++i) {
+      if (!batch) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return stop_ || ready_.size() < kBatchesAhead; });
+        if (stop_) return;
+        if (spare_.empty()) {
+          batch = std::make_unique<TextBatch>();
+        } else {
+          batch = std::move(spare_.back());
+          spare_.pop_back();
+        }
+        lock.unlock();
+        batch->bytes.clear();
+        batch->ends.clear();
+      }
+      for (const std::string_view piece : Text(order_[i])) batch->bytes.append(piece);
+      batch->ends.push_back(batch->bytes.size());
+      if (batch->bytes.size() >= kBatchBytes || batch->ends.size() >= kBatchTexts || i + 1 == order_.size()) {
+        std::lock_guard lock(mutex_);
+        ready_.push_back(std::move(batch));
+        changed_.notify_all();
+      }
+    }
+  } catch (...) {
+    std::lock_guard lock(mutex_);
+    if (batch && !batch->ends.empty()) ready_.push_back(std::move(batch));  // the texts before the failure
+    error_ = std::current_exception();
+  }
+  std::lock_guard lock(mutex_);
+  prepared_all_ = true;
+  changed_.notify_all();
+}
+
+std::string_view ExportRun::NextText() {
+  if (!taking_ || taken_ == taking_->ends.size()) {
+    std::unique_lock lock(mutex_);
+    if (taking_) spare_.push_back(std::move(taking_));
+    changed_.wait(lock, [this] { return !ready_.empty() || prepared_all_; });
+    if (ready_.empty()) {
+      if (error_) std::rethrow_exception(error_);
+      return {};
+    }
+    taking_ = std::move(ready_.front());
+    ready_.pop_front();
+    taken_ = 0;
+    changed_.notify_all();
+  }
+  const size_t from = taken_ == 0 ? 0 : taking_->ends[taken_ - 1];
+  const size_t to = taking_->ends[taken_++];
+  return std::string_view(taking_->bytes).substr(from, to - from);
+}
+
 int64_t ExportRun::ParentMessage(size_t index) const {
   const TreeNodeId node = Tree().NodeOfMessage(index);
   if (node == kNoNode || Tree().Parent(node) == kNoNode) return -1;

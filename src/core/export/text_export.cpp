@@ -8,6 +8,7 @@ namespace tobrisk::export_detail {
 
 void WriteText(ExportRun& run, OutputFile& out) {
   const MessageList& messages = run.Messages();
+  run.PrepareTexts(nullptr, run.Indices());
   std::string m;
   size_t done = 0;
   for (size_t index : run.Indices()) {
@@ -23,7 +24,7 @@ void WriteText(ExportRun& run, OutputFile& out) {
     }
     m += " \u3010" + Utf8(e.writer_handle.View()) + "\u3011 " + DateText(date) + " " + Utf8(e.title.View()) + "\n";
     out.Write(m);
-    for (const std::string_view piece : run.Text(index)) out.Write(piece);
+    out.Write(run.NextText());
     out.Write("\n");
     run.Done(++done);
   }

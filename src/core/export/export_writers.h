@@ -97,7 +97,7 @@ class ExportRun {
   size_t handed_last_ = 0;
   bool handed_ = false;
   std::string lf_;
-  std::string utf8_;
+  std::vector<char> utf8_;
 
   // Texts prepared ahead, whole, in batches: the preparing thread fills them,
   // NextText hands them out. Everything above is the preparing thread's alone.

@@ -260,14 +260,15 @@ void ExportRun::Convert(std::string_view sjis, std::string& out) {
     from = cr + 1;
   }
   lf_.append(sjis, from, std::string_view::npos);
+  // Into a buffer that only grows: a string would be filled with zeros first.
+  if (utf8_.size() < lf_.size() * 3) utf8_.resize(std::max(lf_.size() * 3, utf8_.size() * 2));
+  const std::string_view utf8(utf8_.data(), AppendSjisAsUtf8(lf_, utf8_.data()));
   out.clear();
   if (form_ == nullptr) {
-    AppendSjisAsUtf8(lf_, out);
-    return;
+    out.append(utf8);
+  } else {
+    form_(utf8, out);
   }
-  utf8_.clear();
-  AppendSjisAsUtf8(lf_, utf8_);
-  form_(utf8_, out);
 }
 
 // Reads the text at start k up to the next start, and keeps it converted.

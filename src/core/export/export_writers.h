@@ -53,7 +53,7 @@ class ExportRun {
   // The parent message in the reply tree; -1 at the top of a board and for mails.
   int64_t ParentMessage(size_t index) const;
   // "<...@net.tobrisk.invalid>": stable for the same logs, unique within them.
-  std::string MessageId(size_t index) const;
+  void AppendMessageId(size_t index, std::string& out) const;
   // The domain of the addresses and IDs: the log header in lower case (bytes
   // that are no letter or digit as hex) + ".tobrisk.invalid".
   const std::string& Domain() const { return domain_; }
@@ -130,6 +130,17 @@ std::string DateText(const ExportDate& date);
 std::string MessageLabel(const MessageEntry& entry);
 // BoardType + BoardNo + ":" + BoardName without its padding, in UTF-8 (the tree's board node).
 std::string BoardLabel(const MessageEntry& entry);
+
+// BoardLabel, made once for each run of messages of one board (the list holds
+// a board's messages together).
+class BoardLabels {
+ public:
+  const std::string& Of(const MessageEntry& entry);
+
+ private:
+  const MessageEntry* last_ = nullptr;
+  std::string label_;
+};
 
 void WriteMbox(ExportRun& run, OutputFile& out);
 void WriteText(ExportRun& run, OutputFile& out);

@@ -285,7 +285,7 @@ class HtmlWriter {
         Escape(Utf8(e.title.View()), body);
         body += "</h2>\n<p class=\"meta\">";
         if (!e.IsMail()) {
-          Escape(BoardLabel(e), body);
+          Escape(boards_.Of(e), body);
           if (e.kind == MessageKind::Res) body += " | res:" + DecimalText(e.res_to_no);
           body += " | ";
         }
@@ -353,6 +353,7 @@ class HtmlWriter {
   std::vector<uint32_t> tree_page_;
   size_t done_ = 0;
   std::string page_;
+  BoardLabels boards_;
 };
 
 }  // namespace

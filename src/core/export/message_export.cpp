@@ -190,6 +190,15 @@ std::string BoardLabel(const MessageEntry& entry) {
   return std::string(BoardTypeText(entry.board_type)) + DecimalText(entry.board_no) + ":" + name;
 }
 
+const std::string& BoardLabels::Of(const MessageEntry& entry) {
+  if (last_ == nullptr || entry.board_type != last_->board_type || entry.board_no != last_->board_no ||
+      entry.BoardName() != last_->BoardName()) {
+    last_ = &entry;
+    label_ = BoardLabel(entry);
+  }
+  return label_;
+}
+
 ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, Progress& progress)
     : source_(source), options_(options), progress_(progress) {
   const MessageList& messages = *source.messages;
@@ -436,18 +445,17 @@ int64_t ExportRun::ParentMessage(size_t index) const {
   return Tree().MessageIndex(Tree().Parent(node));
 }
 
-std::string ExportRun::MessageId(size_t index) const {
+void ExportRun::AppendMessageId(size_t index, std::string& out) const {
   const MessageEntry& e = Messages()[index];
-  std::string id = "<";
+  out += '<';
   if (e.IsMail()) {
-    id += "mail." + DecimalText(occurrence_[index]);
+    out.append("mail.").append(DecimalText(occurrence_[index]));
   } else {
-    std::string type(BoardTypeText(e.board_type));
-    for (char& c : type) c = static_cast<char>(c - 'A' + 'a');
-    id += type + DecimalText(e.board_no) + "." + DecimalText(e.message_no);
-    if (occurrence_[index] > 1) id += "." + DecimalText(occurrence_[index]);
+    for (const char c : BoardTypeText(e.board_type)) out += static_cast<char>(c - 'A' + 'a');
+    out.append(DecimalText(e.board_no)).append(".").append(DecimalText(e.message_no));
+    if (occurrence_[index] > 1) out.append(".").append(DecimalText(occurrence_[index]));
   }
-  return id + "@" + domain_ + ">";
+  out.append("@").append(domain_).append(">");
 }
 
 void ExportRun::Done(size_t count) {

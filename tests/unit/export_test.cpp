@@ -138,6 +138,18 @@ TEST_F(Export, CancelledExportLeavesNothingAndAnExistingOutputIsReplacedOnlyWith
   EXPECT_EQ(progress_.positions.back(), 100);
 }
 
+// The texts are read on a second thread: a text that cannot be read fails the
+// export as on the writing thread, and nothing is left behind.
+TEST_F(Export, TextThatCannotBeReadFailsTheExportAndLeavesNothing) {
+  Build(2, 300, 1);
+  fs::remove(dir_ + "NOESC.LOG");
+  const std::vector<std::string> before = Folder();
+  for (ExportFormat format : {ExportFormat::Mbox, ExportFormat::Text, ExportFormat::Html}) {
+    EXPECT_THROW(ExportMessages(source_, Options(format, "out"), progress_), IoError);
+    EXPECT_EQ(Folder(), before);
+  }
+}
+
 TEST_F(Export, BigBoardIsCutIntoPagesBetweenThreadsAndSelectionsFollowTheTree) {
   // 3,000 threads of a message and two chained replies: 9,000 messages on one board.
   Build(0, 3000, 2);

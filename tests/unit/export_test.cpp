@@ -139,6 +139,8 @@ TEST_F(Export, CancelledExportLeavesNothingAndAnExistingOutputIsReplacedOnlyWith
   // Texts are read on a second thread: one that cannot be read fails the export
   // as on the writing thread, and nothing is left behind either.
   fs::remove(dir_ + "NOESC.LOG");
+  reader_ = std::make_unique<MessageTextReader>(dir_ + "NOESC.LOG");
+  source_.texts = reader_.get();
   const std::vector<std::string> unreadable = Folder();
   for (ExportFormat format : {ExportFormat::Mbox, ExportFormat::Text, ExportFormat::Html}) {
     EXPECT_THROW(ExportMessages(source_, Options(format, "new"), progress_), IoError);

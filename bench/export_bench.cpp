@@ -1,6 +1,7 @@
 // Exporting the big generated capture in each format, next to the `list`
-// pipeline of reading_bench.cpp: the same reading steps, then the reply tree,
-// every text read again from NOESC.LOG, converted and written.
+// pipeline of reading_bench.cpp: the same reading steps (the escape-free text
+// kept in a temporary file, as tobrisk-cli does), then the reply tree, every
+// text read again, converted and written.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include "core/reading/message_tree.h"
 #include "core/reading/read_marks.h"
 #include "core/ports/progress.h"
+#include "core/text/files.h"
 
 namespace tobrisk::bench {
 namespace {
@@ -26,16 +28,17 @@ void Export(benchmark::State& state, ExportFormat format) {
   for (auto _ : state) {
     std::filesystem::remove_all(out);
     MessageList list;
-    std::string noesc;
-    ParseLogWhileCuttingEscapes({CapturePath()}, CollectInto(&noesc), list);
+    ScratchFile noesc;  // as tobrisk-cli keeps the escape-free text
+    ParseLogWhileCuttingEscapes(
+        {CapturePath()}, [&](std::string_view b) { noesc.Append(b); }, list);
     ApplyReadMarks(list, store);
     SortMessages(list, progress);
     const MessageTree tree = BuildMessageTree(list);
-    MessageTextReader reader(kInMemory, noesc);
+    MessageTextReader reader(noesc);
     ExportSource source;
     source.messages = &list;
     source.tree = &tree;
-    source.text = [&](size_t index) { return reader.Read(list[index].text_offset).bytes; };
+    source.texts = &reader;
     source.log_header = "ABCD";
     source.years.capture = {2026, 12, 31};
     ExportOptions options;

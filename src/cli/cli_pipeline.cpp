@@ -32,10 +32,15 @@ bool ReadLogsInFileOrder(CliSession& session, const std::vector<std::string>& lo
   LoadReadMarks(state, state.current_log_header, session.prompter);
   // Escape removal and parsing in one pass: the same text and entries as the
   // program's separate steps, which exist there for their progress display. The
-  // text stays in memory: the work folder's NOESC.LOG belongs to the program,
-  // which may be showing messages at their offsets in it.
-  if (texts == MessageTexts::Keep) state.escape_free_text.emplace();
-  ParseLogWhileCuttingEscapes(logs, CollectInto(state.escape_free_text ? &*state.escape_free_text : nullptr), state.messages);
+  // text goes to a nameless temporary file outside the work folder: the work
+  // folder's NOESC.LOG belongs to the program, which may be showing messages at
+  // their offsets in it, and a capture's text need not fit in memory.
+  EscapeFreeSink sink;
+  if (texts == MessageTexts::Keep) {
+    state.escape_free_text = std::make_unique<ScratchFile>();
+    sink = [file = state.escape_free_text.get()](std::string_view block) { file->Append(block); };
+  }
+  ParseLogWhileCuttingEscapes(logs, std::move(sink), state.messages);
   if (LookUpNet(state, session.prompter) < 0) return false;
   ApplyReadMarks(state.messages, state.read_marks);
   order = SortedOrder(state.messages, session.progress);

@@ -20,8 +20,9 @@ enum class MessageTexts { Drop, Keep };
 
 // Starts the session on the current directory, then: same-net check, read
 // marks of the logs' net loaded, escapes removed, net lookup, parse, marks
-// applied, sort. Writes nothing: no NOESC.LOG (with `Keep` the escape-free text
-// is held in state.escape_free_text), no read marks, no settings, no recent list.
+// applied, sort. Writes nothing into the work folder: no NOESC.LOG (with `Keep`
+// the escape-free text goes to a nameless temporary file, state.escape_free_text;
+// a failed write of it throws IoError), no read marks, no settings, no recent list.
 // Refusals are printed to stderr; returns false when the command must stop
 // (exit 1). A log without messages is reported and gives an empty list (true).
 // IoError propagates to main.

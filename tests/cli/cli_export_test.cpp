@@ -224,6 +224,25 @@ TEST_F(CliExport, HtmlFolderRendersInChromiumWithWorkingLinksAndEscapedTexts) {
   EXPECT_EQ(texts.find("<script"), std::string::npos);
 }
 
+// The escape-free text is kept in a nameless temporary file: nothing is left
+// in TMPDIR nor written into the work folder, and a temporary file that cannot
+// be made or written fails the command with a clear message.
+TEST_F(CliExport, TemporaryTextLeavesNothingBehindAndItsFailureIsReported) {
+  const std::string tmp = cli_.WorkDir() + "tmpdir";
+  std::filesystem::create_directory(tmp);
+  const std::string out = cli_.WorkDir() + "out.txt";
+  auto r = cli_.Run({"export", "--format", "text", "--out", out, log_}, {"TMPDIR=" + tmp});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  r = cli_.Run({"show", "--seq", "1", log_}, {"TMPDIR=" + tmp});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, "From the host\n");
+  EXPECT_TRUE(std::filesystem::is_empty(tmp));
+  EXPECT_FALSE(FileExists(cli_.WorkDir() + "NOESC.LOG"));
+  r = cli_.Run({"export", "--format", "text", "--out", out, "--force", log_}, {"TMPDIR=" + tmp + "/missing"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("Cannot create a temporary file in \"" + tmp + "/missing\""), std::string::npos) << r.err;
+}
+
 TEST_F(CliExport, OutputIsKeptWithoutForceAndUsageErrorsExitTwo) {
   const std::string out = cli_.WorkDir() + "keep.mbox";
   testing::WriteFile(out, "mine");

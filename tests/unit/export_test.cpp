@@ -8,6 +8,7 @@
 #include "fakes.h"
 #include "core/reading/log_parser.h"
 #include "core/reading/message_entry.h"
+#include "core/reading/message_sort.h"
 #include "core/reading/message_text.h"
 #include "core/reading/message_tree.h"
 #include "core/text/files.h"
@@ -34,11 +35,22 @@ class Export : public ::testing::Test {
       ++no;
     }
     tree_ = BuildMessageTree(list_);
+    WriteTexts([](size_t index) { return "text " + std::to_string(index) + "\r\n"; });
     source_.messages = &list_;
     source_.tree = &tree_;
-    source_.text = [](size_t index) { return "text " + std::to_string(index) + "\r\n"; };
     source_.log_header = "ABCD";
     source_.years.capture = {2026, 12, 31};
+  }
+  // The escape-free text: each message's text, then a header line that ends it.
+  void WriteTexts(const std::function<std::string(size_t)>& text) {
+    std::string noesc;
+    for (size_t i = 0; i < list_.Size(); ++i) {
+      list_[i].text_offset = noesc.size();
+      noesc += text(i) + "#Fc.\r\n";
+    }
+    testing::WriteFile(dir_ + "NOESC.LOG", noesc);
+    reader_ = std::make_unique<MessageTextReader>(dir_ + "NOESC.LOG");
+    source_.texts = reader_.get();
   }
   void Add(BoardType type, int32_t no, MessageKind kind, int32_t res_to) {
     MessageEntry e;
@@ -74,6 +86,7 @@ class Export : public ::testing::Test {
   MessageList list_;
   MessageTree tree_;
   ExportSource source_;
+  std::unique_ptr<MessageTextReader> reader_;
   testing::FakeProgress progress_;
 };
 
@@ -125,6 +138,16 @@ TEST_F(Export, CancelledExportLeavesNothingAndAnExistingOutputIsReplacedOnlyWith
   EXPECT_EQ(Folder(), before);
   EXPECT_NE(ReadWholeFile(dir_ + "site/index.html").find("<!DOCTYPE html>"), std::string::npos);
   EXPECT_EQ(progress_.positions.back(), 100);
+  // Texts are read on a second thread: one that cannot be read fails the export
+  // as on the writing thread, and nothing is left behind either.
+  fs::remove(dir_ + "NOESC.LOG");
+  reader_ = std::make_unique<MessageTextReader>(dir_ + "NOESC.LOG");
+  source_.texts = reader_.get();
+  const std::vector<std::string> unreadable = Folder();
+  for (ExportFormat format : {ExportFormat::Mbox, ExportFormat::Text, ExportFormat::Html}) {
+    EXPECT_THROW(ExportMessages(source_, Options(format, "new"), progress_), IoError);
+    EXPECT_EQ(Folder(), unreadable);
+  }
 }
 
 TEST_F(Export, BigBoardIsCutIntoPagesBetweenThreadsAndSelectionsFollowTheTree) {
@@ -182,37 +205,95 @@ std::string ReferenceText(const std::string& path, uint64_t offset) {
   return text;
 }
 
-// The exporter reads texts through one open file, or from memory: exactly what
-// the text view gets, however the texts lie in the file (long mails, the end).
-TEST(ExportTexts, ReaderGivesTheTextViewsTextFromFileAndFromMemory) {
+// The exporter reads texts through one open file, the work folder's or a
+// nameless temporary one: exactly what the text view gets, however the texts
+// lie in the file (long mails, the end).
+TEST(ExportTexts, ReaderGivesTheTextViewsTextFromTheFileAndFromATemporaryFile) {
   const std::string dir = testing::MakeTempDir("tobrisk-export-texts") + "/";
   testing::CaptureOptions o = testing::BenchCaptureOptions(1);
   o.ctrl_z = true;
   testing::WriteFile(dir + "capture.LOG", testing::GenerateCapture(o));
-  testing::FakeProgress progress;
   MessageList list;
   std::string noesc;
   ParseLogWhileCuttingEscapes({dir + "capture.LOG"}, CollectInto(&noesc), list);
   testing::WriteFile(dir + "NOESC.LOG", noesc);
+  ScratchFile scratch;
+  scratch.Append(noesc);
   MessageTextReader from_file(dir + "NOESC.LOG");
-  MessageTextReader from_memory(kInMemory, noesc);
+  MessageTextReader from_scratch(scratch);
   ASSERT_GT(list.Size(), 1000u);
   for (size_t step : {size_t{1}, size_t{7}}) {  // forwards, and jumping about
     for (size_t k = 0; k < list.Size(); ++k) {
       const uint64_t offset = list[(k * step) % list.Size()].text_offset;
       const std::string expected = ReferenceText(dir + "NOESC.LOG", offset);
       ASSERT_EQ(from_file.Read(offset).bytes, expected) << offset;
-      ASSERT_EQ(from_memory.Read(offset).bytes, expected) << offset;
+      ASSERT_EQ(from_scratch.Read(offset).bytes, expected) << offset;
     }
   }
   EXPECT_TRUE(from_file.Read(noesc.size() + 1).offset_past_end);
-  EXPECT_EQ(from_memory.Read(noesc.size()).bytes, "");
+  EXPECT_TRUE(from_scratch.Read(noesc.size() + 1).offset_past_end);
+  EXPECT_EQ(from_scratch.Read(noesc.size()).bytes, "");
+  testing::RemoveTree(dir);
+}
+
+// The texts of a mail box run on to its end and share their tails, which are
+// read and converted once: the export gives the same bytes as exporting each
+// message alone, whose text is read and converted whole, in whatever order the
+// list holds the mails.
+TEST(ExportTexts, SharedTailsGiveTheSameBytesAsEachTextAlone) {
+  const std::string dir = testing::MakeTempDir("tobrisk-export-tails") + "/";
+  testing::CaptureOptions o = testing::BenchCaptureOptions(1);
+  o.ctrl_z = true;
+  testing::WriteFile(dir + "capture.LOG", testing::GenerateCapture(o));
+  MessageList list;
+  ScratchFile noesc;
+  ParseLogWhileCuttingEscapes(
+      {dir + "capture.LOG"}, [&](std::string_view b) { noesc.Append(b); }, list);
+  testing::FakeProgress progress;
+  SortMessages(list, progress);
+  size_t mails = 0;
+  for (size_t i = 0; i < list.Size(); ++i) mails += list[i].IsMail() ? 1 : 0;
+  ASSERT_GT(mails, 20u);
+  MessageTextReader reader(noesc);
+  for (bool reversed : {false, true}) {  // the mails of a box first to last, and last to first
+    if (reversed) {
+      for (size_t i = 0; i < list.Size() / 2; ++i) std::swap(list[i], list[list.Size() - 1 - i]);
+    }
+    const MessageTree tree = BuildMessageTree(list);
+    ExportSource source;
+    source.messages = &list;
+    source.tree = &tree;
+    source.texts = &reader;
+    source.log_header = "ABCD";
+    source.years.capture = {2026, 12, 31};
+    for (ExportFormat format : {ExportFormat::Mbox, ExportFormat::Text}) {
+      // The mails and some of the board messages.
+      ExportOptions all;
+      all.format = format;
+      all.out = dir + "all";
+      all.force = true;
+      all.all = false;
+      for (size_t i = 0; i < list.Size(); ++i) {
+        if (list[i].IsMail() || i % 64 == 0) all.selection.push_back(i);
+      }
+      ExportMessages(source, all, progress);
+      std::string alone;
+      for (size_t i : all.selection) {
+        ExportOptions one = all;
+        one.out = dir + "one";
+        one.selection = {i};
+        ExportMessages(source, one, progress);
+        alone += ReadWholeFile(dir + "one");
+      }
+      ASSERT_EQ(ReadWholeFile(dir + "all"), alone);
+    }
+  }
   testing::RemoveTree(dir);
 }
 
 TEST_F(Export, LongTextsEndATextPageEarly) {
   Build(300, 0, 0);  // 300 mails of 8 KB each
-  source_.text = [](size_t) { return std::string(8000, 'x') + "\r\n"; };
+  WriteTexts([](size_t) { return std::string(8000, 'x') + "\r\n"; });
   ExportMessages(source_, Options(ExportFormat::Html, "site"), progress_);
   size_t pages = 0;
   for (const auto& e : fs::directory_iterator(dir_ + "site")) {

@@ -1,9 +1,16 @@
 // The three export formats and what they share. Used by ExportMessages only.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "core/export/message_export.h"
@@ -21,6 +28,9 @@ namespace export_detail {
 class ExportRun {
  public:
   ExportRun(const ExportSource& source, const ExportOptions& options, Progress& progress);
+  ~ExportRun();  // stops the preparing thread
+  ExportRun(const ExportRun&) = delete;
+  ExportRun& operator=(const ExportRun&) = delete;
 
   const ExportSource& Source() const { return source_; }
   const MessageList& Messages() const { return *source_.messages; }
@@ -29,13 +39,21 @@ class ExportRun {
   const std::vector<size_t>& Indices() const { return indices_; }
   bool Selected(size_t index) const { return selected_.empty() || selected_[index]; }
 
-  // The text of a message in UTF-8 with LF line ends, as `show` prints it.
-  std::string TextUtf8(size_t index) const;
+  // How a format writes the lines of a text: `utf8` holds whole lines, each
+  // ended by LF; what it appends for them must depend on each line alone.
+  using TextForm = void (*)(std::string_view utf8, std::string& out);
+  // Starts preparing the texts of the messages `order` (each once), in the
+  // format's form, on a second thread a few hundred texts ahead of the writing.
+  void PrepareTexts(TextForm form, std::vector<size_t> order);
+  // The text of the next message of that order, as `show` prints it (UTF-8, LF
+  // line ends) in the format's form; valid until the next call. Throws what
+  // reading the texts threw (IoError) once the texts before are out.
+  std::string_view NextText();
   ExportDate Date(size_t index) const { return DateOfWriteDate(Messages()[index].write_date.View(), source_.years); }
   // The parent message in the reply tree; -1 at the top of a board and for mails.
   int64_t ParentMessage(size_t index) const;
   // "<...@net.tobrisk.invalid>": stable for the same logs, unique within them.
-  std::string MessageId(size_t index) const;
+  void AppendMessageId(size_t index, std::string& out) const;
   // The domain of the addresses and IDs: the log header in lower case (bytes
   // that are no letter or digit as hex) + ".tobrisk.invalid".
   const std::string& Domain() const { return domain_; }
@@ -52,6 +70,52 @@ class ExportRun {
   std::vector<uint32_t> occurrence_;  // 1 for the first entry of its (board, number), 2 for a re-read copy...
   std::string domain_;
   size_t next_step_ = 0;
+
+  // The text of message `index`: pieces to be written one after the other,
+  // valid until the next call. The texts of one mail box run on to its end and
+  // so share their tails: each stretch between two texts' starts is read and
+  // converted once, and kept while a text still to be asked for needs it.
+  const std::vector<std::string_view>& Text(size_t index);
+  void PrepareLoop();
+
+  // Texts. Their starts: the distinct TextOffsets of the messages exported, in
+  // order; the text at a start either ends before the next start, or runs on
+  // into the next start's text.
+  enum class Start : uint8_t { Unread, Ends, RunsOn };
+  void ReadStretch(size_t k, std::string& out);
+  void ReleaseStretches(size_t first, size_t last);
+  void Convert(std::string_view sjis, std::string& out);
+  TextForm form_ = nullptr;
+  bool planned_ = false;
+  std::vector<uint64_t> starts_;
+  std::vector<uint32_t> waiting_;                      // texts at each start still to be asked for
+  std::vector<Start> kind_;                            // known once the stretch at a start was read
+  std::unordered_map<size_t, std::string> stretches_;  // by start: converted, kept for texts still to come
+  std::vector<std::string_view> pieces_;               // handed out
+  std::string single_;                                 // a text not kept
+  size_t handed_first_ = 0;                            // the starts of the stretches handed out
+  size_t handed_last_ = 0;
+  bool handed_ = false;
+  std::string lf_;
+  std::vector<char> utf8_;
+
+  // Texts prepared ahead, whole, in batches: the preparing thread fills them,
+  // NextText hands them out. Everything above is the preparing thread's alone.
+  struct TextBatch {
+    std::string bytes;
+    std::vector<size_t> ends;  // where each text ends in `bytes`
+  };
+  std::vector<size_t> order_;
+  std::unique_ptr<TextBatch> taking_;  // being handed out
+  size_t taken_ = 0;                   // texts of taking_ handed out
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::unique_ptr<TextBatch>> ready_;
+  std::vector<std::unique_ptr<TextBatch>> spare_;
+  bool stop_ = false;
+  bool prepared_all_ = false;
+  std::exception_ptr error_;
+  std::thread preparer_;
 };
 
 // Shift-JIS to UTF-8 (U+FFFD for bytes that are no character).
@@ -66,6 +130,17 @@ std::string DateText(const ExportDate& date);
 std::string MessageLabel(const MessageEntry& entry);
 // BoardType + BoardNo + ":" + BoardName without its padding, in UTF-8 (the tree's board node).
 std::string BoardLabel(const MessageEntry& entry);
+
+// BoardLabel, made once for each run of messages of one board (the list holds
+// a board's messages together).
+class BoardLabels {
+ public:
+  const std::string& Of(const MessageEntry& entry);
+
+ private:
+  const MessageEntry* last_ = nullptr;
+  std::string label_;
+};
 
 void WriteMbox(ExportRun& run, OutputFile& out);
 void WriteText(ExportRun& run, OutputFile& out);

@@ -92,6 +92,9 @@ class HtmlWriter {
   void Write() {
     CollectSections();
     for (Section& s : sections_) PlanTreePages(s);
+    std::vector<size_t> order;  // as the text pages are written
+    for (const Section& s : sections_) order.insert(order.end(), s.messages.begin(), s.messages.end());
+    run_.PrepareTexts(Escape, std::move(order));
     // Text pages first: their size decides where a page ends, and the tree
     // pages link to them.
     for (const Section& s : sections_) {
@@ -282,7 +285,7 @@ class HtmlWriter {
         Escape(Utf8(e.title.View()), body);
         body += "</h2>\n<p class=\"meta\">";
         if (!e.IsMail()) {
-          Escape(BoardLabel(e), body);
+          Escape(boards_.Of(e), body);
           if (e.kind() == MessageKind::Res) body += " | res:" + DecimalText(e.res_to_no);
           body += " | ";
         }
@@ -290,7 +293,7 @@ class HtmlWriter {
         Escape(Utf8(e.writer_handle.View()), body);
         body += "\xE3\x80\x91 | " + DateText(run_.Date(index)) + " | <a href=\"" + TreePage(s, tree_page_[index]) +
                 "#n" + seq + "\">\xE3\x83\x84\xE3\x83\xAA\xE3\x83\xBC</a></p>\n<pre>";
-        Escape(run_.TextUtf8(index), body);
+        body += run_.NextText();
         body += "</pre></article>\n";
         run_.Done(++done_);
       }
@@ -350,6 +353,7 @@ class HtmlWriter {
   std::vector<uint32_t> tree_page_;
   size_t done_ = 0;
   std::string page_;
+  BoardLabels boards_;
 };
 
 }  // namespace

@@ -125,37 +125,67 @@ void AppendBody(std::string_view body, std::string& out) {
 
 void WriteMbox(ExportRun& run, OutputFile& out) {
   const MessageList& messages = run.Messages();
+  run.PrepareTexts(AppendBody, run.Indices());
   std::string m;
+  std::string address;
+  std::string parent_id;
+  // Neighbours in the list mostly share their date and board: their header
+  // lines are made once for each run of them.
+  ExportDate last_date{-1, 0, 0};
+  std::string asc_date;
+  std::string rfc_date;
+  const MessageEntry* last_board = nullptr;
+  std::string board_line;
   size_t done = 0;
   for (size_t index : run.Indices()) {
     const MessageEntry& e = messages[index];
     const ExportDate date = run.Date(index);
-    const std::string address =
-        (e.writer_id >= 0 ? "w" + DecimalText(e.writer_id) : std::string("unknown")) + "@" + run.Domain();
+    if (date.year != last_date.year || date.month != last_date.month || date.day != last_date.day) {
+      last_date = date;
+      asc_date = AscDate(date);
+      rfc_date = RfcDate(date);
+    }
+    if (last_board == nullptr || e.board_type() != last_board->board_type() || e.board_no() != last_board->board_no() ||
+        e.BoardName() != last_board->BoardName()) {
+      last_board = &e;
+      board_line.assign("X-Tobrisk-Board: ").append(BoardTypeText(e.board_type())).append(" ");
+      board_line.append(DecimalText(e.board_no()));
+      if (!e.BoardName().empty()) board_line.append(" ").append(HeaderText(Utf8(e.BoardName())));
+      board_line.append("\n");
+    }
+    address.clear();
+    if (e.writer_id >= 0) {
+      address.append("w").append(DecimalText(e.writer_id));
+    } else {
+      address.append("unknown");
+    }
+    address.append("@").append(run.Domain());
     m.clear();
-    m += "From " + address + " " + AscDate(date) + "\n";
-    m += "From: " + DisplayName(Utf8(e.writer_handle.View())) + "<" + address + ">\n";
-    m += "Subject: " + HeaderText(Utf8(e.title.View())) + "\n";
-    m += "Date: " + RfcDate(date) + "\n";
-    m += "Message-ID: " + run.MessageId(index) + "\n";
+    m.append("From ").append(address).append(" ").append(asc_date).append("\n");
+    m.append("From: ").append(DisplayName(Utf8(e.writer_handle.View()))).append("<").append(address).append(">\n");
+    m.append("Subject: ").append(HeaderText(Utf8(e.title.View()))).append("\n");
+    m.append("Date: ").append(rfc_date).append("\n");
+    m.append("Message-ID: ");
+    run.AppendMessageId(index, m);
+    m.append("\n");
     const int64_t parent = run.ParentMessage(index);
     if (parent >= 0) {
-      const std::string parent_id = run.MessageId(static_cast<size_t>(parent));
+      parent_id.clear();
+      run.AppendMessageId(static_cast<size_t>(parent), parent_id);
       m.append("In-Reply-To: ").append(parent_id).append("\nReferences: ").append(parent_id).append("\n");
     }
-    m += "X-Tobrisk-Board: " + std::string(BoardTypeText(e.board_type())) + " " + DecimalText(e.board_no());
-    if (!e.BoardName().empty()) m += " " + HeaderText(Utf8(e.BoardName()));
-    m += "\nX-Tobrisk-Message-No: " + DecimalText(e.message_no) + "\n";
+    m.append(board_line);
+    m.append("X-Tobrisk-Message-No: ").append(DecimalText(e.message_no)).append("\n");
     const std::string_view mark = MarkName(e.Mark());
-    m += "X-Tobrisk-Mark: " + std::string(mark) + "\n";
+    m.append("X-Tobrisk-Mark: ").append(mark).append("\n");
     // The same marks as mail programs know them: read, answered, flagged.
     if (mark != "unread") m += "Status: RO\n";
     if (mark == "replied") m += "X-Status: A\n";
     if (mark == "checked") m += "X-Status: F\n";
     m += "MIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: 8bit\n\n";
-    AppendBody(run.TextUtf8(index), m);
-    m += "\n";
     out.Write(m);
+    out.Write(run.NextText());
+    out.Write("\n");
     run.Done(++done);
   }
 }

@@ -86,7 +86,7 @@ ExportSource OpenLogsSource(const WorkState& state, const MessageTree& tree, con
   ExportSource source;
   source.messages = &state.messages;
   source.tree = &tree;
-  source.text = [&reader](size_t index) { return reader.Text(index).bytes; };
+  source.texts = &reader;
   source.log_header = state.current_log_header;
   const int net = FindNetByLogHeader(state.nets, state.current_log_header);
   if (state.nets.Contains(net)) source.net_name = state.nets.At(net).net_name;
@@ -191,6 +191,15 @@ std::string BoardLabel(const MessageEntry& entry) {
   return std::string(BoardTypeText(entry.board_type())) + DecimalText(entry.board_no()) + ":" + name;
 }
 
+const std::string& BoardLabels::Of(const MessageEntry& entry) {
+  if (last_ == nullptr || entry.board_type() != last_->board_type() || entry.board_no() != last_->board_no() ||
+      entry.BoardName() != last_->BoardName()) {
+    last_ = &entry;
+    label_ = BoardLabel(entry);
+  }
+  return label_;
+}
+
 ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, Progress& progress)
     : source_(source), options_(options), progress_(progress) {
   const MessageList& messages = *source.messages;
@@ -249,19 +258,186 @@ ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, P
   progress_.SetLabel(Sjis("エクスポート中..."));
 }
 
-std::string ExportRun::TextUtf8(size_t index) const {
+void ExportRun::Convert(std::string_view sjis, std::string& out) {
   // As `show` prints it: the view's CR LF line ends become LF. A CR is never
-  // part of a Shift-JIS character, so this is done on the bytes.
-  const std::string text = source_.text(index);
-  std::string lf;
-  lf.reserve(text.size());
+  // part of a Shift-JIS character, so this is done on the bytes; and no
+  // character spans a line end, so converting stretch by stretch of whole
+  // lines gives the same bytes as converting the whole text.
+  lf_.clear();
   size_t from = 0;
-  for (size_t cr = text.find("\r\n"); cr != std::string::npos; cr = text.find("\r\n", from)) {
-    lf.append(text, from, cr - from);
+  for (size_t cr = sjis.find("\r\n"); cr != std::string_view::npos; cr = sjis.find("\r\n", from)) {
+    lf_.append(sjis, from, cr - from);
     from = cr + 1;
   }
-  lf.append(text, from, std::string::npos);
-  return Utf8(lf);
+  lf_.append(sjis, from, std::string_view::npos);
+  // Into a buffer that only grows: a string would be filled with zeros first.
+  if (utf8_.size() < lf_.size() * 3) utf8_.resize(std::max(lf_.size() * 3, utf8_.size() * 2));
+  const std::string_view utf8(utf8_.data(), AppendSjisAsUtf8(lf_, utf8_.data()));
+  out.clear();
+  if (form_ == nullptr) {
+    out.append(utf8);
+  } else {
+    form_(utf8, out);
+  }
+}
+
+// Reads the text at start k up to the next start, and keeps it converted.
+void ExportRun::ReadStretch(size_t k, std::string& out) {
+  MessageTextReader& reader = *source_.texts;
+  const MessageText text = k + 1 < starts_.size() ? reader.Read(starts_[k], starts_[k + 1]) : reader.Read(starts_[k]);
+  kind_[k] = text.reached_stop ? Start::RunsOn : Start::Ends;
+  Convert(text.bytes, out);
+}
+
+// After the texts of starts first..last (one run) were handed out: keeps their
+// stretches while a text still to come needs them, else lets them go.
+void ExportRun::ReleaseStretches(size_t first, size_t last) {
+  for (;;) {
+    for (size_t k = first; k <= last; ++k) {
+      if (waiting_[k] > 0) return;
+    }
+    // The start before: a text still to come there may run on into this run.
+    if (first == 0 || waiting_[first - 1] == 0 || kind_[first - 1] == Start::Ends) break;
+    if (kind_[first - 1] == Start::RunsOn) return;
+    ReadStretch(first - 1, stretches_[first - 1]);  // read now rather than keep this run on the chance
+    if (kind_[first - 1] == Start::RunsOn) return;
+    stretches_.erase(first - 1);
+    break;
+  }
+  for (size_t k = first; k <= last; ++k) stretches_.erase(k);
+}
+
+const std::vector<std::string_view>& ExportRun::Text(size_t index) {
+  if (!planned_) {
+    planned_ = true;
+    const MessageList& messages = Messages();
+    starts_.reserve(indices_.size());
+    for (size_t i : indices_) starts_.push_back(messages[i].text_offset);
+    std::sort(starts_.begin(), starts_.end());
+    starts_.erase(std::unique(starts_.begin(), starts_.end()), starts_.end());
+    waiting_.assign(starts_.size(), 0);
+    kind_.assign(starts_.size(), Start::Unread);
+    for (size_t i : indices_) {
+      const auto at = std::lower_bound(starts_.begin(), starts_.end(), messages[i].text_offset);
+      ++waiting_[static_cast<size_t>(at - starts_.begin())];
+    }
+  }
+  if (handed_) {  // the pieces handed out last are no longer used
+    handed_ = false;
+    size_t first = handed_first_;
+    while (first > 0 && kind_[first - 1] == Start::RunsOn && stretches_.count(first - 1) != 0) --first;
+    ReleaseStretches(first, handed_last_);
+  }
+  pieces_.clear();
+  const uint64_t offset = Messages()[index].text_offset;
+  const auto at = std::lower_bound(starts_.begin(), starts_.end(), offset);
+  if (at == starts_.end() || *at != offset) {  // not one of the messages exported
+    Convert(source_.texts->Read(offset).bytes, single_);
+    pieces_.push_back(single_);
+    return pieces_;
+  }
+  const size_t k = static_cast<size_t>(at - starts_.begin());
+  if (stretches_.count(k) == 0) {
+    ReadStretch(k, single_);
+    // Most texts share nothing: one that ends before the next start, where no
+    // text still to come may run on into it, is not kept.
+    if (kind_[k] == Start::Ends && (k == 0 || waiting_[k - 1] == 0 || kind_[k - 1] == Start::Ends)) {
+      pieces_.push_back(single_);
+      if (waiting_[k] > 0) --waiting_[k];
+      return pieces_;
+    }
+    stretches_[k] = std::move(single_);
+  }
+  size_t last = k;
+  for (;; ++last) {
+    if (stretches_.count(last) == 0) ReadStretch(last, stretches_[last]);
+    pieces_.push_back(stretches_[last]);
+    if (kind_[last] != Start::RunsOn) break;
+  }
+  if (waiting_[k] > 0) --waiting_[k];
+  handed_ = true;
+  handed_first_ = k;
+  handed_last_ = last;
+  return pieces_;
+}
+
+namespace {
+
+constexpr size_t kBatchBytes = size_t{256} << 10;  // a batch of texts is handed on once it holds this
+constexpr size_t kBatchTexts = 256;                // or this many texts
+constexpr size_t kBatchesAhead = 2;                // prepared and not yet taken
+
+}  // namespace
+
+ExportRun::~ExportRun() {
+  if (!preparer_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  preparer_.join();
+}
+
+void ExportRun::PrepareTexts(TextForm form, std::vector<size_t> order) {
+  form_ = form;
+  order_ = std::move(order);
+  preparer_ = std::thread([this] { PrepareLoop(); });
+}
+
+void ExportRun::PrepareLoop() {
+  std::unique_ptr<TextBatch> batch;
+  try {
+    for (size_t i = 0; i < order_.size(); ++i) {
+      if (!batch) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return stop_ || ready_.size() < kBatchesAhead; });
+        if (stop_) return;
+        if (spare_.empty()) {
+          batch = std::make_unique<TextBatch>();
+        } else {
+          batch = std::move(spare_.back());
+          spare_.pop_back();
+        }
+        lock.unlock();
+        batch->bytes.clear();
+        batch->ends.clear();
+      }
+      for (const std::string_view piece : Text(order_[i])) batch->bytes.append(piece);
+      batch->ends.push_back(batch->bytes.size());
+      if (batch->bytes.size() >= kBatchBytes || batch->ends.size() >= kBatchTexts || i + 1 == order_.size()) {
+        std::lock_guard lock(mutex_);
+        ready_.push_back(std::move(batch));
+        changed_.notify_all();
+      }
+    }
+  } catch (...) {
+    std::lock_guard lock(mutex_);
+    if (batch && !batch->ends.empty()) ready_.push_back(std::move(batch));  // the texts before the failure
+    error_ = std::current_exception();
+  }
+  std::lock_guard lock(mutex_);
+  prepared_all_ = true;
+  changed_.notify_all();
+}
+
+std::string_view ExportRun::NextText() {
+  if (!taking_ || taken_ == taking_->ends.size()) {
+    std::unique_lock lock(mutex_);
+    if (taking_) spare_.push_back(std::move(taking_));
+    changed_.wait(lock, [this] { return !ready_.empty() || prepared_all_; });
+    if (ready_.empty()) {
+      if (error_) std::rethrow_exception(error_);
+      return {};
+    }
+    taking_ = std::move(ready_.front());
+    ready_.pop_front();
+    taken_ = 0;
+    changed_.notify_all();
+  }
+  const size_t from = taken_ == 0 ? 0 : taking_->ends[taken_ - 1];
+  const size_t to = taking_->ends[taken_++];
+  return std::string_view(taking_->bytes).substr(from, to - from);
 }
 
 int64_t ExportRun::ParentMessage(size_t index) const {
@@ -270,18 +446,17 @@ int64_t ExportRun::ParentMessage(size_t index) const {
   return Tree().MessageIndex(Tree().Parent(node));
 }
 
-std::string ExportRun::MessageId(size_t index) const {
+void ExportRun::AppendMessageId(size_t index, std::string& out) const {
   const MessageEntry& e = Messages()[index];
-  std::string id = "<";
+  out += '<';
   if (e.IsMail()) {
-    id += "mail." + DecimalText(occurrence_[index]);
+    out.append("mail.").append(DecimalText(occurrence_[index]));
   } else {
-    std::string type(BoardTypeText(e.board_type()));
-    for (char& c : type) c = static_cast<char>(c - 'A' + 'a');
-    id += type + DecimalText(e.board_no()) + "." + DecimalText(e.message_no);
-    if (occurrence_[index] > 1) id += "." + DecimalText(occurrence_[index]);
+    for (const char c : BoardTypeText(e.board_type())) out += static_cast<char>(c - 'A' + 'a');
+    out.append(DecimalText(e.board_no())).append(".").append(DecimalText(e.message_no));
+    if (occurrence_[index] > 1) out.append(".").append(DecimalText(occurrence_[index]));
   }
-  return id + "@" + domain_ + ">";
+  out.append("@").append(domain_).append(">");
 }
 
 void ExportRun::Done(size_t count) {

@@ -50,8 +50,8 @@ ExportDate DateOfWriteDate(std::string_view write_date, const ExportYears& years
 struct ExportSource {
   const MessageList* messages = nullptr;  // sorted, as the message window lists them
   const MessageTree* tree = nullptr;      // BuildMessageTree(*messages)
-  // The text of message `index` as the text view shows it (Shift-JIS, CR LF).
-  std::function<std::string(size_t index)> text;
+  // The texts as the text view shows them, read at the messages' TextOffsets.
+  MessageTextReader* texts = nullptr;
   std::string net_name;                // NetName (Shift-JIS)
   std::string log_header;              // CurrentLogHeader
   std::vector<std::string> log_names;  // the logs' file names, UTF-8

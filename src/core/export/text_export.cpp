@@ -8,7 +8,9 @@ namespace tobrisk::export_detail {
 
 void WriteText(ExportRun& run, OutputFile& out) {
   const MessageList& messages = run.Messages();
+  run.PrepareTexts(nullptr, run.Indices());
   std::string m;
+  BoardLabels boards;
   size_t done = 0;
   for (size_t index : run.Indices()) {
     const MessageEntry& e = messages[index];
@@ -19,12 +21,13 @@ void WriteText(ExportRun& run, OutputFile& out) {
     if (e.IsMail()) {
       m += "MAIL";
     } else {
-      m += BoardLabel(e) + " " + MessageLabel(e);
+      m.append(boards.Of(e)).append(" ").append(MessageLabel(e));
     }
-    m += " \u3010" + Utf8(e.writer_handle.View()) + "\u3011 " + DateText(date) + " " + Utf8(e.title.View()) + "\n";
-    m += run.TextUtf8(index);
-    m += "\n";
+    m.append(" \u3010").append(Utf8(e.writer_handle.View())).append("\u3011 ").append(DateText(date)).append(" ");
+    m.append(Utf8(e.title.View())).append("\n");
     out.Write(m);
+    out.Write(run.NextText());
+    out.Write("\n");
     run.Done(++done);
   }
 }

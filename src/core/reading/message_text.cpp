@@ -1,9 +1,12 @@
 #include "core/reading/message_text.h"
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "core/reading/work_state.h"
@@ -16,6 +19,9 @@ namespace {
 
 constexpr size_t kFirstWindow = size_t{64} * 1024;  // one text: as much as one file read
 constexpr size_t kWindow = size_t{32} * 1024;       // many texts: neighbours share it; grows for a longer text
+// A text away from the window (the list's order jumps about the file): a few
+// texts' worth, so that a jump does not read a whole window for one short text.
+constexpr size_t kJumpWindow = size_t{8} * 1024;
 
 bool EndsText(std::string_view line) {
   static const std::string board = Sjis("● [");
@@ -30,13 +36,20 @@ bool EndsText(std::string_view line) {
 
 bool IsHiddenControl(unsigned char b) { return (b < 0x20 && b != '\t') || b == 0x7F; }
 
-// The text at the start of `bytes`; false when it may go on past their end
-// (`to_end`: nothing follows them).
-bool CutLines(std::string_view bytes, bool to_end, MessageText& result) {
+// The text at the start of `bytes`, cut at `stop` (an offset in them) when it
+// goes on there; false when it may go on past their end (`to_end`: nothing
+// follows them).
+bool CutLines(std::string_view bytes, bool to_end, uint64_t stop, MessageText& result) {
   LineReader reader(kInMemory, bytes);
   std::string_view line;
   result.bytes.clear();
-  while (reader.Next(line)) {
+  result.reached_stop = false;
+  for (;;) {
+    if (reader.Position() == stop) {
+      result.reached_stop = true;
+      return true;
+    }
+    if (!reader.Next(line)) break;
     // A line that reaches the end of the bytes may go on past it.
     if (!to_end && reader.Position() >= bytes.size()) return false;
     if (EndsText(line)) return true;
@@ -47,13 +60,28 @@ bool CutLines(std::string_view bytes, bool to_end, MessageText& result) {
   return to_end || reader.Position() < bytes.size();
 }
 
+constexpr uint64_t kNoStop = ~uint64_t{0};
+
 }  // namespace
 
 void AppendShownLine(std::string_view line, std::string& out) {
   // Control bytes never stand inside a Shift-JIS character (trail bytes are
   // 0x40 and above, never 0x7F), so leaving them out splits no character.
+  // Most lines hold none: skip eight bytes at a time while none is below 0x20
+  // or 0x7F (a TAB, which stays, is looked at byte by byte).
+  size_t i = 0;
+  for (; i + 8 <= line.size(); i += 8) {
+    uint64_t v;
+    std::memcpy(&v, line.data() + i, 8);
+    constexpr uint64_t kOnes = 0x0101010101010101;
+    constexpr uint64_t kHigh = 0x8080808080808080;
+    const uint64_t below_space = (v - kOnes * 0x20) & ~v & kHigh;
+    const uint64_t x = v ^ (kOnes * 0x7F);
+    const uint64_t del = (x - kOnes) & ~x & kHigh;
+    if ((below_space | del) != 0) break;
+  }
   size_t from = 0;
-  for (size_t i = 0; i < line.size(); ++i) {
+  for (; i < line.size(); ++i) {
     if (!IsHiddenControl(static_cast<unsigned char>(line[i]))) continue;
     out.append(line.substr(from, i - from));
     from = i + 1;
@@ -71,28 +99,31 @@ MessageText ReadMessageText(const WorkState& state, size_t index) {
 }
 
 std::unique_ptr<LineReader> OpenEscapeFreeText(const WorkState& state, uint64_t offset) {
-  if (state.escape_free_text) return std::make_unique<LineReader>(kInMemory, *state.escape_free_text, offset);
+  if (state.escape_free_text) {
+    const ScratchFile& file = *state.escape_free_text;
+    return std::make_unique<LineReader>(file.OpenForReading(offset), "a temporary file in " + file.Folder(), offset);
+  }
   return std::make_unique<LineReader>(state.WorkFile("NOESC.LOG"), offset);
 }
 
-MessageTextReader::MessageTextReader(const WorkState& state) : state_(&state), path_(state.WorkFile("NOESC.LOG")) {
+MessageTextReader::MessageTextReader(const WorkState& state) : state_(&state) {
   if (state.escape_free_text) {
-    memory_ = *state.escape_free_text;
-    in_memory_ = true;
-    size_ = memory_.size();
-    window_size_ = memory_.size();
+    scratch_ = state.escape_free_text.get();
+  } else {
+    path_ = state.WorkFile("NOESC.LOG");
   }
 }
 
 MessageTextReader::MessageTextReader(std::string noesc_path) : path_(std::move(noesc_path)) {}
 
-MessageTextReader::MessageTextReader(InMemory, std::string_view text) : memory_(text), in_memory_(true) {
-  size_ = text.size();
-  window_size_ = text.size();
-}
+MessageTextReader::MessageTextReader(const ScratchFile& file) : scratch_(&file) {}
 
 void MessageTextReader::Open() {
-  if (file_ || in_memory_) return;
+  if (scratch_ != nullptr) {
+    size_ = scratch_->Size();
+    return;
+  }
+  if (file_) return;
   std::error_code ec;
   size_ = std::filesystem::file_size(path_, ec);
   if (ec) throw IoError("open", path_, ec.message());
@@ -105,43 +136,51 @@ void MessageTextReader::Fill(uint64_t offset, size_t size) {
   if (window_.size() < size) window_.resize(size);
   window_start_ = offset;
   window_size_ = 0;
-  if (::fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) throw IoError::FromErrno("seek", path_);
+  if (scratch_ != nullptr) {
+    window_size_ = scratch_->ReadAt(offset, window_.data(), size);
+    return;
+  }
+  const int fd = ::fileno(file_.get());
   while (window_size_ < size) {
-    const size_t got = std::fread(window_.data() + window_size_, 1, size - window_size_, file_.get());
-    if (got == 0) {
-      if (std::ferror(file_.get())) throw IoError::FromErrno("read", path_);
-      break;  // the file became shorter: read what is there
-    }
-    window_size_ += got;
+    const ssize_t got =
+        ::pread(fd, window_.data() + window_size_, size - window_size_, static_cast<off_t>(offset + window_size_));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw IoError::FromErrno("read", path_);
+    if (got == 0) break;  // the file became shorter: read what is there
+    window_size_ += static_cast<size_t>(got);
   }
 }
 
-bool MessageTextReader::TryCut(uint64_t offset, MessageText& result) const {
+bool MessageTextReader::TryCut(uint64_t offset, uint64_t stop, MessageText& result) const {
   if (offset < window_start_ || offset > window_start_ + window_size_) return false;
   const bool window_to_end = window_start_ + window_size_ >= size_;
   const size_t from = static_cast<size_t>(offset - window_start_);
-  const char* data = in_memory_ ? memory_.data() : window_.data();
-  const std::string_view rest(data + from, window_size_ - from);
+  const std::string_view rest(window_.data() + from, window_size_ - from);
+  const uint64_t stop_in_rest = stop > offset ? stop - offset : kNoStop;
   // Texts are short: look at a few KiB first, so that the reader does not scan
   // the whole window for each of them.
   for (size_t size = std::min<size_t>(4096, rest.size());; size = std::min(size * 8, rest.size())) {
     const bool to_end = window_to_end && size == rest.size();
-    if (CutLines(rest.substr(0, size), to_end, result)) return true;
+    if (CutLines(rest.substr(0, size), to_end, stop_in_rest, result)) return true;
     if (size == rest.size()) return false;
   }
 }
 
-MessageText MessageTextReader::Read(uint64_t offset) {
+MessageText MessageTextReader::Read(uint64_t offset) { return Read(offset, kNoStop); }
+
+MessageText MessageTextReader::Read(uint64_t offset, uint64_t stop) {
   Open();
   MessageText result;
   if (offset > size_) {
     result.offset_past_end = true;
     return result;
   }
-  if (TryCut(offset, result) || in_memory_) return result;
-  for (size_t want = window_.empty() ? kFirstWindow : kWindow;; want *= 4) {
+  if (TryCut(offset, stop, result)) return result;
+  const bool next_on = offset >= window_start_ && offset < window_start_ + window_size_ + kWindow;
+  size_t want = window_.empty() ? kFirstWindow : next_on ? kWindow : kJumpWindow;
+  for (;; want *= 4) {
     Fill(offset, want);
-    if (TryCut(offset, result) || window_size_ < want) return result;
+    if (TryCut(offset, stop, result) || window_size_ < want) return result;
   }
 }
 

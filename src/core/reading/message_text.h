@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "core/text/files.h"
-#include "core/text/line_reader.h"  // InMemory
 
 namespace tobrisk {
 
@@ -23,6 +22,9 @@ struct MessageText {
   // The offset lies beyond the end of the file (the file changed since it was
   // parsed): `bytes` is empty.
   bool offset_past_end = false;
+  // Read with a stop: the text goes on at the stop (`bytes` holds its lines
+  // before it), rather than ending before it.
+  bool reached_stop = false;
 };
 
 // Appends a line as it is shown: without its control bytes other than TAB (NUL,
@@ -39,9 +41,9 @@ MessageText ReadMessageText(const std::string& noesc_path, uint64_t offset);
 // text of the open logs.
 MessageText ReadMessageText(const WorkState& state, size_t index);
 
-// A reader of the escape-free text of the open logs from `offset` on:
-// state.escape_free_text when the text is held in memory, otherwise
-// WorkDir + "NOESC.LOG". Throws IoError when the file cannot be opened.
+// A reader of the escape-free text of the open logs from `offset` on: the
+// temporary file state.escape_free_text when there is one, otherwise WorkDir +
+// "NOESC.LOG". Throws IoError when the file cannot be opened.
 std::unique_ptr<LineReader> OpenEscapeFreeText(const WorkState& state, uint64_t offset);
 
 // Reads the texts of many messages, one after the other, keeping the file open
@@ -49,31 +51,35 @@ std::unique_ptr<LineReader> OpenEscapeFreeText(const WorkState& state, uint64_t 
 // exactly what ReadMessageText gives (the functions above are made of it).
 class MessageTextReader {
  public:
-  // state.messages in the escape-free text of the open logs: held in memory, or WorkDir + "NOESC.LOG".
+  // state.messages in the escape-free text of the open logs: state.escape_free_text, or WorkDir + "NOESC.LOG".
   explicit MessageTextReader(const WorkState& state);
   explicit MessageTextReader(std::string noesc_path);
-  // The escape-free text held in memory instead of a file (it must outlive the reader).
-  MessageTextReader(InMemory, std::string_view text);
+  // The escape-free text in a temporary file (it must outlive the reader).
+  explicit MessageTextReader(const ScratchFile& file);
   MessageTextReader(const MessageTextReader&) = delete;
   MessageTextReader& operator=(const MessageTextReader&) = delete;
 
   MessageText Read(uint64_t offset);
+  // The same, but a text that goes on at `stop` (the start of a later line) is
+  // cut there: its lines before `stop`, with reached_stop set. Texts of one mail
+  // box run on to its end, so each one's text is the lines up to the next one's
+  // start followed by the next one's text.
+  MessageText Read(uint64_t offset, uint64_t stop);
   MessageText Text(size_t index);  // needs the WorkState constructor
 
  private:
   void Open();
-  bool TryCut(uint64_t offset, MessageText& result) const;  // false: the window ends inside the text
+  bool TryCut(uint64_t offset, uint64_t stop, MessageText& result) const;  // false: the window ends inside the text
   void Fill(uint64_t offset, size_t size);
 
   const WorkState* state_ = nullptr;
-  std::string path_;
+  std::string path_;  // when the text is no temporary file
   FileHandle file_;
+  const ScratchFile* scratch_ = nullptr;
   uint64_t size_ = 0;
   std::vector<char> window_;
   uint64_t window_start_ = 0;
-  size_t window_size_ = 0;   // valid bytes in window_
-  std::string_view memory_;  // the whole text when it is held in memory
-  bool in_memory_ = false;
+  size_t window_size_ = 0;  // valid bytes in window_
 };
 
 }  // namespace tobrisk

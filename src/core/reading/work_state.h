@@ -3,7 +3,7 @@
 // the six collections. Windows observe it; they never keep a second copy.
 #pragma once
 
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +13,7 @@
 #include "core/reading/read_mark_record.h"
 #include "core/settings/app_settings.h"
 #include "core/settings/net_definitions.h"
+#include "core/text/files.h"
 #include "core/writing/write_entry.h"
 
 namespace tobrisk {
@@ -40,10 +41,11 @@ struct WorkState {
   std::string read_marks_header;
   // The reply tree of the message window, rebuilt from `messages` at every log open.
   MessageTree message_tree;
-  // The escape-free text of the open logs when it is held here rather than in
-  // WorkDir + "NOESC.LOG" (the command-line tool leaves that file to the
-  // program, which may have it open); the entries' TextOffsets point into it.
-  std::optional<std::string> escape_free_text;
+  // The escape-free text of the open logs when it is kept in a nameless file of
+  // its own rather than in WorkDir + "NOESC.LOG" (the command-line tool leaves
+  // that file to the program, which may have it open); the entries' TextOffsets
+  // point into it.
+  std::unique_ptr<ScratchFile> escape_free_text;
 
   std::string WorkFile(std::string_view name) const { return work_dir + std::string(name); }
 };

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <vector>
 
 #include "core/text/bytes.h"
@@ -204,6 +205,62 @@ void OutputFile::Close() {
     errno = flushed ? errno : err;
     throw IoError::FromErrno("write", path_);
   }
+}
+
+ScratchFile::ScratchFile() {
+  const char* tmpdir = std::getenv("TMPDIR");
+  folder_ = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+#ifdef O_TMPFILE
+  fd_ = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+#endif
+  if (fd_ < 0) {  // no O_TMPFILE here, or not on this file system
+    std::string name = TrailingSeparator(folder_) + "tobrisk-XXXXXX";
+    fd_ = ::mkstemp(name.data());
+    if (fd_ < 0) throw IoError::FromErrno("create a temporary file in", folder_);
+    ::unlink(name.c_str());
+    ::fcntl(fd_, F_SETFD, FD_CLOEXEC);
+  }
+}
+
+ScratchFile::~ScratchFile() { ::close(fd_); }
+
+void ScratchFile::Append(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(size_));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      throw IoError::FromErrno("write a temporary file in", folder_);
+    }
+    size_ += static_cast<uint64_t>(n);
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+}
+
+size_t ScratchFile::ReadAt(uint64_t offset, char* out, size_t size) const {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw IoError::FromErrno("read a temporary file in", folder_);
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+FileHandle ScratchFile::OpenForReading(uint64_t offset) const {
+  const int fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+  std::FILE* file = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
+  if (file == nullptr) {
+    if (fd >= 0) ::close(fd);
+    throw IoError::FromErrno("read a temporary file in", folder_);
+  }
+  FileHandle handle(file);
+  if (::fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0) {
+    throw IoError::FromErrno("read a temporary file in", folder_);
+  }
+  return handle;
 }
 
 std::string TemporarySiblingPath(const std::string& path) {

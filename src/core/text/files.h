@@ -1,6 +1,7 @@
 // File-system helpers over native paths. Every failure throws IoError.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -94,6 +95,36 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 // Opens `path` with the fopen `mode` ("rb", "wb", "ab"); throws IoError with
 // `operation` and the path when it cannot be opened.
 FileHandle OpenFile(const std::string& path, const char* mode, const std::string& operation = "open");
+
+// A file of the program's own, for the time it runs: created without a name in
+// $TMPDIR (or /tmp), so that nothing is ever left behind, not even after a crash
+// (O_TMPFILE; where the file system lacks it, a file made by mkstemp and removed
+// at once). Written at its end and read at any offset through its descriptor.
+// Every failure throws IoError naming the folder ("Cannot write a temporary
+// file in "/tmp": No space left on device").
+class ScratchFile {
+ public:
+  ScratchFile();  // throws IoError
+  ~ScratchFile();
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+
+  // Appends the bytes; throws IoError (a full disk).
+  void Append(std::string_view bytes);
+  uint64_t Size() const { return size_; }
+  // Reads up to `size` bytes at `offset` into `out`; fewer only at the end. Throws IoError.
+  size_t ReadAt(uint64_t offset, char* out, size_t size) const;
+  // A stdio handle for reading from `offset` on. It shares its position with
+  // other handles of this file: read through one at a time. Throws IoError.
+  FileHandle OpenForReading(uint64_t offset) const;
+  // The folder, for messages: the file itself has no name.
+  const std::string& Folder() const { return folder_; }
+
+ private:
+  std::string folder_;
+  int fd_ = -1;
+  uint64_t size_ = 0;
+};
 
 // Buffered output file. Create() truncates; Append() appends. Close() flushes and
 // reports write errors; the destructor closes silently when Close() was not called.

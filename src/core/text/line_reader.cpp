@@ -55,6 +55,13 @@ LineReader::LineReader(const std::string& path, uint64_t start, LineEnds ends) :
   position_ = start;
 }
 
+LineReader::LineReader(FileHandle file, std::string name, uint64_t start, LineEnds ends)
+    : path_(std::move(name)), file_(std::move(file)), ends_(StartEnds(ends)) {
+  buffer_.resize(kChunk);
+  data_ = buffer_.data();
+  position_ = start;
+}
+
 LineReader::LineReader(InMemory, std::string_view bytes, LineEnds ends) : ends_(StartEnds(ends)), memory_(bytes) {
   data_ = memory_.data();
   end_ = memory_.size();

@@ -31,6 +31,9 @@ class LineReader {
   // Position() counts from the file's start. An offset at or beyond the end gives
   // no lines. Throws IoError when the file cannot be opened or positioned.
   LineReader(const std::string& path, uint64_t start, LineEnds ends = LineEnds::Capture);
+  // Reads an open file from its current position, which is byte `start` (the
+  // first byte of a line); `name` names it in errors.
+  LineReader(FileHandle file, std::string name, uint64_t start, LineEnds ends = LineEnds::Capture);
   // Reads from memory instead of a file (the bytes must outlive the reader).
   LineReader(InMemory, std::string_view bytes, LineEnds ends = LineEnds::Capture);
   // The same, starting at byte `start` as the file form does.

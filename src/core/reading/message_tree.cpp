@@ -253,7 +253,8 @@ class MessageTreeBuilder {
     const std::span<const Keyed> keys(keyed.data(), slots);
     for (size_t i = 0; i < n; ++i) {
       const MessageEntry& e = list[i];
-      if (e.IsMail() || e.kind == MessageKind::New || e.res_to_no < 0) continue;  // no node reads back a negative number
+      // Replies only: no node reads back a negative number.
+      if (e.IsMail() || e.kind == MessageKind::New || e.res_to_no < 0) continue;
       const auto from = static_cast<size_t>(own_slot_[i]);
       reply_slot_[i] = FindKey(keys, from, NumberKey(static_cast<uint32_t>(keys[from].key >> 32), e.res_to_no));
     }
@@ -286,10 +287,11 @@ class MessageTreeBuilder {
       }
       hi = std::min(keys.size(), lo + step);
     }
-    const auto it = std::lower_bound(keys.begin() + static_cast<ptrdiff_t>(lo), keys.begin() + static_cast<ptrdiff_t>(hi),
-                                     key, [](const Keyed& a, uint64_t b) { return a.key < b; });
-    return it != keys.begin() + static_cast<ptrdiff_t>(hi) && it->key == key ? static_cast<int32_t>(it - keys.begin())
-                                                                              : -1;
+    const std::span<const Keyed> range = keys.subspan(lo, hi - lo);
+    const auto it =
+        std::lower_bound(range.begin(), range.end(), key, [](const Keyed& a, uint64_t b) { return a.key < b; });
+    if (it == range.end() || it->key != key) return -1;
+    return static_cast<int32_t>(lo + static_cast<size_t>(it - range.begin()));
   }
 
   TreeNodeId AddNode(TreeNodeId parent, MessageTree::NodeKind kind, int icon, int32_t entry) {
@@ -431,16 +433,16 @@ class MessageTreeBuilder {
   }
 
   const MessageList* list_ = nullptr;
-  std::vector<Node> nodes_;         // in build order until Finish
-  std::vector<TreeNodeId> jump_;    // per node: an ancestor (itself for a top-level node), for ancestor searches
+  std::vector<Node> nodes_;        // in build order until Finish
+  std::vector<TreeNodeId> jump_;   // per node: an ancestor (itself for a top-level node), for ancestor searches
   std::vector<uint32_t> longest_;  // LongestTextByDepth
   std::vector<TreeNodeId> top_level_;
   std::vector<TreeNodeId> node_of_entry_;  // the tree's node of each entry, set by Finish
   std::unordered_map<uint64_t, Board> boards_;
   uint64_t last_board_key_ = 0;
   Board* last_board_ = nullptr;
-  std::vector<int32_t> own_slot_;    // per entry: the slot of its own number
-  std::vector<int32_t> reply_slot_;  // per entry: the slot of the number it answers, -1 none
+  std::vector<int32_t> own_slot_;     // per entry: the slot of its own number
+  std::vector<int32_t> reply_slot_;   // per entry: the slot of the number it answers, -1 none
   std::vector<NumberState> numbers_;  // per slot
   std::vector<Level> levels_;
 };

@@ -108,8 +108,8 @@ void MessageTreePage::Fill() {
   int widest = 0;
   const std::span<const uint32_t> longest = tree.LongestTextByDepth();
   for (size_t depth = 0; depth < longest.size(); ++depth) {
-    widest = std::max(widest, static_cast<int>(depth) * MessageTreeDelegate::kIndent +
-                                  static_cast<int>(longest[depth]) * half_width);
+    widest = std::max(
+        widest, static_cast<int>(depth) * MessageTreeDelegate::kIndent + static_cast<int>(longest[depth]) * half_width);
   }
   LogMessageTreeView->Delegate()->SetRowWidth(widest + 40);
   const QScopedValueRollback<bool> silent(silent_, true);

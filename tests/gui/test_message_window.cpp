@@ -18,7 +18,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
-#include <QTreeView>
+#include <QAbstractItemView>
 #include <memory>
 
 #include "capture_generator.h"
@@ -85,7 +85,7 @@ class MessageWindowTest : public QObject {
     return w;
   }
   QTableView* Grid() const { return Find<QTableView>("LogMessageGrid"); }
-  QTreeView* Tree() const { return Find<QTreeView>("LogMessageTreeView"); }
+  QAbstractItemView* Tree() const { return Find<QAbstractItemView>("LogMessageTreeView"); }
   QPlainTextEdit* Memo() const { return Find<QPlainTextEdit>("Memo1"); }
   QString Panel(const char* name) const { return Find<QLabel>(name)->text(); }
   QTabWidget* Pages() const { return Find<QTabWidget>("PageControl1"); }
@@ -184,6 +184,7 @@ class MessageWindowTest : public QObject {
   void treeDoubleClickAndPopupMenu();
   void listNavigationBeepsAtBothEnds();
   void treeNavigationSkipsBoardNodes();
+  void treeKeysMoveAsInAnExpandedTree();
   void markSearchesOnTheTree();
   void filterByBoardIncludingTheMailRow();
   void keyBindingsOfGridAndTextView();
@@ -654,6 +655,35 @@ void MessageWindowTest::treeNavigationSkipsBoardNodes() {
   QCOMPARE(TreeText(0), U("『新着メール』"));
   QCOMPARE(TreeRow(), 3);
   QCOMPARE(TreeText(3), U("#Fc.00001【たろう】最初の話題"));
+}
+
+void MessageWindowTest::treeKeysMoveAsInAnExpandedTree() {
+  Open(tobrisk::testing::SmallCapture());
+  Pages()->setCurrentIndex(1);
+  const int res3 = TreeRowOf(kRes3);  // board > topic 1 > reply 2 > reply 3
+  SelectNode(res3);
+  // Left climbs to the parent node, up to the message root, and no further.
+  const int up[] = {TreeRowOf(kRes2), TreeRowOf(kTopic1), TreeRowOf(kTopic1) - 1, 3, 3};
+  for (const int row : up) {
+    QTest::keyClick(Tree(), Qt::Key_Left);
+    QCOMPARE(TreeRow(), row);
+  }
+  QCOMPARE(TreeText(3), U("『新着メッセージ』"));
+  // Right goes down to the first child, down to a node without children.
+  const int down[] = {TreeRowOf(kTopic1) - 1, TreeRowOf(kTopic1), TreeRowOf(kRes2), res3, res3};
+  for (const int row : down) {
+    QTest::keyClick(Tree(), Qt::Key_Right);
+    QCOMPARE(TreeRow(), row);
+  }
+  QCOMPARE(Memo()->toPlainText(), ExpectedText(kRes3));
+  QTest::keyClick(Tree(), Qt::Key_Down);
+  QCOMPARE(TreeRow(), res3 + 1);
+  QTest::keyClick(Tree(), Qt::Key_Up);
+  QCOMPARE(TreeRow(), res3);
+  QTest::keyClick(Tree(), Qt::Key_End);
+  QCOMPARE(TreeRow(), Tree()->model()->rowCount() - 1);
+  QTest::keyClick(Tree(), Qt::Key_Home);
+  QCOMPARE(TreeRow(), 0);
 }
 
 void MessageWindowTest::markSearchesOnTheTree() {

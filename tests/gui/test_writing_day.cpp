@@ -19,7 +19,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTabWidget>
-#include <QTreeView>
+#include <QAbstractItemView>
 #include <QTableView>
 #include <QTimer>
 #include <QtTest>
@@ -841,7 +841,7 @@ class TestWritingDay : public QObject {
     while (messages[static_cast<size_t>(board_message)].IsMail()) ++board_message;
 
     // The tree's "レス(&R)": the node shows the replied icon.
-    auto* tree = Messages().findChild<QTreeView*>("LogMessageTreeView");
+    auto* tree = Messages().findChild<QAbstractItemView*>("LogMessageTreeView");
     Messages().findChild<QTabWidget*>("PageControl1")->setCurrentIndex(1);
     const int node = static_cast<int>(f_->State().message_tree.NodeOfMessage(static_cast<size_t>(board_message)));
     auto choose_from_tree = [&](const char* item) {

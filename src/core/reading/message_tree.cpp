@@ -113,8 +113,8 @@ int32_t MessageTree::Row(TreeNodeId id) const {
   return static_cast<int32_t>(std::lower_bound(siblings.begin(), siblings.end(), id) - siblings.begin());
 }
 
-// Builds the tree in the order entries are added (children linked in order),
-// then renumbers the nodes in display order.
+// Builds the tree in the order entries are added, then renumbers the nodes in
+// display order.
 //
 // Finding a reply's parent follows the window's depth-first search over the
 // board's subtree: children in order; a child whose number (read back from its
@@ -136,16 +136,22 @@ int32_t MessageTree::Row(TreeNodeId id) const {
 // Branch points are found with jump pointers (ancestors at skew-binary
 // distances), so each step costs O(log n) and a board of n messages O(n log n),
 // whatever the numbers.
+//
+// Memory: every (board, number) pair is given a slot before the tree is built,
+// from the keys sorted once (a sorted list needs no sorting), so the per-number
+// state is an array, and every entry knows its own slot and the slot its reply
+// refers to. Nodes are built in the tree's own node records (a node's row among
+// its siblings kept in first_child meanwhile) and moved to display order in
+// place.
 class MessageTreeBuilder {
  public:
   MessageTree Build(const MessageList& list) {
     using Kind = MessageTree::NodeKind;
     const size_t n = list.Size();
     list_ = &list;
-    nodes_.reserve(n + 64);
-    // At most one number and one level per message: no rehashing or regrowing on the way.
-    numbers_.reserve(n);
-    levels_.reserve(n);
+    AssignSlots();
+    nodes_.reserve(n + boards_.size() + 2);
+    jump_.reserve(n + boards_.size() + 2);
     node_of_entry_.assign(n, kNoNode);
 
     const TreeNodeId mail = AddNode(kNoNode, Kind::MailRoot, kIconMailRoot, -1);
@@ -158,59 +164,37 @@ class MessageTreeBuilder {
         AddNode(mail, Kind::Mail, kIconMail, index);
         continue;
       }
-      const uint64_t board_key = (static_cast<uint64_t>(e.board_type()) << 32) | static_cast<uint32_t>(e.board_no());
-      auto board = boards_.find(board_key);
-      TreeNodeId parent;
-      uint32_t board_ordinal;
-      if (board == boards_.end()) {
-        parent = AddNode(root, Kind::Board, kIconBoard, index);
-        board_ordinal = static_cast<uint32_t>(boards_.size());
-        boards_.emplace(board_key, Board{parent, board_ordinal});
-      } else {
-        board_ordinal = board->second.ordinal;
-        parent = board->second.node;
-        if (e.kind() != MessageKind::New) {
-          const TreeNodeId found = ReplyParent(board_ordinal, e.res_to_no);
-          if (found != kNoNode) parent = found;
-        }
+      Board& board = BoardOf(e);
+      TreeNodeId parent = board.node;
+      if (parent == kNoNode) {
+        parent = board.node = AddNode(root, Kind::Board, kIconBoard, index);
+      } else if (e.kind() != MessageKind::New && reply_slot_[i] >= 0) {
+        const TreeNodeId found = numbers_[static_cast<size_t>(reply_slot_[i])].answer;
+        if (found != kNoNode) parent = found;
       }
       const TreeNodeId node = AddNode(parent, Kind::Message, IconForMark(e.Mark()), index);
-      // The number the search reads back from the text: "000-1" reads as 0.
-      const int32_t read_back = e.message_no < 0 ? 0 : e.message_no;
-      NodeWithNumberAdded(numbers_[NumberKey(board_ordinal, read_back)], node);
+      NodeWithNumberAdded(numbers_[static_cast<size_t>(own_slot_[i])], node);
     }
     // The search state is not needed to lay the tree out: give its memory back
     // before the final arrays are made.
-    std::unordered_map<uint64_t, NumberState>().swap(numbers_);
-    std::unordered_map<uint64_t, Board>().swap(boards_);
+    std::vector<NumberState>().swap(numbers_);
     std::vector<Level>().swap(levels_);
+    std::vector<int32_t>().swap(own_slot_);
+    std::vector<int32_t>().swap(reply_slot_);
     MessageTree tree = Finish();
     tree.messages_ = &list;
     return tree;
   }
 
  private:
-  struct BuildNode {
-    int32_t entry;
-    TreeNodeId parent;
-    TreeNodeId jump;  // an ancestor (itself for a top-level node), for ancestor searches
-    TreeNodeId first_child = kNoNode;
-    TreeNodeId last_child = kNoNode;
-    TreeNodeId next_sibling = kNoNode;
-    int32_t row = 0;
-    int32_t depth = 0;
-    uint32_t child_count = 0;
-    MessageTree::NodeKind kind;
-    uint8_t icon;
-  };
+  using Node = MessageTree::Node;
   struct Board {
-    TreeNodeId node;
     uint32_t ordinal;
+    TreeNodeId node;  // kNoNode until its first message is added
   };
   // One level of a number's stack: a parent of nodes with the number.
   struct Level {
     TreeNodeId parent;
-    TreeNodeId first;   // its first child with the number
     int32_t shallower;  // the level above in the stack, -1 at the bottom
   };
   struct NumberState {
@@ -218,35 +202,116 @@ class MessageTreeBuilder {
     int32_t top = -1;           // the deepest level, into levels_
     TreeNodeId answer = kNoNode;
   };
+  struct Keyed {
+    uint64_t key;
+    uint32_t entry;
+  };
 
   static uint64_t NumberKey(uint32_t board_ordinal, int32_t number) {
     return (static_cast<uint64_t>(board_ordinal) << 32) | static_cast<uint32_t>(number);
   }
 
+  // The board of entry `e`, numbered in order of first appearance. Entries of
+  // a board mostly follow one another: the last one found is tried first.
+  Board& BoardOf(const MessageEntry& e) {
+    const uint64_t key = (static_cast<uint64_t>(e.board_type()) << 32) | static_cast<uint32_t>(e.board_no());
+    if (last_board_ != nullptr && key == last_board_key_) return *last_board_;
+    auto it = boards_.find(key);
+    if (it == boards_.end()) {
+      it = boards_.emplace(key, Board{static_cast<uint32_t>(boards_.size()), kNoNode}).first;
+    }
+    last_board_key_ = key;
+    last_board_ = &it->second;  // node-based map: stays valid as boards are added
+    return *last_board_;
+  }
+
+  // Gives every distinct (board, number read back) of the board messages a
+  // slot, its place among them sorted, and finds for each reply the slot of
+  // the number it answers (-1: no message carries it).
+  void AssignSlots() {
+    const MessageList& list = *list_;
+    const size_t n = list.Size();
+    std::vector<Keyed> keyed;
+    keyed.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+      const MessageEntry& e = list[i];
+      if (e.IsMail()) continue;
+      // The number the search reads back from the text: "000-1" reads as 0.
+      const int32_t read_back = e.message_no < 0 ? 0 : e.message_no;
+      keyed.push_back(Keyed{NumberKey(BoardOf(e).ordinal, read_back), static_cast<uint32_t>(i)});
+    }
+    const auto by_key = [](const Keyed& a, const Keyed& b) { return a.key < b.key; };
+    if (!std::is_sorted(keyed.begin(), keyed.end(), by_key)) std::sort(keyed.begin(), keyed.end(), by_key);
+    own_slot_.assign(n, -1);
+    reply_slot_.assign(n, -1);
+    // The distinct keys are gathered at the front, in place.
+    size_t slots = 0;
+    for (size_t k = 0; k < keyed.size(); ++k) {
+      if (slots == 0 || keyed[k].key != keyed[slots - 1].key) keyed[slots++].key = keyed[k].key;
+      own_slot_[keyed[k].entry] = static_cast<int32_t>(slots - 1);
+    }
+    const std::span<const Keyed> keys(keyed.data(), slots);
+    for (size_t i = 0; i < n; ++i) {
+      const MessageEntry& e = list[i];
+      // Replies only: no node reads back a negative number.
+      if (e.IsMail() || e.kind() == MessageKind::New || e.res_to_no < 0) continue;
+      const auto from = static_cast<size_t>(own_slot_[i]);
+      reply_slot_[i] = FindKey(keys, from, NumberKey(static_cast<uint32_t>(keys[from].key >> 32), e.res_to_no));
+    }
+    const size_t messages = keyed.size();
+    std::vector<Keyed>().swap(keyed);
+    numbers_.assign(slots, NumberState{});
+    levels_.reserve(messages);  // at most one level per message: no regrowing on the way
+  }
+
+  // The position of `key` in the sorted `keys`, searched outwards from
+  // position `from` (a reply mostly answers a number close to its own); -1
+  // when it is not there.
+  static int32_t FindKey(std::span<const Keyed> keys, size_t from, uint64_t key) {
+    size_t lo = 0;
+    size_t hi = keys.size();
+    if (keys[from].key == key) return static_cast<int32_t>(from);
+    size_t step = 1;
+    if (key < keys[from].key) {
+      hi = from;  // keys[hi] > key
+      while (step <= hi && keys[hi - step].key > key) {
+        hi -= step;
+        step *= 2;
+      }
+      lo = step <= hi ? hi - step : 0;
+    } else {
+      lo = from + 1;  // keys[lo - 1] < key
+      while (lo + step - 1 < keys.size() && keys[lo + step - 1].key < key) {
+        lo += step;
+        step *= 2;
+      }
+      hi = std::min(keys.size(), lo + step);
+    }
+    const std::span<const Keyed> range = keys.subspan(lo, hi - lo);
+    const auto it =
+        std::lower_bound(range.begin(), range.end(), key, [](const Keyed& a, uint64_t b) { return a.key < b; });
+    if (it == range.end() || it->key != key) return -1;
+    return static_cast<int32_t>(lo + static_cast<size_t>(it - range.begin()));
+  }
+
   TreeNodeId AddNode(TreeNodeId parent, MessageTree::NodeKind kind, int icon, int32_t entry) {
-    BuildNode b;
+    Node b;
     b.entry = entry;
     b.kind = kind;
     b.parent = parent;
     b.icon = static_cast<uint8_t>(icon);
     const auto id = static_cast<TreeNodeId>(nodes_.size());
+    TreeNodeId jump = id;
     if (parent == kNoNode) {
-      b.row = static_cast<int32_t>(top_level_.size());
-      b.jump = id;
+      b.first_child = static_cast<uint32_t>(top_level_.size());  // the row
       top_level_.push_back(id);
     } else {
-      BuildNode& p = nodes_[static_cast<size_t>(parent)];
-      b.row = static_cast<int32_t>(p.child_count++);
+      Node& p = nodes_[static_cast<size_t>(parent)];
+      b.first_child = p.child_count++;  // the row
       b.depth = p.depth + 1;
-      if (p.last_child == kNoNode) {
-        p.first_child = id;
-      } else {
-        nodes_[static_cast<size_t>(p.last_child)].next_sibling = id;
-      }
-      p.last_child = id;
       // Skew-binary jumps: two equal jumps above the parent merge into one.
-      const BuildNode& j = N(p.jump);
-      b.jump = p.depth - j.depth == j.depth - N(j.jump).depth ? j.jump : parent;
+      const TreeNodeId j = Jump(parent);
+      jump = p.depth - Depth(j) == Depth(j) - Depth(Jump(j)) ? Jump(j) : parent;
     }
     // The entry is at hand here, in list order: its text's size is cheap now.
     const auto depth = static_cast<size_t>(b.depth);
@@ -254,118 +319,131 @@ class MessageTreeBuilder {
     const size_t size = MessageTree::TextSizeOf(kind, entry < 0 ? nullptr : &(*list_)[static_cast<size_t>(entry)]);
     longest_[depth] = std::max(longest_[depth], static_cast<uint32_t>(size));
     nodes_.push_back(b);
+    jump_.push_back(jump);
     return id;
   }
 
-  const BuildNode& N(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)]; }
+  int32_t Depth(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].depth; }
+  TreeNodeId Parent(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].parent; }
+  TreeNodeId Jump(TreeNodeId id) const { return jump_[static_cast<size_t>(id)]; }
+  uint32_t RowOf(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].first_child; }
 
   // The ancestor of `id` at `depth` (at most the depth of `id`).
   TreeNodeId AncestorAt(TreeNodeId id, int32_t depth) const {
-    while (N(id).depth > depth) id = N(N(id).jump).depth >= depth ? N(id).jump : N(id).parent;
+    while (Depth(id) > depth) id = Depth(Jump(id)) >= depth ? Jump(id) : Parent(id);
     return id;
   }
 
   // The deepest common ancestor (a and b in one top-level subtree).
   TreeNodeId CommonAncestor(TreeNodeId a, TreeNodeId b) const {
-    if (N(a).depth > N(b).depth) {
-      a = AncestorAt(a, N(b).depth);
+    if (Depth(a) > Depth(b)) {
+      a = AncestorAt(a, Depth(b));
     } else {
-      b = AncestorAt(b, N(a).depth);
+      b = AncestorAt(b, Depth(a));
     }
     // Jumps depend on the depth only, so a and b jump alike.
     while (a != b) {
-      if (N(a).jump != N(b).jump) {
-        a = N(a).jump;
-        b = N(b).jump;
+      if (Jump(a) != Jump(b)) {
+        a = Jump(a);
+        b = Jump(b);
       } else {
-        a = N(a).parent;
-        b = N(b).parent;
+        a = Parent(a);
+        b = Parent(b);
       }
     }
     return a;
   }
 
   void NodeWithNumberAdded(NumberState& s, TreeNodeId node) {
-    const TreeNodeId parent = N(node).parent;
+    const TreeNodeId parent = Parent(node);
     if (s.last != kNoNode) {
       const TreeNodeId branch = CommonAncestor(parent, s.last);
       if (branch != parent && branch != s.last) {
         // Side by side below the branch point: the node comes after the last
         // one only when its parent's subtree does.
-        const int32_t below = N(branch).depth + 1;
-        if (N(AncestorAt(parent, below)).row < N(AncestorAt(s.last, below)).row) return;
+        const int32_t below = Depth(branch) + 1;
+        if (RowOf(AncestorAt(parent, below)) < RowOf(AncestorAt(s.last, below))) return;
       }
-      while (s.top >= 0 && N(levels_[static_cast<size_t>(s.top)].parent).depth > N(branch).depth) {
+      while (s.top >= 0 && Depth(levels_[static_cast<size_t>(s.top)].parent) > Depth(branch)) {
         s.top = levels_[static_cast<size_t>(s.top)].shallower;
       }
     }
     s.last = node;
     if (s.top >= 0 && levels_[static_cast<size_t>(s.top)].parent == parent) return;
     if (s.top < 0) s.answer = node;
-    levels_.push_back(Level{parent, node, s.top});
+    levels_.push_back(Level{parent, s.top});
     s.top = static_cast<int32_t>(levels_.size() - 1);
   }
 
-  TreeNodeId ReplyParent(uint32_t board_ordinal, int32_t res_to_no) const {
-    if (res_to_no < 0) return kNoNode;  // no node reads back a negative number
-    const auto it = numbers_.find(NumberKey(board_ordinal, res_to_no));
-    return it == numbers_.end() ? kNoNode : it->second.answer;
-  }
-
-  // Lays the nodes out in display order in one depth-first walk: a node's new
-  // id is the count of nodes visited before it, its parent's is known, and its
-  // place among the parent's children is its row.
+  // Moves the nodes to display order: a node's place is its parent's place +
+  // 1 + the sizes of the subtrees of the siblings before it. Children follow
+  // their parent in the build order, so sizes are summed backwards and places
+  // handed out forwards.
   MessageTree Finish() {
     MessageTree tree;
     const size_t count = nodes_.size();
-    tree.nodes_.resize(count);
-    tree.children_.resize(count - top_level_.size());
-    struct Pending {
-      TreeNodeId node;    // in nodes_
-      TreeNodeId parent;  // its parent's id in the tree
-    };
-    std::vector<Pending> stack;
-    for (auto it = top_level_.rbegin(); it != top_level_.rend(); ++it) stack.push_back(Pending{*it, kNoNode});
-    uint32_t children_used = 0;
-    TreeNodeId next = 0;
-    while (!stack.empty()) {
-      const Pending p = stack.back();
-      stack.pop_back();
-      const TreeNodeId id = next++;
-      const BuildNode& b = N(p.node);
-      MessageTree::Node& t = tree.nodes_[static_cast<size_t>(id)];
-      t.entry = b.entry;
-      t.kind = b.kind;
-      t.parent = p.parent;
-      t.depth = b.depth;
-      t.icon = b.icon;
-      t.first_child = children_used;
-      t.child_count = b.child_count;
-      children_used += b.child_count;
-      if (p.parent == kNoNode) {
-        tree.top_level_.push_back(id);
-      } else {
-        tree.children_[tree.nodes_[static_cast<size_t>(p.parent)].first_child + static_cast<uint32_t>(b.row)] = id;
-      }
-      if (b.kind == MessageTree::NodeKind::Mail || b.kind == MessageTree::NodeKind::Message) {
-        node_of_entry_[static_cast<size_t>(b.entry)] = id;  // from here on: the id in the tree
-      }
-      const size_t mark = stack.size();
-      for (TreeNodeId c = b.first_child; c != kNoNode; c = N(c).next_sibling) stack.push_back(Pending{c, id});
-      std::reverse(stack.begin() + static_cast<ptrdiff_t>(mark), stack.end());
+    // Subtree sizes, then (once a node is placed) the place of its next child.
+    std::vector<int32_t>& next = jump_;
+    std::fill(next.begin(), next.end(), 1);
+    for (size_t id = count; id-- > 0;) {
+      if (nodes_[id].parent != kNoNode) next[static_cast<size_t>(nodes_[id].parent)] += next[id];
     }
+    std::vector<TreeNodeId> place(count);
+    TreeNodeId top_place = 0;
+    for (size_t id = 0; id < count; ++id) {
+      Node& b = nodes_[id];
+      TreeNodeId& slot = b.parent == kNoNode ? top_place : next[static_cast<size_t>(b.parent)];
+      place[id] = slot;
+      slot += next[id];
+      next[id] = place[id] + 1;
+      if (b.parent != kNoNode) b.parent = place[static_cast<size_t>(b.parent)];
+      if (b.kind == MessageTree::NodeKind::Mail || b.kind == MessageTree::NodeKind::Message) {
+        node_of_entry_[static_cast<size_t>(b.entry)] = place[id];
+      }
+    }
+    std::vector<int32_t>().swap(jump_);
+    for (const TreeNodeId id : top_level_) tree.top_level_.push_back(place[static_cast<size_t>(id)]);
+    // Permuted in place, cycle by cycle.
+    for (size_t id = 0; id < count; ++id) {
+      while (place[id] != static_cast<TreeNodeId>(id)) {
+        const auto to = static_cast<size_t>(place[id]);
+        std::swap(nodes_[id], nodes_[to]);
+        std::swap(place[id], place[to]);
+      }
+    }
+    std::vector<TreeNodeId>().swap(place);
+    // Every node's children, node after node in display order; a node's
+    // children come after it in their order, counted again as they come.
+    tree.children_.resize(count - top_level_.size());
+    uint32_t used = 0;
+    for (size_t id = 0; id < count; ++id) {
+      Node& t = nodes_[id];
+      t.first_child = used;
+      used += t.child_count;
+      t.child_count = 0;
+      if (t.parent != kNoNode) {
+        Node& p = nodes_[static_cast<size_t>(t.parent)];
+        tree.children_[p.first_child + p.child_count++] = static_cast<TreeNodeId>(id);
+      }
+    }
+    tree.nodes_ = std::move(nodes_);
     tree.node_of_message_ = std::move(node_of_entry_);
     tree.longest_text_by_depth_ = std::move(longest_);
     return tree;
   }
 
   const MessageList* list_ = nullptr;
-  std::vector<BuildNode> nodes_;
+  std::vector<Node> nodes_;        // in build order until Finish
+  std::vector<TreeNodeId> jump_;   // per node: an ancestor (itself for a top-level node), for ancestor searches
   std::vector<uint32_t> longest_;  // LongestTextByDepth
   std::vector<TreeNodeId> top_level_;
   std::vector<TreeNodeId> node_of_entry_;  // the tree's node of each entry, set by Finish
   std::unordered_map<uint64_t, Board> boards_;
-  std::unordered_map<uint64_t, NumberState> numbers_;
+  uint64_t last_board_key_ = 0;
+  Board* last_board_ = nullptr;
+  std::vector<int32_t> own_slot_;     // per entry: the slot of its own number
+  std::vector<int32_t> reply_slot_;   // per entry: the slot of the number it answers, -1 none
+  std::vector<NumberState> numbers_;  // per slot
   std::vector<Level> levels_;
 };
 

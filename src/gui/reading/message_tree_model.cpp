@@ -1,5 +1,8 @@
 #include "gui/reading/message_tree_model.h"
 
+#include <QScrollBar>
+#include <algorithm>
+
 #include "gui/reading/message_icons.h"
 #include "gui/widgets/gui_prompter.h"
 
@@ -44,21 +47,49 @@ void MessageTreeModel::IconsChanged() {
 
 void MessageTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
   QStyleOptionViewItem indented = option;
+  // The list stretches a row to the viewport; the node ends where the tree's column would.
+  if (row_width_ > 0) indented.rect.setWidth(std::min(option.rect.width(), row_width_));
   indented.rect.setLeft(option.rect.left() + kIndent * index.data(MessageTreeModel::kNodeDepthRole).toInt());
   QStyledItemDelegate::paint(painter, indented, index);
 }
 
 QSize MessageTreeDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
   QSize size = QStyledItemDelegate::sizeHint(option, index);
-  size.rwidth() += kIndent * index.data(MessageTreeModel::kNodeDepthRole).toInt();
+  if (row_width_ > 0) {
+    size.setWidth(row_width_);
+  } else {
+    size.rwidth() += kIndent * index.data(MessageTreeModel::kNodeDepthRole).toInt();
+  }
   return size;
+}
+
+MessageTreeView::MessageTreeView(QWidget* parent) : QListView(parent), delegate_(new MessageTreeDelegate(this)) {
+  setItemDelegate(delegate_);
+  setUniformItemSizes(true);
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+}
+
+QModelIndex MessageTreeView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+  if (action != MoveLeft && action != MoveRight) return QListView::moveCursor(action, modifiers);
+  const QModelIndex current = currentIndex();
+  const auto* nodes = qobject_cast<const MessageTreeModel*>(model());
+  if (current.isValid() && nodes != nullptr && current.row() < nodes->Nodes()) {
+    const MessageTree& tree = nodes->Tree();
+    const TreeNodeId id = current.row();
+    if (action == MoveLeft && tree.Parent(id) != kNoNode) return model()->index(tree.Parent(id), 0);
+    if (action == MoveRight && !tree.Children(id).empty()) return model()->index(tree.Children(id).front(), 0);
+  }
+  // No node that way: the view scrolls sideways, as a tree view does.
+  QScrollBar* bar = horizontalScrollBar();
+  bar->setValue(bar->value() + (action == MoveLeft ? -bar->singleStep() : bar->singleStep()));
+  return current;
 }
 
 void MessageTreeView::focusInEvent(QFocusEvent* event) {
   if (currentIndex().isValid()) {
-    QTreeView::focusInEvent(event);
+    QListView::focusInEvent(event);
   } else {
-    // No current node chosen for the user: the tree view would pick one.
+    // No current node chosen for the user: the item view would pick one.
     QAbstractScrollArea::focusInEvent(event);  // NOLINT(bugprone-parent-virtual-call)
     viewport()->update();
   }

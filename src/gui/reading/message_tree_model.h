@@ -6,8 +6,8 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QListView>
 #include <QStyledItemDelegate>
-#include <QTreeView>
 
 #include "core/reading/message_tree.h"
 
@@ -44,24 +44,39 @@ class MessageTreeModel final : public QAbstractListModel {
   bool shown_ = false;
 };
 
-// Draws a row of the flat tree model indented by 19 pixels per level.
+// Draws a row of the flat tree model indented by 19 pixels per level. Every
+// row is as wide as the longest node (SetRowWidth), so the view lays the rows
+// out from one size without measuring them.
 class MessageTreeDelegate final : public QStyledItemDelegate {
  public:
   static constexpr int kIndent = 19;
   using QStyledItemDelegate::QStyledItemDelegate;
+  void SetRowWidth(int width) { row_width_ = width; }
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+ private:
+  int row_width_ = 0;  // 0: as the row's own text
 };
 
-// The tree's view. Unlike other item views it does not make its first node
-// current when it receives the focus: "no node selected" is a state the
-// navigation commands and searches start from.
-class MessageTreeView final : public QTreeView {
+// The tree's view: a list of rows of one size, so that it keeps no record per
+// row beyond the list's position table (a tree view keeps one per row shown,
+// and this tree is always fully expanded). It moves as a fully expanded tree
+// view does: Left to the parent node, Right to the first child. Unlike other
+// item views it does not make its first node current when it receives the
+// focus: "no node selected" is a state the navigation commands and searches
+// start from.
+class MessageTreeView final : public QListView {
  public:
-  using QTreeView::QTreeView;
+  explicit MessageTreeView(QWidget* parent = nullptr);
+  MessageTreeDelegate* Delegate() const { return delegate_; }
 
  protected:
   void focusInEvent(QFocusEvent* event) override;
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+
+ private:
+  MessageTreeDelegate* delegate_ = nullptr;
 };
 
 }  // namespace tobrisk::gui

@@ -1,9 +1,7 @@
 #include "gui/reading/message_tree_page.h"
 
-#include <QHeaderView>
 #include <QMenu>
 #include <QScopedValueRollback>
-#include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -39,24 +37,15 @@ MessageTreePage::MessageTreePage(WorkState& state, const Ports& ports, QWidget* 
   LogMessageTreeView = new MessageTreeView(this);
   LogMessageTreeView->setObjectName("LogMessageTreeView");
   LogMessageTreeView->setModel(model_);
-  LogMessageTreeView->setItemDelegate(new MessageTreeDelegate(LogMessageTreeView));
-  LogMessageTreeView->setHeaderHidden(true);
-  LogMessageTreeView->setRootIsDecorated(false);
-  LogMessageTreeView->setItemsExpandable(false);
-  LogMessageTreeView->setExpandsOnDoubleClick(false);
-  LogMessageTreeView->setIndentation(MessageTreeDelegate::kIndent);
-  LogMessageTreeView->setUniformRowHeights(true);
   LogMessageTreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
   LogMessageTreeView->setSelectionMode(QAbstractItemView::SingleSelection);
   LogMessageTreeView->setIconSize(QSize(16, 16));
-  LogMessageTreeView->header()->setStretchLastSection(false);
-  LogMessageTreeView->header()->setSectionResizeMode(QHeaderView::Fixed);
   page->addWidget(LogMessageTreeView);
 
   connect(LogMessageTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
     if (!silent_) LogMessageTreeViewChange();
   });
-  connect(LogMessageTreeView, &QTreeView::doubleClicked, this, [this] { DoubleClick(); });
+  connect(LogMessageTreeView, &QAbstractItemView::doubleClicked, this, [this] { DoubleClick(); });
   PopupFilter::Install(LogMessageTreeView, [this](const QPoint& viewport_pos, const QPoint& global_pos) {
     ButtonDown(viewport_pos, global_pos);
   });
@@ -98,6 +87,8 @@ void MessageTreePage::BuildPopup() {
 // ---------------------------------------------------------------------------
 // Filling
 
+QAbstractItemView* MessageTreePage::Tree() const { return LogMessageTreeView; }
+
 int MessageTreePage::Nodes() const { return model_->Nodes(); }
 
 void MessageTreePage::Clear() {
@@ -108,23 +99,21 @@ void MessageTreePage::Clear() {
 }
 
 void MessageTreePage::Fill() {
-  {
-    const QScopedValueRollback<bool> silent(silent_, true);
-    model_->Fill();
-  }
-  // One column as wide as the longest node (estimated from its bytes: a
-  // double-byte character is about two single-byte ones wide), so that the
-  // view never measures every row.
+  // Rows as wide as the longest node (estimated from its bytes: a double-byte
+  // character is about two single-byte ones wide), so that the view never
+  // measures every row.
   const MessageTree& tree = state_.message_tree;
   const QFontMetrics metrics = LogMessageTreeView->fontMetrics();
   const int half_width = std::max(metrics.horizontalAdvance(QChar(0x3042)) / 2, metrics.horizontalAdvance(u'0'));
   int widest = 0;
   const std::span<const uint32_t> longest = tree.LongestTextByDepth();
   for (size_t depth = 0; depth < longest.size(); ++depth) {
-    widest = std::max(widest, static_cast<int>(depth) * MessageTreeDelegate::kIndent +
-                                  static_cast<int>(longest[depth]) * half_width);
+    widest = std::max(
+        widest, static_cast<int>(depth) * MessageTreeDelegate::kIndent + static_cast<int>(longest[depth]) * half_width);
   }
-  LogMessageTreeView->header()->resizeSection(0, widest + 40);
+  LogMessageTreeView->Delegate()->SetRowWidth(widest + 40);
+  const QScopedValueRollback<bool> silent(silent_, true);
+  model_->Fill();
 }
 
 // ---------------------------------------------------------------------------

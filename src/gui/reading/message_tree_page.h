@@ -12,12 +12,13 @@
 
 class QAction;
 class QMenu;
+class QAbstractItemView;
 class QPoint;
-class QTreeView;
 
 namespace tobrisk::gui {
 
 class MessageTreeModel;
+class MessageTreeView;
 struct MessageKey;
 
 class MessageTreePage final : public QWidget {
@@ -26,7 +27,7 @@ class MessageTreePage final : public QWidget {
  public:
   MessageTreePage(WorkState& state, const Ports& ports, QWidget* parent = nullptr);
 
-  QTreeView* Tree() const { return LogMessageTreeView; }
+  QAbstractItemView* Tree() const;
   int Nodes() const;
 
   // Empties the tree (selection first, then all nodes) / shows the work state's tree.
@@ -80,7 +81,7 @@ class MessageTreePage final : public QWidget {
   int popup_row_ = -1;   // node the menu was opened for
   bool silent_ = false;  // selection moved by a fill: no selection step
 
-  QTreeView* LogMessageTreeView = nullptr;
+  MessageTreeView* LogMessageTreeView = nullptr;
   QMenu* LogMessageTreePopupMenu = nullptr;
   MessageTreeModel* model_ = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -84,7 +85,9 @@ class TestExport : public QObject {
     WhenModalShown([&](QWidget* dialog) {
       dialog->findChild<QRadioButton*>("HtmlRadioButton")->click();
       dialog->findChild<QLineEdit*>("OutEdit")->setText(QString::fromStdString(f_->Folder().Path("site")));
-      QTimer::singleShot(20, dialog, [dialog] { dialog->findChild<QPushButton*>("CancelButton")->click(); });
+      // Cancel as soon as the export shows progress: a timer could fire only after a fast export ended.
+      QObject::connect(dialog->findChild<QProgressBar*>("ExportProgressBar"), &QProgressBar::valueChanged, dialog,
+                       [dialog] { dialog->findChild<QPushButton*>("CancelButton")->click(); });
       dialog->findChild<QPushButton*>("ExportButton")->click();
       still_open = dialog->isVisible() && dialog->findChild<QPushButton*>("ExportButton")->isEnabled();
       dialog->close();

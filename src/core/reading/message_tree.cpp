@@ -71,7 +71,10 @@ void MessageTree::AppendText(TreeNodeId id, std::string& out) const {
   const MessageEntry& e = (*messages_)[static_cast<size_t>(n.entry)];
   char buffer[16];
   if (n.kind == NodeKind::Board) {
-    out.append(BoardTypeText(e.board_type())).append(NumberText(e.board_no(), buffer)).append(":").append(e.BoardName());
+    out.append(BoardTypeText(e.board_type()))
+        .append(NumberText(e.board_no(), buffer))
+        .append(":")
+        .append(e.BoardName());
     return;
   }
   if (n.kind == NodeKind::Message) {

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 #include <tuple>
+#include <utility>
 
 #include "core/export/export_writers.h"
 #include "core/reading/message_text.h"
@@ -407,7 +408,7 @@ void ExportRun::PrepareLoop() {
       batch->ends.push_back(batch->bytes.size());
       if (batch->bytes.size() >= kBatchBytes || batch->ends.size() >= kBatchTexts || i + 1 == order_.size()) {
         std::lock_guard lock(mutex_);
-        ready_.push_back(std::move(batch));
+        ready_.push_back(std::exchange(batch, nullptr));  // the next text starts a new batch
         changed_.notify_all();
       }
     }

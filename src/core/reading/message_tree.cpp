@@ -152,7 +152,6 @@ class MessageTreeBuilder {
     AssignSlots();
     nodes_.reserve(n + boards_.size() + 2);
     jump_.reserve(n + boards_.size() + 2);
-    node_of_entry_.assign(n, kNoNode);
 
     const TreeNodeId mail = AddNode(kNoNode, Kind::MailRoot, kIconMailRoot, -1);
     const TreeNodeId root = AddNode(kNoNode, Kind::MessageRoot, kIconMessageRoot, -1);
@@ -389,6 +388,7 @@ class MessageTreeBuilder {
       if (nodes_[id].parent != kNoNode) next[static_cast<size_t>(nodes_[id].parent)] += next[id];
     }
     std::vector<TreeNodeId> place(count);
+    node_of_entry_.assign(list_->Size(), kNoNode);
     TreeNodeId top_place = 0;
     for (size_t id = 0; id < count; ++id) {
       Node& b = nodes_[id];

@@ -255,8 +255,10 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
 
     state.messages = std::move(read);
     MarkAndSort(state, progress);
-    view.FillMessageGrid();
+    // The tree first: its build arrays are given back before the grid takes
+    // its rows, which keeps the peak down.
     state.message_tree = BuildMessageTree(state.messages);
+    view.FillMessageGrid();
     view.FillMessageTree();
     view.SetMessageCounters(static_cast<int64_t>(state.messages.Size()), 0);
     view.ClearMessageText();

@@ -152,6 +152,7 @@ class MessageTreeBuilder {
     AssignSlots();
     nodes_.reserve(n + boards_.size() + 2);
     jump_.reserve(n + boards_.size() + 2);
+    child_count_.reserve(n + boards_.size() + 2);
 
     const TreeNodeId mail = AddNode(kNoNode, Kind::MailRoot, kIconMailRoot, -1);
     const TreeNodeId root = AddNode(kNoNode, Kind::MessageRoot, kIconMessageRoot, -1);
@@ -306,7 +307,7 @@ class MessageTreeBuilder {
       top_level_.push_back(id);
     } else {
       Node& p = nodes_[static_cast<size_t>(parent)];
-      b.first_child = p.child_count++;  // the row
+      b.first_child = child_count_[static_cast<size_t>(parent)]++;  // the row
       b.depth = p.depth + 1;
       // Skew-binary jumps: two equal jumps above the parent merge into one.
       const TreeNodeId j = Jump(parent);
@@ -319,6 +320,7 @@ class MessageTreeBuilder {
     longest_[depth] = std::max(longest_[depth], static_cast<uint32_t>(size));
     nodes_.push_back(b);
     jump_.push_back(jump);
+    child_count_.push_back(0);
     return id;
   }
 
@@ -408,6 +410,7 @@ class MessageTreeBuilder {
       while (place[id] != static_cast<TreeNodeId>(id)) {
         const auto to = static_cast<size_t>(place[id]);
         std::swap(nodes_[id], nodes_[to]);
+        std::swap(child_count_[id], child_count_[to]);
         std::swap(place[id], place[to]);
       }
     }
@@ -419,13 +422,14 @@ class MessageTreeBuilder {
     for (size_t id = 0; id < count; ++id) {
       Node& t = nodes_[id];
       t.first_child = used;
-      used += t.child_count;
-      t.child_count = 0;
+      used += child_count_[id];
+      child_count_[id] = 0;
       if (t.parent != kNoNode) {
-        Node& p = nodes_[static_cast<size_t>(t.parent)];
-        tree.children_[p.first_child + p.child_count++] = static_cast<TreeNodeId>(id);
+        const auto p = static_cast<size_t>(t.parent);
+        tree.children_[nodes_[p].first_child + child_count_[p]++] = static_cast<TreeNodeId>(id);
       }
     }
+    std::vector<uint32_t>().swap(child_count_);
     tree.nodes_ = std::move(nodes_);
     tree.node_of_message_ = std::move(node_of_entry_);
     tree.longest_text_by_depth_ = std::move(longest_);
@@ -435,6 +439,7 @@ class MessageTreeBuilder {
   const MessageList* list_ = nullptr;
   std::vector<Node> nodes_;        // in build order until Finish
   std::vector<TreeNodeId> jump_;   // per node: an ancestor (itself for a top-level node), for ancestor searches
+  std::vector<uint32_t> child_count_;  // per node: its children so far
   std::vector<uint32_t> longest_;  // LongestTextByDepth
   std::vector<TreeNodeId> top_level_;
   std::vector<TreeNodeId> node_of_entry_;  // the tree's node of each entry, set by Finish

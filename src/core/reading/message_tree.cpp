@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <unordered_map>
 
 #include "core/reading/message_entry.h"
@@ -137,12 +138,12 @@ int32_t MessageTree::Row(TreeNodeId id) const {
 // distances), so each step costs O(log n) and a board of n messages O(n log n),
 // whatever the numbers.
 //
-// Memory: every (board, number) pair is given a slot before the tree is built,
-// from the keys sorted once (a sorted list needs no sorting), so the per-number
-// state is an array, and every entry knows its own slot and the slot its reply
-// refers to. Nodes are built in the tree's own node records (a node's row among
-// its siblings kept in first_child meanwhile) and moved to display order in
-// place.
+// Memory: every (board, number) pair that some reply answers is given a slot
+// before the tree is built, from the keys sorted once (a sorted list needs no
+// sorting), so the per-number state is an array, and every entry knows its own
+// slot and the slot its reply refers to. Nodes are built in the tree's own node
+// records (a node's row among its siblings kept in first_child meanwhile) and
+// moved to display order in place.
 class MessageTreeBuilder {
  public:
   MessageTree Build(const MessageList& list) {
@@ -173,7 +174,7 @@ class MessageTreeBuilder {
         if (found != kNoNode) parent = found;
       }
       const TreeNodeId node = AddNode(parent, Kind::Message, IconForMark(e.Mark()), index);
-      NodeWithNumberAdded(numbers_[static_cast<size_t>(own_slot_[i])], node);
+      if (own_slot_[i] >= 0) NodeWithNumberAdded(numbers_[static_cast<size_t>(own_slot_[i])], node);
     }
     // The search state is not needed to lay the tree out: give its memory back
     // before the final arrays are made.
@@ -258,9 +259,26 @@ class MessageTreeBuilder {
       const auto from = static_cast<size_t>(own_slot_[i]);
       reply_slot_[i] = FindKey(keys, from, NumberKey(static_cast<uint32_t>(keys[from].key >> 32), e.res_to_no));
     }
+    // Only the numbers some reply answers need a search state: the others are
+    // given none, and the slots are renumbered over those that do (the spare
+    // `entry` fields of the distinct keys hold the new numbers meanwhile).
+    constexpr uint32_t kUnanswered = UINT32_MAX;
+    for (size_t k = 0; k < slots; ++k) keyed[k].entry = kUnanswered;
+    uint32_t answered = 0;
+    for (int32_t& slot : reply_slot_) {
+      if (slot < 0) continue;
+      uint32_t& renumbered = keyed[static_cast<size_t>(slot)].entry;
+      if (renumbered == kUnanswered) renumbered = answered++;
+      slot = static_cast<int32_t>(renumbered);
+    }
+    for (int32_t& slot : own_slot_) {
+      if (slot < 0) continue;
+      const uint32_t renumbered = keyed[static_cast<size_t>(slot)].entry;
+      slot = renumbered == kUnanswered ? -1 : static_cast<int32_t>(renumbered);
+    }
     const size_t messages = keyed.size();
     std::vector<Keyed>().swap(keyed);
-    numbers_.assign(slots, NumberState{});
+    numbers_.assign(answered, NumberState{});
     levels_.reserve(messages);  // at most one level per message: no regrowing on the way
   }
 
@@ -446,9 +464,9 @@ class MessageTreeBuilder {
   std::unordered_map<uint64_t, Board> boards_;
   uint64_t last_board_key_ = 0;
   Board* last_board_ = nullptr;
-  std::vector<int32_t> own_slot_;     // per entry: the slot of its own number
+  std::vector<int32_t> own_slot_;     // per entry: the slot of its own number, -1 when no reply answers it
   std::vector<int32_t> reply_slot_;   // per entry: the slot of the number it answers, -1 none
-  std::vector<NumberState> numbers_;  // per slot
+  std::vector<NumberState> numbers_;  // per slot (numbers some reply answers)
   std::vector<Level> levels_;
 };
 

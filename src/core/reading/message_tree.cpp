@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <unordered_map>
 
 #include "core/reading/message_entry.h"
@@ -140,12 +141,12 @@ int32_t MessageTree::Row(TreeNodeId id) const {
 // distances), so each step costs O(log n) and a board of n messages O(n log n),
 // whatever the numbers.
 //
-// Memory: every (board, number) pair is given a slot before the tree is built,
-// from the keys sorted once (a sorted list needs no sorting), so the per-number
-// state is an array, and every entry knows its own slot and the slot its reply
-// refers to. Nodes are built in the tree's own node records (a node's row among
-// its siblings kept in first_child meanwhile) and moved to display order in
-// place.
+// Memory: every (board, number) pair that some reply answers is given a slot
+// before the tree is built, from the keys sorted once (a sorted list needs no
+// sorting), so the per-number state is an array, and every entry knows its own
+// slot and the slot its reply refers to. Nodes are built in the tree's own node
+// records (a node's row among its siblings kept in first_child meanwhile) and
+// moved to display order in place.
 class MessageTreeBuilder {
  public:
   MessageTree Build(const MessageList& list) {
@@ -155,7 +156,7 @@ class MessageTreeBuilder {
     AssignSlots();
     nodes_.reserve(n + boards_.size() + 2);
     jump_.reserve(n + boards_.size() + 2);
-    node_of_entry_.assign(n, kNoNode);
+    child_count_.reserve(n + boards_.size() + 2);
 
     const TreeNodeId mail = AddNode(kNoNode, Kind::MailRoot, kIconMailRoot, -1);
     const TreeNodeId root = AddNode(kNoNode, Kind::MessageRoot, kIconMessageRoot, -1);
@@ -176,7 +177,7 @@ class MessageTreeBuilder {
         if (found != kNoNode) parent = found;
       }
       const TreeNodeId node = AddNode(parent, Kind::Message, IconForMark(e.Mark()), index);
-      NodeWithNumberAdded(numbers_[static_cast<size_t>(own_slot_[i])], node);
+      if (own_slot_[i] >= 0) NodeWithNumberAdded(numbers_[static_cast<size_t>(own_slot_[i])], node);
     }
     // The search state is not needed to lay the tree out: give its memory back
     // before the final arrays are made.
@@ -261,9 +262,26 @@ class MessageTreeBuilder {
       const auto from = static_cast<size_t>(own_slot_[i]);
       reply_slot_[i] = FindKey(keys, from, NumberKey(static_cast<uint32_t>(keys[from].key >> 32), e.res_to_no));
     }
+    // Only the numbers some reply answers need a search state: the others are
+    // given none, and the slots are renumbered over those that do (the spare
+    // `entry` fields of the distinct keys hold the new numbers meanwhile).
+    constexpr uint32_t kUnanswered = UINT32_MAX;
+    for (size_t k = 0; k < slots; ++k) keyed[k].entry = kUnanswered;
+    uint32_t answered = 0;
+    for (int32_t& slot : reply_slot_) {
+      if (slot < 0) continue;
+      uint32_t& renumbered = keyed[static_cast<size_t>(slot)].entry;
+      if (renumbered == kUnanswered) renumbered = answered++;
+      slot = static_cast<int32_t>(renumbered);
+    }
+    for (int32_t& slot : own_slot_) {
+      if (slot < 0) continue;
+      const uint32_t renumbered = keyed[static_cast<size_t>(slot)].entry;
+      slot = renumbered == kUnanswered ? -1 : static_cast<int32_t>(renumbered);
+    }
     const size_t messages = keyed.size();
     std::vector<Keyed>().swap(keyed);
-    numbers_.assign(slots, NumberState{});
+    numbers_.assign(answered, NumberState{});
     levels_.reserve(messages);  // at most one level per message: no regrowing on the way
   }
 
@@ -310,7 +328,7 @@ class MessageTreeBuilder {
       top_level_.push_back(id);
     } else {
       Node& p = nodes_[static_cast<size_t>(parent)];
-      b.first_child = p.child_count++;  // the row
+      b.first_child = child_count_[static_cast<size_t>(parent)]++;  // the row
       b.depth = p.depth + 1;
       // Skew-binary jumps: two equal jumps above the parent merge into one.
       const TreeNodeId j = Jump(parent);
@@ -323,6 +341,7 @@ class MessageTreeBuilder {
     longest_[depth] = std::max(longest_[depth], static_cast<uint32_t>(size));
     nodes_.push_back(b);
     jump_.push_back(jump);
+    child_count_.push_back(0);
     return id;
   }
 
@@ -392,6 +411,7 @@ class MessageTreeBuilder {
       if (nodes_[id].parent != kNoNode) next[static_cast<size_t>(nodes_[id].parent)] += next[id];
     }
     std::vector<TreeNodeId> place(count);
+    node_of_entry_.assign(list_->Size(), kNoNode);
     TreeNodeId top_place = 0;
     for (size_t id = 0; id < count; ++id) {
       Node& b = nodes_[id];
@@ -411,6 +431,7 @@ class MessageTreeBuilder {
       while (place[id] != static_cast<TreeNodeId>(id)) {
         const auto to = static_cast<size_t>(place[id]);
         std::swap(nodes_[id], nodes_[to]);
+        std::swap(child_count_[id], child_count_[to]);
         std::swap(place[id], place[to]);
       }
     }
@@ -422,13 +443,14 @@ class MessageTreeBuilder {
     for (size_t id = 0; id < count; ++id) {
       Node& t = nodes_[id];
       t.first_child = used;
-      used += t.child_count;
-      t.child_count = 0;
+      used += child_count_[id];
+      child_count_[id] = 0;
       if (t.parent != kNoNode) {
-        Node& p = nodes_[static_cast<size_t>(t.parent)];
-        tree.children_[p.first_child + p.child_count++] = static_cast<TreeNodeId>(id);
+        const auto p = static_cast<size_t>(t.parent);
+        tree.children_[nodes_[p].first_child + child_count_[p]++] = static_cast<TreeNodeId>(id);
       }
     }
+    std::vector<uint32_t>().swap(child_count_);
     tree.nodes_ = std::move(nodes_);
     tree.node_of_message_ = std::move(node_of_entry_);
     tree.longest_text_by_depth_ = std::move(longest_);
@@ -438,15 +460,16 @@ class MessageTreeBuilder {
   const MessageList* list_ = nullptr;
   std::vector<Node> nodes_;        // in build order until Finish
   std::vector<TreeNodeId> jump_;   // per node: an ancestor (itself for a top-level node), for ancestor searches
+  std::vector<uint32_t> child_count_;  // per node: its children so far
   std::vector<uint32_t> longest_;  // LongestTextByDepth
   std::vector<TreeNodeId> top_level_;
   std::vector<TreeNodeId> node_of_entry_;  // the tree's node of each entry, set by Finish
   std::unordered_map<uint64_t, Board> boards_;
   uint64_t last_board_key_ = 0;
   Board* last_board_ = nullptr;
-  std::vector<int32_t> own_slot_;     // per entry: the slot of its own number
+  std::vector<int32_t> own_slot_;     // per entry: the slot of its own number, -1 when no reply answers it
   std::vector<int32_t> reply_slot_;   // per entry: the slot of the number it answers, -1 none
-  std::vector<NumberState> numbers_;  // per slot
+  std::vector<NumberState> numbers_;  // per slot (numbers some reply answers)
   std::vector<Level> levels_;
 };
 

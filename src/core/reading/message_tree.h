@@ -74,8 +74,9 @@ class MessageTree {
   int32_t Depth(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].depth; }
   // Children in the order they were added.
   std::span<const TreeNodeId> Children(TreeNodeId id) const {
-    const Node& n = nodes_[static_cast<size_t>(id)];
-    return std::span<const TreeNodeId>(children_).subspan(n.first_child, n.child_count);
+    const auto i = static_cast<size_t>(id);
+    const uint32_t end = i + 1 < nodes_.size() ? nodes_[i + 1].first_child : static_cast<uint32_t>(children_.size());
+    return std::span<const TreeNodeId>(children_).subspan(nodes_[i].first_child, end - nodes_[i].first_child);
   }
   // The node showing message `index`; kNoNode when there is none.
   TreeNodeId NodeOfMessage(size_t index) const {
@@ -90,8 +91,7 @@ class MessageTree {
     int32_t entry = -1;  // the message's list index; for a board node its first message's
     TreeNodeId parent = kNoNode;
     int32_t depth = 0;
-    uint32_t first_child = 0;  // into children_
-    uint32_t child_count = 0;
+    uint32_t first_child = 0;  // into children_; the children end where the next node's begin
     NodeKind kind = NodeKind::MailRoot;
     uint8_t icon = 0;
   };

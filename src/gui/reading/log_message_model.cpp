@@ -27,25 +27,21 @@ LogMessageModel::LogMessageModel(const MessageList& messages, QObject* parent)
 
 int LogMessageModel::rowCount(const QModelIndex& parent) const {
   if (parent.isValid()) return 0;
-  return rows_.empty() ? 1 : static_cast<int>(rows_.size());
+  return MessageRows() == 0 ? 1 : MessageRows();
 }
 
 int LogMessageModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
 
 int LogMessageModel::MessageAt(int row) const {
-  if (row < 0 || row >= static_cast<int>(rows_.size())) return -1;
-  const uint32_t index = rows_[static_cast<size_t>(row)];
+  if (row < 0 || row >= MessageRows()) return -1;
+  const uint32_t index = all_rows_ > 0 ? static_cast<uint32_t>(row) : rows_[static_cast<size_t>(row)];
   // The list may have been emptied under the grid (a log open in progress).
   return index < messages_.Size() ? static_cast<int>(index) : -1;
 }
 
 int LogMessageModel::RowOf(int index) const {
   if (index < 0) return -1;
-  if (with_prefix_) {  // all messages: the row is the index
-    return index < static_cast<int>(rows_.size()) && rows_[static_cast<size_t>(index)] == static_cast<uint32_t>(index)
-               ? index
-               : -1;
-  }
+  if (with_prefix_) return index < static_cast<int>(all_rows_) ? index : -1;  // all messages: the row is the index
   const auto it = std::lower_bound(rows_.begin(), rows_.end(), static_cast<uint32_t>(index));
   return it != rows_.end() && *it == static_cast<uint32_t>(index) ? static_cast<int>(it - rows_.begin()) : -1;
 }
@@ -96,13 +92,14 @@ void LogMessageModel::Clear() {
   beginResetModel();
   rows_.clear();
   rows_.shrink_to_fit();
+  all_rows_ = 0;
   endResetModel();
 }
 
 void LogMessageModel::FillAll() {
   beginResetModel();
-  rows_.resize(messages_.Size());
-  for (size_t i = 0; i < rows_.size(); ++i) rows_[i] = static_cast<uint32_t>(i);
+  std::vector<uint32_t>().swap(rows_);
+  all_rows_ = static_cast<uint32_t>(messages_.Size());
   with_prefix_ = true;
   endResetModel();
 }
@@ -112,6 +109,7 @@ int LogMessageModel::FillBoard(std::string_view board_type, std::string_view boa
   if (board_no == "M") board_no = "-100";
   beginResetModel();
   rows_.clear();
+  all_rows_ = 0;
   char buffer[16];
   for (size_t i = 0; i < messages_.Size(); ++i) {
     const MessageEntry& e = messages_[i];

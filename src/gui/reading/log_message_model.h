@@ -1,6 +1,7 @@
 // The rows of LogMessageGrid: a table model over the work state's message list.
 // Row r of the model is the grid's data row r + 1; each row refers to one entry
-// by its list index, and cells are converted for display only when asked for.
+// by its list index (row r is entry r when every entry is listed), and cells
+// are converted for display only when asked for.
 // An empty grid holds one empty row (column 0 empty).
 #pragma once
 
@@ -41,7 +42,7 @@ class LogMessageModel final : public QAbstractTableModel {
   int FillBoard(std::string_view board_type, std::string_view board_no);
 
   // Number of rows that hold a message.
-  int MessageRows() const { return static_cast<int>(rows_.size()); }
+  int MessageRows() const { return static_cast<int>(all_rows_ > 0 ? all_rows_ : rows_.size()); }
   // The list index of row `row`, -1 when the row holds no message.
   int MessageAt(int row) const;
   // The row showing message `index`, -1 when none does.
@@ -51,7 +52,8 @@ class LogMessageModel final : public QAbstractTableModel {
 
  private:
   const MessageList& messages_;
-  std::vector<uint32_t> rows_;  // list indexes, in row order
+  std::vector<uint32_t> rows_;  // list indexes, in row order (empty when all_rows_ > 0)
+  uint32_t all_rows_ = 0;       // rows of every entry, row r showing entry r (FillAll)
   bool with_prefix_ = true;
 };
 

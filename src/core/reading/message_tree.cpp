@@ -458,10 +458,10 @@ class MessageTreeBuilder {
   }
 
   const MessageList* list_ = nullptr;
-  std::vector<Node> nodes_;        // in build order until Finish
-  std::vector<TreeNodeId> jump_;   // per node: an ancestor (itself for a top-level node), for ancestor searches
+  std::vector<Node> nodes_;            // in build order until Finish
+  std::vector<TreeNodeId> jump_;       // per node: an ancestor (itself for a top-level node), for ancestor searches
   std::vector<uint32_t> child_count_;  // per node: its children so far
-  std::vector<uint32_t> longest_;  // LongestTextByDepth
+  std::vector<uint32_t> longest_;      // LongestTextByDepth
   std::vector<TreeNodeId> top_level_;
   std::vector<TreeNodeId> node_of_entry_;  // the tree's node of each entry, set by Finish
   std::unordered_map<uint64_t, Board> boards_;

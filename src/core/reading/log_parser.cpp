@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <vector>
 
 #include "core/reading/message_entry.h"
 #include "core/reading/work_state.h"
 #include "core/ports/progress.h"
 #include "core/text/bytes.h"
+#include "core/text/files.h"
 #include "core/text/io_error.h"
 #include "core/text/line_reader.h"
 #include "core/text/sjis.h"
@@ -237,12 +237,7 @@ void ParseLogWhileCuttingEscapes(const std::vector<std::string>& inputs, EscapeF
   // real captures hold far fewer than one message per 64 bytes, and room that is
   // never filled costs address space only (its pages are never touched). Junk
   // denser in headers makes the list grow as usual.
-  uint64_t bytes = 0;
-  for (const std::string& input : inputs) {
-    std::error_code error;
-    const uintmax_t size = std::filesystem::file_size(input, error);
-    if (!error) bytes += size;
-  }
+  const uint64_t bytes = TotalSizeOf(inputs);
   const size_t headers = static_cast<size_t>(std::min<uint64_t>(bytes / 64 + 64, SIZE_MAX / sizeof(MessageEntry) / 2));
   EscapeFilteringReader reader(inputs, std::move(sink));
   Parser(messages).RunFiltered(reader, headers);

@@ -1,10 +1,8 @@
 #include "core/reading/message_text.h"
 
 #include <sys/types.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -140,15 +138,8 @@ void MessageTextReader::Fill(uint64_t offset, size_t size) {
     window_size_ = scratch_->ReadAt(offset, window_.data(), size);
     return;
   }
-  const int fd = ::fileno(file_.get());
-  while (window_size_ < size) {
-    const ssize_t got =
-        ::pread(fd, window_.data() + window_size_, size - window_size_, static_cast<off_t>(offset + window_size_));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) throw IoError::FromErrno("read", path_);
-    if (got == 0) break;  // the file became shorter: read what is there
-    window_size_ += static_cast<size_t>(got);
-  }
+  // A file that became shorter gives what is there.
+  window_size_ = ReadAt(::fileno(file_.get()), offset, window_.data(), size, "read", path_);
 }
 
 bool MessageTextReader::TryCut(uint64_t offset, uint64_t stop, MessageText& result) const {

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <exception>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -117,12 +116,7 @@ MessageList ReadLogsWritingEscapeFree(const std::vector<std::string>& files, con
   static const std::string reading = Sjis("ログファイル読み込み中...");
   progress.SetLabel(cutting);
 
-  uint64_t total = 0;
-  for (const std::string& file : files) {
-    std::error_code error;
-    const uintmax_t size = std::filesystem::file_size(file, error);
-    if (!error) total += size;
-  }
+  const uint64_t total = TotalSizeOf(files);
 
   // The file is written on the reading thread; the bytes written so far are
   // what this thread shows.

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "core/text/bytes.h"
@@ -207,6 +208,28 @@ void OutputFile::Close() {
   }
 }
 
+uint64_t TotalSizeOf(const std::vector<std::string>& paths) {
+  uint64_t total = 0;
+  for (const std::string& path : paths) {
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error) total += size;
+  }
+  return total;
+}
+
+size_t ReadAt(int fd, uint64_t offset, char* out, size_t size, const char* operation, const std::string& name) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw IoError::FromErrno(operation, name);
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
 ScratchFile::ScratchFile() {
   const char* tmpdir = std::getenv("TMPDIR");
   folder_ = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
@@ -238,15 +261,7 @@ void ScratchFile::Append(std::string_view bytes) {
 }
 
 size_t ScratchFile::ReadAt(uint64_t offset, char* out, size_t size) const {
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw IoError::FromErrno("read a temporary file in", folder_);
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return done;
+  return tobrisk::ReadAt(fd_, offset, out, size, "read a temporary file in", folder_);
 }
 
 FileHandle ScratchFile::OpenForReading(uint64_t offset) const {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "core/text/io_error.h"
@@ -95,6 +96,14 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 // Opens `path` with the fopen `mode` ("rb", "wb", "ab"); throws IoError with
 // `operation` and the path when it cannot be opened.
 FileHandle OpenFile(const std::string& path, const char* mode, const std::string& operation = "open");
+
+// The summed sizes of the files that can be measured (the others count 0: their
+// reading reports them).
+uint64_t TotalSizeOf(const std::vector<std::string>& paths);
+
+// Reads up to `size` bytes at `offset` of the open file `fd` into `out`; fewer
+// only at its end. Throws IoError(`operation`, `name`) when a read fails.
+size_t ReadAt(int fd, uint64_t offset, char* out, size_t size, const char* operation, const std::string& name);
 
 // A file of the program's own, for the time it runs: created without a name in
 // $TMPDIR (or /tmp), so that nothing is ever left behind, not even after a crash

@@ -97,6 +97,7 @@ CaptureOptions BenchCaptureOptions(double megabytes, uint32_t seed) {
   o.reread_share = 0.1;
   o.body_lines = 11;
   o.missing_share = 0.001;
+  o.mail_receipts = true;
   o.target_bytes = static_cast<size_t>(megabytes * 1024 * 1024);
   return o;
 }
@@ -113,6 +114,7 @@ CaptureOptions ShortMessageCaptureOptions(double megabytes, uint32_t seed) {
   o.body_words = 4;
   o.escape_share = 0.02;
   o.missing_share = 0.001;
+  o.mail_receipts = true;
   o.target_bytes = static_cast<size_t>(megabytes * 1024 * 1024);
   return o;
 }
@@ -189,6 +191,8 @@ std::string GenerateCapture(const CaptureOptions& o) {
         line(MailHeader(title(), 100 + static_cast<int>(pick(900)), h, date()));
         line("-----");
         body();
+        if (o.mail_receipts)
+          line(S(m + 1 < o.mails ? "● 受け取りました。 次のメールを読みます。" : "● 受け取りました。"));
       }
       line(MailSendLine());
       line(MainMenuLine());

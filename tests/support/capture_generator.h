@@ -25,11 +25,12 @@ struct CaptureOptions {
   double missing_share = 0.0;      // share of message headers whose message or writer number is blank
   double escape_share = 0.15;      // share of lines wrapped in a colour sequence (when escapes is set)
   size_t body_words = 2;           // words per text line
+  bool mail_receipts = false;      // the host's "● 受け取りました。" line after each mail's text
 };
 
 // The options of the benchmark captures (gen-capture and bench/): about 3,000
-// messages per MB, thousands of mails (some doubled), re-read boards, every
-// board form, escapes and odd line ends.
+// messages per MB, thousands of mails (some doubled, each closed by the host's
+// receipt line), re-read boards, every board form, escapes and odd line ends.
 CaptureOptions BenchCaptureOptions(double megabytes, uint32_t seed = 1);
 
 // Short messages: about 4,800 messages per MB of about 210 bytes (a header and

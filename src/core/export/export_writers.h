@@ -71,10 +71,11 @@ class ExportRun {
   std::string domain_;
   size_t next_step_ = 0;
 
-  // The text of message `index`: pieces to be written one after the other,
-  // valid until the next call. The texts of one mail box run on to its end and
-  // so share their tails: each stretch between two texts' starts is read and
-  // converted once, and kept while a text still to be asked for needs it.
+  // The text of message `index` in Shift-JIS with LF line ends: pieces to be
+  // written one after the other, valid until the next call. The texts of one
+  // mail box run on to its end and so share their tails: each stretch between
+  // two texts' starts is read once, and kept while a text still to be asked for
+  // needs it.
   const std::vector<std::string_view>& Text(size_t index);
   void PrepareLoop();
 
@@ -84,28 +85,39 @@ class ExportRun {
   enum class Start : uint8_t { Unread, Ends, RunsOn };
   void ReadStretch(size_t k, std::string& out);
   void ReleaseStretches(size_t first, size_t last);
-  void Convert(std::string_view sjis, std::string& out);
+  // A text in UTF-8 in the format's form, made in the given buffers.
+  struct ConvertBuffers {
+    std::vector<char> utf8;
+    std::string formed;
+  };
+  std::string_view Convert(std::string_view sjis, ConvertBuffers& buffers) const;
   TextForm form_ = nullptr;
   bool planned_ = false;
   std::vector<uint64_t> starts_;
   std::vector<uint32_t> waiting_;                      // texts at each start still to be asked for
   std::vector<Start> kind_;                            // known once the stretch at a start was read
-  std::unordered_map<size_t, std::string> stretches_;  // by start: converted, kept for texts still to come
+  std::unordered_map<size_t, std::string> stretches_;  // by start: kept for texts still to come
   std::vector<std::string_view> pieces_;               // handed out
   std::string single_;                                 // a text not kept
+  size_t last_start_ = 0;                              // the start of the text asked for last
   size_t handed_first_ = 0;                            // the starts of the stretches handed out
   size_t handed_last_ = 0;
   bool handed_ = false;
-  std::string lf_;
-  std::vector<char> utf8_;
 
   // Texts prepared ahead, whole, in batches: the preparing thread fills them,
   // NextText hands them out. Everything above is the preparing thread's alone.
+  // A batch is converted by whichever thread has less to do: by the preparing
+  // one when the writing one still has batches waiting, else by NextText.
   struct TextBatch {
     std::string bytes;
     std::vector<size_t> ends;  // where each text ends in `bytes`
+    bool converted = false;    // UTF-8 in the format's form, else Shift-JIS
   };
+  void ConvertBatch(TextBatch& batch);
+  ConvertBuffers preparing_buffers_;
+  std::string converted_batch_;
   std::vector<size_t> order_;
+  ConvertBuffers writing_buffers_;     // NextText's
   std::unique_ptr<TextBatch> taking_;  // being handed out
   size_t taken_ = 0;                   // texts of taking_ handed out
   std::mutex mutex_;

@@ -10,6 +10,7 @@
 #include "core/export/export_writers.h"
 #include "core/text/bytes.h"
 #include "core/text/files.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk::export_detail {
 namespace {
@@ -198,24 +199,30 @@ class HtmlWriter {
     if (symbol.empty()) {
       out += "<span class=\"new\">\xE6\x9C\xAA\xE8\xAA\xAD</span>";  // 未読
     } else {
-      out += "<span class=\"mk\">" + std::string(symbol) + "</span>";
+      out.append("<span class=\"mk\">").append(symbol).append("</span>");
     }
   }
 
-  void Entry(std::string& out, const Section& s, size_t index) const {
+  // Escapes Shift-JIS bytes in UTF-8.
+  void EscapeSjis(std::string_view sjis, std::string& out) {
+    if (utf8_.size() < sjis.size() * 3) utf8_.resize(sjis.size() * 3);
+    Escape(std::string_view(utf8_.data(), AppendSjisAsUtf8(sjis, utf8_.data())), out);
+  }
+
+  void Entry(std::string& out, const Section& s, size_t index) {
     const MessageEntry& e = run_.Messages()[index];
     const std::string seq = DecimalText(e.seq_no);
-    out += "<li id=\"n" + seq + "\"";
+    out.append("<li id=\"n").append(seq).append("\"");
     if (MarkSymbol(e.Mark()).empty()) out += " class=\"u\"";
-    out += "><a href=\"" + TextPage(s, text_page_[index]) + "#m" + seq + "\">";
+    out.append("><a href=\"").append(TextPage(s, text_page_[index])).append("#m").append(seq).append("\">");
     Mark(out, e);
     if (!e.IsMail()) out += MessageLabel(e);
     out += "\xE3\x80\x90";  // 【
-    Escape(Utf8(e.writer_handle.View()), out);
+    EscapeSjis(e.writer_handle.View(), out);
     out += "\xE3\x80\x91";  // 】
-    Escape(Utf8(e.title.View()), out);
+    EscapeSjis(e.title.View(), out);
     out += "</a> <span class=\"d\">";
-    Escape(Utf8(e.write_date.View()), out);
+    EscapeSjis(e.write_date.View(), out);
     out += "</span>";
   }
 
@@ -277,22 +284,23 @@ class HtmlWriter {
         text_page_[index] = static_cast<uint32_t>(page);
         const MessageEntry& e = run_.Messages()[index];
         const std::string seq = DecimalText(e.seq_no);
-        body += "<article id=\"m" + seq + "\"";
+        body.append("<article id=\"m").append(seq).append("\"");
         if (MarkSymbol(e.Mark()).empty()) body += " class=\"u\"";
         body += "><h2>";
         Mark(body, e);
-        if (!e.IsMail()) body += MessageLabel(e) + " ";
-        Escape(Utf8(e.title.View()), body);
+        if (!e.IsMail()) body.append(MessageLabel(e)).append(" ");
+        EscapeSjis(e.title.View(), body);
         body += "</h2>\n<p class=\"meta\">";
         if (!e.IsMail()) {
           Escape(boards_.Of(e), body);
-          if (e.kind() == MessageKind::Res) body += " | res:" + DecimalText(e.res_to_no);
+          if (e.kind() == MessageKind::Res) body.append(" | res:").append(DecimalText(e.res_to_no));
           body += " | ";
         }
         body += "\xE3\x80\x90";
-        Escape(Utf8(e.writer_handle.View()), body);
-        body += "\xE3\x80\x91 | " + DateText(run_.Date(index)) + " | <a href=\"" + TreePage(s, tree_page_[index]) +
-                "#n" + seq + "\">\xE3\x83\x84\xE3\x83\xAA\xE3\x83\xBC</a></p>\n<pre>";
+        EscapeSjis(e.writer_handle.View(), body);
+        body.append("\xE3\x80\x91 | ").append(DateText(run_.Date(index))).append(" | <a href=\"");
+        body.append(TreePage(s, tree_page_[index])).append("#n").append(seq);
+        body += "\">\xE3\x83\x84\xE3\x83\xAA\xE3\x83\xBC</a></p>\n<pre>";
         body += run_.NextText();
         body += "</pre></article>\n";
         run_.Done(++done_);
@@ -353,6 +361,7 @@ class HtmlWriter {
   std::vector<uint32_t> tree_page_;
   size_t done_ = 0;
   std::string page_;
+  std::vector<char> utf8_;  // EscapeSjis's
   BoardLabels boards_;
 };
 

@@ -2,10 +2,12 @@
 // encoded words, the body in UTF-8, 8bit.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/export/export_writers.h"
 #include "core/text/bytes.h"
 #include "core/text/files.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk::export_detail {
 namespace {
@@ -76,36 +78,57 @@ bool PlainAscii(std::string_view text) {
 
 // RFC 2047 "B" encoded words of at most 75 characters, never splitting a
 // UTF-8 character, folded onto continuation lines.
-std::string EncodedWords(std::string_view utf8) {
+void AppendEncodedWords(std::string_view utf8, std::string& out) {
   constexpr size_t kMaxBytes = 45;  // 60 base64 characters + 12 of "=?UTF-8?B?" and "?="
-  std::string out;
   size_t i = 0;
   while (i < utf8.size()) {
     size_t end = std::min(utf8.size(), i + kMaxBytes);
     while (end < utf8.size() && end > i && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
     if (end == i) end = std::min(utf8.size(), i + kMaxBytes);  // not UTF-8: cut anywhere
-    if (!out.empty()) out += "\n ";
+    if (i > 0) out += "\n ";
     out += "=?UTF-8?B?";
     Base64(utf8.substr(i, end - i), out);
     out += "?=";
     i = end;
   }
-  return out;
 }
 
-std::string HeaderText(std::string_view utf8) { return PlainAscii(utf8) ? std::string(utf8) : EncodedWords(utf8); }
-
-// The writer as a display name: a quoted string when it is plain ASCII.
-std::string DisplayName(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  if (!PlainAscii(utf8)) return EncodedWords(utf8) + " ";
-  std::string quoted = "\"";
-  for (char c : utf8) {
-    if (c == '"' || c == '\\') quoted.push_back('\\');
-    quoted.push_back(c);
+void AppendHeaderText(std::string_view utf8, std::string& out) {
+  if (PlainAscii(utf8)) {
+    out.append(utf8);
+  } else {
+    AppendEncodedWords(utf8, out);
   }
-  return quoted + "\" ";
 }
+
+// The writer as a display name followed by a blank: a quoted string when it is
+// plain ASCII; nothing for an empty one.
+void AppendDisplayName(std::string_view utf8, std::string& out) {
+  if (utf8.empty()) return;
+  if (!PlainAscii(utf8)) {
+    AppendEncodedWords(utf8, out);
+    out += ' ';
+    return;
+  }
+  out += '"';
+  for (char c : utf8) {
+    if (c == '"' || c == '\\') out.push_back('\\');
+    out.push_back(c);
+  }
+  out += "\" ";
+}
+
+// Shift-JIS bytes in UTF-8, in a buffer that only grows; valid until the next call.
+class Utf8Buffer {
+ public:
+  std::string_view Of(std::string_view sjis) {
+    if (bytes_.size() < sjis.size() * 3) bytes_.resize(sjis.size() * 3);
+    return {bytes_.data(), AppendSjisAsUtf8(sjis, bytes_.data())};
+  }
+
+ private:
+  std::vector<char> bytes_;
+};
 
 // mboxrd: a body line that matches ^>*From  gets one more ">".
 void AppendBody(std::string_view body, std::string& out) {
@@ -129,6 +152,7 @@ void WriteMbox(ExportRun& run, OutputFile& out) {
   std::string m;
   std::string address;
   std::string parent_id;
+  Utf8Buffer utf8;
   // Neighbours in the list mostly share their date and board: their header
   // lines are made once for each run of them.
   ExportDate last_date{-1, 0, 0};
@@ -150,7 +174,7 @@ void WriteMbox(ExportRun& run, OutputFile& out) {
       last_board = &e;
       board_line.assign("X-Tobrisk-Board: ").append(BoardTypeText(e.board_type())).append(" ");
       board_line.append(DecimalText(e.board_no()));
-      if (!e.BoardName().empty()) board_line.append(" ").append(HeaderText(Utf8(e.BoardName())));
+      if (!e.BoardName().empty()) AppendHeaderText(utf8.Of(e.BoardName()), board_line.append(" "));
       board_line.append("\n");
     }
     address.clear();
@@ -162,8 +186,10 @@ void WriteMbox(ExportRun& run, OutputFile& out) {
     address.append("@").append(run.Domain());
     m.clear();
     m.append("From ").append(address).append(" ").append(asc_date).append("\n");
-    m.append("From: ").append(DisplayName(Utf8(e.writer_handle.View()))).append("<").append(address).append(">\n");
-    m.append("Subject: ").append(HeaderText(Utf8(e.title.View()))).append("\n");
+    AppendDisplayName(utf8.Of(e.writer_handle.View()), m.append("From: "));
+    m.append("<").append(address).append(">\n");
+    AppendHeaderText(utf8.Of(e.title.View()), m.append("Subject: "));
+    m.append("\n");
     m.append("Date: ").append(rfc_date).append("\n");
     m.append("Message-ID: ");
     run.AppendMessageId(index, m);

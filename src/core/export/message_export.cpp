@@ -259,35 +259,39 @@ ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, P
   progress_.SetLabel(Sjis("エクスポート中..."));
 }
 
-void ExportRun::Convert(std::string_view sjis, std::string& out) {
-  // As `show` prints it: the view's CR LF line ends become LF. A CR is never
-  // part of a Shift-JIS character, so this is done on the bytes; and no
-  // character spans a line end, so converting stretch by stretch of whole
-  // lines gives the same bytes as converting the whole text.
-  lf_.clear();
-  size_t from = 0;
-  for (size_t cr = sjis.find("\r\n"); cr != std::string_view::npos; cr = sjis.find("\r\n", from)) {
-    lf_.append(sjis, from, cr - from);
-    from = cr + 1;
-  }
-  lf_.append(sjis, from, std::string_view::npos);
+std::string_view ExportRun::Convert(std::string_view sjis, ConvertBuffers& buffers) const {
+  // Texts are whole lines, and no character spans a line end, so converting
+  // text by text gives the same bytes as converting a whole stretch.
   // Into a buffer that only grows: a string would be filled with zeros first.
-  if (utf8_.size() < lf_.size() * 3) utf8_.resize(std::max(lf_.size() * 3, utf8_.size() * 2));
-  const std::string_view utf8(utf8_.data(), AppendSjisAsUtf8(lf_, utf8_.data()));
-  out.clear();
-  if (form_ == nullptr) {
-    out.append(utf8);
-  } else {
-    form_(utf8, out);
+  std::vector<char>& utf8_buffer = buffers.utf8;
+  if (utf8_buffer.size() < sjis.size() * 3) {
+    utf8_buffer.resize(std::max(sjis.size() * 3, utf8_buffer.size() * 2));
   }
+  const std::string_view utf8(utf8_buffer.data(), AppendSjisAsUtf8(sjis, utf8_buffer.data()));
+  if (form_ == nullptr) return utf8;
+  buffers.formed.clear();
+  form_(utf8, buffers.formed);
+  return buffers.formed;
 }
 
-// Reads the text at start k up to the next start, and keeps it converted.
+void ExportRun::ConvertBatch(TextBatch& batch) {
+  converted_batch_.clear();
+  size_t from = 0;
+  for (size_t& end : batch.ends) {
+    converted_batch_.append(Convert(std::string_view(batch.bytes).substr(from, end - from), preparing_buffers_));
+    from = end;
+    end = converted_batch_.size();
+  }
+  batch.bytes.swap(converted_batch_);
+  batch.converted = true;
+}
+
+// Reads the text at start k up to the next start.
 void ExportRun::ReadStretch(size_t k, std::string& out) {
   MessageTextReader& reader = *source_.texts;
-  const MessageText text = k + 1 < starts_.size() ? reader.Read(starts_[k], starts_[k + 1]) : reader.Read(starts_[k]);
+  MessageText text = k + 1 < starts_.size() ? reader.Read(starts_[k], starts_[k + 1]) : reader.Read(starts_[k]);
   kind_[k] = text.reached_stop ? Start::RunsOn : Start::Ends;
-  Convert(text.bytes, out);
+  out = std::move(text.bytes);
 }
 
 // After the texts of starts first..last (one run) were handed out: keeps their
@@ -331,13 +335,19 @@ const std::vector<std::string_view>& ExportRun::Text(size_t index) {
   }
   pieces_.clear();
   const uint64_t offset = Messages()[index].text_offset;
-  const auto at = std::lower_bound(starts_.begin(), starts_.end(), offset);
-  if (at == starts_.end() || *at != offset) {  // not one of the messages exported
-    Convert(source_.texts->Read(offset).bytes, single_);
-    pieces_.push_back(single_);
-    return pieces_;
+  // The list holds a board's messages in the order they were read: the start
+  // asked for is mostly the one after the last.
+  size_t k = last_start_ + 1;
+  if (k >= starts_.size() || starts_[k] != offset) {
+    const auto at = std::lower_bound(starts_.begin(), starts_.end(), offset);
+    if (at == starts_.end() || *at != offset) {  // not one of the messages exported
+      single_ = std::move(source_.texts->Read(offset).bytes);
+      pieces_.push_back(single_);
+      return pieces_;
+    }
+    k = static_cast<size_t>(at - starts_.begin());
   }
-  const size_t k = static_cast<size_t>(at - starts_.begin());
+  last_start_ = k;
   if (stretches_.count(k) == 0) {
     ReadStretch(k, single_);
     // Most texts share nothing: one that ends before the next start, where no
@@ -378,10 +388,12 @@ ExportRun::~ExportRun() {
   }
   changed_.notify_all();
   preparer_.join();
+  source_.texts->SetLineEnd("\r\n");
 }
 
 void ExportRun::PrepareTexts(TextForm form, std::vector<size_t> order) {
   form_ = form;
+  source_.texts->SetLineEnd("\n");  // as `show` prints the texts
   order_ = std::move(order);
   preparer_ = std::thread([this] { PrepareLoop(); });
 }
@@ -403,10 +415,17 @@ void ExportRun::PrepareLoop() {
         lock.unlock();
         batch->bytes.clear();
         batch->ends.clear();
+        batch->converted = false;
       }
       for (const std::string_view piece : Text(order_[i])) batch->bytes.append(piece);
       batch->ends.push_back(batch->bytes.size());
       if (batch->bytes.size() >= kBatchBytes || batch->ends.size() >= kBatchTexts || i + 1 == order_.size()) {
+        bool writer_busy = false;
+        {
+          std::lock_guard lock(mutex_);
+          writer_busy = !ready_.empty();
+        }
+        if (writer_busy) ConvertBatch(*batch);
         std::lock_guard lock(mutex_);
         ready_.push_back(std::exchange(batch, nullptr));  // the next text starts a new batch
         changed_.notify_all();
@@ -438,7 +457,8 @@ std::string_view ExportRun::NextText() {
   }
   const size_t from = taken_ == 0 ? 0 : taking_->ends[taken_ - 1];
   const size_t to = taking_->ends[taken_++];
-  return std::string_view(taking_->bytes).substr(from, to - from);
+  const std::string_view text = std::string_view(taking_->bytes).substr(from, to - from);
+  return taking_->converted ? text : Convert(text, writing_buffers_);
 }
 
 int64_t ExportRun::ParentMessage(size_t index) const {

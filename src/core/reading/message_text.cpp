@@ -25,6 +25,11 @@ bool EndsText(std::string_view line) {
   static const std::string board = Sjis("● [");
   static const std::string received = Sjis("● 受け取り");
   static const std::string mail = Sjis("[ Ｍail (");
+  // Every marker starts with "#", "[" or the lead byte of "●": most lines are
+  // passed over on their first byte.
+  if (line.empty()) return false;
+  const char first = line[0];
+  if (first != '#' && first != '[' && first != board[0]) return false;
   for (std::string_view marker : {std::string_view("#Fc."), std::string_view(board), std::string_view("[ AUTO ]"),
                                   std::string_view(received), std::string_view(mail)}) {
     if (line.substr(0, marker.size()) == marker) return true;
@@ -37,7 +42,7 @@ bool IsHiddenControl(unsigned char b) { return (b < 0x20 && b != '\t') || b == 0
 // The text at the start of `bytes`, cut at `stop` (an offset in them) when it
 // goes on there; false when it may go on past their end (`to_end`: nothing
 // follows them).
-bool CutLines(std::string_view bytes, bool to_end, uint64_t stop, MessageText& result) {
+bool CutLines(std::string_view bytes, bool to_end, uint64_t stop, std::string_view line_end, MessageText& result) {
   LineReader reader(kInMemory, bytes);
   std::string_view line;
   result.bytes.clear();
@@ -52,7 +57,7 @@ bool CutLines(std::string_view bytes, bool to_end, uint64_t stop, MessageText& r
     if (!to_end && reader.Position() >= bytes.size()) return false;
     if (EndsText(line)) return true;
     AppendShownLine(line, result.bytes);
-    result.bytes.append("\r\n");
+    result.bytes.append(line_end);
   }
   // The end: of the file, at a Ctrl-Z, or of the bytes looked at.
   return to_end || reader.Position() < bytes.size();
@@ -152,7 +157,7 @@ bool MessageTextReader::TryCut(uint64_t offset, uint64_t stop, MessageText& resu
   // the whole window for each of them.
   for (size_t size = std::min<size_t>(4096, rest.size());; size = std::min(size * 8, rest.size())) {
     const bool to_end = window_to_end && size == rest.size();
-    if (CutLines(rest.substr(0, size), to_end, stop_in_rest, result)) return true;
+    if (CutLines(rest.substr(0, size), to_end, stop_in_rest, line_end_, result)) return true;
     if (size == rest.size()) return false;
   }
 }

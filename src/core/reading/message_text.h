@@ -16,8 +16,8 @@ struct WorkState;
 class LineReader;
 
 struct MessageText {
-  // Every line of the text, each followed by CR LF: exactly what the text view
-  // shows (see AppendShownLine).
+  // Every line of the text, each followed by CR LF (or the reader's line end):
+  // exactly what the text view shows (see AppendShownLine).
   std::string bytes;
   // The offset lies beyond the end of the file (the file changed since it was
   // parsed): `bytes` is empty.
@@ -66,6 +66,9 @@ class MessageTextReader {
   // start followed by the next one's text.
   MessageText Read(uint64_t offset, uint64_t stop);
   MessageText Text(size_t index);  // needs the WorkState constructor
+  // What follows each line of a text: CR LF, as the text view shows it, unless
+  // set otherwise (the export writes LF).
+  void SetLineEnd(std::string_view line_end) { line_end_ = line_end; }
 
  private:
   void Open();
@@ -80,6 +83,7 @@ class MessageTextReader {
   std::vector<char> window_;
   uint64_t window_start_ = 0;
   size_t window_size_ = 0;  // valid bytes in window_
+  std::string line_end_ = "\r\n";
 };
 
 }  // namespace tobrisk

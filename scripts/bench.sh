@@ -3,13 +3,17 @@
 # messages, short messages), in one run on a warm page cache:
 #   copy + read of the capture (the reference), `tobrisk-cli list` and `tree` in
 #   --sjis and UTF-8 (time and peak memory), 12 logs of 8 MB against one of
-#   100 MB, and the desktop program from start to the list shown.
+#   100 MB, `export` in each format against `list`, and the desktop program
+#   from start to the list shown.
 # Usage: scripts/bench.sh [BUILD_DIR]      (default build-rel, then build)
 #   BENCH_MB=100    size of each capture
 #   RUNS=5          runs per measurement (median)
 #   BASE_BIN=DIR    also run DIR/tobrisk-cli (and DIR/gui-open-bench) and print it
 #                   beside the build's, measured alternately in the same run
 #   GUI=0           leave out the desktop program
+#   EXPORT=0        leave out the exports
+#   EXPORT_DIR=DIR  where the exports are written (default /dev/shm when there is
+#                   one, so that the disk's write-back does not blur the times)
 # Build with -DCMAKE_BUILD_TYPE=Release -DTOBRISK_BUILD_BENCH=ON; targets
 # tobrisk-cli gen-capture run-measured gui-open-bench.
 set -euo pipefail
@@ -88,6 +92,43 @@ done
 measure_row "12 x 8 MB short: list --sjis" "$short_ref" "$short_cpu" "$short_kb" list --sjis "${year[@]}"
 measure_row "12 x 8 MB short: tree" "$short_ref" "$short_cpu" "$short_kb" tree "${year[@]}"
 echo "(the 12 logs hold $(mb_of "$(size_kb "${year[@]}")") MB; their ratios are to the short capture's copy + read and size)"
+
+if [ "${EXPORT:-1}" != 0 ]; then
+  out_dir="${EXPORT_DIR:-}"
+  if [ -z "$out_dir" ]; then
+    if [ -d /dev/shm ] && [ -w /dev/shm ]; then out_dir=/dev/shm; else out_dir="$WORK"; fi
+  fi
+  out="$(mktemp -d "$out_dir/tobrisk-export-XXXXXX")"
+  echo
+  echo "Exports into $out_dir, against \`list\` (UTF-8) in the same run; x list = wall time / that of list."
+  printf '| %-30s | %-6s | %7s | %6s | %7s | %7s | %6s | %9s |\n' "capture / step" build "wall ms" "x list" "cpu ms" \
+    "peak MB" "/size" "output MB"
+  echo "|--------------------------------|--------|---------|--------|---------|---------|--------|-----------|"
+  build_name() { if [ "$1" = "$BASE" ]; then echo before; elif [ -n "$BASE" ]; then echo after; else echo now; fi; }
+  export_row() {  # LABEL BUILD LIST_MS CAP_KB FORMAT LOG: one export by the given build's tobrisk-cli
+    local ms peak cpu size
+    read -r ms _ peak cpu <<<"$("$BIN/run-measured" -n "$RUNS" -- "$2/tobrisk-cli" export --format "$5" --force \
+      --out "$out/x.$5" "$6")"
+    size="$(du -sk --apparent-size "$out/x.$5" | cut -f1)"
+    printf '| %-30s | %-6s | %7.0f | %6s | %7.0f | %7s | %6s | %9s |\n' "$1" "$(build_name "$2")" "$ms" \
+      "$(ratio "$ms" "$3")" "$cpu" "$(mb_of "$peak")" "$(awk "BEGIN{printf \"%.2fx\", $peak/$4}")" "$(mb_of "$size")"
+    rm -rf "${out:?}/x.$5"
+  }
+  for shape in long short; do
+    log="$WORK/BENC0101.LOG"
+    [ "$shape" = short ] && log="$WORK/BENC0201.LOG"
+    kb="$(size_kb "$log")"
+    builds=("$BIN")
+    [ -n "$BASE" ] && builds=("$BASE" "$BIN")
+    for b in "${builds[@]}"; do
+      read -r list_ms _ peak cpu <<<"$("$BIN/run-measured" -n "$RUNS" -- "$b/tobrisk-cli" list "$log")"
+      printf '| %-30s | %-6s | %7.0f | %6s | %7.0f | %7s | %6s | %9s |\n' "$shape: list" "$(build_name "$b")" "$list_ms" \
+        1.0x "$cpu" "$(mb_of "$peak")" "$(awk "BEGIN{printf \"%.2fx\", $peak/$kb}")" -
+      for format in mbox html text; do export_row "$shape: export --format $format" "$b" "$list_ms" "$kb" "$format" "$log"; done
+    done
+  done
+  rm -rf "$out"
+fi
 
 if [ "$GUI" != 0 ] && [ -x "$BIN/gui-open-bench" ]; then
   for shape in long short; do

@@ -116,8 +116,8 @@ void BM_ListPipeline(benchmark::State& state) {
     SortMessages(list, progress);
     std::FILE* out = std::fopen((BenchDir() + "list.out").c_str(), "wb");
     std::string buffer;
-    for (const MessageEntry& e : list.Entries()) {
-      AppendEntryFields(buffer, e, '\t');
+    for (size_t i = 0; i < list.Size(); ++i) {
+      AppendEntryFields(buffer, list[i], SeqNoAt(i), '\t');
       buffer.push_back('\n');
       if (buffer.size() >= (1u << 20)) {
         std::fwrite(buffer.data(), 1, buffer.size(), out);

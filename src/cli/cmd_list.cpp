@@ -23,9 +23,7 @@ int RunList(const std::vector<std::string>& args) {
       __builtin_prefetch(ahead + sizeof(MessageEntry) - 1);
     }
     // As in the sorted list: the entry of position p with the SeqNo of position p.
-    MessageEntry e = entries[order[p]];
-    e.seq_no = entries[p].seq_no;
-    AppendEntryFields(out.Buffer(), e, '\t');
+    AppendEntryFields(out.Buffer(), entries[order[p]], SeqNoAt(p), '\t');
     out.Buffer().push_back('\n');
     out.LineDone();
   }

@@ -161,8 +161,8 @@ TEST_F(CliReading, GeneratedCapturesMatchTheCore) {
   SortMessages(list, progress);
   testing::RemoveTree(dir);
   std::string expected;
-  for (const auto& e : list.Entries()) {
-    AppendEntryFields(expected, e, '\t');
+  for (size_t i = 0; i < list.Size(); ++i) {
+    AppendEntryFields(expected, list[i], SeqNoAt(i), '\t');
     expected += '\n';
   }
   ASSERT_GT(list.Size(), 200u);

@@ -231,7 +231,7 @@ void MessageWindowTest::listShowsEveryMessageWithTheGridColumns() {
 
   int prefixed = 0;
   for (size_t i = 0; i < messages.Size(); ++i) {
-    const auto fields = tobrisk::EntryFields(messages[i]);
+    const auto fields = messages.Fields(i);
     const int row = static_cast<int>(i);
     QCOMPARE(Cell(row, 0), FromSjis(fields[0]));
     QCOMPARE(Cell(row, 0), QString::number(row + 1));
@@ -1038,7 +1038,6 @@ void MessageWindowTest::bigListFillsAndScrollsQuickly() {
   const std::string* unread = messages.Intern("");
   for (int i = 0; i < kCount; ++i) {
     tobrisk::MessageEntry e;
-    e.seq_no = i + 1;
     const int32_t board_no = 1 + i / 1000;
     e.context = messages.Context({.board_list_no = board_no,
                                   .board_no = board_no,

@@ -146,7 +146,7 @@ TEST_F(CutEscapesTest, CaptureWithoutAnyCrTakesLfAsItsLineEnd) {
   ASSERT_EQ(two_steps.Size(), 1u);
   ASSERT_EQ(one_pass.Size(), 1u);
   EXPECT_EQ(two_steps[0].message_no, 7);
-  EXPECT_EQ(EntryFields(one_pass[0]), EntryFields(two_steps[0]));
+  EXPECT_EQ(one_pass.Fields(0), two_steps.Fields(0));
 }
 
 TEST_F(CutEscapesTest, ProgressCountsBytesOfEveryInput) {
@@ -222,8 +222,8 @@ TEST_F(CutEscapesTest, OnePassGivesTheSameFileAndEntriesAsTheTwoSteps) {
     ASSERT_EQ(one_pass.Size(), two_steps.Size());
     ASSERT_EQ(written.Size(), two_steps.Size());
     for (size_t i = 0; i < one_pass.Size(); ++i) {
-      ASSERT_EQ(EntryFields(one_pass[i]), EntryFields(two_steps[i])) << "seed " << seed << " entry " << i;
-      ASSERT_EQ(EntryFields(written[i]), EntryFields(two_steps[i])) << "seed " << seed << " entry " << i;
+      ASSERT_EQ(one_pass.Fields(i), two_steps.Fields(i)) << "seed " << seed << " entry " << i;
+      ASSERT_EQ(written.Fields(i), two_steps.Fields(i)) << "seed " << seed << " entry " << i;
     }
   }
   MessageList none;

@@ -54,7 +54,6 @@ class Export : public ::testing::Test {
   }
   void Add(BoardType type, int32_t no, MessageKind kind, int32_t res_to) {
     MessageEntry e;
-    e.seq_no = static_cast<int32_t>(list_.Size() + 1);
     const int32_t board_no = type == BoardType::MAIL ? -100 : 1;
     e.context = list_.Context({.board_list_no = board_no,
                                .board_no = board_no,

@@ -25,7 +25,6 @@ class ReadMarksTest : public ::testing::Test {
 
   void AddEntry(BoardType type, int32_t board_list_no, int32_t board_no, int32_t message_no) {
     MessageEntry e;
-    e.seq_no = static_cast<int32_t>(state_.messages.Size() + 1);
     e.context = state_.messages.Context(
         {.board_list_no = board_list_no, .board_no = board_no, .mark = state_.messages.Intern(""), .board_type = type});
     e.message_no = message_no;

@@ -27,7 +27,6 @@ struct Shape {
 
 void Add(MessageList& list, const Shape& s) {
   MessageEntry e;
-  e.seq_no = static_cast<int32_t>(list.Size() + 1);
   const int32_t board_no = s.type == BoardType::MAIL ? -100 : s.board_no;
   e.context = list.Context({.board_list_no = board_no,
                             .board_no = board_no,

@@ -93,7 +93,6 @@ struct WritingFixture {
   size_t AddMessage(BoardType type, int32_t board_no, std::string_view board_name, int32_t message_no,
                     int32_t writer_id, std::string_view handle, uint64_t text_offset, std::string_view mark = {}) {
     MessageEntry e;
-    e.seq_no = static_cast<int32_t>(state.messages.Size()) + 1;
     e.context = state.messages.Context({.board_list_no = board_no,
                                         .board_no = board_no,
                                         .board_name = state.messages.Intern(board_name),

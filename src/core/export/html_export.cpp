@@ -211,7 +211,7 @@ class HtmlWriter {
 
   void Entry(std::string& out, const Section& s, size_t index) {
     const MessageEntry& e = run_.Messages()[index];
-    const std::string seq = DecimalText(e.seq_no);
+    const std::string seq = DecimalText(SeqNoAt(index));
     out.append("<li id=\"n").append(seq).append("\"");
     if (MarkSymbol(e.Mark()).empty()) out += " class=\"u\"";
     out.append("><a href=\"").append(TextPage(s, text_page_[index])).append("#m").append(seq).append("\">");
@@ -283,7 +283,7 @@ class HtmlWriter {
         const size_t index = s.messages[i];
         text_page_[index] = static_cast<uint32_t>(page);
         const MessageEntry& e = run_.Messages()[index];
-        const std::string seq = DecimalText(e.seq_no);
+        const std::string seq = DecimalText(SeqNoAt(index));
         body.append("<article id=\"m").append(seq).append("\"");
         if (MarkSymbol(e.Mark()).empty()) body += " class=\"u\"";
         body += "><h2>";

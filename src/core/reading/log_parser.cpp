@@ -150,7 +150,7 @@ class Parser {
 
   void EnterBoard(std::string_view line) {
     board_name_ = messages_.Intern(TextBetween(line, m_.name_open, m_.name_close));
-    std::fill(std::begin(contexts_), std::end(contexts_), nullptr);
+    std::fill(std::begin(contexts_), std::end(contexts_), kUnsetContext);
     mode_ = Mode::InBoard;
   }
 
@@ -159,7 +159,7 @@ class Parser {
     board_list_no_ = board_no_ = kMailBoardNo;
     board_type_ = BoardType::MAIL;
     board_name_ = messages_.Intern(m_.mail_box);
-    std::fill(std::begin(contexts_), std::end(contexts_), nullptr);
+    std::fill(std::begin(contexts_), std::end(contexts_), kUnsetContext);
     MessageEntry e = NewEntry(MessageKind::Mail);
     e.message_no = kMailMessageNo;
     CutHeaderFields(line, 14, e);
@@ -194,8 +194,8 @@ class Parser {
 
   MessageEntry NewEntry(MessageKind kind) {
     // The board's contexts are interned once per board screen and kind.
-    const EntryContext*& context = contexts_[static_cast<size_t>(kind)];
-    if (context == nullptr) {
+    ContextId& context = contexts_[static_cast<size_t>(kind)];
+    if (context == kUnsetContext) {
       context = messages_.Context({.board_list_no = board_list_no_,
                                    .board_no = board_no_,
                                    .board_name = board_name_,
@@ -209,10 +209,7 @@ class Parser {
     return e;
   }
 
-  void Append(MessageEntry& e) {
-    e.seq_no = ++counter_;
-    messages_.Append(e);
-  }
+  void Append(MessageEntry& e) { messages_.Append(e); }
 
   const Markers& m_ = M();
   MessageList& messages_;
@@ -222,8 +219,8 @@ class Parser {
   int32_t board_no_ = kMissingNumber;
   BoardType board_type_ = BoardType::BBS;
   const std::string* board_name_ = nullptr;
-  const EntryContext* contexts_[3] = {};  // by kind, for the current board; null until used
-  int32_t counter_ = 0;
+  static constexpr ContextId kUnsetContext = ~ContextId{0};
+  ContextId contexts_[3] = {kUnsetContext, kUnsetContext, kUnsetContext};  // by kind, for the current board
 };
 
 }  // namespace

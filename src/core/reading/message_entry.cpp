@@ -2,6 +2,11 @@
 
 #include <charconv>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "core/text/bytes.h"
 
@@ -26,24 +31,89 @@ std::string_view MessageKindText(MessageKind kind) {
   return {};
 }
 
-const std::string* TextPool::Intern(std::string_view text) {
-  auto it = texts_.find(text);
-  if (it == texts_.end()) it = texts_.emplace(text).first;
-  return &*it;
+namespace {
+// The first chunk is there from the start (constant-initialised): kNoContext
+// reads before anything was interned, also from other files' static objects.
+EntryContext first_context_chunk[size_t{1} << entry_detail::kContextChunkBits];
+}  // namespace
+
+namespace entry_detail {
+std::atomic<const EntryContext*> context_chunks[kContextChunks] = {first_context_chunk};
+}  // namespace entry_detail
+
+namespace {
+
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
+struct ContextHash {
+  size_t operator()(const EntryContext& c) const {
+    const uint64_t numbers = uint64_t{static_cast<uint32_t>(c.board_list_no)} << 32 | static_cast<uint32_t>(c.board_no);
+    const uint64_t rest = reinterpret_cast<uintptr_t>(c.board_name) ^ (reinterpret_cast<uintptr_t>(c.mark) << 1) ^
+                          (uint64_t{static_cast<uint8_t>(c.board_type)} << 56) ^
+                          (uint64_t{static_cast<uint8_t>(c.kind)} << 60);
+    return std::hash<uint64_t>{}(numbers * 0x9E3779B97F4A7C15ull ^ rest);
+  }
+};
+
+// The process's interned texts and contexts. Never destroyed: entries of
+// static lists may be read while the program ends.
+class EntryPool {
+ public:
+  EntryPool() { Add(EntryContext{}); }  // kNoContext
+
+  const std::string* Text(std::string_view text) {
+    std::lock_guard lock(mutex_);
+    auto it = texts_.find(text);
+    if (it == texts_.end()) it = texts_.emplace(text).first;
+    return &*it;
+  }
+
+  ContextId Context(const EntryContext& context) {
+    std::lock_guard lock(mutex_);
+    const auto it = ids_.find(context);
+    if (it != ids_.end()) return it->second;
+    return Add(context);
+  }
+
+ private:
+  ContextId Add(const EntryContext& context) {
+    constexpr size_t kChunkSize = size_t{1} << entry_detail::kContextChunkBits;
+    const size_t chunk = count_ >> entry_detail::kContextChunkBits;
+    if (chunk >= entry_detail::kContextChunks) throw std::length_error("too many different boards and marks");
+    if (chunk > 0 && (count_ & (kChunkSize - 1)) == 0) {
+      chunks_.push_back(std::make_unique<EntryContext[]>(kChunkSize));
+      entry_detail::context_chunks[chunk].store(chunks_.back().get(), std::memory_order_release);
+    }
+    EntryContext* const slots = chunk == 0 ? first_context_chunk : chunks_.back().get();
+    slots[count_ & (kChunkSize - 1)] = context;
+    const auto id = static_cast<ContextId>(count_++);
+    ids_.emplace(context, id);
+    return id;
+  }
+
+  std::mutex mutex_;
+  std::unordered_set<std::string, TextHash, std::equal_to<>> texts_;
+  std::unordered_map<EntryContext, ContextId, ContextHash> ids_;
+  std::vector<std::unique_ptr<EntryContext[]>> chunks_;
+  size_t count_ = 0;
+};
+
+EntryPool& Pool() {
+  static EntryPool* const pool = new EntryPool();  // NOLINT(cppcoreguidelines-owning-memory): lives to the end
+  return *pool;
 }
 
-size_t TextPool::ContextHash::operator()(const EntryContext& c) const {
-  const uint64_t numbers = uint64_t{static_cast<uint32_t>(c.board_list_no)} << 32 | static_cast<uint32_t>(c.board_no);
-  const uint64_t rest = reinterpret_cast<uintptr_t>(c.board_name) ^ (reinterpret_cast<uintptr_t>(c.mark) << 1) ^
-                        (uint64_t{static_cast<uint8_t>(c.board_type)} << 56) ^
-                        (uint64_t{static_cast<uint8_t>(c.kind)} << 60);
-  return std::hash<uint64_t>{}(numbers * 0x9E3779B97F4A7C15ull ^ rest);
-}
+}  // namespace
 
-const EntryContext* TextPool::Intern(const EntryContext& context) { return &*contexts_.insert(context).first; }
+const std::string* InternText(std::string_view text) { return Pool().Text(text); }
 
-std::vector<std::string> EntryFields(const MessageEntry& e) {
-  return {DecimalText(e.seq_no),
+ContextId InternContext(const EntryContext& context) { return Pool().Context(context); }
+
+std::vector<std::string> EntryFields(const MessageEntry& e, int32_t seq_no) {
+  return {DecimalText(seq_no),
           DecimalText(e.board_list_no()),
           DecimalText(e.board_no()),
           std::string(e.BoardName()),
@@ -59,7 +129,7 @@ std::vector<std::string> EntryFields(const MessageEntry& e) {
           std::string(e.Mark())};
 }
 
-void AppendEntryFields(std::string& out, const MessageEntry& e, char separator) {
+void AppendEntryFields(std::string& out, const MessageEntry& e, int32_t seq_no, char separator) {
   // Room for everything at once, then plain stores: 7 numbers of at most 20
   // bytes, the fixed texts and the separators stay below 300 bytes.
   const std::string_view board_name = e.BoardName();
@@ -77,7 +147,7 @@ void AppendEntryFields(std::string& out, const MessageEntry& e, char separator) 
     p += value.size();
     *p++ = separator;
   };
-  number(e.seq_no);
+  number(seq_no);
   number(e.board_list_no());
   number(e.board_no());
   text(board_name);
@@ -95,9 +165,10 @@ void AppendEntryFields(std::string& out, const MessageEntry& e, char separator) 
   out.resize(static_cast<size_t>(p - out.data()));
 }
 
-const EntryContext* MessageList::WithMark(const EntryContext* context, const std::string* mark) {
-  if (context->mark == mark) return context;
-  EntryContext changed = *context;
+ContextId MessageList::WithMark(ContextId context, const std::string* mark) {
+  const EntryContext& current = ContextOf(context);
+  if (current.mark == mark) return context;
+  EntryContext changed = current;
   changed.mark = mark;
   return Context(changed);
 }
@@ -105,7 +176,6 @@ const EntryContext* MessageList::WithMark(const EntryContext* context, const std
 void MessageList::Clear() {
   entries_.clear();
   entries_.shrink_to_fit();
-  pool_ = std::make_unique<TextPool>();
 }
 
 }  // namespace tobrisk

@@ -4,11 +4,10 @@
 // "-100" for the mail box's board numbers).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "core/text/inline_text.h"
@@ -28,8 +27,8 @@ inline constexpr int32_t kMailMessageNo = -2;
 inline constexpr int32_t kMailBoardNo = -100;
 
 // What many entries share: their board, their read mark and their kind. Entries
-// point to one interned copy (see MessageList::Context), which keeps the entry
-// small; a default entry points to kNoContext.
+// hold the number of one interned copy (see MessageList::Context), which keeps
+// the entry small; a default entry holds kNoContext.
 struct EntryContext {
   int32_t board_list_no = -1;               // BoardListNo: major sort key
   int32_t board_no = -1;                    // BoardNo
@@ -40,65 +39,76 @@ struct EntryContext {
   bool operator==(const EntryContext&) const = default;
 };
 
-inline constexpr EntryContext kNoContext{};
+// The number of an interned context. Contexts and the texts they point to are
+// few (boards x marks x kinds) and are kept for the life of the process, in a
+// table shared by every message list, so that an entry can name its context in
+// four bytes and still read it without its list.
+using ContextId = uint32_t;
+inline constexpr ContextId kNoContext = 0;  // the default context (EntryContext{})
 
-// Interned texts shared by many entries (board names, read marks) and the
-// interned contexts. They live as long as the pool; pointers to them stay valid.
-class TextPool {
- public:
-  const std::string* Intern(std::string_view text);
-  const std::string* Empty() { return Intern(std::string_view()); }
-  const EntryContext* Intern(const EntryContext& context);
+namespace entry_detail {
+inline constexpr size_t kContextChunkBits = 12;
+inline constexpr size_t kContextChunks = size_t{1} << 16;  // room for 268 million contexts
+// Chunks of contexts, each filled before its contexts' numbers are handed out.
+extern std::atomic<const EntryContext*> context_chunks[kContextChunks];
+}  // namespace entry_detail
 
- private:
-  struct Hash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
-  struct ContextHash {
-    size_t operator()(const EntryContext& c) const;
-  };
-  std::unordered_set<std::string, Hash, std::equal_to<>> texts_;
-  std::unordered_set<EntryContext, ContextHash> contexts_;
-};
+inline const EntryContext& ContextOf(ContextId id) {
+  constexpr ContextId kMask = (ContextId{1} << entry_detail::kContextChunkBits) - 1;
+  return entry_detail::context_chunks[id >> entry_detail::kContextChunkBits].load(
+      std::memory_order_acquire)[id & kMask];
+}
+
+// Interns texts shared by many entries (board names, read marks) and contexts,
+// for the life of the process; pointers and numbers stay valid. Thread-safe.
+const std::string* InternText(std::string_view text);
+ContextId InternContext(const EntryContext& context);
+
+// SeqNo is not stored: it is always the entry's position in the list + 1 (the
+// parser numbers entries as it appends them, and the sort leaves the numbers in
+// place while it moves the entries).
+inline int32_t SeqNoAt(size_t index) { return static_cast<int32_t>(index + 1); }
 
 struct MessageEntry {
-  int32_t seq_no = 0;                         // SeqNo: position + 1 after the sort
-  int32_t writer_id = -1;                     // WriterId
-  int32_t message_no = -1;                    // MessageNo
-  int32_t res_to_no = -1;                     // ResToNo
-  uint64_t text_offset = 0;                   // TextOffset into NOESC.LOG
-  const EntryContext* context = &kNoContext;  // board, mark and kind (interned)
-  InlineText<32> title;                       // Title, trimmed (at most 32 bytes)
-  InlineText<16> writer_handle;               // WriterHandle, trimmed (at most 16 bytes)
-  InlineText<5> write_date;                   // WriteDate, trimmed (at most 5 bytes)
+  int32_t writer_id = -1;          // WriterId
+  int32_t message_no = -1;         // MessageNo
+  int32_t res_to_no = -1;          // ResToNo
+  ContextId context = kNoContext;  // board, mark and kind (interned)
+  uint64_t text_offset = 0;        // TextOffset into NOESC.LOG
+  InlineText<32> title;            // Title, trimmed (at most 32 bytes)
+  InlineText<16> writer_handle;    // WriterHandle, trimmed (at most 16 bytes)
+  InlineText<5> write_date;        // WriteDate, trimmed (at most 5 bytes)
 
-  int32_t board_list_no() const { return context->board_list_no; }
-  int32_t board_no() const { return context->board_no; }
-  BoardType board_type() const { return context->board_type; }
-  MessageKind kind() const { return context->kind; }
+  const EntryContext& Context() const { return ContextOf(context); }
+  int32_t board_list_no() const { return Context().board_list_no; }
+  int32_t board_no() const { return Context().board_no; }
+  BoardType board_type() const { return Context().board_type; }
+  MessageKind kind() const { return Context().kind; }
   std::string_view BoardName() const {
-    return context->board_name ? std::string_view(*context->board_name) : std::string_view();
+    const EntryContext& c = Context();
+    return c.board_name ? std::string_view(*c.board_name) : std::string_view();
   }
-  std::string_view Mark() const { return context->mark ? std::string_view(*context->mark) : std::string_view(); }
-  bool IsMail() const { return context->board_type == BoardType::MAIL; }
+  std::string_view Mark() const {
+    const EntryContext& c = Context();
+    return c.mark ? std::string_view(*c.mark) : std::string_view();
+  }
+  bool IsMail() const { return Context().board_type == BoardType::MAIL; }
 
   // The sort key: BoardListNo × 100000 + MessageNo.
-  int64_t SortKey() const { return int64_t{context->board_list_no} * 100000 + message_no; }
+  int64_t SortKey() const { return int64_t{Context().board_list_no} * 100000 + message_no; }
 };
-static_assert(sizeof(MessageEntry) <= 88, "an entry per message: keep it compact");
+static_assert(sizeof(MessageEntry) <= 80, "an entry per message: keep it compact");
 
 // The 14 fields of an entry as decimal text / text, in field order
 // (SeqNo, BoardListNo, BoardNo, BoardName, BoardType, WriterId, WriterHandle,
 // MessageNo, ResToNo, Kind, Title, TextOffset, WriteDate, Mark).
-std::vector<std::string> EntryFields(const MessageEntry& entry);
+std::vector<std::string> EntryFields(const MessageEntry& entry, int32_t seq_no);
 
 // The same 14 fields appended to `out` with `separator` between them, without
 // allocating per field (for writing big lists).
-void AppendEntryFields(std::string& out, const MessageEntry& entry, char separator);
+void AppendEntryFields(std::string& out, const MessageEntry& entry, int32_t seq_no, char separator);
 
-// The message list: entries in list order plus the pool of their shared texts
-// and contexts. Not copyable: entries point into the pool.
+// The message list: entries in list order.
 class MessageList {
  public:
   MessageList() = default;
@@ -113,21 +123,22 @@ class MessageList {
   const MessageEntry& operator[](size_t i) const { return entries_[i]; }
   std::vector<MessageEntry>& Entries() { return entries_; }
   const std::vector<MessageEntry>& Entries() const { return entries_; }
+  // The 14 fields of entry i (its SeqNo is i + 1).
+  std::vector<std::string> Fields(size_t i) const { return EntryFields(entries_[i], SeqNoAt(i)); }
 
   void Append(const MessageEntry& entry) { entries_.push_back(entry); }
   void Reserve(size_t n) { entries_.reserve(n); }
   void Clear();
 
-  const std::string* Intern(std::string_view text) { return pool_->Intern(text); }
-  // The interned copy of `context` (entries of this list point to it).
-  const EntryContext* Context(const EntryContext& context) { return pool_->Intern(context); }
-  // The entry's context with its mark replaced by `mark` (interned in this list).
-  const EntryContext* WithMark(const EntryContext* context, const std::string* mark);
+  const std::string* Intern(std::string_view text) { return InternText(text); }
+  // The interned copy of `context`.
+  ContextId Context(const EntryContext& context) { return InternContext(context); }
+  // The context with its mark replaced by `mark`.
+  ContextId WithMark(ContextId context, const std::string* mark);
   void SetMark(size_t i, std::string_view mark) { entries_[i].context = WithMark(entries_[i].context, Intern(mark)); }
 
  private:
   std::vector<MessageEntry> entries_;
-  std::unique_ptr<TextPool> pool_ = std::make_unique<TextPool>();
 };
 
 }  // namespace tobrisk

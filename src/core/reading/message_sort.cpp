@@ -326,7 +326,7 @@ void ArrangeMessages(MessageList& messages, std::vector<uint32_t>& order) {
   const size_t n = messages.Size();
   auto& entries = messages.Entries();
 
-  // Apply the permutation in place, cycle by cycle; SeqNo stays with its position.
+  // Apply the permutation in place, cycle by cycle.
   // The entries are read in random order: each cycle is walked in batches, the
   // batch's positions first (from the small order array), so that the entries
   // can be fetched well ahead of their copying.
@@ -360,9 +360,7 @@ void ArrangeMessages(MessageList& messages, std::vector<uint32_t>& order) {
         const size_t to = chain[k];
         const size_t from = chain[k + 1];
         order[to] = static_cast<uint32_t>(to);
-        const int32_t seq = entries[to].seq_no;
         entries[to] = from == start && closed && k + 1 == length ? carried : entries[from];
-        entries[to].seq_no = seq;
       }
       q = chain[length];
     }

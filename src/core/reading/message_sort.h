@@ -4,7 +4,8 @@
 // The order, equal keys included, is exactly the one of the program's exchange
 // sort: for each position i, every later position j whose key is smaller than
 // the key at i is exchanged with i. That procedure is quadratic; SortMessages
-// computes the same permutation in O(n log n). SeqNo never moves.
+// computes the same permutation in O(n log n). SeqNo, being the position + 1,
+// never moves.
 #pragma once
 
 #include <cstddef>
@@ -23,8 +24,7 @@ void SortMessages(MessageList& messages, Progress& progress);
 // SortMessages in two steps, for readers that can visit the entries through the
 // order instead of moving them: the order (result[p] is the index of the entry
 // that SortMessages puts at position p; the same progress), and moving the
-// entries into it (`order` is used up). The entry at position p then takes the
-// SeqNo the entry at p had before.
+// entries into it (`order` is used up).
 std::vector<uint32_t> SortedOrder(const MessageList& messages, Progress& progress);
 void ArrangeMessages(MessageList& messages, std::vector<uint32_t>& order);
 

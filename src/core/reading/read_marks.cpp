@@ -149,11 +149,13 @@ void ApplyReadMarks(MessageList& messages, const std::vector<ReadMarkRecord>& st
   }
   const std::string* mail_mark = messages.Intern("-");
   // Neighbours mostly share their context and mark: the last change is reused.
-  const EntryContext* last_from = nullptr;
+  bool any_last = false;
+  ContextId last_from = kNoContext;
   const std::string* last_mark = nullptr;
-  const EntryContext* last_to = nullptr;
+  ContextId last_to = kNoContext;
   auto set_mark = [&](MessageEntry& e, const std::string* mark) {
-    if (e.context != last_from || mark != last_mark) {
+    if (!any_last || e.context != last_from || mark != last_mark) {
+      any_last = true;
       last_from = e.context;
       last_mark = mark;
       last_to = messages.WithMark(e.context, mark);

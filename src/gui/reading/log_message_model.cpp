@@ -61,7 +61,7 @@ QVariant LogMessageModel::data(const QModelIndex& index, int role) const {
   }
   char buffer[16];
   switch (index.column()) {
-    case kSeqNo: return Latin(NumberText(e.seq_no, buffer));
+    case kSeqNo: return Latin(NumberText(SeqNoAt(static_cast<size_t>(message)), buffer));
     case kBoardName:
       return with_prefix_ ? FromSjis(WarningPrefix(e) + std::string(e.BoardName())) : FromSjis(e.BoardName());
     case kMark: return FromSjis(e.Mark());

@@ -161,22 +161,35 @@ class MessageTreeBuilder {
     const TreeNodeId mail = AddNode(kNoNode, Kind::MailRoot, kIconMailRoot, -1);
     const TreeNodeId root = AddNode(kNoNode, Kind::MessageRoot, kIconMessageRoot, -1);
 
+    // Neighbours mostly share their context: what it tells is looked up once per run.
+    ContextId context = kNoContext;
+    bool is_mail = false;
+    bool is_new = false;
+    int icon = 0;
+    Board* board = nullptr;
     for (size_t i = 0; i < n; ++i) {
       const MessageEntry& e = list[i];
       const int32_t index = static_cast<int32_t>(i);
-      if (e.IsMail()) {
+      if (i == 0 || e.context != context) {
+        context = e.context;
+        const EntryContext& c = e.Context();
+        is_mail = c.board_type == BoardType::MAIL;
+        is_new = c.kind == MessageKind::New;
+        icon = IconForMark(e.Mark());
+        board = is_mail ? nullptr : &BoardOf(c);
+      }
+      if (is_mail) {
         AddNode(mail, Kind::Mail, kIconMail, index);
         continue;
       }
-      Board& board = BoardOf(e);
-      TreeNodeId parent = board.node;
+      TreeNodeId parent = board->node;
       if (parent == kNoNode) {
-        parent = board.node = AddNode(root, Kind::Board, kIconBoard, index);
-      } else if (e.kind() != MessageKind::New && reply_slot_[i] >= 0) {
+        parent = board->node = AddNode(root, Kind::Board, kIconBoard, index);
+      } else if (!is_new && reply_slot_[i] >= 0) {
         const TreeNodeId found = numbers_[static_cast<size_t>(reply_slot_[i])].answer;
         if (found != kNoNode) parent = found;
       }
-      const TreeNodeId node = AddNode(parent, Kind::Message, IconForMark(e.Mark()), index);
+      const TreeNodeId node = AddNode(parent, Kind::Message, icon, index);
       if (own_slot_[i] >= 0) NodeWithNumberAdded(numbers_[static_cast<size_t>(own_slot_[i])], node);
     }
     // The search state is not needed to lay the tree out: give its memory back
@@ -217,8 +230,8 @@ class MessageTreeBuilder {
 
   // The board of entry `e`, numbered in order of first appearance. Entries of
   // a board mostly follow one another: the last one found is tried first.
-  Board& BoardOf(const MessageEntry& e) {
-    const uint64_t key = (static_cast<uint64_t>(e.board_type()) << 32) | static_cast<uint32_t>(e.board_no());
+  Board& BoardOf(const EntryContext& c) {
+    const uint64_t key = (static_cast<uint64_t>(c.board_type) << 32) | static_cast<uint32_t>(c.board_no);
     if (last_board_ != nullptr && key == last_board_key_) return *last_board_;
     auto it = boards_.find(key);
     if (it == boards_.end()) {
@@ -237,12 +250,21 @@ class MessageTreeBuilder {
     const size_t n = list.Size();
     std::vector<Keyed> keyed;
     keyed.reserve(n);
+    ContextId context = kNoContext;
+    bool is_mail = false;
+    uint32_t ordinal = 0;
     for (size_t i = 0; i < n; ++i) {
       const MessageEntry& e = list[i];
-      if (e.IsMail()) continue;
+      if (i == 0 || e.context != context) {
+        context = e.context;
+        const EntryContext& c = e.Context();
+        is_mail = c.board_type == BoardType::MAIL;
+        if (!is_mail) ordinal = BoardOf(c).ordinal;
+      }
+      if (is_mail) continue;
       // The number the search reads back from the text: "000-1" reads as 0.
       const int32_t read_back = e.message_no < 0 ? 0 : e.message_no;
-      keyed.push_back(Keyed{NumberKey(BoardOf(e).ordinal, read_back), static_cast<uint32_t>(i)});
+      keyed.push_back(Keyed{NumberKey(ordinal, read_back), static_cast<uint32_t>(i)});
     }
     const auto by_key = [](const Keyed& a, const Keyed& b) { return a.key < b.key; };
     if (!std::is_sorted(keyed.begin(), keyed.end(), by_key)) std::sort(keyed.begin(), keyed.end(), by_key);
@@ -258,7 +280,7 @@ class MessageTreeBuilder {
     for (size_t i = 0; i < n; ++i) {
       const MessageEntry& e = list[i];
       // Replies only: no node reads back a negative number.
-      if (e.IsMail() || e.kind() == MessageKind::New || e.res_to_no < 0) continue;
+      if (e.res_to_no < 0 || e.IsMail() || e.kind() == MessageKind::New) continue;
       const auto from = static_cast<size_t>(own_slot_[i]);
       reply_slot_[i] = FindKey(keys, from, NumberKey(static_cast<uint32_t>(keys[from].key >> 32), e.res_to_no));
     }

@@ -189,6 +189,26 @@ TEST(Sjis, ConvertsBothWaysAndNeverCrashesOnJunk) {
   EXPECT_FALSE(SjisToUtf8(junk).empty());
 }
 
+// The work file written again over itself: nothing of a longer earlier content is left.
+TEST(Files, OverwriteEndsWhereTheNewContentEnds) {
+  const std::string dir = testing::MakeTempDir();
+  const std::string path = dir + "/NOESC.LOG";
+  auto overwrite = [&](const std::string& text) {
+    OutputFile out(path, OutputFile::Mode::Overwrite);
+    out.Write(text);
+    out.Close();
+  };
+  overwrite("first and long\r\n");  // no file yet
+  EXPECT_EQ(ReadWholeFile(path), "first and long\r\n");
+  overwrite("short\r\n");
+  EXPECT_EQ(ReadWholeFile(path), "short\r\n");
+  overwrite(std::string(OutputFile::kBufferSize + 10, 'x'));
+  EXPECT_EQ(ReadWholeFile(path), std::string(OutputFile::kBufferSize + 10, 'x'));
+  overwrite("");
+  EXPECT_EQ(ReadWholeFile(path), "");
+  testing::RemoveTree(dir);
+}
+
 TEST(Files, AtomicWriteReplacesWholeFile) {
   const std::string dir = testing::MakeTempDir();
   const std::string path = dir + "/x.txt";

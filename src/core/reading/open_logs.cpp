@@ -126,7 +126,7 @@ MessageList ReadLogsWritingEscapeFree(const std::vector<std::string>& files, con
   } output;
   const std::string& path = escape_free_path;
   EscapeFreeSink sink = [&output, &path](std::string_view block) {
-    if (!output.file) output.file = std::make_unique<OutputFile>(path);
+    if (!output.file) output.file = std::make_unique<OutputFile>(path, OutputFile::Mode::Overwrite);
     output.file->Write(block);
     output.written.fetch_add(block.size(), std::memory_order_relaxed);
   };
@@ -168,7 +168,8 @@ MessageList ReadLogsWritingEscapeFree(const std::vector<std::string>& files, con
   if (failure) std::rethrow_exception(failure);
   if (!reading_shown) progress.SetLabel(reading);
   progress.Step(100);
-  if (!output.file) output.file = std::make_unique<OutputFile>(path);  // logs without a line
+  if (!output.file)
+    output.file = std::make_unique<OutputFile>(path, OutputFile::Mode::Overwrite);  // logs without a line
   output.file->Close();
   return messages;
 }

@@ -179,7 +179,20 @@ std::string WriteTargetOf(const std::string& path) {
 
 OutputFile::OutputFile(const std::string& path, Mode mode) : path_(path) {
   if (DirectoryExists(path)) throw IoError("create", path, "Is a directory");
-  file_ = mode == Mode::Create ? OpenFile(path, "wb", "create") : OpenFile(path, "ab");
+  switch (mode) {
+    case Mode::Create: file_ = OpenFile(path, "wb", "create"); break;
+    case Mode::Append: file_ = OpenFile(path, "ab"); break;
+    case Mode::Overwrite:
+#ifndef _WIN32
+      if (FileExists(path)) {
+        file_ = OpenFile(path, "r+b", "create");
+        cut_at_close_ = true;
+        break;
+      }
+#endif
+      file_ = OpenFile(path, "wb", "create");
+      break;
+  }
   buffer_.reserve(kBufferSize);
 }
 
@@ -188,6 +201,7 @@ void OutputFile::WriteThrough(std::string_view bytes) {
   if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) {
     throw IoError::FromErrno("write", path_);
   }
+  written_ += bytes.size();
 }
 
 void OutputFile::FlushBuffer() {
@@ -199,7 +213,11 @@ void OutputFile::Close() {
   if (!file_) return;
   FlushBuffer();
   std::FILE* f = file_.release();
-  const bool flushed = std::fflush(f) == 0;
+  bool flushed = std::fflush(f) == 0;
+#ifndef _WIN32
+  // An earlier, longer content ends where this one does.
+  if (flushed && cut_at_close_) flushed = ::ftruncate(::fileno(f), static_cast<off_t>(written_)) == 0;
+#endif
   const int err = errno;
   const bool closed = std::fclose(f) == 0;
   if (!flushed || !closed) {

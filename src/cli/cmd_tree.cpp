@@ -13,8 +13,10 @@ int RunTree(const std::vector<std::string>& args) {
   const ParsedArgs parsed = ParseArgs(args, {"--sjis"});
   if (parsed.positional.empty()) throw UsageError{"expected at least one LOG"};
   CliSession session;
-  if (!ReadLogsAsList(session, parsed.positional, MessageTexts::Drop)) return kExitRefused;
-  const MessageTree tree = BuildMessageTree(session.state.messages);
+  // The tree is built through the list order rather than from entries moved into it.
+  std::vector<uint32_t> order;
+  if (!ReadLogsInFileOrder(session, parsed.positional, MessageTexts::Drop, order)) return kExitRefused;
+  const MessageTree tree = BuildMessageTree(session.state.messages, order);
   TextOutput out(parsed.Has("--sjis"));
   std::string& b = out.Buffer();
   // Node ids run in display order.

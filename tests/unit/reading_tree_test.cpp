@@ -259,6 +259,15 @@ TEST(MessageTree, EqualsTheLiteralSearchOnRandomLists) {
       Add(list, s);
     }
     ASSERT_EQ(Lines(BuildMessageTree(list)), LiteralTree(list)) << "round " << round;
+    // The same list with its entries stored shuffled, read through an order.
+    std::vector<uint32_t> order(n);
+    for (size_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(i);
+    std::shuffle(order.begin(), order.end(), rng);
+    MessageList stored;
+    std::vector<uint32_t> position_of(n);
+    for (size_t p = 0; p < n; ++p) position_of[order[p]] = static_cast<uint32_t>(p);
+    for (size_t k = 0; k < n; ++k) stored.Append(list[position_of[k]]);
+    ASSERT_EQ(Lines(BuildMessageTree(stored, order)), LiteralTree(list)) << "ordered round " << round;
   }
   // One board, long lists: deep reply chains with many copies of each number.
   for (int round = 0; round < 300; ++round) {

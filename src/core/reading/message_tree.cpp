@@ -50,8 +50,11 @@ constexpr std::string_view kMessagePrefix = "#Fc.";
 
 }  // namespace
 
+const MessageEntry& MessageTree::EntryAt(size_t p) const { return (*messages_)[order_ != nullptr ? (*order_)[p] : p]; }
+
 void MessageTree::Clear() {
   messages_ = nullptr;
+  order_ = nullptr;
   nodes_.clear();
   nodes_.shrink_to_fit();
   children_.clear();
@@ -69,7 +72,7 @@ void MessageTree::AppendText(TreeNodeId id, std::string& out) const {
     case NodeKind::MessageRoot: out.append(MessageRootText()); return;
     default: break;
   }
-  const MessageEntry& e = (*messages_)[static_cast<size_t>(n.entry)];
+  const MessageEntry& e = EntryAt(static_cast<size_t>(n.entry));
   char buffer[16];
   if (n.kind == NodeKind::Board) {
     out.append(BoardTypeText(e.board_type()))
@@ -149,10 +152,11 @@ int32_t MessageTree::Row(TreeNodeId id) const {
 // moved to display order in place.
 class MessageTreeBuilder {
  public:
-  MessageTree Build(const MessageList& list) {
+  MessageTree Build(const MessageList& list, const std::vector<uint32_t>* order) {
     using Kind = MessageTree::NodeKind;
     const size_t n = list.Size();
     list_ = &list;
+    order_ = order;
     AssignSlots();
     nodes_.reserve(n + boards_.size() + 2);
     jump_.reserve(n + boards_.size() + 2);
@@ -168,7 +172,7 @@ class MessageTreeBuilder {
     int icon = 0;
     Board* board = nullptr;
     for (size_t i = 0; i < n; ++i) {
-      const MessageEntry& e = list[i];
+      const MessageEntry& e = At(i);
       const int32_t index = static_cast<int32_t>(i);
       if (i == 0 || e.context != context) {
         context = e.context;
@@ -200,11 +204,13 @@ class MessageTreeBuilder {
     std::vector<int32_t>().swap(reply_slot_);
     MessageTree tree = Finish();
     tree.messages_ = &list;
+    tree.order_ = order;
     return tree;
   }
 
  private:
   using Node = MessageTree::Node;
+  const MessageEntry& At(size_t p) const { return (*list_)[order_ != nullptr ? (*order_)[p] : p]; }
   struct Board {
     uint32_t ordinal;
     TreeNodeId node;  // kNoNode until its first message is added
@@ -254,7 +260,7 @@ class MessageTreeBuilder {
     bool is_mail = false;
     uint32_t ordinal = 0;
     for (size_t i = 0; i < n; ++i) {
-      const MessageEntry& e = list[i];
+      const MessageEntry& e = At(i);
       if (i == 0 || e.context != context) {
         context = e.context;
         const EntryContext& c = e.Context();
@@ -278,7 +284,7 @@ class MessageTreeBuilder {
     }
     const std::span<const Keyed> keys(keyed.data(), slots);
     for (size_t i = 0; i < n; ++i) {
-      const MessageEntry& e = list[i];
+      const MessageEntry& e = At(i);
       // Replies only: no node reads back a negative number.
       if (e.res_to_no < 0 || e.IsMail() || e.kind() == MessageKind::New) continue;
       const auto from = static_cast<size_t>(own_slot_[i]);
@@ -359,7 +365,7 @@ class MessageTreeBuilder {
     // The entry is at hand here, in list order: its text's size is cheap now.
     const auto depth = static_cast<size_t>(b.depth);
     if (longest_.size() <= depth) longest_.resize(depth + 1, 0);
-    const size_t size = MessageTree::TextSizeOf(kind, entry < 0 ? nullptr : &(*list_)[static_cast<size_t>(entry)]);
+    const size_t size = MessageTree::TextSizeOf(kind, entry < 0 ? nullptr : &At(static_cast<size_t>(entry)));
     longest_[depth] = std::max(longest_[depth], static_cast<uint32_t>(size));
     nodes_.push_back(b);
     jump_.push_back(jump);
@@ -480,7 +486,8 @@ class MessageTreeBuilder {
   }
 
   const MessageList* list_ = nullptr;
-  std::vector<Node> nodes_;            // in build order until Finish
+  const std::vector<uint32_t>* order_ = nullptr;  // see BuildMessageTree
+  std::vector<Node> nodes_;                       // in build order until Finish
   std::vector<TreeNodeId> jump_;       // per node: an ancestor (itself for a top-level node), for ancestor searches
   std::vector<uint32_t> child_count_;  // per node: its children so far
   std::vector<uint32_t> longest_;      // LongestTextByDepth
@@ -495,6 +502,10 @@ class MessageTreeBuilder {
   std::vector<Level> levels_;
 };
 
-MessageTree BuildMessageTree(const MessageList& messages) { return MessageTreeBuilder().Build(messages); }
+MessageTree BuildMessageTree(const MessageList& messages) { return MessageTreeBuilder().Build(messages, nullptr); }
+
+MessageTree BuildMessageTree(const MessageList& messages, const std::vector<uint32_t>& order) {
+  return MessageTreeBuilder().Build(messages, &order);
+}
 
 }  // namespace tobrisk

@@ -98,9 +98,13 @@ class MessageTree {
   // Text(id).size() of a node of `kind` for entry `e` (null for the roots).
   static size_t TextSizeOf(NodeKind kind, const MessageEntry* e);
 
-  const MessageList* messages_ = nullptr;  // the list the tree was built from
-  std::vector<Node> nodes_;                // in display order
-  std::vector<TreeNodeId> children_;       // every node's children, node after node
+  // The entry at list position p.
+  const MessageEntry& EntryAt(size_t p) const;
+
+  const MessageList* messages_ = nullptr;         // the list the tree was built from
+  const std::vector<uint32_t>* order_ = nullptr;  // its order, when the entries were not moved into it
+  std::vector<Node> nodes_;                       // in display order
+  std::vector<TreeNodeId> children_;              // every node's children, node after node
   std::vector<TreeNodeId> top_level_;
   std::vector<TreeNodeId> node_of_message_;
   std::vector<uint32_t> longest_text_by_depth_;
@@ -120,5 +124,9 @@ class MessageTree {
 // its entries (marks may change) as long as the tree is used.
 MessageTree BuildMessageTree(const MessageList& messages);
 MessageTree BuildMessageTree(const MessageList&& messages) = delete;
+// The same for the list in the order `order` (the entry at position p is
+// messages[order[p]], as SortedOrder gives it) without moving the entries: the
+// message indices are positions. The order must outlive the tree too.
+MessageTree BuildMessageTree(const MessageList& messages, const std::vector<uint32_t>& order);
 
 }  // namespace tobrisk

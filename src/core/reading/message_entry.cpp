@@ -31,14 +31,8 @@ std::string_view MessageKindText(MessageKind kind) {
   return {};
 }
 
-namespace {
-// The first chunk is there from the start (constant-initialised): kNoContext
-// reads before anything was interned, also from other files' static objects.
-EntryContext first_context_chunk[size_t{1} << entry_detail::kContextChunkBits];
-}  // namespace
-
 namespace entry_detail {
-std::atomic<const EntryContext*> context_chunks[kContextChunks] = {first_context_chunk};
+std::atomic<const EntryContext*> context_chunks[kContextChunks];
 }  // namespace entry_detail
 
 namespace {
@@ -83,12 +77,12 @@ class EntryPool {
     constexpr size_t kChunkSize = size_t{1} << entry_detail::kContextChunkBits;
     const size_t chunk = count_ >> entry_detail::kContextChunkBits;
     if (chunk >= entry_detail::kContextChunks) throw std::length_error("too many different boards and marks");
-    if (chunk > 0 && (count_ & (kChunkSize - 1)) == 0) {
-      chunks_.push_back(std::make_unique<EntryContext[]>(kChunkSize));
+    if ((count_ & (kChunkSize - 1)) == 0) chunks_.push_back(std::make_unique<EntryContext[]>(kChunkSize));
+    chunks_.back()[count_ & (kChunkSize - 1)] = context;
+    // Published once its first context is in place.
+    if ((count_ & (kChunkSize - 1)) == 0) {
       entry_detail::context_chunks[chunk].store(chunks_.back().get(), std::memory_order_release);
     }
-    EntryContext* const slots = chunk == 0 ? first_context_chunk : chunks_.back().get();
-    slots[count_ & (kChunkSize - 1)] = context;
     const auto id = static_cast<ContextId>(count_++);
     ids_.emplace(context, id);
     return id;

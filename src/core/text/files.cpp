@@ -184,7 +184,9 @@ OutputFile::OutputFile(const std::string& path, Mode mode) : path_(path) {
     case Mode::Append: file_ = OpenFile(path, "ab"); break;
     case Mode::Overwrite:
 #ifndef _WIN32
-      if (FileExists(path)) {
+      // Only a regular file is written over and cut; anything else (a device,
+      // a pipe) is opened as for Create.
+      if (struct stat st{}; ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
         file_ = OpenFile(path, "r+b", "create");
         cut_at_close_ = true;
         break;

@@ -17,6 +17,7 @@
 #include "core/reading/message_entry.h"
 #include "core/reading/message_tree.h"
 #include "core/ports/progress.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk {
 
@@ -87,7 +88,7 @@ class ExportRun {
   void ReleaseStretches(size_t first, size_t last);
   // A text in UTF-8 in the format's form, made in the given buffers.
   struct ConvertBuffers {
-    std::vector<char> utf8;
+    Utf8Buffer utf8;
     std::string formed;
   };
   std::string_view Convert(std::string_view sjis, ConvertBuffers& buffers) const;

@@ -204,10 +204,7 @@ class HtmlWriter {
   }
 
   // Escapes Shift-JIS bytes in UTF-8.
-  void EscapeSjis(std::string_view sjis, std::string& out) {
-    if (utf8_.size() < sjis.size() * 3) utf8_.resize(sjis.size() * 3);
-    Escape(std::string_view(utf8_.data(), AppendSjisAsUtf8(sjis, utf8_.data())), out);
-  }
+  void EscapeSjis(std::string_view sjis, std::string& out) { Escape(utf8_.Of(sjis), out); }
 
   void Entry(std::string& out, const Section& s, size_t index) {
     const MessageEntry& e = run_.Messages()[index];
@@ -361,7 +358,7 @@ class HtmlWriter {
   std::vector<uint32_t> tree_page_;
   size_t done_ = 0;
   std::string page_;
-  std::vector<char> utf8_;  // EscapeSjis's
+  Utf8Buffer utf8_;  // EscapeSjis's
   BoardLabels boards_;
 };
 

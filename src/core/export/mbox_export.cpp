@@ -2,7 +2,6 @@
 // encoded words, the body in UTF-8, 8bit.
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "core/export/export_writers.h"
 #include "core/text/bytes.h"
@@ -117,18 +116,6 @@ void AppendDisplayName(std::string_view utf8, std::string& out) {
   }
   out += "\" ";
 }
-
-// Shift-JIS bytes in UTF-8, in a buffer that only grows; valid until the next call.
-class Utf8Buffer {
- public:
-  std::string_view Of(std::string_view sjis) {
-    if (bytes_.size() < sjis.size() * 3) bytes_.resize(sjis.size() * 3);
-    return {bytes_.data(), AppendSjisAsUtf8(sjis, bytes_.data())};
-  }
-
- private:
-  std::vector<char> bytes_;
-};
 
 // mboxrd: a body line that matches ^>*From  gets one more ">".
 void AppendBody(std::string_view body, std::string& out) {

@@ -262,12 +262,7 @@ ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, P
 std::string_view ExportRun::Convert(std::string_view sjis, ConvertBuffers& buffers) const {
   // Texts are whole lines, and no character spans a line end, so converting
   // text by text gives the same bytes as converting a whole stretch.
-  // Into a buffer that only grows: a string would be filled with zeros first.
-  std::vector<char>& utf8_buffer = buffers.utf8;
-  if (utf8_buffer.size() < sjis.size() * 3) {
-    utf8_buffer.resize(std::max(sjis.size() * 3, utf8_buffer.size() * 2));
-  }
-  const std::string_view utf8(utf8_buffer.data(), AppendSjisAsUtf8(sjis, utf8_buffer.data()));
+  const std::string_view utf8 = buffers.utf8.Of(sjis);
   if (form_ == nullptr) return utf8;
   buffers.formed.clear();
   form_(utf8, buffers.formed);

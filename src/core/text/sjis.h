@@ -2,9 +2,11 @@
 // command-line tool) convert; core keeps Shift-JIS bytes.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tobrisk {
 
@@ -16,6 +18,20 @@ std::string SjisToUtf8(std::string_view sjis);
 // written.
 void AppendSjisAsUtf8(std::string_view sjis, std::string& out);
 size_t AppendSjisAsUtf8(std::string_view sjis, char* out);
+
+// The conversion for many short texts in a row: into a buffer of its own that
+// only grows (a string would be filled with zeros first). Each result is valid
+// until the next call.
+class Utf8Buffer {
+ public:
+  std::string_view Of(std::string_view sjis) {
+    if (bytes_.size() < sjis.size() * 3) bytes_.resize(std::max(sjis.size() * 3, bytes_.size() * 2));
+    return {bytes_.data(), AppendSjisAsUtf8(sjis, bytes_.data())};
+  }
+
+ private:
+  std::vector<char> bytes_;
+};
 
 // The same conversion done by iconv itself, character by character (the
 // reference SjisToUtf8's table is checked against).

@@ -55,7 +55,7 @@ class TextOutput {
   void Flush();
 
  private:
-  static constexpr size_t kBlock = size_t{256} * 1024;
+  static constexpr size_t kBlock = size_t{64} * 1024;
   void HandOn();
   void WriterLoop();
   // Converts and writes one block; false on a failed write (errno set).

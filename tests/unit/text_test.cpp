@@ -5,6 +5,7 @@
 #include "capture_generator.h"
 #include "core/text/bytes.h"
 #include "core/text/files.h"
+#include "core/text/inline_text.h"
 #include "core/text/line_reader.h"
 #include "core/text/io_error.h"
 #include "core/text/sjis.h"
@@ -117,6 +118,16 @@ TEST(FieldReaders, TextBetweenTrimAndFields) {
   EXPECT_EQ(FieldAt("abc", 4, 1), "");
   EXPECT_TRUE(MarkerAt("xx#Fc.", 3, "#Fc."));
   EXPECT_FALSE(MarkerAt("xx#Fc", 3, "#Fc."));
+}
+
+TEST(FieldReaders, CompactRecordFieldsKeepWhatTheyHold) {
+  // Offsets past 4 GiB keep their high byte; padded text keeps NULs and blanks inside it.
+  for (const uint64_t offset : {uint64_t{0}, uint64_t{0xFFFFFFFF}, uint64_t{0x1234567890}, PackedOffset::kLimit - 1}) {
+    EXPECT_EQ(static_cast<uint64_t>(PackedOffset(offset)), offset);
+  }
+  EXPECT_EQ(PaddedText<5>(std::string_view("a\0 b", 4)).View(), std::string_view("a\0 b", 4));
+  EXPECT_EQ(PaddedText<5>("123456").View(), "12345");
+  EXPECT_TRUE(PaddedText<5>("").Empty());
 }
 
 TEST(FieldReaders, RoundedPercentHalvesToEven) {

@@ -3,6 +3,7 @@
 #include "core/reading/escape_filter.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -75,6 +76,18 @@ bool StartsWith(std::string_view line, std::string_view marker) {
 
 // The fields of a header line at the columns of its kind: title, writer number,
 // handle and date follow each other with one blank between them.
+// Where the next line's text begins in the escape-free text: the offset an
+// entry keeps, which has room below 1 TiB.
+template <typename Reader>
+uint64_t TextOffsetAt(const Reader& reader) {
+  const uint64_t offset = reader.Position();
+  if (offset >= PackedOffset::kLimit) {
+    errno = EFBIG;
+    throw IoError::FromErrno("read", "NOESC.LOG");
+  }
+  return offset;
+}
+
 void CutHeaderFields(std::string_view line, size_t title_column, MessageEntry& e) {
   e.title.Assign(Trim(FieldAt(line, title_column, 32)));
   e.writer_id = ReadNumberAt(line, title_column + 33);
@@ -167,7 +180,7 @@ class Parser {
     // A mail header followed by another: the first makes no entry and the
     // second is consumed without being examined.
     if (reader.Next(next) && MarkerAt(next, 3, m_.mail_header)) return;
-    e.text_offset = reader.Position();
+    e.text_offset = TextOffsetAt(reader);
     reader.Next(next);  // the line between the header and the text
     Append(e);
   }
@@ -181,13 +194,13 @@ class Parser {
       std::string_view fields;
       if (!reader.Next(fields)) fields = {};
       CutHeaderFields(fields, 15, e);
-      e.text_offset = reader.Position();
+      e.text_offset = TextOffsetAt(reader);
       Append(e);
     } else {
       MessageEntry e = NewEntry(MessageKind::New);
       e.message_no = ReadNumberAt(line, 5);
       CutHeaderFields(line, 15, e);
-      e.text_offset = reader.Position();
+      e.text_offset = TextOffsetAt(reader);
       Append(e);
     }
   }

@@ -74,10 +74,10 @@ struct MessageEntry {
   int32_t message_no = -1;         // MessageNo
   int32_t res_to_no = -1;          // ResToNo
   ContextId context = kNoContext;  // board, mark and kind (interned)
-  uint64_t text_offset = 0;        // TextOffset into NOESC.LOG
+  PackedOffset text_offset;        // TextOffset into NOESC.LOG (below 1 TiB: see TextOffsetAt)
   InlineText<32> title;            // Title, trimmed (at most 32 bytes)
   InlineText<16> writer_handle;    // WriterHandle, trimmed (at most 16 bytes)
-  InlineText<5> write_date;        // WriteDate, trimmed (at most 5 bytes)
+  PaddedText<5> write_date;        // WriteDate, trimmed (at most 5 bytes)
 
   const EntryContext& Context() const { return ContextOf(context); }
   int32_t board_list_no() const { return Context().board_list_no; }
@@ -97,7 +97,7 @@ struct MessageEntry {
   // The sort key: BoardListNo × 100000 + MessageNo.
   int64_t SortKey() const { return int64_t{Context().board_list_no} * 100000 + message_no; }
 };
-static_assert(sizeof(MessageEntry) <= 80, "an entry per message: keep it compact");
+static_assert(sizeof(MessageEntry) <= 76, "an entry per message: keep it compact");
 
 // The 14 fields of an entry as decimal text / text, in field order
 // (SeqNo, BoardListNo, BoardNo, BoardName, BoardType, WriterId, WriterHandle,

@@ -208,17 +208,139 @@ class SameAsBefore {
   std::vector<uint64_t> bits_;
 };
 
+// Sorts order[begin, begin + m) by the keys' offsets below `low_bits` bits (the
+// higher bits are equal), stably, and marks equal keys. Small ranges sort
+// (offset, index) pairs; bigger ones take LSD passes of `bits` bits through
+// `spare`, with counts of 2^bits digits.
+template <typename KeyOf>
+class BucketSorter {
+ public:
+  BucketSorter(const KeyOf& key, uint64_t min, unsigned low_bits, unsigned bits, SameAsBefore& same)
+      : key_(key), min_(min), low_bits_(low_bits), bits_(bits), same_(same) {}
+
+  void Sort(uint32_t* order, size_t begin, size_t m) {
+    if (m < 2) return;
+    if (m <= kSmall) {
+      SortSmall(order + begin, begin, m);
+    } else {
+      SortBig(order + begin, begin, m);
+    }
+  }
+
+ private:
+  static constexpr size_t kSmall = 64;
+  struct Pair {
+    uint64_t low;
+    uint32_t index;
+    bool operator<(const Pair& o) const { return low != o.low ? low < o.low : index < o.index; }
+  };
+  uint64_t Low(uint32_t i) const {
+    return (static_cast<uint64_t>(key_(i)) - min_) & ((uint64_t{1} << low_bits_) - 1);  // low_bits_ < 64
+  }
+
+  void SortSmall(uint32_t* at, size_t begin, size_t m) {
+    Pair* pairs = pairs_.data();
+    for (size_t k = 0; k < m; ++k) {
+      if (k + kKeysAhead < m) key_.Prefetch(at[k + kKeysAhead]);
+      pairs[k] = {Low(at[k]), at[k]};
+    }
+    std::sort(pairs, pairs + m);
+    at[0] = pairs[0].index;
+    for (size_t k = 1; k < m; ++k) {
+      at[k] = pairs[k].index;
+      if (pairs[k].low == pairs[k - 1].low) same_.Set(begin + k);
+    }
+  }
+
+  void SortBig(uint32_t* at, size_t begin, size_t m) {
+    const size_t mask = (size_t{1} << bits_) - 1;
+    if (spare_.size() < m) spare_.resize(m);
+    count_.resize(mask + 1);
+    if (low_bits_ <= bits_) {  // one digit: read each key once, and equal digits are equal keys
+      if (digits_.size() < m) digits_.resize(m);
+      std::fill(count_.begin(), count_.end(), 0u);
+      for (size_t k = 0; k < m; ++k) {
+        if (k + kKeysAhead < m) key_.Prefetch(at[k + kKeysAhead]);
+        digits_[k] = static_cast<uint32_t>(Low(at[k]));
+        ++count_[digits_[k]];
+      }
+      uint32_t sum = 0;
+      for (uint32_t& c : count_) {
+        const uint32_t here = c;
+        c = sum;
+        sum += here;
+      }
+      first_ = count_;
+      for (size_t k = 0; k < m; ++k) {
+        const uint32_t d = digits_[k];
+        const uint32_t p = count_[d]++;
+        spare_[p] = at[k];
+        if (p != first_[d]) same_.Set(begin + p);
+      }
+      std::copy(spare_.begin(), spare_.begin() + static_cast<ptrdiff_t>(m), at);
+      return;
+    }
+    first_.resize(mask + 1);
+    last_.resize(mask + 1);
+    uint32_t* from = at;
+    uint32_t* to = spare_.data();
+    for (unsigned shift = 0; shift < low_bits_; shift += bits_) {
+      const bool final_pass = shift + bits_ >= low_bits_;
+      std::fill(count_.begin(), count_.end(), 0u);
+      for (size_t k = 0; k < m; ++k) {
+        if (k + kKeysAhead < m) key_.Prefetch(from[k + kKeysAhead]);
+        ++count_[(Low(from[k]) >> shift) & mask];
+      }
+      uint32_t sum = 0;
+      for (uint32_t& c : count_) {
+        const uint32_t here = c;
+        c = sum;
+        sum += here;
+      }
+      if (final_pass) first_ = count_;
+      for (size_t k = 0; k < m; ++k) {
+        if (k + kKeysAhead < m) key_.Prefetch(from[k + kKeysAhead]);
+        const uint32_t i = from[k];
+        const uint64_t o = Low(i);
+        const size_t d = (o >> shift) & mask;
+        const uint32_t p = count_[d]++;
+        to[p] = i;
+        if (final_pass) {
+          if (p != first_[d] && last_[d] == o) same_.Set(begin + p);
+          last_[d] = o;
+        }
+      }
+      std::swap(from, to);
+    }
+    if (from != at) std::copy(from, from + m, at);
+  }
+
+  const KeyOf& key_;
+  uint64_t min_;
+  unsigned low_bits_;
+  unsigned bits_;
+  SameAsBefore& same_;
+  std::vector<Pair> pairs_ = std::vector<Pair>(kSmall);
+  std::vector<uint32_t> spare_;   // as big as the biggest range sorted by passes
+  std::vector<uint32_t> digits_;  // the same, for a range sorted by one digit
+  std::vector<uint32_t> count_;
+  std::vector<uint32_t> first_;
+  std::vector<uint64_t> last_;
+};
+
 // The indices 0..n-1 ordered by key, equal keys by index, and which of them
-// have the key of the one before: a stable LSD radix sort of the keys' offsets
-// from the smallest key, as few passes of at most 13 bits as the range of the
-// keys needs (one or two for real lists), the bits shared evenly among them.
-// The last pass sees equal keys arrive one after the other in their bucket.
+// have the key of the one before. A radix sort of the keys' offsets from the
+// smallest key, in as few digits of at most 13 bits as the range of the keys
+// needs (one or two for real lists), the bits shared evenly among them: the
+// indices are placed straight into the result by their top digit, then each
+// range of one top digit is sorted by the lower digits. The sort's memory is
+// the result and a spare array as big as the biggest such range, not a second
+// array of n indices.
 template <typename KeyOf>
 std::vector<uint32_t> IndicesByKey(const KeyOf& key, size_t n, SameAsBefore& same) {
   std::vector<uint32_t> order(n);
-  std::iota(order.begin(), order.end(), 0u);
-  if (n < 2) return order;
   if (n < 256) {
+    std::iota(order.begin(), order.end(), 0u);
     std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return key(a) < key(b); });
     for (size_t p = 1; p < n; ++p) {
       if (key(order[p]) == key(order[p - 1])) same.Set(p);
@@ -234,6 +356,7 @@ std::vector<uint32_t> IndicesByKey(const KeyOf& key, size_t n, SameAsBefore& sam
   const auto min = static_cast<uint64_t>(lo);
   const uint64_t range = static_cast<uint64_t>(hi) - min;
   if (range == 0) {
+    std::iota(order.begin(), order.end(), 0u);
     for (size_t p = 1; p < n; ++p) same.Set(p);
     return order;
   }
@@ -241,41 +364,24 @@ std::vector<uint32_t> IndicesByKey(const KeyOf& key, size_t n, SameAsBefore& sam
   const auto range_bits = static_cast<unsigned>(64 - __builtin_clzll(range));
   const unsigned passes = (range_bits + kMaxBits - 1) / kMaxBits;
   const unsigned bits = (range_bits + passes - 1) / passes;
-  const size_t mask = (size_t{1} << bits) - 1;
-  std::vector<uint32_t> other(n);
-  std::vector<uint32_t> count(mask + 1);  // of this pass's digits, then their next positions
-  std::vector<uint32_t> next(mask + 1);   // of the next pass's digits, counted while this one places
-  std::vector<uint32_t> first(mask + 1);  // the first position of each digit
-  std::vector<uint64_t> last(mask + 1);   // the last pass: the offset last placed with each digit
-  auto offset = [&](size_t i) { return static_cast<uint64_t>(key(i)) - min; };
-  for (size_t i = 0; i < n; ++i) ++count[offset(i) & mask];
-  for (unsigned shift = 0; shift < range_bits; shift += bits) {
-    const bool more = shift + bits < range_bits;
-    uint32_t sum = 0;
-    for (uint32_t& c : count) {
-      const uint32_t here = c;
-      c = sum;
-      sum += here;
-    }
-    std::fill(next.begin(), next.end(), 0u);
-    if (!more) first = count;
-    for (size_t k = 0; k < n; ++k) {
-      if (k + kKeysAhead < n) key.Prefetch(order[k + kKeysAhead]);
-      const uint32_t i = order[k];
-      const uint64_t o = offset(i);
-      const size_t d = (o >> shift) & mask;
-      const uint32_t at = count[d]++;
-      other[at] = i;
-      if (more) {
-        ++next[(o >> (shift + bits)) & mask];
-      } else {
-        if (at != first[d] && last[d] == o) same.Set(at);
-        last[d] = o;
-      }
-    }
-    count.swap(next);
-    order.swap(other);
+  const unsigned low_bits = (passes - 1) * bits;  // the top digit has the rest
+  auto top = [&](size_t i) { return static_cast<size_t>((static_cast<uint64_t>(key(i)) - min) >> low_bits); };
+  std::vector<uint32_t> start((range >> low_bits) +
+                              2);  // start[d + 1] counts digit d, then start[d] is its first place
+  for (size_t i = 0; i < n; ++i) ++start[top(i) + 1];
+  for (size_t d = 1; d < start.size(); ++d) start[d] += start[d - 1];
+  {
+    std::vector<uint32_t> next(start.begin(), start.end() - 1);
+    for (size_t i = 0; i < n; ++i) order[next[top(i)]++] = static_cast<uint32_t>(i);
   }
+  if (low_bits == 0) {  // a digit is a key
+    for (size_t d = 0; d + 1 < start.size(); ++d) {
+      for (size_t p = start[d] + 1; p < start[d + 1]; ++p) same.Set(p);
+    }
+    return order;
+  }
+  BucketSorter<KeyOf> sorter(key, min, low_bits, bits, same);
+  for (size_t d = 0; d + 1 < start.size(); ++d) sorter.Sort(order.data(), start[d], start[d + 1] - start[d]);
   return order;
 }
 

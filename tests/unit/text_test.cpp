@@ -10,6 +10,7 @@
 #include "core/text/io_error.h"
 #include "core/text/sjis.h"
 #include <filesystem>
+#include <random>
 
 namespace tobrisk {
 namespace {
@@ -112,6 +113,16 @@ TEST(FieldReaders, TextBetweenTrimAndFields) {
   EXPECT_EQ(TextBetween("a(b", "(", ")"), "");
   EXPECT_EQ(TextBetween("()", "(", ")"), "");
   EXPECT_EQ(Trim(" \t a b \x01"), "a b");
+  std::mt19937 rng(33);  // fields of every width, blanks and control bytes mixed with kept bytes
+  const char kBytes[] = {'\0', '\t', ' ', '!', 'a', '\x7f', '\x80', '\xff'};
+  for (int round = 0; round < 20000; ++round) {
+    std::string field(rng() % 41, ' ');
+    for (char& c : field) c = kBytes[rng() % 4 == 0 ? rng() % 8 : rng() % 3];
+    size_t begin = 0, end = field.size();
+    while (begin < end && static_cast<unsigned char>(field[begin]) <= 0x20) ++begin;
+    while (end > begin && static_cast<unsigned char>(field[end - 1]) <= 0x20) --end;
+    ASSERT_EQ(Trim(field), std::string_view(field).substr(begin, end - begin)) << round;
+  }
   EXPECT_EQ(Trim(Sjis("　a　")), Sjis("　a　"));  // a full-width blank stays
   EXPECT_EQ(FieldAt("abcdef", 3, 2), "cd");
   EXPECT_EQ(FieldAt("abcdef", 5, 10), "ef");

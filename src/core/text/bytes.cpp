@@ -1,15 +1,49 @@
 #include "core/text/bytes.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <charconv>
 #include <limits>
 
 namespace tobrisk {
 
+#if defined(__SSE2__)
+namespace {
+// Bit i set when byte i of the 16 at `p` is above 0x20 (bytes from 0x80 up included).
+inline unsigned KeptBytes(const char* p) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x20))) |
+                               _mm_movemask_epi8(bytes));
+}
+}  // namespace
+#endif
+
 std::string_view Trim(std::string_view text) {
+  // Host fields are cut at fixed widths and padded with blanks: the ends are
+  // found 16 bytes at a time.
+  const char* p = text.data();
   size_t begin = 0;
   size_t end = text.size();
-  while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
-  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
+#if defined(__SSE2__)
+  for (; end >= 16; end -= 16) {
+    const unsigned kept = KeptBytes(p + end - 16);
+    if (kept != 0) {
+      end -= static_cast<size_t>(__builtin_clz(kept)) - 16;
+      for (; begin + 16 <= end; begin += 16) {
+        const unsigned first = KeptBytes(p + begin);
+        if (first != 0) {
+          begin += static_cast<size_t>(__builtin_ctz(first));
+          break;
+        }
+      }
+      break;
+    }
+  }
+#endif
+  while (end > begin && static_cast<unsigned char>(p[end - 1]) <= 0x20) --end;
+  while (begin < end && static_cast<unsigned char>(p[begin]) <= 0x20) ++begin;
   return text.substr(begin, end - begin);
 }
 

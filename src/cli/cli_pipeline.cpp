@@ -61,11 +61,7 @@ TextOutput::~TextOutput() {
 }
 
 bool TextOutput::Write(const std::string& block) {
-  std::string_view bytes = block;
-  if (!sjis_) {
-    utf8_.resize(block.size() * 3);
-    bytes = std::string_view(utf8_.data(), AppendSjisAsUtf8(block, utf8_.data()));
-  }
+  const std::string_view bytes = sjis_ ? std::string_view(block) : utf8_.Of(block);
   return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/cli_support.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk::cli {
 
@@ -55,7 +56,7 @@ class TextOutput {
   void Flush();
 
  private:
-  static constexpr size_t kBlock = size_t{64} * 1024;
+  static constexpr size_t kBlock = size_t{128} * 1024;
   void HandOn();
   void WriterLoop();
   // Converts and writes one block; false on a failed write (errno set).
@@ -65,7 +66,7 @@ class TextOutput {
   bool sjis_;
   std::string buffer_;   // being filled
   std::string pending_;  // handed to the writer
-  std::string utf8_;     // the writer's conversion buffer
+  Utf8Buffer utf8_;      // the writer's conversion buffer
   std::thread writer_;
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -124,14 +124,13 @@ std::vector<std::string> EntryFields(const MessageEntry& e, int32_t seq_no) {
 }
 
 void AppendEntryFields(std::string& out, const MessageEntry& e, int32_t seq_no, char separator) {
-  // Room for everything at once, then plain stores: 7 numbers of at most 20
-  // bytes, the fixed texts and the separators stay below 300 bytes.
-  const std::string_view board_name = e.BoardName();
-  const std::string_view mark = e.Mark();
-  const size_t old = out.size();
-  out.resize(old + 300 + board_name.size() + mark.size());
-  char* p = out.data() + old;
-  char* const limit = out.data() + out.size();
+  // The fields are formatted on the stack and appended in a few pieces: growing
+  // `out` ahead of the text would fill the room with zeros first. The pieces
+  // between the board name and the mark are bounded: numbers of at most 20
+  // bytes, fixed texts and fields of at most 32 bytes.
+  char buffer[256];
+  char* p = buffer;
+  char* const limit = buffer + sizeof buffer;
   auto number = [&](int64_t value) {
     p = std::to_chars(p, limit, value).ptr;
     *p++ = separator;
@@ -141,10 +140,16 @@ void AppendEntryFields(std::string& out, const MessageEntry& e, int32_t seq_no, 
     p += value.size();
     *p++ = separator;
   };
+  auto flush = [&] {
+    out.append(buffer, static_cast<size_t>(p - buffer));
+    p = buffer;
+  };
   number(seq_no);
   number(e.board_list_no());
   number(e.board_no());
-  text(board_name);
+  flush();
+  out.append(e.BoardName());
+  *p++ = separator;
   text(BoardTypeText(e.board_type()));
   number(e.writer_id);
   text(e.writer_handle.View());
@@ -154,9 +159,8 @@ void AppendEntryFields(std::string& out, const MessageEntry& e, int32_t seq_no, 
   text(e.title.View());
   number(static_cast<int64_t>(e.text_offset));
   text(e.write_date.View());
-  std::memcpy(p, mark.data(), mark.size());
-  p += mark.size();
-  out.resize(static_cast<size_t>(p - out.data()));
+  flush();
+  out.append(e.Mark());
 }
 
 ContextId MessageList::WithMark(ContextId context, const std::string* mark) {

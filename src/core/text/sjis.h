@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,18 +20,23 @@ std::string SjisToUtf8(std::string_view sjis);
 void AppendSjisAsUtf8(std::string_view sjis, std::string& out);
 size_t AppendSjisAsUtf8(std::string_view sjis, char* out);
 
-// The conversion for many short texts in a row: into a buffer of its own that
-// only grows (a string would be filled with zeros first). Each result is valid
+// The conversion for many texts in a row: into a buffer of its own that only
+// grows and is never filled ahead of the text (room for the longest result is
+// reserved, but only the pages written to take memory). Each result is valid
 // until the next call.
 class Utf8Buffer {
  public:
   std::string_view Of(std::string_view sjis) {
-    if (bytes_.size() < sjis.size() * 3) bytes_.resize(std::max(sjis.size() * 3, bytes_.size() * 2));
-    return {bytes_.data(), AppendSjisAsUtf8(sjis, bytes_.data())};
+    if (size_ < sjis.size() * 3) {
+      size_ = std::max(sjis.size() * 3, size_ * 2);
+      bytes_.reset(new char[size_]);  // NOLINT: left uninitialised on purpose
+    }
+    return {bytes_.get(), AppendSjisAsUtf8(sjis, bytes_.get())};
   }
 
  private:
-  std::vector<char> bytes_;
+  std::unique_ptr<char[]> bytes_;
+  size_t size_ = 0;
 };
 
 // The same conversion done by iconv itself, character by character (the

@@ -1,6 +1,10 @@
 #include "cli/cli_pipeline.h"
 
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include "core/reading/log_parser.h"
 #include "core/reading/message_sort.h"
@@ -48,71 +52,44 @@ bool ReadLogsInFileOrder(CliSession& session, const std::vector<std::string>& lo
   return true;
 }
 
-TextOutput::TextOutput(bool sjis) : sjis_(sjis) { buffer_.reserve(kBlock + 4096); }
-
-TextOutput::~TextOutput() {
-  if (!writer_.joinable()) return;
+void WriteLinesInOrder(size_t count, bool sjis, const LineFormatter& format) {
+  constexpr size_t kRun = 1024;  // items per run: about 100 KB of list lines
+  const size_t runs = (count + kRun - 1) / kRun;
+  std::atomic<size_t> next_run{0};
+  std::mutex mutex;
+  std::condition_variable turn;
+  size_t runs_written = 0;  // under `mutex`
+  int write_errno = 0;      // the first failed write's errno, under `mutex`
+  auto work = [&] {
+    std::string text;
+    Utf8Buffer utf8;
+    for (;;) {
+      const size_t run = next_run.fetch_add(1);
+      if (run >= runs) return;
+      text.clear();
+      format(run * kRun, std::min(count, (run + 1) * kRun), text);
+      const std::string_view bytes = sjis ? std::string_view(text) : utf8.Of(text);
+      std::unique_lock lock(mutex);
+      turn.wait(lock, [&] { return runs_written == run; });
+      if (write_errno == 0 && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) {
+        write_errno = errno != 0 ? errno : EIO;
+        next_run.store(runs);  // the command fails anyway: no more runs are taken
+      }
+      ++runs_written;
+      turn.notify_all();
+    }
+  };
   {
-    std::lock_guard lock(mutex_);
-    stop_ = true;
+    std::thread helper;
+    if (runs > 1) helper = std::thread(work);
+    work();
+    if (helper.joinable()) helper.join();
   }
-  changed_.notify_all();
-  writer_.join();
-}
-
-bool TextOutput::Write(const std::string& block) {
-  const std::string_view bytes = sjis_ ? std::string_view(block) : utf8_.Of(block);
-  return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
-}
-
-void TextOutput::WriterLoop() {
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    changed_.wait(lock, [this] { return has_pending_ || stop_; });
-    if (!has_pending_) return;
-    lock.unlock();
-    const bool ok = write_errno_ != 0 || Write(pending_);  // after a failure nothing more is written
-    const int error = ok ? 0 : errno;
-    lock.lock();
-    if (!ok && write_errno_ == 0) write_errno_ = error;
-    has_pending_ = false;
-    changed_.notify_all();
+  if (write_errno == 0 && std::fflush(stdout) != 0) write_errno = errno != 0 ? errno : EIO;
+  if (write_errno != 0) {
+    errno = write_errno;
+    throw IoError::FromErrno("write", "standard output");
   }
-}
-
-void TextOutput::HandOn() {
-  if (!writer_.joinable()) writer_ = std::thread([this] { WriterLoop(); });
-  std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return !has_pending_; });
-  if (write_errno_ != 0) {  // stop early: the command fails anyway
-    lock.unlock();
-    ThrowIfFailed();
-  }
-  pending_.swap(buffer_);
-  has_pending_ = true;
-  lock.unlock();
-  changed_.notify_all();
-  buffer_.clear();
-  buffer_.reserve(kBlock + 4096);
-}
-
-void TextOutput::ThrowIfFailed() {
-  if (write_errno_ == 0) return;
-  errno = write_errno_;
-  throw IoError::FromErrno("write", "standard output");
-}
-
-void TextOutput::Flush() {
-  if (writer_.joinable()) {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return !has_pending_; });
-  }
-  ThrowIfFailed();
-  bool ok = buffer_.empty() || Write(buffer_);
-  buffer_.clear();
-  if (ok && std::fflush(stdout) != 0) ok = false;
-  if (!ok) write_errno_ = errno;
-  ThrowIfFailed();
 }
 
 }  // namespace tobrisk::cli

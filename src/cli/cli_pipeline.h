@@ -2,17 +2,14 @@
 // commands that work on opened logs: the open pipeline without windows.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
-#include <mutex>
+#include <functional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "cli/cli_support.h"
-#include "core/text/sjis.h"
 
 namespace tobrisk::cli {
 
@@ -35,44 +32,15 @@ bool ReadLogsAsList(CliSession& session, const std::vector<std::string>& logs, M
 bool ReadLogsInFileOrder(CliSession& session, const std::vector<std::string>& logs, MessageTexts texts,
                          std::vector<uint32_t>& order);
 
-// Buffered output to stdout. Text is collected as Shift-JIS and written in big
-// blocks, converted to UTF-8 unless `sjis` is set. Blocks are cut at line ends
-// only, so a double-byte character is never split. Full blocks are converted and
-// written by a second thread while the next block is being filled; the bytes
-// and their order are the same as writing them in turn.
-class TextOutput {
- public:
-  explicit TextOutput(bool sjis);
-  ~TextOutput();  // Flush() explicitly: a failed write must be reported
-  TextOutput(const TextOutput&) = delete;
-  TextOutput& operator=(const TextOutput&) = delete;
-
-  std::string& Buffer() { return buffer_; }
-  // Call after each complete line: hands the block on once it is big enough.
-  void LineDone() {
-    if (buffer_.size() >= kBlock) HandOn();
-  }
-  // Writes everything collected and waits for it; throws IoError when a write failed.
-  void Flush();
-
- private:
-  static constexpr size_t kBlock = size_t{128} * 1024;
-  void HandOn();
-  void WriterLoop();
-  // Converts and writes one block; false on a failed write (errno set).
-  bool Write(const std::string& block);
-  void ThrowIfFailed();
-
-  bool sjis_;
-  std::string buffer_;   // being filled
-  std::string pending_;  // handed to the writer
-  Utf8Buffer utf8_;      // the writer's conversion buffer
-  std::thread writer_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool has_pending_ = false;
-  bool stop_ = false;
-  int write_errno_ = 0;  // first failed write's errno, 0 when none
-};
+// Formats items 0..count-1 into Shift-JIS lines and writes them to stdout in
+// item order, converted to UTF-8 unless `sjis` is set: `format(first, last,
+// out)` appends the lines of items [first, last) to `out`. Runs of items are
+// formatted (and converted) on two threads at once, each writing its run when
+// the runs before it are written, so the bytes are the same as formatting and
+// writing the items one after the other. `format` must be safe to call from
+// two threads (it reads shared data only). Throws IoError when a write fails;
+// nothing is written after a failure.
+using LineFormatter = std::function<void(size_t first, size_t last, std::string& out)>;
+void WriteLinesInOrder(size_t count, bool sjis, const LineFormatter& format);
 
 }  // namespace tobrisk::cli

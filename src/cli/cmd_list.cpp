@@ -14,20 +14,19 @@ int RunList(const std::vector<std::string>& args) {
   std::vector<uint32_t> order;
   if (!ReadLogsInFileOrder(session, parsed.positional, MessageTexts::Drop, order)) return kExitRefused;
   const std::vector<MessageEntry>& entries = session.state.messages.Entries();
-  TextOutput out(parsed.Has("--sjis"));
-  constexpr size_t kAhead = 8;  // entries fetched ahead of their formatting
-  for (size_t p = 0; p < order.size(); ++p) {
-    if (p + kAhead < order.size()) {
-      const char* ahead = reinterpret_cast<const char*>(&entries[order[p + kAhead]]);
-      __builtin_prefetch(ahead);
-      __builtin_prefetch(ahead + sizeof(MessageEntry) - 1);
+  WriteLinesInOrder(order.size(), parsed.Has("--sjis"), [&](size_t first, size_t last, std::string& out) {
+    constexpr size_t kAhead = 8;  // entries fetched ahead of their formatting
+    for (size_t p = first; p < last; ++p) {
+      if (p + kAhead < last) {
+        const char* ahead = reinterpret_cast<const char*>(&entries[order[p + kAhead]]);
+        __builtin_prefetch(ahead);
+        __builtin_prefetch(ahead + sizeof(MessageEntry) - 1);
+      }
+      // As in the sorted list: the entry of position p with the SeqNo of position p.
+      AppendEntryFields(out, entries[order[p]], SeqNoAt(p), '\t');
+      out.push_back('\n');
     }
-    // As in the sorted list: the entry of position p with the SeqNo of position p.
-    AppendEntryFields(out.Buffer(), entries[order[p]], SeqNoAt(p), '\t');
-    out.Buffer().push_back('\n');
-    out.LineDone();
-  }
-  out.Flush();
+  });
   return kExitOk;
 }
 

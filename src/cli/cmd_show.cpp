@@ -29,19 +29,18 @@ int RunShow(const std::vector<std::string>& args) {
     return kExitRefused;
   }
   const bool sjis = parsed.Has("--sjis");
-  TextOutput out(sjis);
-  if (sjis) {
-    out.Buffer() = text.bytes;
-  } else {
+  WriteLinesInOrder(1, sjis, [&](size_t, size_t, std::string& out) {
+    if (sjis) {
+      out = text.bytes;
+      return;
+    }
     // The view's CR LF line ends become plain newlines.
-    std::string& b = out.Buffer();
-    b.reserve(text.bytes.size());
+    out.reserve(text.bytes.size());
     for (size_t i = 0; i < text.bytes.size(); ++i) {
       if (text.bytes[i] == '\r' && i + 1 < text.bytes.size() && text.bytes[i + 1] == '\n') continue;
-      b.push_back(text.bytes[i]);
+      out.push_back(text.bytes[i]);
     }
-  }
-  out.Flush();
+  });
   return kExitOk;
 }
 

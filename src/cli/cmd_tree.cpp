@@ -17,24 +17,23 @@ int RunTree(const std::vector<std::string>& args) {
   std::vector<uint32_t> order;
   if (!ReadLogsInFileOrder(session, parsed.positional, MessageTexts::Drop, order)) return kExitRefused;
   const MessageTree tree = BuildMessageTree(session.state.messages, order);
-  TextOutput out(parsed.Has("--sjis"));
-  std::string& b = out.Buffer();
   // Node ids run in display order.
-  for (TreeNodeId id = 0; id < static_cast<TreeNodeId>(tree.Size()); ++id) {
-    const size_t old = b.size();
-    b.resize(old + 36);  // three numbers of at most 11 bytes and their TABs
-    char* p = b.data() + old;
-    char* const limit = b.data() + b.size();
-    for (const int32_t number : {tree.Depth(id), static_cast<int32_t>(tree.Icon(id)), tree.MessageIndex(id)}) {
-      p = std::to_chars(p, limit, number).ptr;
-      *p++ = '\t';
+  WriteLinesInOrder(tree.Size(), parsed.Has("--sjis"), [&](size_t first, size_t last, std::string& b) {
+    for (size_t node = first; node < last; ++node) {
+      const auto id = static_cast<TreeNodeId>(node);
+      const size_t old = b.size();
+      b.resize(old + 36);  // three numbers of at most 11 bytes and their TABs
+      char* p = b.data() + old;
+      char* const limit = b.data() + b.size();
+      for (const int32_t number : {tree.Depth(id), static_cast<int32_t>(tree.Icon(id)), tree.MessageIndex(id)}) {
+        p = std::to_chars(p, limit, number).ptr;
+        *p++ = '\t';
+      }
+      b.resize(static_cast<size_t>(p - b.data()));
+      tree.AppendText(id, b);
+      b.push_back('\n');
     }
-    b.resize(static_cast<size_t>(p - b.data()));
-    tree.AppendText(id, b);
-    b.push_back('\n');
-    out.LineDone();
-  }
-  out.Flush();
+  });
   return kExitOk;
 }
 

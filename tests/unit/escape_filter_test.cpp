@@ -230,6 +230,46 @@ TEST_F(CutEscapesTest, OnePassGivesTheSameFileAndEntriesAsTheTwoSteps) {
   EXPECT_THROW(ParseLogWhileCuttingEscapes({dir_ + "missing.log"}, nullptr, none), IoError);
 }
 
+// Captures are read in chunks, runs of plain CR LF lines taken over whole: the
+// text and lines must not depend on where a chunk ends. Random captures of lone
+// CRs and LFs, CR LF pairs, control bytes, lines longer than a chunk and a
+// Ctrl-Z give the same text as the line-by-line reading CutEscapes does.
+TEST_F(CutEscapesTest, ChunkedReadingAgreesWithLineByLineReading) {
+  std::mt19937 rng(2026);
+  const std::vector<std::string> pieces = {"\r\n", "\r\n", "\r\n",           "\r",         "\n",    "\r\r\n", "\x1b[1m",
+                                           "\x1b", "\x08", "\x1b]title\x07", Sjis("漢字"), "text ", "#Fc."};
+  for (int round = 0; round < 12; ++round) {
+    std::string capture;
+    const size_t size = 150000 + rng() % 200000;
+    while (capture.size() < size) {
+      const unsigned pick = rng() % 100;
+      if (pick == 0) {
+        capture.append(70000 + rng() % 70000, 'x');  // a line longer than a chunk
+      } else if (pick < 60) {
+        capture.append(rng() % 40, 'a');
+      } else {
+        capture += pieces[rng() % pieces.size()];
+      }
+    }
+    if (round % 3 == 1) capture.insert(capture.size() - rng() % 1000, "\x1a");
+    if (round % 4 == 2) capture.push_back('\r');  // a CR as the last byte
+    const std::string log = Write("chunks.log", capture);
+    CutEscapes({log}, dir_ + "LINES.LOG", progress_);
+    const std::string expected = ReadWholeFile(dir_ + "LINES.LOG");
+    std::string sunk;
+    std::string text;
+    EscapeFilteringReader reader({log}, CollectInto(&sunk));
+    std::string_view line;
+    while (reader.Next(line)) {
+      ASSERT_EQ(line.find('\r'), std::string_view::npos);
+      text.append(line).append("\r\n");
+      ASSERT_EQ(reader.Position(), text.size());
+    }
+    ASSERT_TRUE(text == expected) << "round " << round;
+    ASSERT_TRUE(sunk == expected) << "round " << round;
+  }
+}
+
 // The line source reads ahead on its own thread in blocks: a capture of many
 // blocks comes out line for line as the file CutEscapes writes, a failing input
 // after it is reported once every line before it is out, and a source left

@@ -4,11 +4,15 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "core/ports/progress.h"
 #include "core/text/bytes.h"
 #include "core/text/files.h"
+#include "core/text/io_error.h"
 #include "core/text/line_reader.h"
 #include "core/text/sjis.h"
 
@@ -51,6 +55,109 @@ std::string_view Filtered(std::string_view line, std::string& scratch) {
   scratch.clear();
   FilterEscapes(line, scratch);
   return scratch;
+}
+
+constexpr char kCr = '\r';
+constexpr char kLf = '\n';
+
+// The first byte in [from, n) of the capture bytes at `p` that keeps its line
+// from being taken over as it stands: ESC, backspace, or a CR without LF after
+// it (a CR at n - 1 counts: its line's end is not CR LF as far as these bytes
+// go); n when there is none.
+size_t FindLineBreaker(const char* p, size_t from, size_t n) {
+  size_t i = from;
+#if defined(__SSE2__)
+  const __m128i esc = _mm_set1_epi8(kEsc);
+  const __m128i backspace = _mm_set1_epi8(kBackspace);
+  const __m128i cr = _mm_set1_epi8(kCr);
+  const __m128i lf = _mm_set1_epi8(kLf);
+  for (; i + 17 <= n; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
+    const __m128i control = _mm_or_si128(_mm_cmpeq_epi8(bytes, esc), _mm_cmpeq_epi8(bytes, backspace));
+    const __m128i lone_cr = _mm_andnot_si128(_mm_cmpeq_epi8(next, lf), _mm_cmpeq_epi8(bytes, cr));
+    const int hit = _mm_movemask_epi8(_mm_or_si128(control, lone_cr));
+    if (hit != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hit)));
+  }
+#endif
+  for (; i < n; ++i) {
+    const char c = p[i];
+    if (c == kEsc || c == kBackspace || (c == kCr && (i + 1 == n || p[i + 1] != kLf))) return i;
+  }
+  return n;
+}
+
+// The escape-free text of the lines in the capture bytes [p, p + n), whose line
+// ends are CRs: every line ends with a CR (and its LF, if one follows) except
+// perhaps the last, which the end of the input or a Ctrl-Z ended. Runs of lines
+// ended by CR LF without ESC or backspace are their own escape-free text and go
+// out whole (`text`), the other lines one by one (`line`, without its end). Both
+// return false to stop.
+template <typename Text, typename Line>
+bool ConvertCaptureLines(const char* p, size_t n, std::string& scratch, const Text& text, const Line& line) {
+  size_t done = 0;  // the first line not out yet
+  while (done < n) {
+    const size_t breaker = FindLineBreaker(p, done, n);
+    // The lines before the breaker's line (or before an unended last line) go out as they stand.
+    const std::string_view before(p + done, breaker - done);
+    const size_t last_cr = before.rfind(kCr);  // followed by LF, being before the breaker
+    const size_t start = last_cr == std::string_view::npos ? done : done + last_cr + 2;
+    if (start > done && !text(std::string_view(p + done, start - done))) return false;
+    if (breaker == n && start == n) return true;
+    // One line on its own: from `start` to its CR, or to the end of the bytes.
+    const size_t end = static_cast<size_t>(FindByte(p + breaker, p + n, kCr) - p);
+    if (!line(Filtered(std::string_view(p + start, end - start), scratch))) return false;
+    done = end == n ? n : end + 1;
+    if (done < n && p[done] == kLf) ++done;
+  }
+  return true;
+}
+
+// How the bulk reading of one input ended.
+enum class Bulk { Read, NotCarriageReturnEnded, Stopped };
+
+// Reads one capture in chunks and hands its escape-free text to `text` and
+// `line` (see ConvertCaptureLines). Only for captures whose line ends are CRs:
+// when the first chunk holds no CR before a Ctrl-Z, nothing is handed out and
+// NotCarriageReturnEnded tells the caller to read it line by line instead (the
+// line reader decides between CR and LF line ends). A Ctrl-Z ends the capture.
+template <typename Text, typename Line>
+Bulk ReadCaptureInBulk(const std::string& path, std::string& scratch, const Text& text, const Line& line) {
+  constexpr size_t kChunk = size_t{64} * 1024;  // grows when one line needs more
+  const FileHandle file = OpenFile(path, "rb");
+  std::vector<char> raw(kChunk);
+  size_t kept = 0;  // an unended line carried to the front
+  bool first = true;
+  for (;;) {
+    if (kept == raw.size()) raw.resize(raw.size() * 2);
+    const size_t got = std::fread(raw.data() + kept, 1, raw.size() - kept, file.get());
+    if (got == 0 && std::ferror(file.get()) != 0) throw IoError::FromErrno("read", path);
+    size_t n = kept + got;
+    bool last = got == 0;
+    const void* ctrl_z = got > 0 ? std::memchr(raw.data() + kept, 0x1A, got) : nullptr;
+    if (ctrl_z != nullptr) {
+      n = static_cast<size_t>(static_cast<const char*>(ctrl_z) - raw.data());
+      last = true;
+    }
+    if (first) {
+      if (n == 0 || std::memchr(raw.data(), kCr, n) == nullptr) return Bulk::NotCarriageReturnEnded;
+      first = false;
+    }
+    // The lines whose end is known: up to the last CR that is not the last byte read.
+    size_t complete = n;
+    if (!last) {
+      const size_t cr = n >= 2 ? std::string_view(raw.data(), n - 1).rfind(kCr) : std::string_view::npos;
+      if (cr == std::string_view::npos) {
+        kept = n;
+        continue;
+      }
+      complete = cr + 1 + (raw[cr + 1] == kLf ? 1 : 0);
+    }
+    if (!ConvertCaptureLines(raw.data(), complete, scratch, text, line)) return Bulk::Stopped;
+    if (last) return Bulk::Read;
+    std::memmove(raw.data(), raw.data() + complete, n - complete);
+    kept = n - complete;
+  }
 }
 
 }  // namespace
@@ -169,6 +276,7 @@ void CutEscapes(const std::vector<std::string>& inputs, const std::string& outpu
 namespace {
 
 constexpr size_t kBlockBytes = size_t{256} * 1024;  // a block is handed over at this size
+constexpr size_t kBlockSlack = size_t{64} * 1024;   // what one append may add beyond it, mostly
 constexpr size_t kBlocksAhead = 4;                  // the reading thread stays at most this far ahead
 
 }  // namespace
@@ -217,20 +325,37 @@ void EscapeFilteringReader::Produce() {
       changed_.notify_all();
       return true;
     };
+    auto room = [&] {
+      if (!block) {
+        block = std::make_unique<Block>();
+        block->text.reserve(kBlockBytes + kBlockSlack);
+      }
+    };
+    // Whole lines of escape-free text, and a line without its end; false when
+    // the reader is being destroyed.
+    auto text = [&](std::string_view lines) {
+      room();
+      block->text.append(lines);
+      return block->text.size() < kBlockBytes || hand_over();
+    };
+    auto line = [&](std::string_view kept) {
+      room();
+      block->text.append(kept).append("\r\n", 2);
+      return block->text.size() < kBlockBytes || hand_over();
+    };
     for (size_t i = 0; i < inputs_.size(); ++i) {
-      LineReader reader(inputs_[i], LineEnds::CaptureOrLf);
       const bool with_positions = i < starts_.size();
+      if (!with_positions) {
+        const Bulk bulk = ReadCaptureInBulk(inputs_[i], filtered, text, line);
+        if (bulk == Bulk::Stopped) return;
+        if (bulk == Bulk::Read) continue;
+      }
+      LineReader reader(inputs_[i], LineEnds::CaptureOrLf);
       std::string_view raw;
       while (reader.Next(raw)) {
-        if (!block) {
-          block = std::make_unique<Block>();
-          block->text.reserve(kBlockBytes + 4096);
-        }
-        const std::string_view line = Filtered(raw, filtered);
-        block->text.append(line).append("\r\n", 2);
-        block->lengths.push_back(line.size());
+        room();
         if (with_positions) block->input_positions.push_back(starts_[i] + reader.Position());
-        if (block->text.size() >= kBlockBytes && !hand_over()) return;
+        if (!line(Filtered(raw, filtered))) return;
       }
     }
     if (block && sink_) sink_(block->text);
@@ -240,7 +365,7 @@ void EscapeFilteringReader::Produce() {
   // The last lines, and then the end or the failure that ended the reading.
   {
     std::lock_guard lock(mutex_);
-    if (block && !block->lengths.empty()) full_.push_back(std::move(block));
+    if (block && !block->text.empty()) full_.push_back(std::move(block));
     error_ = error;
     produced_all_ = true;
   }
@@ -251,7 +376,6 @@ bool EscapeFilteringReader::TakeBlock() {
   std::unique_lock lock(mutex_);
   if (current_) {
     current_->text.clear();
-    current_->lengths.clear();
     current_->input_positions.clear();
     free_.push_back(std::move(current_));
   }
@@ -270,12 +394,16 @@ bool EscapeFilteringReader::TakeBlock() {
 }
 
 bool EscapeFilteringReader::Next(std::string_view& line) {
-  while (!current_ || line_ == current_->lengths.size()) {
+  while (!current_ || offset_ == current_->text.size()) {
     if (!TakeBlock()) return false;
   }
   if (line_ < current_->input_positions.size()) input_position_ = current_->input_positions[line_];
-  const size_t length = current_->lengths[line_++];
-  line = std::string_view(current_->text.data() + offset_, length);
+  ++line_;
+  // Every line of the text ends with CR LF, and no line holds a CR.
+  const char* begin = current_->text.data() + offset_;
+  const size_t length =
+      static_cast<size_t>(FindByte(begin, current_->text.data() + current_->text.size(), kCr) - begin);
+  line = std::string_view(begin, length);
   offset_ += length + 2;
   position_ += length + 2;
   return true;

@@ -73,11 +73,10 @@ class EscapeFilteringReader {
   void Finish();
 
  private:
-  // Filtered lines, each followed by CR LF, and their lengths.
+  // Filtered lines, each followed by CR LF (no line holds a CR).
   struct Block {
     std::string text;
-    std::vector<size_t> lengths;
-    std::vector<uint64_t> input_positions;  // only when starts were given
+    std::vector<uint64_t> input_positions;  // per line, only when starts were given
   };
   void Produce();
   bool TakeBlock();

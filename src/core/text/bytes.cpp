@@ -5,6 +5,7 @@
 #endif
 
 #include <charconv>
+#include <cstring>
 #include <limits>
 
 namespace tobrisk {
@@ -19,6 +20,18 @@ inline unsigned KeptBytes(const char* p) {
 }
 }  // namespace
 #endif
+
+const char* FindByte(const char* p, const char* end, char byte) {
+#if defined(__SSE2__)
+  const __m128i wanted = _mm_set1_epi8(byte);
+  for (int round = 0; round < 8 && end - p >= 16; ++round, p += 16) {
+    const int hit = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), wanted));
+    if (hit != 0) return p + __builtin_ctz(static_cast<unsigned>(hit));
+  }
+#endif
+  const void* found = p < end ? std::memchr(p, byte, static_cast<size_t>(end - p)) : nullptr;
+  return found ? static_cast<const char*>(found) : end;
+}
 
 std::string_view Trim(std::string_view text) {
   // Host fields are cut at fixed widths and padded with blanks: the ends are

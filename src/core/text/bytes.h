@@ -8,6 +8,10 @@
 
 namespace tobrisk {
 
+// The first `byte` in [p, end), or end. Made for lines, which are short: the
+// first bytes are searched 16 at a time, longer ones go on with memchr.
+const char* FindByte(const char* p, const char* end, char byte);
+
 // Removes every leading and trailing byte whose value is 0x20 or below.
 std::string_view Trim(std::string_view text);
 

@@ -9,6 +9,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/text/bytes.h"
 #include "core/text/io_error.h"
 
 namespace tobrisk {
@@ -16,21 +17,6 @@ namespace {
 
 constexpr size_t kChunk = size_t{64} * 1024;  // grows when one line needs more
 constexpr char kCtrlZ = 0x1A;
-
-// The first `byte` in [p, end), or end. Lines are short: the first bytes are
-// searched here, 16 at a time, which costs less than a library call; longer
-// lines go on with memchr.
-const char* FindByte(const char* p, const char* end, char byte) {
-#if defined(__SSE2__)
-  const __m128i wanted = _mm_set1_epi8(byte);
-  for (int round = 0; round < 8 && end - p >= 16; ++round, p += 16) {
-    const int hit = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), wanted));
-    if (hit != 0) return p + __builtin_ctz(static_cast<unsigned>(hit));
-  }
-#endif
-  const void* found = p < end ? std::memchr(p, byte, static_cast<size_t>(end - p)) : nullptr;
-  return found ? static_cast<const char*>(found) : end;
-}
 
 }  // namespace
 

@@ -152,6 +152,10 @@ void PlaceGroup(const uint32_t* members, size_t count, const Fenwick& smaller, s
     const size_t next = k + 1 < count ? members[k + 1] : n;
     return smaller.Between(members[k] + 1, next);
   };
+  if (smaller.Between(members[0] + 1, n) == 0) {  // nothing smaller after the first: no rotation at all
+    out.insert(out.end(), members, members + count);
+    return;
+  }
   if (count <= kSmallGroup) {
     uint32_t block[kSmallGroup];
     size_t size = 0;

@@ -66,6 +66,8 @@ QSize MessageTreeDelegate::sizeHint(const QStyleOptionViewItem& option, const QM
 MessageTreeView::MessageTreeView(QWidget* parent) : QListView(parent), delegate_(new MessageTreeDelegate(this)) {
   setItemDelegate(delegate_);
   setUniformItemSizes(true);
+  setLayoutMode(QListView::Batched);
+  setBatchSize(20000);
   setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 }
 

@@ -210,6 +210,7 @@ class MessageTreeBuilder {
 
  private:
   using Node = MessageTree::Node;
+  static_assert(sizeof(Node) == 16, "a node per message: keep it compact");
   const MessageEntry& At(size_t p) const { return (*list_)[order_ != nullptr ? (*order_)[p] : p]; }
   struct Board {
     uint32_t ordinal;
@@ -348,19 +349,23 @@ class MessageTreeBuilder {
     b.entry = entry;
     b.kind = kind;
     b.parent = parent;
-    b.icon = static_cast<uint8_t>(icon);
+    b.icon = static_cast<uint8_t>(icon) & 15u;
     const auto id = static_cast<TreeNodeId>(nodes_.size());
     TreeNodeId jump = id;
     if (parent == kNoNode) {
       b.first_child = static_cast<uint32_t>(top_level_.size());  // the row
       top_level_.push_back(id);
     } else {
+      // A reply chain deeper than a node can record goes on beside its parent.
+      if (nodes_[static_cast<size_t>(parent)].depth == MessageTree::kMaxDepth) {
+        parent = b.parent = nodes_[static_cast<size_t>(parent)].parent;
+      }
       Node& p = nodes_[static_cast<size_t>(parent)];
       b.first_child = child_count_[static_cast<size_t>(parent)]++;  // the row
-      b.depth = p.depth + 1;
+      b.depth = (p.depth + 1) & MessageTree::kMaxDepth;             // below kMaxDepth + 1: see above
       // Skew-binary jumps: two equal jumps above the parent merge into one.
       const TreeNodeId j = Jump(parent);
-      jump = p.depth - Depth(j) == Depth(j) - Depth(Jump(j)) ? Jump(j) : parent;
+      jump = Depth(parent) - Depth(j) == Depth(j) - Depth(Jump(j)) ? Jump(j) : parent;
     }
     // The entry is at hand here, in list order: its text's size is cheap now.
     const auto depth = static_cast<size_t>(b.depth);
@@ -373,7 +378,7 @@ class MessageTreeBuilder {
     return id;
   }
 
-  int32_t Depth(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].depth; }
+  int32_t Depth(TreeNodeId id) const { return static_cast<int32_t>(nodes_[static_cast<size_t>(id)].depth); }
   TreeNodeId Parent(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].parent; }
   TreeNodeId Jump(TreeNodeId id) const { return jump_[static_cast<size_t>(id)]; }
   uint32_t RowOf(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].first_child; }

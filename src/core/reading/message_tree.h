@@ -60,7 +60,7 @@ class MessageTree {
   // laying out the view without making every text).
   std::span<const uint32_t> LongestTextByDepth() const { return longest_text_by_depth_; }
   int Icon(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].icon; }
-  void SetIcon(TreeNodeId id, int icon) { nodes_[static_cast<size_t>(id)].icon = static_cast<uint8_t>(icon); }
+  void SetIcon(TreeNodeId id, int icon) { nodes_[static_cast<size_t>(id)].icon = static_cast<uint8_t>(icon) & 15u; }
   // 0-based index into the message list; -1 for the roots and board nodes.
   int32_t MessageIndex(TreeNodeId id) const {
     const Node& n = nodes_[static_cast<size_t>(id)];
@@ -71,7 +71,7 @@ class MessageTree {
   // Position among the parent's children (or among the top-level nodes).
   int32_t Row(TreeNodeId id) const;
   // 0 for the roots.
-  int32_t Depth(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].depth; }
+  int32_t Depth(TreeNodeId id) const { return static_cast<int32_t>(nodes_[static_cast<size_t>(id)].depth); }
   // Children in the order they were added.
   std::span<const TreeNodeId> Children(TreeNodeId id) const {
     const auto i = static_cast<size_t>(id);
@@ -87,13 +87,15 @@ class MessageTree {
   friend class MessageTreeBuilder;
   enum class NodeKind : uint8_t { MailRoot, MessageRoot, Board, Mail, Message };
   // Texts are not kept: each is a fixed function of the node's kind and entry.
+  // Depth, kind and icon share four bytes: 16 bytes a node.
+  static constexpr uint32_t kMaxDepth = (uint32_t{1} << 24) - 1;
   struct Node {
     int32_t entry = -1;  // the message's list index; for a board node its first message's
     TreeNodeId parent = kNoNode;
-    int32_t depth = 0;
     uint32_t first_child = 0;  // into children_; the children end where the next node's begin
-    NodeKind kind = NodeKind::MailRoot;
-    uint8_t icon = 0;
+    uint32_t depth : 24 = 0;   // at most kMaxDepth
+    NodeKind kind : 4 = NodeKind::MailRoot;
+    uint8_t icon : 4 = 0;
   };
   // Text(id).size() of a node of `kind` for entry `e` (null for the roots).
   static size_t TextSizeOf(NodeKind kind, const MessageEntry* e);

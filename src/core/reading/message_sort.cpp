@@ -212,6 +212,16 @@ class SameAsBefore {
   std::vector<uint64_t> bits_;
 };
 
+// Turns counts of digits into the first place of each digit.
+void CountsToStarts(std::vector<uint32_t>& counts) {
+  uint32_t sum = 0;
+  for (uint32_t& c : counts) {
+    const uint32_t here = c;
+    c = sum;
+    sum += here;
+  }
+}
+
 // Sorts order[begin, begin + m) by the keys' offsets below `low_bits` bits (the
 // higher bits are equal), stably, and marks equal keys. Small ranges sort
 // (offset, index) pairs; bigger ones take LSD passes of `bits` bits through
@@ -268,12 +278,7 @@ class BucketSorter {
         digits_[k] = static_cast<uint32_t>(Low(at[k]));
         ++count_[digits_[k]];
       }
-      uint32_t sum = 0;
-      for (uint32_t& c : count_) {
-        const uint32_t here = c;
-        c = sum;
-        sum += here;
-      }
+      CountsToStarts(count_);
       first_ = count_;
       for (size_t k = 0; k < m; ++k) {
         const uint32_t d = digits_[k];
@@ -295,12 +300,7 @@ class BucketSorter {
         if (k + kKeysAhead < m) key_.Prefetch(from[k + kKeysAhead]);
         ++count_[(Low(from[k]) >> shift) & mask];
       }
-      uint32_t sum = 0;
-      for (uint32_t& c : count_) {
-        const uint32_t here = c;
-        c = sum;
-        sum += here;
-      }
+      CountsToStarts(count_);
       if (final_pass) first_ = count_;
       for (size_t k = 0; k < m; ++k) {
         if (k + kKeysAhead < m) key_.Prefetch(from[k + kKeysAhead]);

@@ -48,9 +48,15 @@ std::string_view NumberText(int32_t value, char (&buffer)[16]) {
 constexpr size_t kNumberWidth = 5;
 constexpr std::string_view kMessagePrefix = "#Fc.";
 
+// The entry at list position p: through the list order when the entries were
+// not moved into it.
+const MessageEntry& EntryThrough(const MessageList& list, const std::vector<uint32_t>* order, size_t p) {
+  return list[order != nullptr ? (*order)[p] : p];
+}
+
 }  // namespace
 
-const MessageEntry& MessageTree::EntryAt(size_t p) const { return (*messages_)[order_ != nullptr ? (*order_)[p] : p]; }
+const MessageEntry& MessageTree::EntryAt(size_t p) const { return EntryThrough(*messages_, order_, p); }
 
 void MessageTree::Clear() {
   messages_ = nullptr;
@@ -211,7 +217,7 @@ class MessageTreeBuilder {
  private:
   using Node = MessageTree::Node;
   static_assert(sizeof(Node) == 16, "a node per message: keep it compact");
-  const MessageEntry& At(size_t p) const { return (*list_)[order_ != nullptr ? (*order_)[p] : p]; }
+  const MessageEntry& At(size_t p) const { return EntryThrough(*list_, order_, p); }
   struct Board {
     uint32_t ordinal;
     TreeNodeId node;  // kNoNode until its first message is added

@@ -179,9 +179,10 @@ TEST(MessageTree, RootsTextsAndIcons) {
   EXPECT_EQ(tree.MessageRoot(), 2);
   EXPECT_EQ(tree.NodeOfMessage(2), 5);
   EXPECT_EQ(tree.Parent(5), 3);
-  EXPECT_EQ(tree.Row(5), 1);
-  ASSERT_EQ(tree.Children(3).size(), 4u);
-  EXPECT_EQ(tree.Children(3)[3], 7);
+  const MessageTree::ChildRange board = tree.Children(3);
+  EXPECT_EQ(std::vector<TreeNodeId>(board.begin(), board.end()), (std::vector<TreeNodeId>{4, 5, 6, 7}));
+  EXPECT_EQ(tree.SubtreeEnd(3), 8);
+  EXPECT_TRUE(tree.Children(7).empty());
 
   MessageList empty;
   EXPECT_EQ(Lines(BuildMessageTree(empty)),

@@ -106,20 +106,13 @@ class HtmlWriter {
   }
 
  private:
-  TreeNodeId SubtreeEnd(TreeNodeId node) const {
-    const MessageTree& tree = run_.Tree();
-    TreeNodeId id = node + 1;
-    while (id < static_cast<TreeNodeId>(tree.Size()) && tree.Depth(id) > tree.Depth(node)) ++id;
-    return id;
-  }
-
   void AddSection(std::string stem, std::string title, TreeNodeId node) {
     const MessageTree& tree = run_.Tree();
     Section s;
     s.stem = std::move(stem);
     s.title = std::move(title);
     s.node = node;
-    for (TreeNodeId id = node + 1, end = SubtreeEnd(node); id < end; ++id) {
+    for (TreeNodeId id = node + 1, end = tree.SubtreeEnd(node); id < end; ++id) {
       const int32_t index = tree.MessageIndex(id);
       if (index >= 0 && run_.Selected(static_cast<size_t>(index))) s.messages.push_back(static_cast<size_t>(index));
     }
@@ -142,7 +135,7 @@ class HtmlWriter {
     int n = 0;
     for (TreeNodeId board : tree.Children(root)) {
       ++n;
-      const std::span<const TreeNodeId> first = tree.Children(board);
+      const MessageTree::ChildRange first = tree.Children(board);
       const std::string title =
           first.empty() ? Utf8(tree.Text(board))
                         : BoardLabel(run_.Messages()[static_cast<size_t>(tree.MessageIndex(first.front()))]);
@@ -155,7 +148,7 @@ class HtmlWriter {
     const MessageTree& tree = run_.Tree();
     size_t count = 0;
     for (TreeNodeId top : tree.Children(s.node)) {
-      const TreeNodeId end = SubtreeEnd(top);
+      const TreeNodeId end = tree.SubtreeEnd(top);
       size_t selected = 0;
       for (TreeNodeId id = top; id < end; ++id) {
         const int32_t index = tree.MessageIndex(id);

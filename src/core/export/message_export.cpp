@@ -111,10 +111,7 @@ std::vector<size_t> BoardSelection(const MessageList& messages, size_t index_on_
 namespace {
 
 void CollectSubtree(const MessageTree& tree, TreeNodeId node, std::vector<size_t>& out) {
-  // Node ids run in display order: a subtree is the run of ids deeper than its top.
-  const int32_t depth = tree.Depth(node);
-  for (TreeNodeId id = node; id < static_cast<TreeNodeId>(tree.Size()); ++id) {
-    if (id != node && tree.Depth(id) <= depth) break;
+  for (TreeNodeId id = node, end = tree.SubtreeEnd(node); id < end; ++id) {
     if (tree.MessageIndex(id) >= 0) out.push_back(static_cast<size_t>(tree.MessageIndex(id)));
   }
   std::sort(out.begin(), out.end());

@@ -63,8 +63,6 @@ void MessageTree::Clear() {
   order_ = nullptr;
   nodes_.clear();
   nodes_.shrink_to_fit();
-  children_.clear();
-  children_.shrink_to_fit();
   top_level_.clear();
   node_of_message_.clear();
   node_of_message_.shrink_to_fit();
@@ -119,13 +117,6 @@ size_t MessageTree::TextSizeOf(NodeKind kind, const MessageEntry* e) {
   return size;
 }
 
-int32_t MessageTree::Row(TreeNodeId id) const {
-  const TreeNodeId parent = Parent(id);
-  // Siblings are numbered in display order, so they are sorted.
-  const std::span<const TreeNodeId> siblings = parent == kNoNode ? TopLevel() : Children(parent);
-  return static_cast<int32_t>(std::lower_bound(siblings.begin(), siblings.end(), id) - siblings.begin());
-}
-
 // Builds the tree in the order entries are added, then renumbers the nodes in
 // display order.
 //
@@ -154,7 +145,7 @@ int32_t MessageTree::Row(TreeNodeId id) const {
 // before the tree is built, from the keys sorted once (a sorted list needs no
 // sorting), so the per-number state is an array, and every entry knows its own
 // slot and the slot its reply refers to. Nodes are built in the tree's own node
-// records (a node's row among its siblings kept in first_child meanwhile) and
+// records (a node's row among its siblings kept in subtree_end meanwhile) and
 // moved to display order in place.
 class MessageTreeBuilder {
  public:
@@ -359,7 +350,7 @@ class MessageTreeBuilder {
     const auto id = static_cast<TreeNodeId>(nodes_.size());
     TreeNodeId jump = id;
     if (parent == kNoNode) {
-      b.first_child = static_cast<uint32_t>(top_level_.size());  // the row
+      b.subtree_end = static_cast<uint32_t>(top_level_.size());  // the row
       top_level_.push_back(id);
     } else {
       // A reply chain deeper than a node can record goes on beside its parent.
@@ -367,7 +358,7 @@ class MessageTreeBuilder {
         parent = b.parent = nodes_[static_cast<size_t>(parent)].parent;
       }
       Node& p = nodes_[static_cast<size_t>(parent)];
-      b.first_child = child_count_[static_cast<size_t>(parent)]++;  // the row
+      b.subtree_end = child_count_[static_cast<size_t>(parent)]++;  // the row
       b.depth = (p.depth + 1) & MessageTree::kMaxDepth;             // below kMaxDepth + 1: see above
       // Skew-binary jumps: two equal jumps above the parent merge into one.
       const TreeNodeId j = Jump(parent);
@@ -387,7 +378,7 @@ class MessageTreeBuilder {
   int32_t Depth(TreeNodeId id) const { return static_cast<int32_t>(nodes_[static_cast<size_t>(id)].depth); }
   TreeNodeId Parent(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].parent; }
   TreeNodeId Jump(TreeNodeId id) const { return jump_[static_cast<size_t>(id)]; }
-  uint32_t RowOf(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].first_child; }
+  uint32_t RowOf(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].subtree_end; }
 
   // The ancestor of `id` at `depth` (at most the depth of `id`).
   TreeNodeId AncestorAt(TreeNodeId id, int32_t depth) const {
@@ -443,6 +434,7 @@ class MessageTreeBuilder {
   MessageTree Finish() {
     MessageTree tree;
     const size_t count = nodes_.size();
+    std::vector<uint32_t>().swap(child_count_);  // the rows are not needed any more
     // Subtree sizes, then (once a node is placed) the place of its next child.
     std::vector<int32_t>& next = jump_;
     std::fill(next.begin(), next.end(), 1);
@@ -457,6 +449,7 @@ class MessageTreeBuilder {
       TreeNodeId& slot = b.parent == kNoNode ? top_place : next[static_cast<size_t>(b.parent)];
       place[id] = slot;
       slot += next[id];
+      b.subtree_end = static_cast<uint32_t>(place[id] + next[id]);
       next[id] = place[id] + 1;
       if (b.parent != kNoNode) b.parent = place[static_cast<size_t>(b.parent)];
       if (b.kind == MessageTree::NodeKind::Mail || b.kind == MessageTree::NodeKind::Message) {
@@ -470,26 +463,10 @@ class MessageTreeBuilder {
       while (place[id] != static_cast<TreeNodeId>(id)) {
         const auto to = static_cast<size_t>(place[id]);
         std::swap(nodes_[id], nodes_[to]);
-        std::swap(child_count_[id], child_count_[to]);
         std::swap(place[id], place[to]);
       }
     }
     std::vector<TreeNodeId>().swap(place);
-    // Every node's children, node after node in display order; a node's
-    // children come after it in their order, counted again as they come.
-    tree.children_.resize(count - top_level_.size());
-    uint32_t used = 0;
-    for (size_t id = 0; id < count; ++id) {
-      Node& t = nodes_[id];
-      t.first_child = used;
-      used += child_count_[id];
-      child_count_[id] = 0;
-      if (t.parent != kNoNode) {
-        const auto p = static_cast<size_t>(t.parent);
-        tree.children_[nodes_[p].first_child + child_count_[p]++] = static_cast<TreeNodeId>(id);
-      }
-    }
-    std::vector<uint32_t>().swap(child_count_);
     tree.nodes_ = std::move(nodes_);
     tree.node_of_message_ = std::move(node_of_entry_);
     tree.longest_text_by_depth_ = std::move(longest_);

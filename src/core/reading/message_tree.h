@@ -8,7 +8,9 @@
 // message list after every log open; afterwards only icons change.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <span>
 #include <string>
 #include <string_view>
@@ -68,16 +70,53 @@ class MessageTree {
   }
   // kNoNode for a top-level node.
   TreeNodeId Parent(TreeNodeId id) const { return nodes_[static_cast<size_t>(id)].parent; }
-  // Position among the parent's children (or among the top-level nodes).
-  int32_t Row(TreeNodeId id) const;
   // 0 for the roots.
   int32_t Depth(TreeNodeId id) const { return static_cast<int32_t>(nodes_[static_cast<size_t>(id)].depth); }
-  // Children in the order they were added.
-  std::span<const TreeNodeId> Children(TreeNodeId id) const {
-    const auto i = static_cast<size_t>(id);
-    const uint32_t end = i + 1 < nodes_.size() ? nodes_[i + 1].first_child : static_cast<uint32_t>(children_.size());
-    return std::span<const TreeNodeId>(children_).subspan(nodes_[i].first_child, end - nodes_[i].first_child);
+  // One past the last node of the subtree of `id`: the subtree is the nodes id .. SubtreeEnd(id) - 1.
+  TreeNodeId SubtreeEnd(TreeNodeId id) const {
+    return static_cast<TreeNodeId>(nodes_[static_cast<size_t>(id)].subtree_end);
   }
+  // The children of a node in order: the first follows its parent, each next
+  // one follows the subtree of the one before.
+  class ChildRange {
+   public:
+    class Iterator {
+     public:
+      using iterator_category = std::forward_iterator_tag;
+      using value_type = TreeNodeId;
+      using difference_type = std::ptrdiff_t;
+      using pointer = const TreeNodeId*;
+      using reference = TreeNodeId;
+      Iterator() = default;
+      Iterator(const MessageTree* tree, TreeNodeId id) : tree_(tree), id_(id) {}
+      TreeNodeId operator*() const { return id_; }
+      Iterator& operator++() {
+        id_ = tree_->SubtreeEnd(id_);
+        return *this;
+      }
+      Iterator operator++(int) {
+        Iterator before = *this;
+        ++*this;
+        return before;
+      }
+      bool operator==(const Iterator& other) const { return id_ == other.id_; }
+
+     private:
+      const MessageTree* tree_ = nullptr;
+      TreeNodeId id_ = kNoNode;
+    };
+    ChildRange(const MessageTree* tree, TreeNodeId first, TreeNodeId end) : tree_(tree), first_(first), end_(end) {}
+    Iterator begin() const { return {tree_, first_}; }
+    Iterator end() const { return {tree_, end_}; }
+    bool empty() const { return first_ == end_; }
+    TreeNodeId front() const { return first_; }
+
+   private:
+    const MessageTree* tree_;
+    TreeNodeId first_;
+    TreeNodeId end_;
+  };
+  ChildRange Children(TreeNodeId id) const { return {this, id + 1, SubtreeEnd(id)}; }
   // The node showing message `index`; kNoNode when there is none.
   TreeNodeId NodeOfMessage(size_t index) const {
     return index < node_of_message_.size() ? node_of_message_[index] : kNoNode;
@@ -92,7 +131,7 @@ class MessageTree {
   struct Node {
     int32_t entry = -1;  // the message's list index; for a board node its first message's
     TreeNodeId parent = kNoNode;
-    uint32_t first_child = 0;  // into children_; the children end where the next node's begin
+    uint32_t subtree_end = 0;  // SubtreeEnd (while the tree is built: the node's row among its siblings)
     uint32_t depth : 24 = 0;   // at most kMaxDepth
     NodeKind kind : 4 = NodeKind::MailRoot;
     uint8_t icon : 4 = 0;
@@ -106,7 +145,6 @@ class MessageTree {
   const MessageList* messages_ = nullptr;         // the list the tree was built from
   const std::vector<uint32_t>* order_ = nullptr;  // its order, when the entries were not moved into it
   std::vector<Node> nodes_;                       // in display order
-  std::vector<TreeNodeId> children_;              // every node's children, node after node
   std::vector<TreeNodeId> top_level_;
   std::vector<TreeNodeId> node_of_message_;
   std::vector<uint32_t> longest_text_by_depth_;

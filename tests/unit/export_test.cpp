@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <regex>
 
 #include "capture_generator.h"
@@ -254,9 +255,15 @@ TEST(ExportTexts, SharedTailsGiveTheSameBytesAsEachTextAlone) {
   for (size_t i = 0; i < list.Size(); ++i) mails += list[i].IsMail() ? 1 : 0;
   ASSERT_GT(mails, 20u);
   MessageTextReader reader(noesc);
-  for (bool reversed : {false, true}) {  // the mails of a box first to last, and last to first
-    if (reversed) {
+  // The mails of a box first to last, last to first, and every text in an
+  // order that jumps about the file (the texts read ahead of each jump).
+  for (const int order : {0, 1, 2}) {
+    if (order == 1) {
       for (size_t i = 0; i < list.Size() / 2; ++i) std::swap(list[i], list[list.Size() - 1 - i]);
+    }
+    if (order == 2) {
+      std::mt19937 random(7);
+      for (size_t i = list.Size(); i > 1; --i) std::swap(list[i - 1], list[random() % i]);
     }
     const MessageTree tree = BuildMessageTree(list);
     ExportSource source;

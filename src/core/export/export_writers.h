@@ -85,6 +85,9 @@ class ExportRun {
   // into the next start's text.
   enum class Start : uint8_t { Unread, Ends, RunsOn };
   void ReadStretch(size_t k, std::string& out);
+  // Where the stretch at start k and those asked for soon after it that
+  // follow on from it end: read together, they cost one read.
+  uint64_t ReadAheadEnd(size_t k) const;
   void ReleaseStretches(size_t first, size_t last);
   // A text in UTF-8 in the format's form, made in the given buffers.
   struct ConvertBuffers {
@@ -118,6 +121,7 @@ class ExportRun {
   ConvertBuffers preparing_buffers_;
   std::string converted_batch_;
   std::vector<size_t> order_;
+  size_t position_ = 0;                // in order_: the text being prepared
   ConvertBuffers writing_buffers_;     // NextText's
   std::unique_ptr<TextBatch> taking_;  // being handed out
   size_t taken_ = 0;                   // texts of taking_ handed out
@@ -138,9 +142,9 @@ std::string_view MarkName(std::string_view mark);
 // The mark to show: "○", "●", "★", or empty for unread (UTF-8).
 std::string_view MarkSymbol(std::string_view mark);
 // "2026/12/07".
-std::string DateText(const ExportDate& date);
+void AppendDateText(const ExportDate& date, std::string& out);
 // "#Fc." + the message number filled to 5 digits, as in the tree: "#Fc.00345".
-std::string MessageLabel(const MessageEntry& entry);
+void AppendMessageLabel(const MessageEntry& entry, std::string& out);
 // BoardType + BoardNo + ":" + BoardName without its padding, in UTF-8 (the tree's board node).
 std::string BoardLabel(const MessageEntry& entry);
 

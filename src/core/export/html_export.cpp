@@ -78,11 +78,28 @@ struct Section {
   std::vector<std::pair<TreeNodeId, TreeNodeId>> pages;  // [first, end) of node ids
 };
 
+void AppendTextPage(const Section& s, size_t page, std::string& out) {
+  out.append(s.stem).append("-t");
+  AppendDecimal(static_cast<int64_t>(page), out);
+  out += ".html";
+}
+void AppendTreePage(const Section& s, size_t page, std::string& out) {
+  out += s.stem;
+  if (page != 1) {
+    out += '-';
+    AppendDecimal(static_cast<int64_t>(page), out);
+  }
+  out += ".html";
+}
 std::string TextPage(const Section& s, size_t page) {
-  return s.stem + "-t" + DecimalText(static_cast<int64_t>(page)) + ".html";
+  std::string name;
+  AppendTextPage(s, page, name);
+  return name;
 }
 std::string TreePage(const Section& s, size_t page) {
-  return page == 1 ? s.stem + ".html" : s.stem + "-" + DecimalText(static_cast<int64_t>(page)) + ".html";
+  std::string name;
+  AppendTreePage(s, page, name);
+  return name;
 }
 
 class HtmlWriter {
@@ -201,12 +218,15 @@ class HtmlWriter {
 
   void Entry(std::string& out, const Section& s, size_t index) {
     const MessageEntry& e = run_.Messages()[index];
-    const std::string seq = DecimalText(SeqNoAt(index));
+    char buffer[24];
+    const std::string_view seq = NumberText(SeqNoAt(index), buffer);
     out.append("<li id=\"n").append(seq).append("\"");
     if (MarkSymbol(e.Mark()).empty()) out += " class=\"u\"";
-    out.append("><a href=\"").append(TextPage(s, text_page_[index])).append("#m").append(seq).append("\">");
+    out += "><a href=\"";
+    AppendTextPage(s, text_page_[index], out);
+    out.append("#m").append(seq).append("\">");
     Mark(out, e);
-    if (!e.IsMail()) out += MessageLabel(e);
+    if (!e.IsMail()) AppendMessageLabel(e, out);
     out += "\xE3\x80\x90";  // 【
     EscapeSjis(e.writer_handle.View(), out);
     out += "\xE3\x80\x91";  // 】
@@ -273,23 +293,33 @@ class HtmlWriter {
         const size_t index = s.messages[i];
         text_page_[index] = static_cast<uint32_t>(page);
         const MessageEntry& e = run_.Messages()[index];
-        const std::string seq = DecimalText(SeqNoAt(index));
+        char buffer[24];
+        const std::string_view seq = NumberText(SeqNoAt(index), buffer);
         body.append("<article id=\"m").append(seq).append("\"");
         if (MarkSymbol(e.Mark()).empty()) body += " class=\"u\"";
         body += "><h2>";
         Mark(body, e);
-        if (!e.IsMail()) body.append(MessageLabel(e)).append(" ");
+        if (!e.IsMail()) {
+          AppendMessageLabel(e, body);
+          body += ' ';
+        }
         EscapeSjis(e.title.View(), body);
         body += "</h2>\n<p class=\"meta\">";
         if (!e.IsMail()) {
           Escape(boards_.Of(e), body);
-          if (e.kind() == MessageKind::Res) body.append(" | res:").append(DecimalText(e.res_to_no));
+          if (e.kind() == MessageKind::Res) {
+            body += " | res:";
+            AppendDecimal(e.res_to_no, body);
+          }
           body += " | ";
         }
         body += "\xE3\x80\x90";
         EscapeSjis(e.writer_handle.View(), body);
-        body.append("\xE3\x80\x91 | ").append(DateText(run_.Date(index))).append(" | <a href=\"");
-        body.append(TreePage(s, tree_page_[index])).append("#n").append(seq);
+        body += "\xE3\x80\x91 | ";
+        AppendDateText(run_.Date(index), body);
+        body += " | <a href=\"";
+        AppendTreePage(s, tree_page_[index], body);
+        body.append("#n").append(seq);
         body += "\">\xE3\x83\x84\xE3\x83\xAA\xE3\x83\xBC</a></p>\n<pre>";
         body += run_.NextText();
         body += "</pre></article>\n";
@@ -337,7 +367,7 @@ class HtmlWriter {
         out += "</a>";
       }
       out += "</td><td class=\"n\">" + DecimalText(static_cast<int64_t>(s.messages.size())) + "</td><td>";
-      if (!s.messages.empty()) out += DateText(s.newest);
+      if (!s.messages.empty()) AppendDateText(s.newest, out);
       out += "</td></tr>\n";
     }
     out += "</table>\n";

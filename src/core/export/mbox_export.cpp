@@ -26,22 +26,26 @@ int Weekday(const ExportDate& d) {  // 0 Sunday
   return static_cast<int>(((days % 7) + 11) % 7);
 }
 
-std::string TwoDigits(int n) {
-  return std::string(1, static_cast<char>('0' + n / 10)) + static_cast<char>('0' + n % 10);
+void AppendTwoDigits(int n, char fill, std::string& out) {
+  out += n >= 10 ? static_cast<char>('0' + n / 10) : fill;
+  out += static_cast<char>('0' + n % 10);
 }
 
 // "Mon, 07 Dec 2026 00:00:00 +0900": the host's zone; a WriteDate has no time.
-std::string RfcDate(const ExportDate& d) {
-  return std::string(kWeekdays[Weekday(d)]) + ", " + TwoDigits(d.day) + " " + std::string(kMonths[d.month - 1]) + " " +
-         DecimalText(d.year) + " 00:00:00 +0900";
+void AppendRfcDate(const ExportDate& d, std::string& out) {
+  out.append(kWeekdays[Weekday(d)]).append(", ");
+  AppendTwoDigits(d.day, '0', out);
+  out.append(" ").append(kMonths[d.month - 1]).append(" ");
+  AppendDecimal(d.year, out);
+  out += " 00:00:00 +0900";
 }
 
 // "Mon Dec  7 00:00:00 2026" for the From_ line.
-std::string AscDate(const ExportDate& d) {
-  std::string day = DecimalText(d.day);
-  if (day.size() < 2) day.insert(0, 1, ' ');
-  return std::string(kWeekdays[Weekday(d)]) + " " + std::string(kMonths[d.month - 1]) + " " + day + " 00:00:00 " +
-         DecimalText(d.year);
+void AppendAscDate(const ExportDate& d, std::string& out) {
+  out.append(kWeekdays[Weekday(d)]).append(" ").append(kMonths[d.month - 1]).append(" ");
+  AppendTwoDigits(d.day, ' ', out);
+  out += " 00:00:00 ";
+  AppendDecimal(d.year, out);
 }
 
 void Base64(std::string_view bytes, std::string& out) {
@@ -140,44 +144,41 @@ void WriteMbox(ExportRun& run, OutputFile& out) {
   std::string address;
   std::string parent_id;
   Utf8Buffer utf8;
-  // Neighbours in the list mostly share their date and board: their header
-  // lines are made once for each run of them.
-  ExportDate last_date{-1, 0, 0};
-  std::string asc_date;
-  std::string rfc_date;
+  // Neighbours in the list mostly share their board: its header line is made
+  // once for each run of them.
   const MessageEntry* last_board = nullptr;
   std::string board_line;
   size_t done = 0;
   for (size_t index : run.Indices()) {
     const MessageEntry& e = messages[index];
     const ExportDate date = run.Date(index);
-    if (date.year != last_date.year || date.month != last_date.month || date.day != last_date.day) {
-      last_date = date;
-      asc_date = AscDate(date);
-      rfc_date = RfcDate(date);
-    }
     if (last_board == nullptr || e.board_type() != last_board->board_type() || e.board_no() != last_board->board_no() ||
         e.BoardName() != last_board->BoardName()) {
       last_board = &e;
       board_line.assign("X-Tobrisk-Board: ").append(BoardTypeText(e.board_type())).append(" ");
-      board_line.append(DecimalText(e.board_no()));
+      AppendDecimal(e.board_no(), board_line);
       if (!e.BoardName().empty()) AppendHeaderText(utf8.Of(e.BoardName()), board_line.append(" "));
       board_line.append("\n");
     }
     address.clear();
     if (e.writer_id >= 0) {
-      address.append("w").append(DecimalText(e.writer_id));
+      address += 'w';
+      AppendDecimal(e.writer_id, address);
     } else {
       address.append("unknown");
     }
     address.append("@").append(run.Domain());
     m.clear();
-    m.append("From ").append(address).append(" ").append(asc_date).append("\n");
+    m.append("From ").append(address).append(" ");
+    AppendAscDate(date, m);
+    m += '\n';
     AppendDisplayName(utf8.Of(e.writer_handle.View()), m.append("From: "));
     m.append("<").append(address).append(">\n");
     AppendHeaderText(utf8.Of(e.title.View()), m.append("Subject: "));
     m.append("\n");
-    m.append("Date: ").append(rfc_date).append("\n");
+    m += "Date: ";
+    AppendRfcDate(date, m);
+    m += '\n';
     m.append("Message-ID: ");
     run.AppendMessageId(index, m);
     m.append("\n");
@@ -188,7 +189,9 @@ void WriteMbox(ExportRun& run, OutputFile& out) {
       m.append("In-Reply-To: ").append(parent_id).append("\nReferences: ").append(parent_id).append("\n");
     }
     m.append(board_line);
-    m.append("X-Tobrisk-Message-No: ").append(DecimalText(e.message_no)).append("\n");
+    m += "X-Tobrisk-Message-No: ";
+    AppendDecimal(e.message_no, m);
+    m += '\n';
     const std::string_view mark = MarkName(e.Mark());
     m.append("X-Tobrisk-Mark: ").append(mark).append("\n");
     // The same marks as mail programs know them: read, answered, flagged.

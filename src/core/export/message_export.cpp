@@ -160,18 +160,22 @@ std::string_view MarkSymbol(std::string_view mark) {
   }
 }
 
-std::string DateText(const ExportDate& date) {
-  std::string text = DecimalText(date.year) + "/";
-  if (date.month < 10) text += "0";
-  text += DecimalText(date.month) + "/";
-  if (date.day < 10) text += "0";
-  return text + DecimalText(date.day);
+void AppendDateText(const ExportDate& date, std::string& out) {
+  AppendDecimal(date.year, out);
+  out += '/';
+  if (date.month < 10) out += '0';
+  AppendDecimal(date.month, out);
+  out += '/';
+  if (date.day < 10) out += '0';
+  AppendDecimal(date.day, out);
 }
 
-std::string MessageLabel(const MessageEntry& entry) {
-  std::string number = DecimalText(entry.message_no);
-  if (number.size() < 5) number.insert(0, 5 - number.size(), '0');
-  return "#Fc." + number;
+void AppendMessageLabel(const MessageEntry& entry, std::string& out) {
+  char buffer[24];
+  const std::string_view number = NumberText(entry.message_no, buffer);
+  out += "#Fc.";
+  if (number.size() < 5) out.append(5 - number.size(), '0');
+  out += number;
 }
 
 std::string BoardLabel(const MessageEntry& entry) {
@@ -230,9 +234,10 @@ ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, P
       keys.push_back({e.board_no(), e.message_no, static_cast<uint32_t>(i), static_cast<uint8_t>(e.board_type())});
     }
   }
-  std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+  const auto by_key = [](const Key& a, const Key& b) {
     return std::tie(a.type, a.board_no, a.message_no, a.index) < std::tie(b.type, b.board_no, b.message_no, b.index);
-  });
+  };
+  if (!std::is_sorted(keys.begin(), keys.end(), by_key)) std::sort(keys.begin(), keys.end(), by_key);
   for (size_t k = 0; k < keys.size(); ++k) {
     const bool same = k > 0 && keys[k].type == keys[k - 1].type && keys[k].board_no == keys[k - 1].board_no &&
                       keys[k].message_no == keys[k - 1].message_no;
@@ -281,9 +286,26 @@ void ExportRun::ConvertBatch(TextBatch& batch) {
 // Reads the text at start k up to the next start.
 void ExportRun::ReadStretch(size_t k, std::string& out) {
   MessageTextReader& reader = *source_.texts;
-  MessageText text = k + 1 < starts_.size() ? reader.Read(starts_[k], starts_[k + 1]) : reader.Read(starts_[k]);
+  const uint64_t stop = k + 1 < starts_.size() ? starts_[k + 1] : MessageTextReader::kNoStop;
+  // One byte past the stop: the line there shows that the text ends before it.
+  const uint64_t needed = stop == MessageTextReader::kNoStop ? starts_[k] + 1 : stop + 1;
+  const uint64_t read_to = reader.Holds(starts_[k], needed) ? 0 : ReadAheadEnd(k);
+  MessageText text = reader.Read(starts_[k], stop, read_to);
   kind_[k] = text.reached_stop ? Start::RunsOn : Start::Ends;
   out = std::move(text.bytes);
+}
+
+uint64_t ExportRun::ReadAheadEnd(size_t k) const {
+  constexpr size_t kLookAhead = 64;           // texts
+  constexpr uint64_t kMostAhead = 64u << 10;  // bytes
+  // The texts of a board are spread over the file, the list takes them in
+  // order: the next few are mostly the ones that follow in the file.
+  size_t end = k + 1;
+  for (size_t j = position_ + 1; j < order_.size() && j <= position_ + kLookAhead; ++j) {
+    if (end >= starts_.size() || starts_[end] - starts_[k] >= kMostAhead) break;
+    if (Messages()[order_[j]].text_offset == starts_[end]) ++end;
+  }
+  return end < starts_.size() ? starts_[end] + 1 : starts_[k] + kMostAhead;
 }
 
 // After the texts of starts first..last (one run) were handed out: keeps their
@@ -409,6 +431,7 @@ void ExportRun::PrepareLoop() {
         batch->ends.clear();
         batch->converted = false;
       }
+      position_ = i;
       for (const std::string_view piece : Text(order_[i])) batch->bytes.append(piece);
       batch->ends.push_back(batch->bytes.size());
       if (batch->bytes.size() >= kBatchBytes || batch->ends.size() >= kBatchTexts || i + 1 == order_.size()) {
@@ -463,11 +486,17 @@ void ExportRun::AppendMessageId(size_t index, std::string& out) const {
   const MessageEntry& e = Messages()[index];
   out += '<';
   if (e.IsMail()) {
-    out.append("mail.").append(DecimalText(occurrence_[index]));
+    out += "mail.";
+    AppendDecimal(occurrence_[index], out);
   } else {
     for (const char c : BoardTypeText(e.board_type())) out += static_cast<char>(c - 'A' + 'a');
-    out.append(DecimalText(e.board_no())).append(".").append(DecimalText(e.message_no));
-    if (occurrence_[index] > 1) out.append(".").append(DecimalText(occurrence_[index]));
+    AppendDecimal(e.board_no(), out);
+    out += '.';
+    AppendDecimal(e.message_no, out);
+    if (occurrence_[index] > 1) {
+      out += '.';
+      AppendDecimal(occurrence_[index], out);
+    }
   }
   out.append("@").append(domain_).append(">");
 }

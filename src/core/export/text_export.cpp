@@ -3,6 +3,7 @@
 #include "core/export/export_writers.h"
 #include "core/text/bytes.h"
 #include "core/text/files.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk::export_detail {
 
@@ -10,6 +11,7 @@ void WriteText(ExportRun& run, OutputFile& out) {
   const MessageList& messages = run.Messages();
   run.PrepareTexts(nullptr, run.Indices());
   std::string m;
+  Utf8Buffer utf8;
   BoardLabels boards;
   size_t done = 0;
   for (size_t index : run.Indices()) {
@@ -21,10 +23,12 @@ void WriteText(ExportRun& run, OutputFile& out) {
     if (e.IsMail()) {
       m += "MAIL";
     } else {
-      m.append(boards.Of(e)).append(" ").append(MessageLabel(e));
+      m.append(boards.Of(e)).append(" ");
+      AppendMessageLabel(e, m);
     }
-    m.append(" \u3010").append(Utf8(e.writer_handle.View())).append("\u3011 ").append(DateText(date)).append(" ");
-    m.append(Utf8(e.title.View())).append("\n");
+    m.append(" \u3010").append(utf8.Of(e.writer_handle.View())).append("\u3011 ");
+    AppendDateText(date, m);
+    m.append(" ").append(utf8.Of(e.title.View())).append("\n");
     out.Write(m);
     out.Write(run.NextText());
     out.Write("\n");

@@ -20,6 +20,7 @@ constexpr size_t kWindow = size_t{32} * 1024;       // many texts: neighbours sh
 // A text away from the window (the list's order jumps about the file): a few
 // texts' worth, so that a jump does not read a whole window for one short text.
 constexpr size_t kJumpWindow = size_t{8} * 1024;
+constexpr uint64_t kMaxReadAhead = uint64_t{1} << 20;  // what a caller may ask to be read at once
 
 bool EndsText(std::string_view line) {
   static const std::string board = Sjis("● [");
@@ -62,8 +63,6 @@ bool CutLines(std::string_view bytes, bool to_end, uint64_t stop, std::string_vi
   // The end: of the file, at a Ctrl-Z, or of the bytes looked at.
   return to_end || reader.Position() < bytes.size();
 }
-
-constexpr uint64_t kNoStop = ~uint64_t{0};
 
 }  // namespace
 
@@ -133,26 +132,46 @@ void MessageTextReader::Open() {
   file_ = OpenFile(path_, "rb");
 }
 
-void MessageTextReader::Fill(uint64_t offset, size_t size) {
+MessageTextReader::Window& MessageTextReader::Fill(uint64_t offset, size_t size) {
+  // A window that starts here is one being grown for a longer text; otherwise
+  // the one used longest ago makes room.
+  Window* window = &windows_[0];
+  for (Window& w : windows_) {
+    if (w.size > 0 && w.start == offset) {
+      window = &w;
+      break;
+    }
+    if (w.used < window->used) window = &w;
+  }
   const uint64_t left = size_ - offset;
   size = static_cast<size_t>(std::min<uint64_t>(size, left));
-  if (window_.size() < size) window_.resize(size);
-  window_start_ = offset;
-  window_size_ = 0;
+  if (window->bytes.size() < size) window->bytes.resize(size);
+  window->start = offset;
+  window->size = 0;
   if (scratch_ != nullptr) {
-    window_size_ = scratch_->ReadAt(offset, window_.data(), size);
-    return;
+    window->size = scratch_->ReadAt(offset, window->bytes.data(), size);
+  } else {
+    // A file that became shorter gives what is there.
+    window->size = ReadAt(::fileno(file_.get()), offset, window->bytes.data(), size, "read", path_);
   }
-  // A file that became shorter gives what is there.
-  window_size_ = ReadAt(::fileno(file_.get()), offset, window_.data(), size, "read", path_);
+  window->used = ++uses_;
+  last_ = window;
+  return *window;
 }
 
-bool MessageTextReader::TryCut(uint64_t offset, uint64_t stop, MessageText& result) const {
-  if (offset < window_start_ || offset > window_start_ + window_size_) return false;
-  const bool window_to_end = window_start_ + window_size_ >= size_;
-  const size_t from = static_cast<size_t>(offset - window_start_);
-  const std::string_view rest(window_.data() + from, window_size_ - from);
-  const uint64_t stop_in_rest = stop > offset ? stop - offset : kNoStop;
+bool MessageTextReader::Holds(uint64_t offset, uint64_t end) const {
+  for (const Window& w : windows_) {
+    if (offset >= w.start && end <= w.start + w.size) return true;
+  }
+  return false;
+}
+
+bool MessageTextReader::TryCutIn(Window& window, uint64_t offset, uint64_t stop, MessageText& result) const {
+  if (offset < window.start || offset > window.start + window.size) return false;
+  const bool window_to_end = window.start + window.size >= size_;
+  const size_t from = static_cast<size_t>(offset - window.start);
+  const std::string_view rest(window.bytes.data() + from, window.size - from);
+  const uint64_t stop_in_rest = stop > offset ? stop - offset : MessageTextReader::kNoStop;
   // Texts are short: look at a few KiB first, so that the reader does not scan
   // the whole window for each of them.
   for (size_t size = std::min<size_t>(4096, rest.size());; size = std::min(size * 8, rest.size())) {
@@ -162,9 +181,24 @@ bool MessageTextReader::TryCut(uint64_t offset, uint64_t stop, MessageText& resu
   }
 }
 
-MessageText MessageTextReader::Read(uint64_t offset) { return Read(offset, kNoStop); }
+bool MessageTextReader::TryCut(uint64_t offset, uint64_t stop, MessageText& result) {
+  // Mostly the window of the text before holds this one too.
+  if (last_ != nullptr && TryCutIn(*last_, offset, stop, result)) {
+    last_->used = ++uses_;
+    return true;
+  }
+  for (Window& w : windows_) {
+    if (&w == last_ || w.size == 0 || !TryCutIn(w, offset, stop, result)) continue;
+    w.used = ++uses_;
+    last_ = &w;
+    return true;
+  }
+  return false;
+}
 
-MessageText MessageTextReader::Read(uint64_t offset, uint64_t stop) {
+MessageText MessageTextReader::Read(uint64_t offset) { return Read(offset, MessageTextReader::kNoStop); }
+
+MessageText MessageTextReader::Read(uint64_t offset, uint64_t stop, uint64_t read_to) {
   Open();
   MessageText result;
   if (offset > size_) {
@@ -172,11 +206,16 @@ MessageText MessageTextReader::Read(uint64_t offset, uint64_t stop) {
     return result;
   }
   if (TryCut(offset, stop, result)) return result;
-  const bool next_on = offset >= window_start_ && offset < window_start_ + window_size_ + kWindow;
-  size_t want = window_.empty() ? kFirstWindow : next_on ? kWindow : kJumpWindow;
+  size_t want = kFirstWindow;
+  if (read_to > offset) {
+    want = static_cast<size_t>(std::min<uint64_t>(read_to - offset, kMaxReadAhead));
+  } else if (last_ != nullptr) {
+    const bool next_on = offset >= last_->start && offset < last_->start + last_->size + kWindow;
+    want = next_on ? kWindow : kJumpWindow;
+  }
   for (;; want *= 4) {
-    Fill(offset, want);
-    if (TryCut(offset, stop, result) || window_size_ < want) return result;
+    Window& window = Fill(offset, want);
+    if (TryCutIn(window, offset, stop, result) || window.size < want) return result;
   }
 }
 

@@ -59,12 +59,18 @@ class MessageTextReader {
   MessageTextReader(const MessageTextReader&) = delete;
   MessageTextReader& operator=(const MessageTextReader&) = delete;
 
+  static constexpr uint64_t kNoStop = ~uint64_t{0};
+
   MessageText Read(uint64_t offset);
   // The same, but a text that goes on at `stop` (the start of a later line) is
   // cut there: its lines before `stop`, with reached_stop set. Texts of one mail
   // box run on to its end, so each one's text is the lines up to the next one's
-  // start followed by the next one's text.
-  MessageText Read(uint64_t offset, uint64_t stop);
+  // start followed by the next one's text. When the text is not in memory yet,
+  // the bytes up to `read_to` are read with it: a caller that knows which texts
+  // come next has them read at once.
+  MessageText Read(uint64_t offset, uint64_t stop, uint64_t read_to = 0);
+  // True when the bytes from `offset` to `end` are in memory.
+  bool Holds(uint64_t offset, uint64_t end) const;
   MessageText Text(size_t index);  // needs the WorkState constructor
   // What follows each line of a text: CR LF, as the text view shows it, unless
   // set otherwise (the export writes LF).
@@ -72,17 +78,28 @@ class MessageTextReader {
 
  private:
   void Open();
-  bool TryCut(uint64_t offset, uint64_t stop, MessageText& result) const;  // false: the window ends inside the text
-  void Fill(uint64_t offset, size_t size);
+  // A stretch of the file in memory. A few are kept: the list's order goes
+  // back and forth between a few places of the file.
+  struct Window {
+    std::vector<char> bytes;
+    uint64_t start = 0;
+    size_t size = 0;    // valid bytes
+    uint64_t used = 0;  // when it was last used, for replacing the oldest
+  };
+  static constexpr size_t kWindows = 4;
+  // false: no window holds the text whole
+  bool TryCut(uint64_t offset, uint64_t stop, MessageText& result);
+  bool TryCutIn(Window& window, uint64_t offset, uint64_t stop, MessageText& result) const;
+  Window& Fill(uint64_t offset, size_t size);
 
   const WorkState* state_ = nullptr;
   std::string path_;  // when the text is no temporary file
   FileHandle file_;
   const ScratchFile* scratch_ = nullptr;
   uint64_t size_ = 0;
-  std::vector<char> window_;
-  uint64_t window_start_ = 0;
-  size_t window_size_ = 0;  // valid bytes in window_
+  Window windows_[kWindows];
+  Window* last_ = nullptr;  // the window used last
+  uint64_t uses_ = 0;
   std::string line_end_ = "\r\n";
 };
 

@@ -38,12 +38,6 @@ const std::string& CloseBracket() {
   return text;
 }
 
-// Decimal text of a number (as DecimalText) without allocating.
-std::string_view NumberText(int32_t value, char (&buffer)[16]) {
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string_view(buffer, static_cast<size_t>(result.ptr - buffer));
-}
-
 // The number of a message node: the message number filled with "0" to 5 bytes.
 constexpr size_t kNumberWidth = 5;
 constexpr std::string_view kMessagePrefix = "#Fc.";
@@ -77,7 +71,7 @@ void MessageTree::AppendText(TreeNodeId id, std::string& out) const {
     default: break;
   }
   const MessageEntry& e = EntryAt(static_cast<size_t>(n.entry));
-  char buffer[16];
+  char buffer[24];
   if (n.kind == NodeKind::Board) {
     out.append(BoardTypeText(e.board_type()))
         .append(NumberText(e.board_no(), buffer))
@@ -106,7 +100,7 @@ size_t MessageTree::TextSizeOf(NodeKind kind, const MessageEntry* e) {
     case NodeKind::MessageRoot: return MessageRootText().size();
     default: break;
   }
-  char buffer[16];
+  char buffer[24];
   if (kind == NodeKind::Board) {
     return BoardTypeText(e->board_type()).size() + NumberText(e->board_no(), buffer).size() + 1 + e->BoardName().size();
   }

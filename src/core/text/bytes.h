@@ -39,6 +39,10 @@ std::string UpperAscii(std::string_view text);
 
 // Decimal text of an integer ("-1", "1000").
 std::string DecimalText(int64_t value);
+// The same without allocating: written into `buffer`.
+std::string_view NumberText(int64_t value, char (&buffer)[24]);
+// The same appended to `out`.
+void AppendDecimal(int64_t value, std::string& out);
 
 // Strict conversion of decimal text with an optional sign; false on anything else
 // or on overflow of a 32-bit signed integer.

@@ -10,12 +10,6 @@
 namespace tobrisk::gui {
 namespace {
 
-// Decimal text of a number without allocating.
-std::string_view NumberText(int32_t value, char (&buffer)[16]) {
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string_view(buffer, static_cast<size_t>(result.ptr - buffer));
-}
-
 QString Latin(std::string_view ascii) {
   return QString::fromLatin1(ascii.data(), static_cast<qsizetype>(ascii.size()));
 }
@@ -59,7 +53,7 @@ QVariant LogMessageModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole: break;
     default: return {};
   }
-  char buffer[16];
+  char buffer[24];
   switch (index.column()) {
     case kSeqNo: return Latin(NumberText(SeqNoAt(static_cast<size_t>(message)), buffer));
     case kBoardName:
@@ -110,7 +104,7 @@ int LogMessageModel::FillBoard(std::string_view board_type, std::string_view boa
   beginResetModel();
   rows_.clear();
   all_rows_ = 0;
-  char buffer[16];
+  char buffer[24];
   for (size_t i = 0; i < messages_.Size(); ++i) {
     const MessageEntry& e = messages_[i];
     if (BoardTypeText(e.board_type()) == board_type && NumberText(e.board_no(), buffer) == board_no) {

@@ -248,6 +248,7 @@ class MessageTreeBuilder {
     const size_t n = list.Size();
     std::vector<Keyed> keyed;
     keyed.reserve(n);
+    reply_slot_.assign(n, -1);
     ContextId context = kNoContext;
     bool is_mail = false;
     uint32_t ordinal = 0;
@@ -263,11 +264,13 @@ class MessageTreeBuilder {
       // The number the search reads back from the text: "000-1" reads as 0.
       const int32_t read_back = e.message_no < 0 ? 0 : e.message_no;
       keyed.push_back(Keyed{NumberKey(ordinal, read_back), static_cast<uint32_t>(i)});
+      // Replies only: no node reads back a negative number. The number
+      // answered waits here for its slot, so that the entries are read once.
+      if (e.res_to_no >= 0 && e.kind() != MessageKind::New) reply_slot_[i] = e.res_to_no;
     }
     const auto by_key = [](const Keyed& a, const Keyed& b) { return a.key < b.key; };
     if (!std::is_sorted(keyed.begin(), keyed.end(), by_key)) std::sort(keyed.begin(), keyed.end(), by_key);
     own_slot_.assign(n, -1);
-    reply_slot_.assign(n, -1);
     // The distinct keys are gathered at the front, in place.
     size_t slots = 0;
     for (size_t k = 0; k < keyed.size(); ++k) {
@@ -276,11 +279,9 @@ class MessageTreeBuilder {
     }
     const std::span<const Keyed> keys(keyed.data(), slots);
     for (size_t i = 0; i < n; ++i) {
-      const MessageEntry& e = At(i);
-      // Replies only: no node reads back a negative number.
-      if (e.res_to_no < 0 || e.IsMail() || e.kind() == MessageKind::New) continue;
+      if (reply_slot_[i] < 0) continue;
       const auto from = static_cast<size_t>(own_slot_[i]);
-      reply_slot_[i] = FindKey(keys, from, NumberKey(static_cast<uint32_t>(keys[from].key >> 32), e.res_to_no));
+      reply_slot_[i] = FindKey(keys, from, NumberKey(static_cast<uint32_t>(keys[from].key >> 32), reply_slot_[i]));
     }
     // Only the numbers some reply answers need a search state: the others are
     // given none, and the slots are renumbered over those that do (the spare

@@ -107,11 +107,6 @@ std::string UpperAscii(std::string_view text) {
 
 std::string DecimalText(int64_t value) { return std::to_string(value); }
 
-std::string_view NumberText(int64_t value, char (&buffer)[24]) {
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string_view(buffer, static_cast<size_t>(result.ptr - buffer));
-}
-
 void AppendDecimal(int64_t value, std::string& out) {
   char buffer[24];
   out.append(NumberText(value, buffer));

@@ -2,6 +2,7 @@
 // Columns are 1-based byte columns; a full-width character counts two bytes.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -40,7 +41,10 @@ std::string UpperAscii(std::string_view text);
 // Decimal text of an integer ("-1", "1000").
 std::string DecimalText(int64_t value);
 // The same without allocating: written into `buffer`.
-std::string_view NumberText(int64_t value, char (&buffer)[24]);
+inline std::string_view NumberText(int64_t value, char (&buffer)[24]) {
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string_view(buffer, static_cast<size_t>(result.ptr - buffer));
+}
 // The same appended to `out`.
 void AppendDecimal(int64_t value, std::string& out);
 

@@ -211,6 +211,39 @@ TEST(Sjis, ConvertsBothWaysAndNeverCrashesOnJunk) {
   EXPECT_FALSE(SjisToUtf8(junk).empty());
 }
 
+// Buffers written on a thread of their own: the same bytes in the same order,
+// and a failed write still reported (the writer never loses an error).
+TEST(Files, WrittenBehindGivesTheSameFileAndReportsAFailure) {
+  const std::string dir = testing::MakeTempDir();
+  std::string expected;
+  {
+    OutputFile out(dir + "/x");
+    out.WriteBehind();
+    for (int i = 0; i < 20000; ++i) {
+      const std::string line = std::to_string(i) + std::string(static_cast<size_t>(i % 97), 'y') + "\n";
+      out.Write(line);
+      expected += line;
+      if (i == 9000) {  // a piece that goes past the buffers
+        out.Write(std::string(OutputFile::kBufferSize + 1, 'z'));
+        expected += std::string(OutputFile::kBufferSize + 1, 'z');
+      }
+    }
+    out.Close();
+  }
+  EXPECT_EQ(ReadWholeFile(dir + "/x"), expected);
+  if (FileExists("/dev/full")) {
+    EXPECT_THROW(
+        {
+          OutputFile full("/dev/full");
+          full.WriteBehind();
+          for (int i = 0; i < 64; ++i) full.Write(std::string(100000, 'x'));
+          full.Close();
+        },
+        IoError);
+  }
+  testing::RemoveTree(dir);
+}
+
 // The work file written again over itself: nothing of a longer earlier content is left.
 TEST(Files, OverwriteEndsWhereTheNewContentEnds) {
   const std::string dir = testing::MakeTempDir();

@@ -555,6 +555,7 @@ void ExportMessages(const ExportSource& source, const ExportOptions& options, Pr
     const std::string temporary = TemporarySibling(options.out).string();
     try {
       OutputFile out(temporary);
+      out.WriteBehind();  // the file system's copying goes on beside the formatting
       if (options.format == ExportFormat::Mbox) {
         export_detail::WriteMbox(run, out);
       } else {

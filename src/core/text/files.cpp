@@ -11,8 +11,13 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
+#include <exception>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/text/bytes.h"
@@ -206,14 +211,82 @@ void OutputFile::WriteThrough(std::string_view bytes) {
   written_ += bytes.size();
 }
 
+struct OutputFile::Behind {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::string pending;  // being written
+  bool busy = false;
+  bool stop = false;
+  std::exception_ptr error;
+  std::thread writer;
+};
+
+OutputFile::~OutputFile() { StopWriter(); }
+
+void OutputFile::WriteBehind() {
+  if (behind_) return;
+  behind_ = std::make_unique<Behind>();
+  behind_->pending.reserve(kBufferSize);
+  Behind& b = *behind_;
+  b.writer = std::thread([this, &b] {
+    std::unique_lock lock(b.mutex);
+    for (;;) {
+      b.changed.wait(lock, [&b] { return b.busy || b.stop; });
+      if (!b.busy) return;
+      lock.unlock();
+      std::exception_ptr error;
+      try {
+        WriteThrough(b.pending);
+      } catch (...) {
+        error = std::current_exception();
+      }
+      lock.lock();
+      if (error && !b.error) b.error = error;
+      b.busy = false;
+      b.changed.notify_all();
+    }
+  });
+}
+
+void OutputFile::WaitForWriter() {
+  Behind& b = *behind_;
+  std::unique_lock lock(b.mutex);
+  b.changed.wait(lock, [&b] { return !b.busy; });
+  if (b.error) std::rethrow_exception(std::exchange(b.error, nullptr));
+}
+
+void OutputFile::StopWriter() noexcept {
+  if (!behind_) return;
+  {
+    std::lock_guard lock(behind_->mutex);
+    behind_->stop = true;
+  }
+  behind_->changed.notify_all();
+  behind_->writer.join();  // after the write in progress
+  behind_.reset();
+}
+
 void OutputFile::FlushBuffer() {
-  WriteThrough(buffer_);
+  if (!behind_) {
+    WriteThrough(buffer_);
+    buffer_.clear();
+    return;
+  }
+  WaitForWriter();
+  {
+    std::lock_guard lock(behind_->mutex);
+    behind_->pending.swap(buffer_);
+    behind_->busy = true;
+  }
+  behind_->changed.notify_all();
   buffer_.clear();
 }
 
 void OutputFile::Close() {
   if (!file_) return;
   FlushBuffer();
+  WaitBehind();
+  StopWriter();
   std::FILE* f = file_.release();
   bool flushed = std::fflush(f) == 0;
 #ifndef _WIN32

@@ -149,9 +149,17 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
+  ~OutputFile();
+
+  // From now on each full buffer is written on a thread of its own while the
+  // caller fills the next one. A write that fails is reported (IoError) by a
+  // later Write or by Close.
+  void WriteBehind();
+
   void Write(std::string_view bytes) {
     if (buffer_.size() + bytes.size() > kBufferSize) FlushBuffer();
     if (bytes.size() >= kBufferSize) {
+      WaitBehind();
       WriteThrough(bytes);
     } else {
       buffer_.append(bytes);
@@ -164,14 +172,22 @@ class OutputFile {
   void Close();
 
  private:
+  struct Behind;
   void FlushBuffer();
   void WriteThrough(std::string_view bytes);
+  // Until the buffer handed on is written; throws what writing it threw.
+  void WaitBehind() {
+    if (behind_) WaitForWriter();
+  }
+  void WaitForWriter();
+  void StopWriter() noexcept;
 
   std::string path_;
   FileHandle file_;
   bool cut_at_close_ = false;  // Overwrite
   uint64_t written_ = 0;
   std::string buffer_;  // own buffer: many small writes cost one fwrite per 256 KiB
+  std::unique_ptr<Behind> behind_;
 };
 
 // Writes a whole file through a temporary file in the same folder, flushed to

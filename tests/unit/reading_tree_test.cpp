@@ -69,6 +69,19 @@ std::vector<std::string> Lines(const MessageTree& tree) {
   }
   const std::span<const uint32_t> by_depth = tree.LongestTextByDepth();
   EXPECT_EQ(std::vector<uint32_t>(by_depth.begin(), by_depth.end()), longest);
+  // Parents, subtrees and the node of each message agree with the depths.
+  const auto size = static_cast<TreeNodeId>(tree.Size());
+  for (TreeNodeId id = 0; id < size; ++id) {
+    TreeNodeId parent = id - 1;
+    while (parent >= 0 && tree.Depth(parent) >= tree.Depth(id)) --parent;
+    EXPECT_EQ(tree.Parent(id), tree.Depth(id) == 0 ? kNoNode : parent) << "node " << id;
+    TreeNodeId end = id + 1;
+    while (end < size && tree.Depth(end) > tree.Depth(id)) ++end;
+    EXPECT_EQ(tree.SubtreeEnd(id), end) << "node " << id;
+    if (tree.MessageIndex(id) >= 0) {
+      EXPECT_EQ(tree.NodeOfMessage(static_cast<size_t>(tree.MessageIndex(id))), id);
+    }
+  }
   return lines;
 }
 
@@ -260,6 +273,9 @@ TEST(MessageTree, EqualsTheLiteralSearchOnRandomLists) {
       Add(list, s);
     }
     ASSERT_EQ(Lines(BuildMessageTree(list)), LiteralTree(list)) << "round " << round;
+    // Built in two parts wherever the list allows it.
+    ASSERT_EQ(Lines(BuildMessageTree(list, TreeBuildOptions{.parallel_from = 2})), LiteralTree(list))
+        << "two parts, round " << round;
     // The same list with its entries stored shuffled, read through an order.
     std::vector<uint32_t> order(n);
     for (size_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(i);

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <exception>
+#include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "core/reading/message_entry.h"
 #include "core/reading/read_marks.h"
@@ -143,13 +146,52 @@ size_t MessageTree::TextSizeOf(NodeKind kind, const MessageEntry* e) {
 // moved to display order in place.
 class MessageTreeBuilder {
  public:
-  MessageTree Build(const MessageList& list, const std::vector<uint32_t>* order) {
-    using Kind = MessageTree::NodeKind;
+  static MessageTree BuildAll(const MessageList& list, const std::vector<uint32_t>* order,
+                              const TreeBuildOptions& options) {
     const size_t n = list.Size();
+    const size_t split = n >= options.parallel_from ? SplitPoint(list, order) : 0;
+    if (split == 0) return MessageTreeBuilder().Build(list, order, 0, n);
+    MessageTreeBuilder second_builder;
+    MessageTree second;
+    std::exception_ptr error;
+    std::thread worker([&] {
+      try {
+        second = second_builder.Build(list, order, split, n);
+      } catch (...) {
+        error = std::current_exception();
+      }
+    });
+    MessageTreeBuilder first_builder;
+    first_builder.room_after_ = n - split + 64;  // the second part's nodes join these
+    MessageTree first;
+    try {
+      first = first_builder.Build(list, order, 0, split);
+    } catch (...) {
+      worker.join();
+      throw;
+    }
+    worker.join();
+    if (error) std::rethrow_exception(error);
+    // A board on both sides, or a mail after the split, would be placed apart
+    // from the rest of its kind: the whole list is built in one part then.
+    bool apart = second_builder.has_mail_;
+    for (const auto& board : second_builder.boards_) apart = apart || first_builder.boards_.count(board.first) != 0;
+    if (apart) return MessageTreeBuilder().Build(list, order, 0, n);
+    Join(first, second);
+    return first;
+  }
+
+  // The tree of the list positions [begin, end): roots, then the mails and
+  // boards found there. Node and entry numbers are the whole list's.
+  MessageTree Build(const MessageList& list, const std::vector<uint32_t>* order, size_t begin, size_t end) {
+    using Kind = MessageTree::NodeKind;
+    const size_t n = end - begin;
     list_ = &list;
     order_ = order;
+    begin_ = begin;
+    end_ = end;
     AssignSlots();
-    nodes_.reserve(n + boards_.size() + 2);
+    nodes_.reserve(n + boards_.size() + 2 + room_after_);
     jump_.reserve(n + boards_.size() + 2);
     child_count_.reserve(n + boards_.size() + 2);
 
@@ -163,8 +205,8 @@ class MessageTreeBuilder {
     int icon = 0;
     Board* board = nullptr;
     for (size_t i = 0; i < n; ++i) {
-      const MessageEntry& e = At(i);
-      const int32_t index = static_cast<int32_t>(i);
+      const MessageEntry& e = At(begin + i);
+      const int32_t index = static_cast<int32_t>(begin + i);
       if (i == 0 || e.context != context) {
         context = e.context;
         const EntryContext& c = e.Context();
@@ -175,6 +217,7 @@ class MessageTreeBuilder {
       }
       if (is_mail) {
         AddNode(mail, Kind::Mail, kIconMail, index);
+        has_mail_ = true;
         continue;
       }
       TreeNodeId parent = board->node;
@@ -229,7 +272,7 @@ class MessageTreeBuilder {
   // The board of entry `e`, numbered in order of first appearance. Entries of
   // a board mostly follow one another: the last one found is tried first.
   Board& BoardOf(const EntryContext& c) {
-    const uint64_t key = (static_cast<uint64_t>(c.board_type) << 32) | static_cast<uint32_t>(c.board_no);
+    const uint64_t key = BoardKey(c);
     if (last_board_ != nullptr && key == last_board_key_) return *last_board_;
     auto it = boards_.find(key);
     if (it == boards_.end()) {
@@ -244,8 +287,7 @@ class MessageTreeBuilder {
   // slot, its place among them sorted, and finds for each reply the slot of
   // the number it answers (-1: no message carries it).
   void AssignSlots() {
-    const MessageList& list = *list_;
-    const size_t n = list.Size();
+    const size_t n = end_ - begin_;
     std::vector<Keyed> keyed;
     keyed.reserve(n);
     reply_slot_.assign(n, -1);
@@ -253,7 +295,7 @@ class MessageTreeBuilder {
     bool is_mail = false;
     uint32_t ordinal = 0;
     for (size_t i = 0; i < n; ++i) {
-      const MessageEntry& e = At(i);
+      const MessageEntry& e = At(begin_ + i);
       if (i == 0 || e.context != context) {
         context = e.context;
         const EntryContext& c = e.Context();
@@ -437,7 +479,7 @@ class MessageTreeBuilder {
       if (nodes_[id].parent != kNoNode) next[static_cast<size_t>(nodes_[id].parent)] += next[id];
     }
     std::vector<TreeNodeId> place(count);
-    node_of_entry_.assign(list_->Size(), kNoNode);
+    node_of_entry_.assign(end_ - begin_, kNoNode);
     TreeNodeId top_place = 0;
     for (size_t id = 0; id < count; ++id) {
       Node& b = nodes_[id];
@@ -448,7 +490,7 @@ class MessageTreeBuilder {
       next[id] = place[id] + 1;
       if (b.parent != kNoNode) b.parent = place[static_cast<size_t>(b.parent)];
       if (b.kind == MessageTree::NodeKind::Mail || b.kind == MessageTree::NodeKind::Message) {
-        node_of_entry_[static_cast<size_t>(b.entry)] = place[id];
+        node_of_entry_[static_cast<size_t>(b.entry) - begin_] = place[id];
       }
     }
     std::vector<int32_t>().swap(jump_);
@@ -468,9 +510,50 @@ class MessageTreeBuilder {
     return tree;
   }
 
+  static uint64_t BoardKey(const EntryContext& c) {
+    return (static_cast<uint64_t>(c.board_type) << 32) | static_cast<uint32_t>(c.board_no);
+  }
+
+  // The first position of a board from the middle of the list on; 0 when the
+  // second half holds one board only.
+  static size_t SplitPoint(const MessageList& list, const std::vector<uint32_t>* order) {
+    const size_t n = list.Size();
+    size_t split = n / 2;
+    const uint64_t board = BoardKey(EntryThrough(list, order, split - 1).Context());
+    while (split < n && BoardKey(EntryThrough(list, order, split).Context()) == board) ++split;
+    return split < n ? split : 0;
+  }
+
+  // Puts the boards of `second` (built from the positions after those of
+  // `first`) after those of `first`, below its message root. `second` holds no
+  // mail: its two roots are nodes 0 and 1.
+  static void Join(MessageTree& first, const MessageTree& second) {
+    const TreeNodeId root = first.MessageRoot();
+    const auto shift = static_cast<TreeNodeId>(first.nodes_.size()) - 2;
+    for (size_t id = 2; id < second.nodes_.size(); ++id) {
+      Node node = second.nodes_[id];
+      node.parent = node.parent == 1 ? root : node.parent + shift;
+      node.subtree_end += static_cast<uint32_t>(shift);
+      first.nodes_.push_back(node);
+    }
+    first.nodes_[static_cast<size_t>(root)].subtree_end = static_cast<uint32_t>(first.nodes_.size());
+    for (const TreeNodeId node : second.node_of_message_) {
+      first.node_of_message_.push_back(node == kNoNode ? kNoNode : node + shift);
+    }
+    std::vector<uint32_t>& longest = first.longest_text_by_depth_;
+    if (longest.size() < second.longest_text_by_depth_.size()) longest.resize(second.longest_text_by_depth_.size(), 0);
+    for (size_t depth = 0; depth < second.longest_text_by_depth_.size(); ++depth) {
+      longest[depth] = std::max(longest[depth], second.longest_text_by_depth_[depth]);
+    }
+  }
+
   const MessageList* list_ = nullptr;
   const std::vector<uint32_t>* order_ = nullptr;  // see BuildMessageTree
-  std::vector<Node> nodes_;                       // in build order until Finish
+  size_t room_after_ = 0;                         // nodes to make room for beyond this part's
+  size_t begin_ = 0;                              // the list positions built
+  size_t end_ = 0;
+  bool has_mail_ = false;
+  std::vector<Node> nodes_;            // in build order until Finish
   std::vector<TreeNodeId> jump_;       // per node: an ancestor (itself for a top-level node), for ancestor searches
   std::vector<uint32_t> child_count_;  // per node: its children so far
   std::vector<uint32_t> longest_;      // LongestTextByDepth
@@ -485,10 +568,13 @@ class MessageTreeBuilder {
   std::vector<Level> levels_;
 };
 
-MessageTree BuildMessageTree(const MessageList& messages) { return MessageTreeBuilder().Build(messages, nullptr); }
+MessageTree BuildMessageTree(const MessageList& messages, const TreeBuildOptions& options) {
+  return MessageTreeBuilder::BuildAll(messages, nullptr, options);
+}
 
-MessageTree BuildMessageTree(const MessageList& messages, const std::vector<uint32_t>& order) {
-  return MessageTreeBuilder().Build(messages, &order);
+MessageTree BuildMessageTree(const MessageList& messages, const std::vector<uint32_t>& order,
+                             const TreeBuildOptions& options) {
+  return MessageTreeBuilder::BuildAll(messages, &order, options);
 }
 
 }  // namespace tobrisk

@@ -162,11 +162,17 @@ class MessageTree {
 //   the board node. Icon from the mark (IconForMark).
 // The tree refers to `messages` for its texts: the list must outlive it and keep
 // its entries (marks may change) as long as the tree is used.
-MessageTree BuildMessageTree(const MessageList& messages);
+struct TreeBuildOptions {
+  // A list at least this long is built in two parts on two threads, split
+  // between two boards (when no board and no mail lies on both sides).
+  size_t parallel_from = 100000;
+};
+MessageTree BuildMessageTree(const MessageList& messages, const TreeBuildOptions& options = {});
 MessageTree BuildMessageTree(const MessageList&& messages) = delete;
 // The same for the list in the order `order` (the entry at position p is
 // messages[order[p]], as SortedOrder gives it) without moving the entries: the
 // message indices are positions. The order must outlive the tree too.
-MessageTree BuildMessageTree(const MessageList& messages, const std::vector<uint32_t>& order);
+MessageTree BuildMessageTree(const MessageList& messages, const std::vector<uint32_t>& order,
+                             const TreeBuildOptions& options = {});
 
 }  // namespace tobrisk

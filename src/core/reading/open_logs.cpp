@@ -226,6 +226,13 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
   view.ClearMessageTree();
   state.message_tree.Clear();
 
+#if defined(__GLIBC__)
+  // Blocks of a megabyte and more (the entries, the tree) are mapped on their
+  // own and given back when freed, whichever thread made them. Left to itself,
+  // glibc raises that bound once such a block is freed, and the next open's
+  // blocks stay in the heaps of the threads that built them.
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
   progress.Show();
   try {
     MessageList read = ReadLogsWritingEscapeFree(files, state.WorkFile("NOESC.LOG"), progress);

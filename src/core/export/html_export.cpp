@@ -2,6 +2,10 @@
 // fetched. index.html lists the boards and the mails; each board has tree pages
 // (the reply tree as nested lists, cut between threads so that no page grows
 // too big to open quickly) and text pages of a few hundred texts each.
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <string>
 #include <tuple>
@@ -32,13 +36,35 @@ constexpr std::string_view kStyle =
     "article{margin:1.2em 0}h2{font-size:1.05em;margin:.2em 0}.meta,.d{color:#666;font-size:.9em}"
     "nav{margin:.5em 0}";
 
+bool IsSpecial(char c) { return c == '&' || c == '<' || c == '>' || c == '"' || c == '\''; }
+
+// Where the next byte HTML gives a meaning to stands, from `i` on; the size
+// when there is none. Texts mostly hold none: 16 bytes are looked at at once.
+size_t NextSpecial(std::string_view text, size_t i) {
+#if defined(__SSE2__)
+  const __m128i amp = _mm_set1_epi8('&');
+  const __m128i lt = _mm_set1_epi8('<');
+  const __m128i gt = _mm_set1_epi8('>');
+  const __m128i quot = _mm_set1_epi8('"');
+  const __m128i apos = _mm_set1_epi8('\'');
+  for (; i + 16 <= text.size(); i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+    const __m128i hit = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, amp), _mm_cmpeq_epi8(v, lt)),
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, gt), _mm_cmpeq_epi8(v, quot)), _mm_cmpeq_epi8(v, apos)));
+    const int mask = _mm_movemask_epi8(hit);
+    if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+  }
+#endif
+  while (i < text.size() && !IsSpecial(text[i])) ++i;
+  return i;
+}
+
 void Escape(std::string_view utf8, std::string& out) {
   size_t from = 0;
-  for (size_t i = 0; i < utf8.size(); ++i) {
-    const char c = utf8[i];
-    if (c != '&' && c != '<' && c != '>' && c != '"' && c != '\'') continue;
+  for (size_t i = NextSpecial(utf8, 0); i < utf8.size(); i = NextSpecial(utf8, from)) {
     out.append(utf8, from, i - from);
-    switch (c) {
+    switch (utf8[i]) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;

@@ -13,7 +13,7 @@ int RunList(const std::vector<std::string>& args) {
   // The entries are printed through the list order rather than moved into it.
   std::vector<uint32_t> order;
   if (!ReadLogsInFileOrder(session, parsed.positional, MessageTexts::Drop, order)) return kExitRefused;
-  const std::vector<MessageEntry>& entries = session.state.messages.Entries();
+  const auto& entries = session.state.messages.Entries();
   WriteLinesInOrder(order.size(), parsed.Has("--sjis"), [&](size_t first, size_t last, std::string& out) {
     constexpr size_t kAhead = 8;  // entries fetched ahead of their formatting
     for (size_t p = first; p < last; ++p) {

@@ -240,18 +240,21 @@ class Parser {
 
 void ParseLog(const std::string& path, MessageList& messages, Progress& progress) {
   Parser(messages).Run(path, progress);
+  messages.ReleaseRoom();
 }
 
 void ParseLogWhileCuttingEscapes(const std::vector<std::string>& inputs, EscapeFreeSink sink, MessageList& messages) {
   // Room for the entries from the inputs' sizes, without reading them twice:
   // real captures hold far fewer than one message per 64 bytes, and room that is
-  // never filled costs address space only (its pages are never touched). Junk
-  // denser in headers makes the list grow as usual.
+  // never filled costs address space only (its pages are never touched, and the
+  // huge page the entries end in gives its rest back). Junk denser in headers
+  // makes the list grow as usual.
   const uint64_t bytes = TotalSizeOf(inputs);
   const size_t headers = static_cast<size_t>(std::min<uint64_t>(bytes / 64 + 64, SIZE_MAX / sizeof(MessageEntry) / 2));
   EscapeFilteringReader reader(inputs, std::move(sink));
   Parser(messages).RunFiltered(reader, headers);
   reader.Finish();
+  messages.ReleaseRoom();
 }
 
 void ParseLog(WorkState& state, Progress& progress) { ParseLog(state.WorkFile("NOESC.LOG"), state.messages, progress); }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text/huge_pages.h"
 #include "core/text/inline_text.h"
 
 namespace tobrisk {
@@ -121,13 +122,16 @@ class MessageList {
   bool Empty() const { return entries_.empty(); }
   MessageEntry& operator[](size_t i) { return entries_[i]; }
   const MessageEntry& operator[](size_t i) const { return entries_[i]; }
-  std::vector<MessageEntry>& Entries() { return entries_; }
-  const std::vector<MessageEntry>& Entries() const { return entries_; }
+  HugeVector<MessageEntry>& Entries() { return entries_; }
+  const HugeVector<MessageEntry>& Entries() const { return entries_; }
   // The 14 fields of entry i (its SeqNo is i + 1).
   std::vector<std::string> Fields(size_t i) const { return EntryFields(entries_[i], SeqNoAt(i)); }
 
   void Append(const MessageEntry& entry) { entries_.push_back(entry); }
   void Reserve(size_t n) { entries_.reserve(n); }
+  // The room reserved beyond the entries goes back to the system (huge pages
+  // would keep the part of one it ends in).
+  void ReleaseRoom() { ReleasePages(entries_.data() + entries_.size(), entries_.data() + entries_.capacity()); }
   void Clear();
 
   const std::string* Intern(std::string_view text) { return InternText(text); }
@@ -138,7 +142,7 @@ class MessageList {
   void SetMark(size_t i, std::string_view mark) { entries_[i].context = WithMark(entries_[i].context, Intern(mark)); }
 
  private:
-  std::vector<MessageEntry> entries_;
+  HugeVector<MessageEntry> entries_;
 };
 
 }  // namespace tobrisk

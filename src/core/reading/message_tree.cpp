@@ -232,10 +232,10 @@ class MessageTreeBuilder {
     }
     // The search state is not needed to lay the tree out: give its memory back
     // before the final arrays are made.
-    std::vector<NumberState>().swap(numbers_);
-    std::vector<Level>().swap(levels_);
-    std::vector<int32_t>().swap(own_slot_);
-    std::vector<int32_t>().swap(reply_slot_);
+    HugeVector<NumberState>().swap(numbers_);
+    HugeVector<Level>().swap(levels_);
+    HugeVector<int32_t>().swap(own_slot_);
+    HugeVector<int32_t>().swap(reply_slot_);
     MessageTree tree = Finish();
     tree.messages_ = &list;
     tree.order_ = order;
@@ -288,7 +288,7 @@ class MessageTreeBuilder {
   // the number it answers (-1: no message carries it).
   void AssignSlots() {
     const size_t n = end_ - begin_;
-    std::vector<Keyed> keyed;
+    HugeVector<Keyed> keyed;
     keyed.reserve(n);
     reply_slot_.assign(n, -1);
     ContextId context = kNoContext;
@@ -343,7 +343,7 @@ class MessageTreeBuilder {
       slot = renumbered == kUnanswered ? -1 : static_cast<int32_t>(renumbered);
     }
     const size_t messages = keyed.size();
-    std::vector<Keyed>().swap(keyed);
+    HugeVector<Keyed>().swap(keyed);
     numbers_.assign(answered, NumberState{});
     levels_.reserve(messages);  // at most one level per message: no regrowing on the way
   }
@@ -471,14 +471,14 @@ class MessageTreeBuilder {
   MessageTree Finish() {
     MessageTree tree;
     const size_t count = nodes_.size();
-    std::vector<uint32_t>().swap(child_count_);  // the rows are not needed any more
+    HugeVector<uint32_t>().swap(child_count_);  // the rows are not needed any more
     // Subtree sizes, then (once a node is placed) the place of its next child.
-    std::vector<int32_t>& next = jump_;
+    HugeVector<int32_t>& next = jump_;
     std::fill(next.begin(), next.end(), 1);
     for (size_t id = count; id-- > 0;) {
       if (nodes_[id].parent != kNoNode) next[static_cast<size_t>(nodes_[id].parent)] += next[id];
     }
-    std::vector<TreeNodeId> place(count);
+    HugeVector<TreeNodeId> place(count);
     node_of_entry_.assign(end_ - begin_, kNoNode);
     TreeNodeId top_place = 0;
     for (size_t id = 0; id < count; ++id) {
@@ -493,7 +493,7 @@ class MessageTreeBuilder {
         node_of_entry_[static_cast<size_t>(b.entry) - begin_] = place[id];
       }
     }
-    std::vector<int32_t>().swap(jump_);
+    HugeVector<int32_t>().swap(jump_);
     for (const TreeNodeId id : top_level_) tree.top_level_.push_back(place[static_cast<size_t>(id)]);
     // Permuted in place, cycle by cycle.
     for (size_t id = 0; id < count; ++id) {
@@ -503,7 +503,7 @@ class MessageTreeBuilder {
         std::swap(place[id], place[to]);
       }
     }
-    std::vector<TreeNodeId>().swap(place);
+    HugeVector<TreeNodeId>().swap(place);
     tree.nodes_ = std::move(nodes_);
     tree.node_of_message_ = std::move(node_of_entry_);
     tree.longest_text_by_depth_ = std::move(longest_);
@@ -553,19 +553,19 @@ class MessageTreeBuilder {
   size_t begin_ = 0;                              // the list positions built
   size_t end_ = 0;
   bool has_mail_ = false;
-  std::vector<Node> nodes_;            // in build order until Finish
-  std::vector<TreeNodeId> jump_;       // per node: an ancestor (itself for a top-level node), for ancestor searches
-  std::vector<uint32_t> child_count_;  // per node: its children so far
-  std::vector<uint32_t> longest_;      // LongestTextByDepth
+  HugeVector<Node> nodes_;            // in build order until Finish
+  HugeVector<TreeNodeId> jump_;       // per node: an ancestor (itself for a top-level node), for ancestor searches
+  HugeVector<uint32_t> child_count_;  // per node: its children so far
+  std::vector<uint32_t> longest_;     // LongestTextByDepth
   std::vector<TreeNodeId> top_level_;
-  std::vector<TreeNodeId> node_of_entry_;  // the tree's node of each entry, set by Finish
+  HugeVector<TreeNodeId> node_of_entry_;  // the tree's node of each entry, set by Finish
   std::unordered_map<uint64_t, Board> boards_;
   uint64_t last_board_key_ = 0;
   Board* last_board_ = nullptr;
-  std::vector<int32_t> own_slot_;     // per entry: the slot of its own number, -1 when no reply answers it
-  std::vector<int32_t> reply_slot_;   // per entry: the slot of the number it answers, -1 none
-  std::vector<NumberState> numbers_;  // per slot (numbers some reply answers)
-  std::vector<Level> levels_;
+  HugeVector<int32_t> own_slot_;     // per entry: the slot of its own number, -1 when no reply answers it
+  HugeVector<int32_t> reply_slot_;   // per entry: the slot of the number it answers, -1 none
+  HugeVector<NumberState> numbers_;  // per slot (numbers some reply answers)
+  HugeVector<Level> levels_;
 };
 
 MessageTree BuildMessageTree(const MessageList& messages, const TreeBuildOptions& options) {

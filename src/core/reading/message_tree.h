@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text/huge_pages.h"
+
 namespace tobrisk {
 
 class MessageList;
@@ -144,9 +146,9 @@ class MessageTree {
 
   const MessageList* messages_ = nullptr;         // the list the tree was built from
   const std::vector<uint32_t>* order_ = nullptr;  // its order, when the entries were not moved into it
-  std::vector<Node> nodes_;                       // in display order
+  HugeVector<Node> nodes_;                        // in display order
   std::vector<TreeNodeId> top_level_;
-  std::vector<TreeNodeId> node_of_message_;
+  HugeVector<TreeNodeId> node_of_message_;
   std::vector<uint32_t> longest_text_by_depth_;
 };
 

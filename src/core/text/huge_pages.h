@@ -1,0 +1,42 @@
+// Huge pages for big arrays that are filled once: one page fault for every
+// 2 MB instead of one for every 4 KB. Page faults are most of the cost of
+// filling a fresh array of a few megabytes (the reply tree and its build).
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+namespace tobrisk {
+
+// Asks the system for huge pages for the whole 2 MB pages in [p, p + size), to
+// be used from their first touch on. Nothing where the system has none.
+void PreferHugePages(void* p, size_t size) noexcept;
+
+// Gives the whole pages in [from, to) back to the system: room at the end of an
+// array that was not filled (a huge page it ends in is split for it). What lies
+// there must not be needed any more: it reads as zeros afterwards.
+void ReleasePages(void* from, void* to) noexcept;
+
+template <typename T>
+struct HugePageAllocator {
+  using value_type = T;
+  HugePageAllocator() = default;
+  template <typename U>
+  explicit HugePageAllocator(const HugePageAllocator<U>& /*other*/) noexcept {}
+  T* allocate(size_t n) {
+    T* p = std::allocator<T>().allocate(n);
+    PreferHugePages(p, n * sizeof(T));
+    return p;
+  }
+  void deallocate(T* p, size_t n) noexcept { std::allocator<T>().deallocate(p, n); }
+  template <typename U>
+  bool operator==(const HugePageAllocator<U>& /*other*/) const noexcept {
+    return true;
+  }
+};
+
+template <typename T>
+using HugeVector = std::vector<T, HugePageAllocator<T>>;
+
+}  // namespace tobrisk

@@ -8,7 +8,11 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "core/reading/open_logs.h"
+#include "core/text/files.h"
 #include "platform/qt_settings_store.h"
 #include "platform/system_clock.h"
 #include "gui/shell/TfrmMain.h"
@@ -39,6 +43,25 @@ void PrintUsage(std::FILE* out) {
       out);
 }
 
+// The arguments that name existing files, read ahead for the current folder; null when there are none.
+std::unique_ptr<tobrisk::LogsReadAhead> ReadAheadOfArguments(int argc, char** argv) {
+  std::vector<std::string> files;
+  bool options_done = false;
+  for (int i = 1; i < argc; ++i) {
+    if (!options_done && std::strcmp(argv[i], "--") == 0) {
+      options_done = true;
+    } else if ((options_done || argv[i][0] != '-') && tobrisk::FileExists(argv[i])) {
+      files.emplace_back(argv[i]);
+    }
+  }
+  if (files.empty()) return nullptr;
+  try {
+    return std::make_unique<tobrisk::LogsReadAhead>(files, tobrisk::CurrentDirectory());
+  } catch (const std::exception&) {
+    return nullptr;  // the open reads them as usual
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,6 +73,11 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+
+  // The logs start being read while the toolkit starts and the window is
+  // built. Qt's own options are not known yet: what may be a log is read, and
+  // the open takes it only when it opens exactly these files.
+  std::unique_ptr<tobrisk::LogsReadAhead> read_ahead = ReadAheadOfArguments(argc, argv);
 
   QApplication app(argc, argv);
   tobrisk::gui::GuiPrompter prompter;
@@ -90,6 +118,7 @@ int main(int argc, char** argv) {
   // The editor port is the writing commands' own: the built-in editor or the external one.
 
   tobrisk::gui::TfrmMain main_window(ports);
+  main_window.SetReadAhead(std::move(read_ahead));
   new tobrisk::gui::WritingCommands(main_window);  // a child of the frame
   prompter.SetParent(&main_window);
   tobrisk::gui::SessionEnd session_end(main_window);

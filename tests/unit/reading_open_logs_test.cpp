@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "capture_generator.h"
 #include "fakes.h"
 #include "core/reading/message_text.h"
 #include "core/reading/open_logs.h"
 #include "core/reading/read_marks.h"
+#include "core/text/bytes.h"
 #include "core/text/files.h"
 #include "core/text/io_error.h"
 #include "core/text/sjis.h"
@@ -249,6 +251,56 @@ TEST_F(OpenLogsTest, MissingLogIsAnIoErrorAfterTheChecks) {
   EXPECT_TRUE(state_.messages.Empty());
   // The old NOESC.LOG stays when the single input is missing.
   EXPECT_TRUE(FileExists(dir_ + "NOESC.LOG"));
+}
+
+// Everything an open leaves for the windows: the entries with their marks, the
+// tree with its icons, and NOESC.LOG.
+std::string OpenedState(const WorkState& state) {
+  std::string out;
+  for (size_t i = 0; i < state.messages.Size(); ++i) {
+    const MessageEntry& e = state.messages[i];
+    out += std::string(BoardTypeText(e.board_type())) + DecimalText(e.board_no()) + " " + DecimalText(e.message_no) +
+           " " + std::string(e.Mark()) + " " + DecimalText(static_cast<int64_t>(e.text_offset)) + "\n";
+  }
+  const MessageTree& tree = state.message_tree;
+  for (TreeNodeId id = 0; id < static_cast<TreeNodeId>(tree.Size()); ++id) {
+    out += DecimalText(tree.Parent(id)) + " " + DecimalText(tree.Icon(id)) + " " + tree.Text(id) + "\n";
+  }
+  return out + ReadWholeFile(state.WorkFile("NOESC.LOG"));
+}
+
+TEST_F(OpenLogsTest, ReadAheadOpensTheSameAndLeavesNothingUntaken) {
+  testing::CaptureOptions options;
+  options.boards = 12;
+  options.messages_per_board = 30;
+  const std::string log = dir_ + "ABCD0201.LOG";
+  testing::WriteFile(log, testing::GenerateCapture(options));
+  ASSERT_EQ(Open({log}), OpenLogsResult::Opened);
+  for (size_t i = 0; i < state_.messages.Size(); i += 3) SetReadMark(state_, i, Sjis(i % 2 == 0 ? "○" : "★"));
+  ASSERT_EQ(Open({log}), OpenLogsResult::Opened);  // the marks saved and read back
+  const std::string expected = OpenedState(state_);
+  const std::vector<std::string> calls = view_.calls;
+
+  // Read ahead of the open: the marks come in after the sort and the tree.
+  LogsReadAhead ahead({log}, dir_);
+  ASSERT_TRUE(ahead.IsFor({log}, dir_ + "NOESC.LOG"));
+  view_.calls.clear();
+  ASSERT_EQ(OpenLogs(state_, ports_, view_, {log}, &ahead), OpenLogsResult::Opened);
+  EXPECT_EQ(OpenedState(state_), expected);
+  EXPECT_EQ(view_.calls, calls);
+  EXPECT_FALSE(ahead.IsFor({log}, dir_ + "NOESC.LOG"));  // taken
+
+  // Other logs, or a log changed since: not taken, and gone without a trace.
+  {
+    LogsReadAhead other({Log("ABCD0101.LOG")}, dir_);
+    EXPECT_FALSE(other.IsFor({log}, dir_ + "NOESC.LOG"));
+    LogsReadAhead changed({log}, dir_);
+    testing::WriteFile(log, testing::GenerateCapture(options) + "\r\n");
+    EXPECT_FALSE(changed.IsFor({log}, dir_ + "NOESC.LOG"));
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+    EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+  }
 }
 
 TEST(ReferenceHeader, FromTheTitle) {

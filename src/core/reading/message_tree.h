@@ -49,6 +49,10 @@ class MessageTree {
   bool Empty() const { return nodes_.empty(); }
   size_t Size() const { return nodes_.size(); }
   void Clear();
+  // The list the tree was built from has moved to `messages` (the same entries
+  // in the same order) and its read marks may have changed since: refers to
+  // `messages` and takes the message icons from their marks again.
+  void Rebind(const MessageList& messages);
 
   // The top-level nodes in order (the mail root, then the message root).
   std::span<const TreeNodeId> TopLevel() const { return top_level_; }

@@ -1,5 +1,7 @@
 #include "core/reading/open_logs.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -110,68 +112,201 @@ void ReadMessages(WorkState& state, Progress& progress) {
   MarkAndSort(state, progress);
 }
 
+namespace open_detail {
+
+// Reads logs on a worker thread: escape removal into a file (created once the
+// first text is ready), the parse, and when asked the sort and the tree. The
+// worker touches only its own members and the file; it is stopped and joined
+// before they go, whatever happens.
+class LogReading {
+ public:
+  LogReading(std::vector<std::string> files, std::string escape_free_path, bool arrange)
+      : files_(std::move(files)), path_(std::move(escape_free_path)), total_(TotalSizeOf(files_)) {
+    worker_ = std::jthread([this, arrange] { Run(arrange); });
+  }
+  ~LogReading() {
+    stop_.store(true, std::memory_order_relaxed);
+    worker_.join();
+  }
+  LogReading(const LogReading&) = delete;
+  LogReading& operator=(const LogReading&) = delete;
+
+  // Waits for the worker, keeping `progress` moving: "エスケープシーケンスカット中...",
+  // then "ログファイル読み込み中..." once text is written, the bar following it.
+  // Rethrows what stopped the reading.
+  void Wait(Progress& progress) {
+    static const std::string cutting = Sjis("エスケープシーケンスカット中...");
+    static const std::string reading = Sjis("ログファイル読み込み中...");
+    progress.SetLabel(cutting);
+    PercentTracker percent(total_);
+    bool reading_shown = false;
+    {
+      std::unique_lock lock(mutex_);
+      while (!finished_.wait_for(lock, std::chrono::milliseconds(15), [&] { return done_; })) {
+        lock.unlock();
+        const uint64_t written = written_.load(std::memory_order_relaxed);
+        if (!reading_shown && written > 0) {
+          progress.SetLabel(reading);
+          reading_shown = true;
+        }
+        progress.Step(percent.Update(std::min(written, total_)));
+        lock.lock();
+      }
+    }
+    if (failure_) std::rethrow_exception(failure_);
+    if (!reading_shown) progress.SetLabel(reading);
+    progress.Step(100);
+  }
+
+  // After Wait.
+  MessageList& Messages() { return messages_; }
+  MessageTree& Tree() { return tree_; }
+
+ private:
+  struct Stopped {};
+
+  void Run(bool arrange) {
+    try {
+      EscapeFreeSink sink = [this](std::string_view block) {
+        if (stop_.load(std::memory_order_relaxed)) throw Stopped{};
+        if (!file_) file_ = std::make_unique<OutputFile>(path_, OutputFile::Mode::Overwrite);
+        file_->Write(block);
+        written_.fetch_add(block.size(), std::memory_order_relaxed);
+      };
+      ParseLogWhileCuttingEscapes(files_, std::move(sink), messages_);
+      if (!file_) file_ = std::make_unique<OutputFile>(path_, OutputFile::Mode::Overwrite);  // logs without a line
+      file_->Close();
+      if (arrange) {
+        NullProgress quiet;
+        SortMessages(messages_, quiet);
+        tree_ = BuildMessageTree(messages_);
+#if defined(__GLIBC__)
+        malloc_trim(0);  // the build's scratch arrays
+#endif
+      }
+    } catch (...) {
+      failure_ = std::current_exception();
+    }
+    file_.reset();
+    std::lock_guard lock(mutex_);
+    done_ = true;
+    finished_.notify_all();
+  }
+
+  const std::vector<std::string> files_;
+  const std::string path_;
+  const uint64_t total_;
+  std::unique_ptr<OutputFile> file_;
+  std::atomic<uint64_t> written_{0};
+  std::atomic<bool> stop_{false};
+  MessageList messages_;
+  MessageTree tree_;
+  std::mutex mutex_;
+  std::condition_variable finished_;
+  bool done_ = false;
+  std::exception_ptr failure_;
+  std::jthread worker_;  // last: started once everything it uses is made
+};
+
+}  // namespace open_detail
+
 MessageList ReadLogsWritingEscapeFree(const std::vector<std::string>& files, const std::string& escape_free_path,
                                       Progress& progress) {
-  static const std::string cutting = Sjis("エスケープシーケンスカット中...");
-  static const std::string reading = Sjis("ログファイル読み込み中...");
-  progress.SetLabel(cutting);
+  open_detail::LogReading reading(files, escape_free_path, false);
+  reading.Wait(progress);
+  return std::move(reading.Messages());
+}
 
-  const uint64_t total = TotalSizeOf(files);
+namespace {
 
-  // The file is written on the reading thread; the bytes written so far are
-  // what this thread shows.
-  struct Output {
-    std::unique_ptr<OutputFile> file;
-    std::atomic<uint64_t> written{0};
-  } output;
-  const std::string& path = escape_free_path;
-  EscapeFreeSink sink = [&output, &path](std::string_view block) {
-    if (!output.file) output.file = std::make_unique<OutputFile>(path, OutputFile::Mode::Overwrite);
-    output.file->Write(block);
-    output.written.fetch_add(block.size(), std::memory_order_relaxed);
-  };
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  int64_t size = 0;
+  int64_t modified_ns = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
 
-  // The parsing runs on a worker so that this thread can keep the progress
-  // display moving; the worker touches only its own list and the file, and is
-  // joined before them whatever happens here.
-  MessageList messages;
-  std::mutex mutex;
-  std::condition_variable finished;
-  bool done = false;
-  std::exception_ptr failure;
-  std::jthread worker([&] {
-    try {
-      ParseLogWhileCuttingEscapes(files, sink, messages);
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    std::lock_guard lock(mutex);
-    done = true;
-    finished.notify_all();
-  });
-  PercentTracker percent(total);
-  bool reading_shown = false;
-  {
-    std::unique_lock lock(mutex);
-    while (!finished.wait_for(lock, std::chrono::milliseconds(15), [&] { return done; })) {
-      lock.unlock();
-      const uint64_t written = output.written.load(std::memory_order_relaxed);
-      if (!reading_shown && written > 0) {
-        progress.SetLabel(reading);
-        reading_shown = true;
-      }
-      progress.Step(percent.Update(std::min(written, total)));
-      lock.lock();
-    }
+// False when the file cannot be looked at.
+bool IdentityOf(const std::string& path, FileIdentity& identity) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<int64_t>(st.st_size),
+              static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+  return true;
+}
+
+// The folder's identity, without size and time (the folder changes as files come and go).
+bool FolderIdentityOf(const std::string& path, FileIdentity& identity) {
+  if (!IdentityOf(path, identity)) return false;
+  identity.size = 0;
+  identity.modified_ns = 0;
+  return true;
+}
+
+void KeepLargeBlocksApart() {
+#if defined(__GLIBC__)
+  // Blocks of a megabyte and more (the entries, the tree) are mapped on their
+  // own and given back when freed, whichever thread made them. Left to itself,
+  // glibc raises that bound once such a block is freed, and the next open's
+  // blocks stay in the heaps of the threads that built them.
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
+}
+
+}  // namespace
+
+struct LogsReadAhead::Logs {
+  std::vector<FileIdentity> files;
+  FileIdentity folder;
+};
+
+LogsReadAhead::LogsReadAhead(const std::vector<std::string>& files, const std::string& work_dir)
+    : logs_(std::make_unique<Logs>()) {
+  for (const std::string& file : files) {
+    FileIdentity identity;
+    if (!IdentityOf(file, identity)) return;  // the open reports it
+    logs_->files.push_back(identity);
   }
-  worker.join();
-  if (failure) std::rethrow_exception(failure);
-  if (!reading_shown) progress.SetLabel(reading);
-  progress.Step(100);
-  if (!output.file)
-    output.file = std::make_unique<OutputFile>(path, OutputFile::Mode::Overwrite);  // logs without a line
-  output.file->Close();
-  return messages;
+  if (files.empty() || !FolderIdentityOf(TrailingSeparator(work_dir), logs_->folder)) return;
+  temporary_ = TemporarySiblingPath(TrailingSeparator(work_dir) + "NOESC.LOG");
+  KeepLargeBlocksApart();
+  reading_ = std::make_unique<open_detail::LogReading>(files, temporary_, true);
+}
+
+LogsReadAhead::~LogsReadAhead() {
+  reading_.reset();
+  if (!temporary_.empty()) DiscardTemporary(temporary_);
+}
+
+bool LogsReadAhead::IsFor(const std::vector<std::string>& files, const std::string& escape_free_path) const {
+  if (!reading_ || files.size() != logs_->files.size()) return false;
+  for (size_t i = 0; i < files.size(); ++i) {
+    FileIdentity identity;
+    if (!IdentityOf(files[i], identity) || !(identity == logs_->files[i])) return false;
+  }
+  FileIdentity folder;
+  return FolderIdentityOf(FolderOf(escape_free_path), folder) && folder == logs_->folder;
+}
+
+MessageList LogsReadAhead::Take(const std::string& escape_free_path, Progress& progress, MessageTree& tree) {
+  taken_ = true;
+  const std::unique_ptr<open_detail::LogReading> reading = std::move(reading_);
+  reading->Wait(progress);
+  // Renaming over the old file would free its blocks then and there, which
+  // takes as long as a good part of the reading: it is moved aside and removed
+  // on a thread of its own.
+  const std::string old = TemporarySiblingPath(escape_free_path);
+  const bool moved_aside = ::rename(escape_free_path.c_str(), old.c_str()) == 0;
+  if (::rename(temporary_.c_str(), escape_free_path.c_str()) != 0) {
+    const IoError error = IoError::FromErrno("write", escape_free_path);
+    if (moved_aside) ::rename(old.c_str(), escape_free_path.c_str());
+    throw error;
+  }
+  temporary_.clear();
+  if (moved_aside) remover_ = std::jthread([old] { DiscardTemporary(old); });
+  tree = std::move(reading->Tree());
+  return std::move(reading->Messages());
 }
 
 bool PushRecentLog(AppSettings& settings, const std::string& path) {
@@ -204,8 +339,8 @@ std::vector<RecentLogItem> RecentLogMenuItems(const AppSettings& settings) {
   return items;
 }
 
-OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view,
-                        const std::vector<std::string>& files) {
+OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view, const std::vector<std::string>& files,
+                        LogsReadAhead* ahead) {
   Prompter& prompter = *ports.prompter;
   Progress& progress = *ports.progress;
   if (files.empty()) return OpenLogsResult::Refused;
@@ -226,16 +361,14 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
   view.ClearMessageTree();
   state.message_tree.Clear();
 
-#if defined(__GLIBC__)
-  // Blocks of a megabyte and more (the entries, the tree) are mapped on their
-  // own and given back when freed, whichever thread made them. Left to itself,
-  // glibc raises that bound once such a block is freed, and the next open's
-  // blocks stay in the heaps of the threads that built them.
-  mallopt(M_MMAP_THRESHOLD, 1 << 20);
-#endif
+  KeepLargeBlocksApart();
   progress.Show();
   try {
-    MessageList read = ReadLogsWritingEscapeFree(files, state.WorkFile("NOESC.LOG"), progress);
+    const std::string escape_free_path = state.WorkFile("NOESC.LOG");
+    const bool read_ahead = ahead != nullptr && ahead->IsFor(files, escape_free_path);
+    MessageTree tree;  // built with the read ahead
+    MessageList read = read_ahead ? ahead->Take(escape_free_path, progress, tree)
+                                  : ReadLogsWritingEscapeFree(files, escape_free_path, progress);
     view.SetMessageTitle(MessageTitleFor(files));
 
     const int net = LookUpNet(state, prompter);
@@ -259,15 +392,23 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
     }
 
     state.messages = std::move(read);
-    MarkAndSort(state, progress);
-    // The tree first: its build arrays are given back before the grid takes
-    // its rows, which keeps the peak down.
-    state.message_tree = BuildMessageTree(state.messages);
+    if (read_ahead) {
+      // Sorted, with its tree, before the marks were known: the marks do not
+      // move a message, they change the tree's icons.
+      ApplyReadMarks(state.messages, state.read_marks);
+      state.message_tree = std::move(tree);
+      state.message_tree.Rebind(state.messages);
+    } else {
+      MarkAndSort(state, progress);
+      // The tree first: its build arrays are given back before the grid takes
+      // its rows, which keeps the peak down.
+      state.message_tree = BuildMessageTree(state.messages);
 #if defined(__GLIBC__)
-    // The build's scratch arrays, freed in the middle of the heap, go back to
-    // the system instead of staying resident beside the views.
-    malloc_trim(0);
+      // The build's scratch arrays, freed in the middle of the heap, go back to
+      // the system instead of staying resident beside the views.
+      malloc_trim(0);
 #endif
+    }
     view.FillMessageGrid();
     view.FillMessageTree();
     view.SetMessageCounters(static_cast<int64_t>(state.messages.Size()), 0);

@@ -5,7 +5,9 @@
 // recently opened logs.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <thread>
 #include <string_view>
 #include <vector>
 
@@ -67,13 +69,54 @@ enum class OpenLogsResult {
   Opened,      // opened with messages
 };
 
+namespace open_detail {
+class LogReading;
+}
+
+// Logs read before their open is asked for: the program starts reading the logs
+// it was started with while it builds its window. The escape-free text goes to
+// a file of its own beside the work folder's NOESC.LOG, the messages are sorted
+// and their tree is built. An open of the same logs into the same folder takes
+// it all (OpenLogs) and puts the file in place of NOESC.LOG; otherwise the
+// reading is stopped and leaves nothing behind. The logs are recognised by
+// their identity, size and modification time: a log changed since is read again.
+class LogsReadAhead {
+ public:
+  // `work_dir` is the work folder the logs will be opened in.
+  LogsReadAhead(const std::vector<std::string>& files, const std::string& work_dir);
+  ~LogsReadAhead();
+  LogsReadAhead(const LogsReadAhead&) = delete;
+  LogsReadAhead& operator=(const LogsReadAhead&) = delete;
+
+  // Whether `files` are the logs being read, unchanged, and `escape_free_path`
+  // lies in the folder read for (and nothing was taken yet).
+  bool IsFor(const std::vector<std::string>& files, const std::string& escape_free_path) const;
+  // Waits for the reading (with the progress ReadLogsWritingEscapeFree shows),
+  // puts the escape-free text at `escape_free_path` and hands out the messages,
+  // sorted, with their tree in `tree` (icons of no read marks: see
+  // MessageTree::Rebind). Once. Throws IoError as the reading would.
+  MessageList Take(const std::string& escape_free_path, Progress& progress, MessageTree& tree);
+  // Whether Take ran. Then nothing is kept but the removal of the file the
+  // escape-free text replaced, which the destructor waits for.
+  bool Taken() const { return taken_; }
+
+ private:
+  struct Logs;
+  std::unique_ptr<Logs> logs_;
+  std::string temporary_;  // the escape-free text, until taken
+  std::unique_ptr<open_detail::LogReading> reading_;
+  bool taken_ = false;
+  std::jthread remover_;
+};
+
 // Runs the whole pipeline on `files` (full paths, at least one, in the order
 // given). Warnings go through ports.prompter; progress through ports.progress;
 // settings are saved through ports.store. An IoError stops the pipeline at its
 // step (the steps before keep their effects), hides the progress display and is
-// rethrown for the caller to report.
-OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view,
-                        const std::vector<std::string>& files);
+// rethrown for the caller to report. A read ahead of these logs (`ahead`) is
+// taken in place of reading them.
+OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view, const std::vector<std::string>& files,
+                        LogsReadAhead* ahead = nullptr);
 
 // ---- the pieces, for the command-line tool and the other commands ----
 

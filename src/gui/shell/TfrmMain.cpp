@@ -366,6 +366,9 @@ void TfrmMain::RecentLogItemClick(int slot) {
 }
 
 void TfrmMain::RunOpenLogs(const std::vector<std::string>& files, int recent_slot) {
+  // Only the first open may take a read ahead. One it did not take goes with
+  // it; one it took is kept while it removes the file it replaced.
+  std::unique_ptr<LogsReadAhead> ahead = std::move(read_ahead_);
   // A composition in the editor belongs to the open log's net, but it is not
   // pending until the editor ends: opening or importing another net's capture
   // meanwhile would send it with that net's upload file.
@@ -382,13 +385,14 @@ void TfrmMain::RunOpenLogs(const std::vector<std::string>& files, int recent_slo
   open_stage_ = OpenStage::Untouched;
   setAcceptDrops(false);
   try {
-    const OpenLogsResult result = OpenLogs(state_, ports_, *this, files);
+    const OpenLogsResult result = OpenLogs(state_, ports_, *this, files, ahead.get());
     if (result == OpenLogsResult::NoNet) ShowWhatIsLoaded();
     else if (result != OpenLogsResult::Refused) open_logs_ = files;
   } catch (const std::exception& e) {
     ShowWhatIsLoaded();
     ReportError(*ports_.prompter, e);
   }
+  if (ahead && ahead->Taken()) taken_read_ahead_ = std::move(ahead);
   opening_ = false;
   opening_files_.clear();
   setAcceptDrops(true);

@@ -82,6 +82,10 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   // Opens logs as the open-log dialog does (command line, drops): refused when
   // no net is defined, otherwise the open pipeline on the files in this order.
   void OpenLogFiles(const QStringList& paths);
+  // Logs being read ahead of their open (the logs the program was started
+  // with): the next open takes them when it opens the same logs, and lets
+  // them go otherwise.
+  void SetReadAhead(std::unique_ptr<LogsReadAhead> ahead) { read_ahead_ = std::move(ahead); }
 
   // The open-log dialog's starting folder and its filters (Qt form).
   const QString& OpenDialogFolder() const { return open_folder_; }
@@ -197,8 +201,10 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   enum class OpenStage { Untouched, Cleared, Filled };
   OpenStage open_stage_ = OpenStage::Untouched;
   std::vector<std::string> opening_files_;  // the native paths being opened
-  std::vector<std::string> open_logs_;      // the logs last opened, for exports
-  bool closing_ = false;                    // the frame is going away: document windows may close
+  std::unique_ptr<LogsReadAhead> read_ahead_;
+  std::unique_ptr<LogsReadAhead> taken_read_ahead_;
+  std::vector<std::string> open_logs_;  // the logs last opened, for exports
+  bool closing_ = false;                // the frame is going away: document windows may close
   bool placements_saved_ = false;
   bool session_ending_ = false;    // closing asks nothing: the session or a signal ends the program
   bool mark_save_failed_ = false;  // the last background save of the marks failed (reported once)

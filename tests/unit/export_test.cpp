@@ -114,6 +114,37 @@ TEST_F(Export, EmptyLogsAndLogsOfOnlyMailsGiveCompleteOutputs) {
   EXPECT_NE(mbox.find("Message-ID: <mail.3@abcd.tobrisk.invalid>"), std::string::npos);
 }
 
+TEST_F(Export, MessageIdsStayUniqueWhenABoardComesBackUnderAnotherName) {
+  // Board 1 listed twice (renamed between captures), board 2 between: number 5 on each.
+  const auto add = [this](int32_t list_no, int32_t board_no, const char* name) {
+    MessageEntry e;
+    e.context = list_.Context({.board_list_no = list_no,
+                               .board_no = board_no,
+                               .board_name = list_.Intern(name),
+                               .board_type = BoardType::BBS,
+                               .kind = MessageKind::New});
+    e.message_no = 5;
+    list_.Append(e);
+  };
+  add(1, 1, "a");
+  add(2, 2, "b");
+  add(3, 1, "c");
+  add(3, 1, "c");
+  tree_ = BuildMessageTree(list_);
+  WriteTexts([](size_t) { return std::string("x\r\n"); });
+  source_.messages = &list_;
+  source_.tree = &tree_;
+  source_.log_header = "ABCD";
+  ExportMessages(source_, Options(ExportFormat::Mbox, "ids.mbox"), progress_);
+  const std::string mbox = ReadWholeFile(dir_ + "ids.mbox");
+  std::vector<std::string> ids;
+  const std::regex id("Message-ID: <([^@]*)@");
+  for (auto it = std::sregex_iterator(mbox.begin(), mbox.end(), id); it != std::sregex_iterator(); ++it) {
+    ids.push_back((*it)[1]);
+  }
+  EXPECT_EQ(ids, (std::vector<std::string>{"bbs1.5", "bbs2.5", "bbs1.5.2", "bbs1.5.3"}));
+}
+
 TEST_F(Export, CancelledExportLeavesNothingAndAnExistingOutputIsReplacedOnlyWithForce) {
   Build(2, 600, 1);
   fs::create_directory(dir_ + "site");

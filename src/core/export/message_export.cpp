@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 #include <tuple>
+#include <unordered_set>
 #include <utility>
 
 #include "core/export/export_writers.h"
@@ -237,7 +238,18 @@ ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, P
   const auto by_key = [](const Key& a, const Key& b) {
     return std::tie(a.type, a.board_no, a.message_no, a.index) < std::tie(b.type, b.board_no, b.message_no, b.index);
   };
-  if (!std::is_sorted(keys.begin(), keys.end(), by_key)) std::sort(keys.begin(), keys.end(), by_key);
+  // The list holds each board's messages together, by number: equal messages
+  // already follow one another in list order, as the sort would put them.
+  bool grouped = true;
+  std::unordered_set<uint64_t> boards;
+  for (size_t k = 0; k < keys.size() && grouped; ++k) {
+    if (k > 0 && keys[k].type == keys[k - 1].type && keys[k].board_no == keys[k - 1].board_no) {
+      grouped = keys[k].message_no >= keys[k - 1].message_no;
+    } else {
+      grouped = boards.insert(uint64_t{keys[k].type} << 32 | static_cast<uint32_t>(keys[k].board_no)).second;
+    }
+  }
+  if (!grouped) std::sort(keys.begin(), keys.end(), by_key);
   for (size_t k = 0; k < keys.size(); ++k) {
     const bool same = k > 0 && keys[k].type == keys[k - 1].type && keys[k].board_no == keys[k - 1].board_no &&
                       keys[k].message_no == keys[k - 1].message_no;

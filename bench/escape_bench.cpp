@@ -1,9 +1,11 @@
-// Escape removal against a plain copy of the same capture.
+// Escape removal and the conversion to UTF-8 against a plain copy of the same capture.
 #include <benchmark/benchmark.h>
 
 #include "bench_support.h"
 #include "core/reading/escape_filter.h"
 #include "core/ports/progress.h"
+#include "core/text/files.h"
+#include "core/text/sjis.h"
 
 namespace tobrisk::bench {
 namespace {
@@ -20,6 +22,16 @@ void BM_CutEscapes(benchmark::State& state) {
   state.counters["MB/s"] = benchmark::Counter(CaptureMegabytes(), benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_CutEscapes)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The capture's bytes (escape sequences and all) converted in memory, as the
+// exports and the UTF-8 listings convert texts.
+void BM_SjisToUtf8(benchmark::State& state) {
+  const std::string sjis = ReadWholeFile(CapturePath());
+  Utf8Buffer utf8;
+  for (auto _ : state) benchmark::DoNotOptimize(utf8.Of(sjis).size());
+  state.counters["MB/s"] = benchmark::Counter(CaptureMegabytes(), benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_SjisToUtf8)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace tobrisk::bench

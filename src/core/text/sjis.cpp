@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -119,6 +120,18 @@ size_t Utf8CharLength(std::string_view s) {
 // bytes iconv does not decode.
 namespace {
 
+constexpr bool IsLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+// 1 + the row of each lead byte in the table of double-byte characters; 0 for other bytes.
+constexpr std::array<uint8_t, 256> kLeadRow = [] {
+  std::array<uint8_t, 256> rows{};
+  uint8_t row = 0;
+  for (size_t b = 0; b < 256; ++b) {
+    if (IsLead(static_cast<unsigned char>(b))) rows[b] = ++row;
+  }
+  return rows;
+}();
+
 class DecodeTable {
  public:
   DecodeTable() {
@@ -155,10 +168,11 @@ class DecodeTable {
   // returns where the next one starts.
   const unsigned char* DecodeOne(const unsigned char* p, const unsigned char* end, char*& out) const {
     const unsigned char b = *p;
-    if (IsLead(b) && p + 1 < end && p[1] >= 0x40 && p[1] <= 0xFC) {
+    if (kLeadRow[b] != 0 && p + 1 < end) {
       const Utf8Char& c = Double(b, p[1]);
       if (c.size > 0) {
-        std::memcpy(out, c.bytes, 3);  // the unused bytes are overwritten next
+        // Two bytes in leave room for four out; the unused ones are overwritten next.
+        std::memcpy(out, &c, 4);
         out += c.size;
         return p + 2;
       }
@@ -234,20 +248,22 @@ class DecodeTable {
   }
 
  private:
+  // The bytes first: a character is copied as four bytes, the last of them
+  // overwritten by the next character.
   struct Utf8Char {
-    uint8_t size = 0;
     char bytes[3] = {};
+    uint8_t size = 0;
   };
-  static bool IsLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-  Utf8Char& Double(unsigned char lead, unsigned char trail) {
-    return double_[(lead < 0xE0 ? lead - 0x81 : lead - 0xE0 + 31) * 189 + (trail - 0x40)];
-  }
+  static_assert(sizeof(Utf8Char) == 4);
+  // A row of 256 characters per lead byte: every trail byte indexes it, the
+  // ones that pair with nothing are empty.
+  Utf8Char& Double(unsigned char lead, unsigned char trail) { return double_[(kLeadRow[lead] - 1) * 256 + trail]; }
   const Utf8Char& Double(unsigned char lead, unsigned char trail) const {
-    return double_[(lead < 0xE0 ? lead - 0x81 : lead - 0xE0 + 31) * 189 + (trail - 0x40)];
+    return double_[(kLeadRow[lead] - 1) * 256 + trail];
   }
 
   Utf8Char single_[256];
-  Utf8Char double_[60 * 189];
+  Utf8Char double_[60 * 256];
 };
 
 const DecodeTable& Table() {

@@ -95,7 +95,10 @@ class ExportRun {
     std::string formed;
   };
   std::string_view Convert(std::string_view sjis, ConvertBuffers& buffers) const;
-  TextForm form_ = nullptr;
+  // The preparing thread's members, the writing thread's and the ones they
+  // share lie on cache lines of their own: the two threads do not make each
+  // other fetch lines again and again.
+  alignas(64) TextForm form_ = nullptr;
   bool planned_ = false;
   std::vector<uint64_t> starts_;
   std::vector<uint32_t> waiting_;                      // texts at each start still to be asked for
@@ -121,11 +124,11 @@ class ExportRun {
   ConvertBuffers preparing_buffers_;
   std::string converted_batch_;
   std::vector<size_t> order_;
-  size_t position_ = 0;                // in order_: the text being prepared
-  ConvertBuffers writing_buffers_;     // NextText's
-  std::unique_ptr<TextBatch> taking_;  // being handed out
-  size_t taken_ = 0;                   // texts of taking_ handed out
-  std::mutex mutex_;
+  size_t position_ = 0;                         // in order_: the text being prepared
+  alignas(64) ConvertBuffers writing_buffers_;  // NextText's
+  std::unique_ptr<TextBatch> taking_;           // being handed out
+  size_t taken_ = 0;                            // texts of taking_ handed out
+  alignas(64) std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<std::unique_ptr<TextBatch>> ready_;
   std::vector<std::unique_ptr<TextBatch>> spare_;

@@ -345,13 +345,19 @@ const std::vector<std::string_view>& ExportRun::Text(size_t index) {
     starts_.reserve(indices_.size());
     for (size_t i : indices_) starts_.push_back(messages[i].text_offset);
     std::sort(starts_.begin(), starts_.end());
-    starts_.erase(std::unique(starts_.begin(), starts_.end()), starts_.end());
-    waiting_.assign(starts_.size(), 0);
-    kind_.assign(starts_.size(), Start::Unread);
-    for (size_t i : indices_) {
-      const auto at = std::lower_bound(starts_.begin(), starts_.end(), messages[i].text_offset);
-      ++waiting_[static_cast<size_t>(at - starts_.begin())];
+    // Each start once, with the number of texts that begin there.
+    waiting_.reserve(starts_.size());
+    size_t distinct = 0;
+    for (const uint64_t start : starts_) {
+      if (distinct > 0 && starts_[distinct - 1] == start) {
+        ++waiting_.back();
+      } else {
+        starts_[distinct++] = start;
+        waiting_.push_back(1);
+      }
     }
+    starts_.resize(distinct);
+    kind_.assign(starts_.size(), Start::Unread);
   }
   if (handed_) {  // the pieces handed out last are no longer used
     handed_ = false;

@@ -47,6 +47,8 @@ bool CutLines(std::string_view bytes, bool to_end, uint64_t stop, std::string_vi
   LineReader reader(kInMemory, bytes);
   std::string_view line;
   result.bytes.clear();
+  // Room for the text once: it is never longer than the bytes up to the stop.
+  result.bytes.reserve(static_cast<size_t>(std::min<uint64_t>(bytes.size(), stop)));
   result.reached_stop = false;
   for (;;) {
     if (reader.Position() == stop) {

@@ -292,7 +292,13 @@ bool LogsReadAhead::IsFor(const std::vector<std::string>& files, const std::stri
 MessageList LogsReadAhead::Take(const std::string& escape_free_path, Progress& progress, MessageTree& tree) {
   taken_ = true;
   const std::unique_ptr<open_detail::LogReading> reading = std::move(reading_);
-  reading->Wait(progress);
+  try {
+    reading->Wait(progress);
+  } catch (const IoError& e) {
+    // The file of its own is NOESC.LOG to the user.
+    if (e.Path() == temporary_) throw IoError(e.Operation(), escape_free_path, e.SystemMessage());
+    throw;
+  }
   // Renaming over the old file would free its blocks then and there, which
   // takes as long as a good part of the reading: it is moved aside and removed
   // on a thread of its own.

@@ -51,9 +51,6 @@ class Fenwick {
     if (end % 64 != 0) sum += Ones(bits_[end / 64] & ((uint64_t{1} << (end % 64)) - 1));
     return sum;
   }
-  uint32_t Between(size_t first, size_t last) const {  // positions first..last-1
-    return last > first ? Prefix(last) - Prefix(first) : 0;
-  }
 
  private:
   static constexpr size_t kBlock = 512;
@@ -148,14 +145,21 @@ void PlaceGroup(const uint32_t* members, size_t count, const Fenwick& smaller, s
     out.push_back(members[0]);
     return;
   }
-  auto gap_after = [&](size_t k) {
-    const size_t next = k + 1 < count ? members[k + 1] : n;
-    return smaller.Between(members[k] + 1, next);
-  };
-  if (smaller.Between(members[0] + 1, n) == 0) {  // nothing smaller after the first: no rotation at all
+  // The members are not among the smaller elements, so the count before the
+  // position after a member is the count before the member: one count per
+  // member gives every gap. Called for k = 0, 1, ... in turn.
+  const uint32_t total = smaller.Prefix(n);
+  uint32_t before = smaller.Prefix(members[0]);
+  if (total == before) {  // nothing smaller after the first: no rotation at all
     out.insert(out.end(), members, members + count);
     return;
   }
+  auto gap_after = [&](size_t k) {
+    const uint32_t next = k + 1 < count ? smaller.Prefix(members[k + 1]) : total;
+    const uint32_t gap = next - before;
+    before = next;
+    return gap;
+  };
   if (count <= kSmallGroup) {
     uint32_t block[kSmallGroup];
     size_t size = 0;

@@ -346,7 +346,11 @@ void TfrmMain::FileOpenItemClick() {
 }
 
 void TfrmMain::OpenLogFiles(const QStringList& paths) {
-  if (paths.isEmpty() || opening_ || RefusedWithoutNets(state_.nets, *ports_.prompter)) return;
+  if (paths.isEmpty() || opening_) return;
+  if (RefusedWithoutNets(state_.nets, *ports_.prompter)) {
+    read_ahead_.reset();  // nothing will take it
+    return;
+  }
   std::vector<std::string> files;
   for (const QString& p : paths) files.push_back(NativePath(QFileInfo(p).absoluteFilePath()));
   RunOpenLogs(files);

@@ -43,7 +43,9 @@ void PrintUsage(std::FILE* out) {
       out);
 }
 
-// The arguments that name existing files, read ahead for the current folder; null when there are none.
+// The arguments that name existing files, read ahead for the current folder;
+// null when there are none, or when another program uses the folder (the
+// program will not start, and the reading would only cost it time).
 std::unique_ptr<tobrisk::LogsReadAhead> ReadAheadOfArguments(int argc, char** argv) {
   std::vector<std::string> files;
   bool options_done = false;
@@ -54,7 +56,7 @@ std::unique_ptr<tobrisk::LogsReadAhead> ReadAheadOfArguments(int argc, char** ar
       files.emplace_back(argv[i]);
     }
   }
-  if (files.empty()) return nullptr;
+  if (files.empty() || tobrisk::gui::WorkFolderInUse(QDir::currentPath())) return nullptr;
   try {
     return std::make_unique<tobrisk::LogsReadAhead>(files, tobrisk::CurrentDirectory());
   } catch (const std::exception&) {

@@ -122,4 +122,12 @@ std::unique_ptr<QLockFile> LockWorkFolder(const QString& folder, Prompter& promp
   return nullptr;
 }
 
+bool WorkFolderInUse(const QString& folder) {
+  QLockFile probe(QDir(folder).filePath(QString::fromLatin1(kWorkFolderLockName)));
+  probe.setStaleLockTime(0);
+  if (!probe.tryLock(0)) return probe.error() == QLockFile::LockFailedError;
+  probe.unlock();
+  return false;
+}
+
 }  // namespace tobrisk::gui

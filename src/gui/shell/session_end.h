@@ -50,4 +50,8 @@ inline constexpr const char* kWorkFolderLockName = "TOBRISK.LCK";
 // used without one.
 std::unique_ptr<QLockFile> LockWorkFolder(const QString& folder, Prompter& prompter);
 
+// Whether another desktop program holds the lock of `folder` now (a lock left
+// by a killed run does not count). Usable before the application object exists.
+bool WorkFolderInUse(const QString& folder);
+
 }  // namespace tobrisk::gui

@@ -301,6 +301,11 @@ TEST_F(OpenLogsTest, ReadAheadOpensTheSameAndLeavesNothingUntaken) {
   for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
     EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
   }
+  // A folder where NOESC.LOG belongs is not renamed away: the open reads the logs and reports it.
+  std::filesystem::remove(dir_ + "NOESC.LOG");
+  std::filesystem::create_directory(dir_ + "NOESC.LOG");
+  LogsReadAhead blocked({log}, dir_);
+  EXPECT_FALSE(blocked.IsFor({log}, dir_ + "NOESC.LOG"));
 }
 
 TEST(ReferenceHeader, FromTheTitle) {

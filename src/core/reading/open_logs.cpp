@@ -286,7 +286,11 @@ bool LogsReadAhead::IsFor(const std::vector<std::string>& files, const std::stri
     if (!IdentityOf(files[i], identity) || !(identity == logs_->files[i])) return false;
   }
   FileIdentity folder;
-  return FolderIdentityOf(FolderOf(escape_free_path), folder) && folder == logs_->folder;
+  if (!FolderIdentityOf(FolderOf(escape_free_path), folder) || !(folder == logs_->folder)) return false;
+  // Only a plain file is replaced by renaming: a link is written through and a
+  // folder in its place is a file error, as when the open reads the logs itself.
+  struct stat st {};
+  return ::lstat(escape_free_path.c_str(), &st) != 0 || (S_ISREG(st.st_mode) && st.st_nlink == 1);
 }
 
 MessageList LogsReadAhead::Take(const std::string& escape_free_path, Progress& progress, MessageTree& tree) {

@@ -135,6 +135,7 @@ TEST_F(Export, MessageIdsStayUniqueWhenABoardComesBackUnderAnotherName) {
   source_.messages = &list_;
   source_.tree = &tree_;
   source_.log_header = "ABCD";
+  source_.years.capture = {2026, 12, 31};
   ExportMessages(source_, Options(ExportFormat::Mbox, "ids.mbox"), progress_);
   const std::string mbox = ReadWholeFile(dir_ + "ids.mbox");
   std::vector<std::string> ids;

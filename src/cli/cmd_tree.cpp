@@ -1,4 +1,5 @@
 // tobrisk-cli tree [--sjis] LOG...
+#include <algorithm>
 #include <charconv>
 
 #include "cli/cli_pipeline.h"
@@ -19,8 +20,13 @@ int RunTree(const std::vector<std::string>& args) {
   const MessageTree tree = BuildMessageTree(session.state.messages, order);
   // Node ids run in display order.
   WriteLinesInOrder(tree.Size(), parsed.Has("--sjis"), [&](size_t first, size_t last, std::string& b) {
+    constexpr size_t kAhead = 8;  // nodes whose entries are fetched ahead of their texts
+    for (size_t node = first; node < std::min(last, first + kAhead); ++node) {
+      tree.PrefetchEntry(static_cast<TreeNodeId>(node));
+    }
     for (size_t node = first; node < last; ++node) {
       const auto id = static_cast<TreeNodeId>(node);
+      if (node + kAhead < last) tree.PrefetchEntry(static_cast<TreeNodeId>(node + kAhead));
       const size_t old = b.size();
       b.resize(old + 36);  // three numbers of at most 11 bytes and their TABs
       char* p = b.data() + old;

@@ -109,6 +109,15 @@ void MessageTree::AppendText(TreeNodeId id, std::string& out) const {
   out.append(OpenBracket()).append(e.writer_handle.View()).append(CloseBracket()).append(e.title.View());
 }
 
+void MessageTree::PrefetchEntry(TreeNodeId id) const {
+  if (id < 0 || static_cast<size_t>(id) >= nodes_.size()) return;
+  const int32_t entry = nodes_[static_cast<size_t>(id)].entry;
+  if (entry < 0) return;
+  const char* p = reinterpret_cast<const char*>(&EntryAt(static_cast<size_t>(entry)));
+  __builtin_prefetch(p);
+  __builtin_prefetch(p + sizeof(MessageEntry) - 1);
+}
+
 std::string MessageTree::Text(TreeNodeId id) const {
   std::string text;
   AppendText(id, text);

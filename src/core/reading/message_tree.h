@@ -64,6 +64,10 @@ class MessageTree {
   std::string Text(TreeNodeId id) const;
   // The same, appended to `out`.
   void AppendText(TreeNodeId id, std::string& out) const;
+  // Asks the processor to fetch the entry node `id` shows: texts made in
+  // display order read entries all over the list (a reply tree, or a list
+  // read through its order), and a text made a few nodes later then waits less.
+  void PrefetchEntry(TreeNodeId id) const;
   // For each depth from 0, the size of the longest node text at that depth (for
   // laying out the view without making every text).
   std::span<const uint32_t> LongestTextByDepth() const { return longest_text_by_depth_; }

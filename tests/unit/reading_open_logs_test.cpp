@@ -1,4 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <filesystem>
@@ -306,6 +311,49 @@ TEST_F(OpenLogsTest, ReadAheadOpensTheSameAndLeavesNothingUntaken) {
   std::filesystem::create_directory(dir_ + "NOESC.LOG");
   LogsReadAhead blocked({log}, dir_);
   EXPECT_FALSE(blocked.IsFor({log}, dir_ + "NOESC.LOG"));
+}
+
+TEST_F(OpenLogsTest, ReadAheadLeavesNoFileWhenItFailsOrItsProgramIsGone) {
+  testing::CaptureOptions options;
+  options.boards = 40;
+  options.messages_per_board = 100;
+  const std::string log = dir_ + "ABCD0201.LOG";
+  testing::WriteFile(log, testing::GenerateCapture(options));
+  testing::WriteFile(dir_ + "NOESC.LOG", "before");
+  // Files stop growing at 64 KiB, as a full disk would stop them.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = rlim_t{64} * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  LogsReadAhead ahead({log}, dir_);
+  try {
+    OpenLogs(state_, ports_, view_, {log}, &ahead);
+    ADD_FAILURE() << "the write did not fail";
+  } catch (const IoError& e) {
+    EXPECT_EQ(e.Path(), dir_ + "NOESC.LOG");
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, old_handler);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"ABCD0201.LOG", "NOESC.LOG"}));
+  EXPECT_EQ(ReadWholeFile(dir_ + "NOESC.LOG"), "before");
+
+  // What a killed program left goes with the next open; a running program's file stays.
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  ASSERT_GT(gone, 0);
+  waitpid(gone, nullptr, 0);
+  const std::string left = dir_ + "NOESC.LOG.tmp" + std::to_string(gone) + "_0";
+  const std::string running = dir_ + "NOESC.LOG.tmp" + std::to_string(getpid()) + "_99";
+  testing::WriteFile(left, "text");
+  testing::WriteFile(running, "text");
+  ASSERT_EQ(Open({log}), OpenLogsResult::Opened);
+  EXPECT_FALSE(FileExists(left));
+  EXPECT_TRUE(FileExists(running));
 }
 
 TEST(ReferenceHeader, FromTheTitle) {

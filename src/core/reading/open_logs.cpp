@@ -296,11 +296,22 @@ bool LogsReadAhead::IsFor(const std::vector<std::string>& files, const std::stri
 MessageList LogsReadAhead::Take(const std::string& escape_free_path, Progress& progress, MessageTree& tree) {
   taken_ = true;
   const std::unique_ptr<open_detail::LogReading> reading = std::move(reading_);
+  // A reading that failed leaves no file behind while the failure is shown (a
+  // full disk stays as full as the open found it).
+  auto discard = [this] {
+    DiscardTemporary(temporary_);
+    temporary_.clear();
+  };
   try {
     reading->Wait(progress);
   } catch (const IoError& e) {
+    const bool own_file = e.Path() == temporary_;
+    discard();
     // The file of its own is NOESC.LOG to the user.
-    if (e.Path() == temporary_) throw IoError(e.Operation(), escape_free_path, e.SystemMessage());
+    if (own_file) throw IoError(e.Operation(), escape_free_path, e.SystemMessage());
+    throw;
+  } catch (...) {
+    discard();
     throw;
   }
   // Renaming over the old file would free its blocks then and there, which
@@ -311,6 +322,7 @@ MessageList LogsReadAhead::Take(const std::string& escape_free_path, Progress& p
   if (::rename(temporary_.c_str(), escape_free_path.c_str()) != 0) {
     const IoError error = IoError::FromErrno("write", escape_free_path);
     if (moved_aside) ::rename(old.c_str(), escape_free_path.c_str());
+    discard();
     throw error;
   }
   temporary_.clear();
@@ -375,6 +387,8 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
   progress.Show();
   try {
     const std::string escape_free_path = state.WorkFile("NOESC.LOG");
+    // A program killed while it read ahead leaves its escape-free text: as big as the logs.
+    DiscardAbandonedTemporaries(escape_free_path);
     const bool read_ahead = ahead != nullptr && ahead->IsFor(files, escape_free_path);
     MessageTree tree;  // built with the read ahead
     MessageList read = read_ahead ? ahead->Take(escape_free_path, progress, tree)

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <condition_variable>
 #include <exception>
@@ -401,5 +402,32 @@ void CommitTemporary(const std::string& temporary, const std::string& path) {
 }
 
 void DiscardTemporary(const std::string& temporary) noexcept { ::unlink(temporary.c_str()); }
+
+void DiscardAbandonedTemporaries(const std::string& path) noexcept {
+#ifndef _WIN32
+  const std::string folder = TrailingSeparator(FolderOf(path));
+  const std::string prefix = std::string(FileNameOf(path)) + ".tmp";
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    // NAME.tmpPID_N, as TemporarySiblingPath names them.
+    const std::string_view name = entry->d_name;
+    if (!name.starts_with(prefix)) continue;
+    const std::string_view rest = name.substr(prefix.size());
+    const size_t underscore = rest.find_first_not_of("0123456789");
+    if (underscore == 0 || underscore > 9 || rest[underscore] != '_' ||
+        rest.find_first_not_of("0123456789", underscore + 1) != std::string_view::npos) {
+      continue;
+    }
+    pid_t pid = 0;
+    for (const char c : rest.substr(0, underscore)) pid = pid * 10 + (c - '0');
+    if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    ::unlink((folder + std::string(name)).c_str());
+  }
+  ::closedir(dir);
+#else
+  (void)path;
+#endif
+}
 
 }  // namespace tobrisk

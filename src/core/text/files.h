@@ -206,6 +206,9 @@ std::string TemporarySiblingPath(const std::string& path);
 void CopyFileMode(const std::string& path, const std::string& temporary);
 void CommitTemporary(const std::string& temporary, const std::string& path);
 void DiscardTemporary(const std::string& temporary) noexcept;
+// Removes the temporary siblings of `path` whose program is gone (killed while
+// it wrote them); those of running programs stay.
+void DiscardAbandonedTemporaries(const std::string& path) noexcept;
 
 template <typename WriteFn>
 void WriteFileAtomically(const std::string& path, WriteFn&& write) {

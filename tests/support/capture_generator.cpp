@@ -1,5 +1,8 @@
 #include "capture_generator.h"
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -264,6 +267,23 @@ std::string MakeTempDir(std::string_view prefix) {
 void RemoveTree(const std::string& path) {
   std::error_code ec;
   std::filesystem::remove_all(path, ec);
+}
+
+FileSizeLimit::FileSizeLimit(uint64_t bytes) {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) throw std::runtime_error("getrlimit failed");
+  saved_current_ = limit.rlim_cur;
+  saved_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+  limit.rlim_cur = bytes;
+  if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) throw std::runtime_error("setrlimit failed");
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  rlimit limit{};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = saved_current_;
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, saved_handler_);
 }
 
 }  // namespace tobrisk::testing

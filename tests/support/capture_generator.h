@@ -54,6 +54,20 @@ std::string MakeTempDir(std::string_view prefix = "tobrisk");
 // Removes a directory tree (best effort).
 void RemoveTree(const std::string& path);
 
+// While it lives, the process's files stop growing at `bytes`, as on a full
+// disk: a write beyond fails (EFBIG) instead of ending the process.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(uint64_t bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  uint64_t saved_current_ = 0;
+  void (*saved_handler_)(int) = nullptr;
+};
+
 // Line builders with the host's exact byte columns (Shift-JIS in, Shift-JIS out).
 std::string MainMenuLine();
 std::string BbsHeader(int list_no, std::string_view name_sjis);

@@ -170,6 +170,15 @@ TEST_F(Export, CancelledExportLeavesNothingAndAnExistingOutputIsReplacedOnlyWith
   EXPECT_EQ(Folder(), before);
   EXPECT_NE(ReadWholeFile(dir_ + "site/index.html").find("<!DOCTYPE html>"), std::string::npos);
   EXPECT_EQ(progress_.positions.back(), 100);
+  // A write that fails names the file as the folder will hold it; the old export stays.
+  try {
+    testing::FileSizeLimit full_disk(4096);
+    ExportMessages(source_, o, progress_);
+    ADD_FAILURE() << "the write did not fail";
+  } catch (const IoError& e) {
+    EXPECT_TRUE(e.Path().starts_with(dir_ + "site/")) << e.Path();
+  }
+  EXPECT_EQ(Folder(), before);
   // Texts are read on a second thread: one that cannot be read fails the export
   // as on the writing thread, and nothing is left behind either.
   fs::remove(dir_ + "NOESC.LOG");

@@ -38,7 +38,9 @@ int RunExport(const std::vector<std::string>& args) {
   CliSession session;
   if (!ReadLogsAsList(session, parsed.positional, MessageTexts::Keep)) return kExitRefused;
   years.capture = CaptureDate(parsed.positional);
-  const MessageTree tree = BuildMessageTree(session.state.messages);
+  // The text export has no threads: its messages only need their list order.
+  const MessageTree tree =
+      options.format == ExportFormat::Text ? MessageTree() : BuildMessageTree(session.state.messages);
   MessageTextReader reader(session.state);
   ExportSource source = OpenLogsSource(session.state, tree, parsed.positional, reader);
   source.years = years;

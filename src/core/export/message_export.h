@@ -49,7 +49,7 @@ ExportDate DateOfWriteDate(std::string_view write_date, const ExportYears& years
 // What an export reads.
 struct ExportSource {
   const MessageList* messages = nullptr;  // sorted, as the message window lists them
-  const MessageTree* tree = nullptr;      // BuildMessageTree(*messages)
+  const MessageTree* tree = nullptr;      // BuildMessageTree(*messages); the text export reads none
   // The texts as the text view shows them, read at the messages' TextOffsets.
   MessageTextReader* texts = nullptr;
   std::string net_name;                // NetName (Shift-JIS)

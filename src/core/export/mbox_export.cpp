@@ -11,6 +11,8 @@
 namespace tobrisk::export_detail {
 namespace {
 
+using namespace std::string_view_literals;
+
 constexpr std::string_view kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr std::string_view kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -33,40 +35,43 @@ void AppendTwoDigits(int n, char fill, std::string& out) {
 
 // "Mon, 07 Dec 2026 00:00:00 +0900": the host's zone; a WriteDate has no time.
 void AppendRfcDate(const ExportDate& d, std::string& out) {
-  out.append(kWeekdays[Weekday(d)]).append(", ");
+  out.append(kWeekdays[Weekday(d)]).append(", "sv);
   AppendTwoDigits(d.day, '0', out);
-  out.append(" ").append(kMonths[d.month - 1]).append(" ");
+  out.append(" "sv).append(kMonths[d.month - 1]).append(" "sv);
   AppendDecimal(d.year, out);
-  out += " 00:00:00 +0900";
+  out += " 00:00:00 +0900"sv;
 }
 
 // "Mon Dec  7 00:00:00 2026" for the From_ line.
 void AppendAscDate(const ExportDate& d, std::string& out) {
-  out.append(kWeekdays[Weekday(d)]).append(" ").append(kMonths[d.month - 1]).append(" ");
+  out.append(kWeekdays[Weekday(d)]).append(" "sv).append(kMonths[d.month - 1]).append(" "sv);
   AppendTwoDigits(d.day, ' ', out);
-  out += " 00:00:00 ";
+  out += " 00:00:00 "sv;
   AppendDecimal(d.year, out);
 }
 
 void Base64(std::string_view bytes, std::string& out) {
   static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  const size_t at = out.size();
+  out.resize(at + (bytes.size() + 2) / 3 * 4);
+  char* p = out.data() + at;
   size_t i = 0;
   for (; i + 3 <= bytes.size(); i += 3) {
     const uint32_t v = (uint32_t{static_cast<unsigned char>(bytes[i])} << 16) |
                        (uint32_t{static_cast<unsigned char>(bytes[i + 1])} << 8) |
                        static_cast<unsigned char>(bytes[i + 2]);
-    out.push_back(kAlphabet[v >> 18]);
-    out.push_back(kAlphabet[(v >> 12) & 63]);
-    out.push_back(kAlphabet[(v >> 6) & 63]);
-    out.push_back(kAlphabet[v & 63]);
+    *p++ = kAlphabet[v >> 18];
+    *p++ = kAlphabet[(v >> 12) & 63];
+    *p++ = kAlphabet[(v >> 6) & 63];
+    *p++ = kAlphabet[v & 63];
   }
   if (i < bytes.size()) {
     uint32_t v = uint32_t{static_cast<unsigned char>(bytes[i])} << 16;
     if (i + 1 < bytes.size()) v |= uint32_t{static_cast<unsigned char>(bytes[i + 1])} << 8;
-    out.push_back(kAlphabet[v >> 18]);
-    out.push_back(kAlphabet[(v >> 12) & 63]);
-    out.push_back(i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=');
-    out.push_back('=');
+    *p++ = kAlphabet[v >> 18];
+    *p++ = kAlphabet[(v >> 12) & 63];
+    *p++ = i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=';
+    *p = '=';
   }
 }
 
@@ -88,10 +93,10 @@ void AppendEncodedWords(std::string_view utf8, std::string& out) {
     size_t end = std::min(utf8.size(), i + kMaxBytes);
     while (end < utf8.size() && end > i && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
     if (end == i) end = std::min(utf8.size(), i + kMaxBytes);  // not UTF-8: cut anywhere
-    if (i > 0) out += "\n ";
-    out += "=?UTF-8?B?";
+    if (i > 0) out += "\n "sv;
+    out += "=?UTF-8?B?"sv;
     Base64(utf8.substr(i, end - i), out);
-    out += "?=";
+    out += "?="sv;
     i = end;
   }
 }
@@ -155,50 +160,50 @@ void WriteMbox(ExportRun& run, OutputFile& out) {
     if (last_board == nullptr || e.board_type() != last_board->board_type() || e.board_no() != last_board->board_no() ||
         e.BoardName() != last_board->BoardName()) {
       last_board = &e;
-      board_line.assign("X-Tobrisk-Board: ").append(BoardTypeText(e.board_type())).append(" ");
+      board_line.assign("X-Tobrisk-Board: ").append(BoardTypeText(e.board_type())).append(" "sv);
       AppendDecimal(e.board_no(), board_line);
-      if (!e.BoardName().empty()) AppendHeaderText(utf8.Of(e.BoardName()), board_line.append(" "));
-      board_line.append("\n");
+      if (!e.BoardName().empty()) AppendHeaderText(utf8.Of(e.BoardName()), board_line.append(" "sv));
+      board_line.append("\n"sv);
     }
     address.clear();
     if (e.writer_id >= 0) {
       address += 'w';
       AppendDecimal(e.writer_id, address);
     } else {
-      address.append("unknown");
+      address.append("unknown"sv);
     }
-    address.append("@").append(run.Domain());
+    address.append("@"sv).append(run.Domain());
     m.clear();
-    m.append("From ").append(address).append(" ");
+    m.append("From "sv).append(address).append(" "sv);
     AppendAscDate(date, m);
     m += '\n';
-    AppendDisplayName(utf8.Of(e.writer_handle.View()), m.append("From: "));
-    m.append("<").append(address).append(">\n");
-    AppendHeaderText(utf8.Of(e.title.View()), m.append("Subject: "));
-    m.append("\n");
-    m += "Date: ";
+    AppendDisplayName(utf8.Of(e.writer_handle.View()), m.append("From: "sv));
+    m.append("<"sv).append(address).append(">\n"sv);
+    AppendHeaderText(utf8.Of(e.title.View()), m.append("Subject: "sv));
+    m.append("\n"sv);
+    m += "Date: "sv;
     AppendRfcDate(date, m);
     m += '\n';
-    m.append("Message-ID: ");
+    m.append("Message-ID: "sv);
     run.AppendMessageId(index, m);
-    m.append("\n");
+    m.append("\n"sv);
     const int64_t parent = run.ParentMessage(index);
     if (parent >= 0) {
       parent_id.clear();
       run.AppendMessageId(static_cast<size_t>(parent), parent_id);
-      m.append("In-Reply-To: ").append(parent_id).append("\nReferences: ").append(parent_id).append("\n");
+      m.append("In-Reply-To: "sv).append(parent_id).append("\nReferences: "sv).append(parent_id).append("\n"sv);
     }
     m.append(board_line);
-    m += "X-Tobrisk-Message-No: ";
+    m += "X-Tobrisk-Message-No: "sv;
     AppendDecimal(e.message_no, m);
     m += '\n';
     const std::string_view mark = MarkName(e.Mark());
-    m.append("X-Tobrisk-Mark: ").append(mark).append("\n");
+    m.append("X-Tobrisk-Mark: "sv).append(mark).append("\n"sv);
     // The same marks as mail programs know them: read, answered, flagged.
-    if (mark != "unread") m += "Status: RO\n";
-    if (mark == "replied") m += "X-Status: A\n";
-    if (mark == "checked") m += "X-Status: F\n";
-    m += "MIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: 8bit\n\n";
+    if (mark != "unread") m += "Status: RO\n"sv;
+    if (mark == "replied") m += "X-Status: A\n"sv;
+    if (mark == "checked") m += "X-Status: F\n"sv;
+    m += "MIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: 8bit\n\n"sv;
     out.Write(m);
     out.Write(run.NextText());
     out.Write("\n");

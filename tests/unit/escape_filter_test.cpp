@@ -236,8 +236,9 @@ TEST_F(CutEscapesTest, OnePassGivesTheSameFileAndEntriesAsTheTwoSteps) {
 // Ctrl-Z give the same text as the line-by-line reading CutEscapes does.
 TEST_F(CutEscapesTest, ChunkedReadingAgreesWithLineByLineReading) {
   std::mt19937 rng(2026);
-  const std::vector<std::string> pieces = {"\r\n", "\r\n", "\r\n",           "\r",         "\n",    "\r\r\n", "\x1b[1m",
-                                           "\x1b", "\x08", "\x1b]title\x07", Sjis("漢字"), "text ", "#Fc."};
+  const std::vector<std::string> pieces = {"\r\n",       "\r\n",    "\r\n", "\r",     "\n",
+                                           "\r\r\n",     "\x1b[1m", "\x1b", "\x08",   "\x1b]title\x07",
+                                           Sjis("漢字"), "text ",   "#Fc.", "\n#Fc.", "\n["};
   for (int round = 0; round < 12; ++round) {
     std::string capture;
     const size_t size = 150000 + rng() % 200000;
@@ -267,6 +268,25 @@ TEST_F(CutEscapesTest, ChunkedReadingAgreesWithLineByLineReading) {
     }
     ASSERT_TRUE(text == expected) << "round " << round;
     ASSERT_TRUE(sunk == expected) << "round " << round;
+
+    // Stepping over lines hands out the others where they stand (a lone LF
+    // followed by "#" starts no line).
+    auto wanted_first = [](std::string_view l) { return !l.empty() && (l[0] == '[' || l[0] == '\x81' || l[0] == '#'); };
+    std::string wanted;
+    for (size_t from = 0; from < expected.size();) {
+      const size_t cr = expected.find('\r', from);
+      const std::string_view l(expected.data() + from, cr - from);
+      from = cr + 2;
+      if (wanted_first(l)) wanted.append(l).append("@" + std::to_string(from) + "\n");
+    }
+    std::string stepped;
+    EscapeFilteringReader skipping({log}, nullptr);
+    for (;;) {
+      skipping.SkipLinesNotStartingWith('[', '\x81', '#');
+      if (!skipping.Next(line)) break;
+      stepped.append(line).append("@" + std::to_string(skipping.Position()) + "\n");
+    }
+    ASSERT_TRUE(stepped == wanted) << "round " << round;
   }
 }
 

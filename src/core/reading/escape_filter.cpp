@@ -60,6 +60,36 @@ std::string_view Filtered(std::string_view line, std::string& scratch) {
 constexpr char kCr = '\r';
 constexpr char kLf = '\n';
 
+// The start of the first line at or after `from` (a line start) in text whose
+// every line ends with CR LF and holds no CR, that starts with a, b or c; the
+// text's size when there is none. A line may hold a lone LF: only a CR marks an
+// end, so the start is looked for two bytes after one.
+size_t LineStartingWith(std::string_view text, size_t from, char a, char b, char c) {
+  auto starts_it = [&](size_t i) { return text[i] == a || text[i] == b || text[i] == c; };
+  if (from >= text.size() || starts_it(from)) return from;
+  const char* const p = text.data();
+  const size_t n = text.size();
+  size_t i = from;
+#if defined(__SSE2__)
+  const __m128i cr = _mm_set1_epi8(kCr);
+  const __m128i first_a = _mm_set1_epi8(a);
+  const __m128i first_b = _mm_set1_epi8(b);
+  const __m128i first_c = _mm_set1_epi8(c);
+  for (; i + 18 <= n; i += 16) {
+    const __m128i ends = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), cr);
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 2));
+    const __m128i wanted = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(next, first_a), _mm_cmpeq_epi8(next, first_b)),
+                                        _mm_cmpeq_epi8(next, first_c));
+    const int hit = _mm_movemask_epi8(_mm_and_si128(ends, wanted));
+    if (hit != 0) return i + 2 + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hit)));
+  }
+#endif
+  for (; i + 2 < n; ++i) {
+    if (p[i] == kCr && starts_it(i + 2)) return i + 2;
+  }
+  return n;
+}
+
 // The first byte in [from, n) of the capture bytes at `p` that keeps its line
 // from being taken over as it stands: ESC, backspace, or a CR without LF after
 // it (a CR at n - 1 counts: its line's end is not CR LF as far as these bytes
@@ -407,6 +437,19 @@ bool EscapeFilteringReader::Next(std::string_view& line) {
   offset_ += length + 2;
   position_ += length + 2;
   return true;
+}
+
+void EscapeFilteringReader::SkipLinesNotStartingWith(char a, char b, char c) {
+  if (!starts_.empty()) return;
+  for (;;) {
+    while (!current_ || offset_ == current_->text.size()) {
+      if (!TakeBlock()) return;
+    }
+    const size_t at = LineStartingWith(current_->text, offset_, a, b, c);
+    position_ += at - offset_;
+    offset_ = at;
+    if (at < current_->text.size()) return;
+  }
 }
 
 void EscapeFilteringReader::Finish() {

@@ -69,6 +69,11 @@ class EscapeFilteringReader {
   // Offset in the text just after the last line handed out and its CR LF.
   uint64_t Position() const { return position_; }
   uint64_t InputPosition() const { return input_position_; }
+  // Steps over the lines that start with none of the bytes a, b and c (empty
+  // lines too), as if they were handed out: the next line Next hands out starts
+  // with one of them, or is the end. Lines are handed out one by one when their
+  // input positions are kept.
+  void SkipLinesNotStartingWith(char a, char b, char c);
   // Reads the rest of the inputs.
   void Finish();
 

@@ -103,7 +103,13 @@ class Parser {
   void RunFiltered(EscapeFilteringReader& reader, size_t expected_headers) {
     messages_.Reserve(messages_.Size() + expected_headers);
     std::string_view line;
-    while (reader.Next(line)) Examine(line, reader);
+    for (;;) {
+      // Outside the mail screen only lines starting with "[", "●" or "#" can
+      // mean something (see Examine): most lines, the texts, are stepped over.
+      if (mode_ != Mode::InMail) reader.SkipLinesNotStartingWith('[', '\x81', '#');
+      if (!reader.Next(line)) break;
+      Examine(line, reader);
+    }
   }
 
   void Run(const std::string& path, Progress& progress) {

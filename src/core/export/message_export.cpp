@@ -587,8 +587,7 @@ void ExportMessages(const ExportSource& source, const ExportOptions& options, Pr
       if (ec) throw IoError("replace", options.out, ec.message());
     } catch (const IoError& e) {
       DiscardTemporary(temporary);
-      if (e.Path() == temporary) throw IoError(e.Operation(), options.out, e.SystemMessage());
-      throw;
+      throw NamingShown(e, temporary, options.out);
     } catch (...) {
       DiscardTemporary(temporary);
       throw;
@@ -616,13 +615,7 @@ void ExportMessages(const ExportSource& source, const ExportOptions& options, Pr
     }
   } catch (const IoError& e) {
     RemoveQuietly(temporary);
-    // The user knows the folder by its own name, not by its temporary sibling's.
-    const std::string inside = TrailingSeparator(temporary.string());
-    if (e.Path().starts_with(inside)) {
-      throw IoError(e.Operation(), TrailingSeparator(options.out) + e.Path().substr(inside.size()), e.SystemMessage());
-    }
-    if (e.Path() == temporary.string()) throw IoError(e.Operation(), options.out, e.SystemMessage());
-    throw;
+    throw NamingShown(e, temporary.string(), options.out);
   } catch (...) {
     RemoveQuietly(temporary);
     throw;

@@ -305,11 +305,9 @@ MessageList LogsReadAhead::Take(const std::string& escape_free_path, Progress& p
   try {
     reading->Wait(progress);
   } catch (const IoError& e) {
-    const bool own_file = e.Path() == temporary_;
+    const IoError shown = NamingShown(e, temporary_, escape_free_path);  // its file is NOESC.LOG to the user
     discard();
-    // The file of its own is NOESC.LOG to the user.
-    if (own_file) throw IoError(e.Operation(), escape_free_path, e.SystemMessage());
-    throw;
+    throw shown;
   } catch (...) {
     discard();
     throw;

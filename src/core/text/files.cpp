@@ -9,6 +9,7 @@
 #endif
 
 #include <atomic>
+#include <charconv>
 #include <cerrno>
 #include <csignal>
 #include <climits>
@@ -403,6 +404,15 @@ void CommitTemporary(const std::string& temporary, const std::string& path) {
 
 void DiscardTemporary(const std::string& temporary) noexcept { ::unlink(temporary.c_str()); }
 
+IoError NamingShown(const IoError& error, const std::string& temporary, const std::string& shown) {
+  const std::string& path = error.Path();
+  if (path == temporary) return IoError(error.Operation(), shown, error.SystemMessage());
+  if (path.size() > temporary.size() && path.starts_with(temporary) && path[temporary.size()] == kPathSeparator) {
+    return IoError(error.Operation(), shown + path.substr(temporary.size()), error.SystemMessage());
+  }
+  return error;
+}
+
 void DiscardAbandonedTemporaries(const std::string& path) noexcept {
 #ifndef _WIN32
   const std::string folder = TrailingSeparator(FolderOf(path));
@@ -414,13 +424,13 @@ void DiscardAbandonedTemporaries(const std::string& path) noexcept {
     const std::string_view name = entry->d_name;
     if (!name.starts_with(prefix)) continue;
     const std::string_view rest = name.substr(prefix.size());
-    const size_t underscore = rest.find_first_not_of("0123456789");
-    if (underscore == 0 || underscore > 9 || rest[underscore] != '_' ||
-        rest.find_first_not_of("0123456789", underscore + 1) != std::string_view::npos) {
+    pid_t pid = 0;
+    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+    const std::string_view counter = rest.substr(static_cast<size_t>(end - rest.data()));
+    if (error != std::errc() || pid <= 0 || counter.size() < 2 || counter[0] != '_' ||
+        counter.find_first_not_of("0123456789", 1) != std::string_view::npos) {
       continue;
     }
-    pid_t pid = 0;
-    for (const char c : rest.substr(0, underscore)) pid = pid * 10 + (c - '0');
     if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
     ::unlink((folder + std::string(name)).c_str());
   }

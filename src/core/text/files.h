@@ -206,6 +206,10 @@ std::string TemporarySiblingPath(const std::string& path);
 void CopyFileMode(const std::string& path, const std::string& temporary);
 void CommitTemporary(const std::string& temporary, const std::string& path);
 void DiscardTemporary(const std::string& temporary) noexcept;
+// The error as the user knows the file: `shown` where it names `temporary` (a
+// file written under a temporary name) or a file inside it (a folder built under
+// one); otherwise the error itself.
+IoError NamingShown(const IoError& error, const std::string& temporary, const std::string& shown);
 // Removes the temporary siblings of `path` whose program is gone (killed while
 // it wrote them); those of running programs stay.
 void DiscardAbandonedTemporaries(const std::string& path) noexcept;
@@ -222,9 +226,7 @@ void WriteFileAtomically(const std::string& path, WriteFn&& write) {
     CommitTemporary(temporary, target);
   } catch (const IoError& e) {
     DiscardTemporary(temporary);
-    // The user knows the file, not its temporary sibling.
-    if (e.Path() == temporary) throw IoError(e.Operation(), path, e.SystemMessage());
-    throw;
+    throw NamingShown(e, temporary, path);
   } catch (...) {
     DiscardTemporary(temporary);
     throw;

@@ -36,13 +36,15 @@ int RunExport(const std::vector<std::string>& args) {
     return kExitRefused;
   }
   CliSession session;
-  if (!ReadLogsAsList(session, parsed.positional, MessageTexts::Keep)) return kExitRefused;
+  // The entries stay in file order: the export visits them through the list order.
+  std::vector<uint32_t> order;
+  if (!ReadLogsInFileOrder(session, parsed.positional, MessageTexts::Keep, order)) return kExitRefused;
   years.capture = CaptureDate(parsed.positional);
   // The text export has no threads: its messages only need their list order.
   const MessageTree tree =
-      options.format == ExportFormat::Text ? MessageTree() : BuildMessageTree(session.state.messages);
+      options.format == ExportFormat::Text ? MessageTree() : BuildMessageTree(session.state.messages, order);
   MessageTextReader reader(session.state);
-  ExportSource source = OpenLogsSource(session.state, tree, parsed.positional, reader);
+  ExportSource source = OpenLogsSource(session.state, tree, parsed.positional, reader, &order);
   source.years = years;
   ExportMessages(source, options, session.progress);
   return kExitOk;

@@ -34,7 +34,9 @@ class ExportRun {
   ExportRun& operator=(const ExportRun&) = delete;
 
   const ExportSource& Source() const { return source_; }
-  const MessageList& Messages() const { return *source_.messages; }
+  size_t Size() const { return source_.Size(); }
+  // The message at list position `index`.
+  const MessageEntry& Entry(size_t index) const { return source_.Entry(index); }
   const MessageTree& Tree() const { return *source_.tree; }
   // The messages to export, in list order.
   const std::vector<size_t>& Indices() const { return indices_; }
@@ -50,7 +52,7 @@ class ExportRun {
   // line ends) in the format's form; valid until the next call. Throws what
   // reading the texts threw (IoError) once the texts before are out.
   std::string_view NextText();
-  ExportDate Date(size_t index) const { return DateOfWriteDate(Messages()[index].write_date.View(), source_.years); }
+  ExportDate Date(size_t index) const { return DateOfWriteDate(Entry(index).write_date.View(), source_.years); }
   // The parent message in the reply tree; -1 at the top of a board and for mails.
   int64_t ParentMessage(size_t index) const;
   // "<...@net.tobrisk.invalid>": stable for the same logs, unique within them.

@@ -131,7 +131,7 @@ std::string TreePage(const Section& s, size_t page) {
 class HtmlWriter {
  public:
   HtmlWriter(ExportRun& run, const std::string& dir)
-      : run_(run), dir_(dir), text_page_(run.Messages().Size()), tree_page_(run.Messages().Size()) {}
+      : run_(run), dir_(dir), text_page_(run.Size()), tree_page_(run.Size()) {}
 
   void Write() {
     CollectSections();
@@ -179,9 +179,9 @@ class HtmlWriter {
     for (TreeNodeId board : tree.Children(root)) {
       ++n;
       const MessageTree::ChildRange first = tree.Children(board);
-      const std::string title =
-          first.empty() ? Utf8(tree.Text(board))
-                        : BoardLabel(run_.Messages()[static_cast<size_t>(tree.MessageIndex(first.front()))]);
+      const std::string title = first.empty()
+                                    ? Utf8(tree.Text(board))
+                                    : BoardLabel(run_.Entry(static_cast<size_t>(tree.MessageIndex(first.front()))));
       AddSection("b" + DecimalText(n), title, board);
     }
   }
@@ -243,7 +243,7 @@ class HtmlWriter {
   void EscapeSjis(std::string_view sjis, std::string& out) { Escape(utf8_.Of(sjis), out); }
 
   void Entry(std::string& out, const Section& s, size_t index) {
-    const MessageEntry& e = run_.Messages()[index];
+    const MessageEntry& e = run_.Entry(index);
     char buffer[24];
     const std::string_view seq = NumberText(SeqNoAt(index), buffer);
     out.append("<li id=\"n").append(seq).append("\"");
@@ -318,7 +318,7 @@ class HtmlWriter {
            ++count, ++i) {
         const size_t index = s.messages[i];
         text_page_[index] = static_cast<uint32_t>(page);
-        const MessageEntry& e = run_.Messages()[index];
+        const MessageEntry& e = run_.Entry(index);
         char buffer[24];
         const std::string_view seq = NumberText(SeqNoAt(index), buffer);
         body.append("<article id=\"m").append(seq).append("\"");

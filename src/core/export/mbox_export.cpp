@@ -143,7 +143,6 @@ void AppendBody(std::string_view body, std::string& out) {
 }  // namespace
 
 void WriteMbox(ExportRun& run, OutputFile& out) {
-  const MessageList& messages = run.Messages();
   run.PrepareTexts(AppendBody, run.Indices());
   std::string m;
   std::string address;
@@ -155,7 +154,7 @@ void WriteMbox(ExportRun& run, OutputFile& out) {
   std::string board_line;
   size_t done = 0;
   for (size_t index : run.Indices()) {
-    const MessageEntry& e = messages[index];
+    const MessageEntry& e = run.Entry(index);
     const ExportDate date = run.Date(index);
     if (last_board == nullptr || e.board_type() != last_board->board_type() || e.board_no() != last_board->board_no() ||
         e.BoardName() != last_board->BoardName()) {

@@ -84,9 +84,10 @@ ExportDate CaptureDate(const std::vector<std::string>& logs) {
 }
 
 ExportSource OpenLogsSource(const WorkState& state, const MessageTree& tree, const std::vector<std::string>& logs,
-                            MessageTextReader& reader) {
+                            MessageTextReader& reader, const std::vector<uint32_t>* order) {
   ExportSource source;
   source.messages = &state.messages;
+  source.order = order;
   source.tree = &tree;
   source.texts = &reader;
   source.log_header = state.current_log_header;
@@ -205,20 +206,20 @@ const std::string& BoardLabels::Of(const MessageEntry& entry) {
 
 ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, Progress& progress)
     : source_(source), options_(options), progress_(progress) {
-  const MessageList& messages = *source.messages;
+  const size_t size = source.Size();
   if (options.all) {
-    indices_.resize(messages.Size());
+    indices_.resize(size);
     for (size_t i = 0; i < indices_.size(); ++i) indices_[i] = i;
   } else {
     indices_ = options.selection;
     std::sort(indices_.begin(), indices_.end());
     indices_.erase(std::unique(indices_.begin(), indices_.end()), indices_.end());
-    while (!indices_.empty() && indices_.back() >= messages.Size()) indices_.pop_back();
-    selected_.assign(messages.Size(), false);
+    while (!indices_.empty() && indices_.back() >= size) indices_.pop_back();
+    selected_.assign(size, false);
     for (size_t i : indices_) selected_[i] = true;
   }
   // Occurrences over the whole list, so that an ID does not depend on the selection.
-  occurrence_.resize(messages.Size());
+  occurrence_.resize(size);
   struct Key {
     int32_t board_no;
     int32_t message_no;
@@ -227,8 +228,8 @@ ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, P
   };
   std::vector<Key> keys;
   uint32_t mails = 0;
-  for (size_t i = 0; i < messages.Size(); ++i) {
-    const MessageEntry& e = messages[i];
+  for (size_t i = 0; i < size; ++i) {
+    const MessageEntry& e = source.Entry(i);
     if (e.IsMail()) {
       occurrence_[i] = ++mails;
     } else {
@@ -315,7 +316,7 @@ uint64_t ExportRun::ReadAheadEnd(size_t k) const {
   size_t end = k + 1;
   for (size_t j = position_ + 1; j < order_.size() && j <= position_ + kLookAhead; ++j) {
     if (end >= starts_.size() || starts_[end] - starts_[k] >= kMostAhead) break;
-    if (Messages()[order_[j]].text_offset == starts_[end]) ++end;
+    if (Entry(order_[j]).text_offset == starts_[end]) ++end;
   }
   return end < starts_.size() ? starts_[end] + 1 : starts_[k] + kMostAhead;
 }
@@ -341,9 +342,8 @@ void ExportRun::ReleaseStretches(size_t first, size_t last) {
 const std::vector<std::string_view>& ExportRun::Text(size_t index) {
   if (!planned_) {
     planned_ = true;
-    const MessageList& messages = Messages();
     starts_.reserve(indices_.size());
-    for (size_t i : indices_) starts_.push_back(messages[i].text_offset);
+    for (size_t i : indices_) starts_.push_back(Entry(i).text_offset);
     std::sort(starts_.begin(), starts_.end());
     // Each start once, with the number of texts that begin there.
     waiting_.reserve(starts_.size());
@@ -366,7 +366,7 @@ const std::vector<std::string_view>& ExportRun::Text(size_t index) {
     ReleaseStretches(first, handed_last_);
   }
   pieces_.clear();
-  const uint64_t offset = Messages()[index].text_offset;
+  const uint64_t offset = Entry(index).text_offset;
   // The list holds a board's messages in the order they were read: the start
   // asked for is mostly the one after the last.
   size_t k = last_start_ + 1;
@@ -501,7 +501,7 @@ int64_t ExportRun::ParentMessage(size_t index) const {
 }
 
 void ExportRun::AppendMessageId(size_t index, std::string& out) const {
-  const MessageEntry& e = Messages()[index];
+  const MessageEntry& e = Entry(index);
   out += '<';
   if (e.IsMail()) {
     out += "mail.";

@@ -8,14 +8,13 @@
 namespace tobrisk::export_detail {
 
 void WriteText(ExportRun& run, OutputFile& out) {
-  const MessageList& messages = run.Messages();
   run.PrepareTexts(nullptr, run.Indices());
   std::string m;
   Utf8Buffer utf8;
   BoardLabels boards;
   size_t done = 0;
   for (size_t index : run.Indices()) {
-    const MessageEntry& e = messages[index];
+    const MessageEntry& e = run.Entry(index);
     const ExportDate date = run.Date(index);
     m.clear();
     // ■ BBS12:雑談 #Fc.00345 【handle】 2026/12/07 title

@@ -11,6 +11,7 @@
 #include "core/reading/log_parser.h"
 #include "core/reading/message_entry.h"
 #include "core/reading/message_sort.h"
+#include "core/reading/message_text.h"
 #include "core/reading/message_tree.h"
 #include "core/reading/read_marks.h"
 #include "core/ports/progress.h"
@@ -103,6 +104,20 @@ void BM_BuildMessageTree(benchmark::State& state) {
   state.counters["nodes"] = static_cast<double>(nodes);
 }
 BENCHMARK(BM_BuildMessageTree)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Every message's text read again in list order, as the text view shows it (and
+// as an export reads them, without its reading ahead).
+void BM_ReadTexts(benchmark::State& state) {
+  const MessageList& sorted = GetLists().sorted;
+  size_t bytes = 0;
+  for (auto _ : state) {
+    MessageTextReader reader(Noesc());
+    bytes = 0;
+    for (size_t i = 0; i < sorted.Size(); ++i) bytes += reader.Read(sorted[i].text_offset).bytes.size();
+  }
+  state.counters["text_MB"] = static_cast<double>(bytes) / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_ReadTexts)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // What `tobrisk-cli list --sjis` does after start-up: escapes removed and parsed
 // in one pass (no file written), marks applied, sort, every entry written out.

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "capture_generator.h"
 #include "core/reading/message_text.h"
 #include "core/text/files.h"
 #include "core/text/io_error.h"
+#include "core/text/line_reader.h"
 #include "core/text/sjis.h"
 
 namespace tobrisk {
@@ -73,6 +76,61 @@ TEST_F(MessageTextTest, LongTextAcrossReadBuffers) {
   }
   lines.push_back("#Fc.    2");
   EXPECT_EQ(Text(Write(lines, 1)), expected);
+}
+
+// Texts are cut in one pass where their lines end in CR, and line by line
+// otherwise; both must give what reading the file line by line gives, whatever
+// the lines hold, wherever a read starts or stops, and wherever the reader's
+// windows of the file end.
+TEST_F(MessageTextTest, TextsEqualTheLineByLineCutOfRandomFiles) {
+  const std::vector<std::string> markers = {"#Fc.", Sjis("● ["), "[ AUTO ]", Sjis("● 受け取り"), Sjis("[ Ｍail (")};
+  const std::vector<std::string> pieces = {
+      "ab",   "\t",   std::string(1, '\0'), "\x01", "\n", "\r",  "\r\n",    "\r\n",
+      "\r\n", "\x7f", Sjis("表"),           "#",    "[",  "#Fc", Sjis("●"), "[ AUTO"};
+  std::mt19937 rng(1208);
+  for (int file = 0; file < 12; ++file) {
+    std::string bytes;
+    std::vector<uint64_t> starts = {0};
+    while (bytes.size() < 150000) {
+      const unsigned pick = rng() % 100;
+      if (pick < 8) {
+        bytes += markers[rng() % markers.size()] + (rng() % 2 == 0 ? "\r\n" : "");
+      } else if (pick < 10) {
+        bytes += std::string(rng() % 6000, 'x');  // past the first look and a window's end
+      } else if (pick == 10 && rng() % 8 == 0) {
+        bytes += '\x1a';  // Ctrl-Z ends the file
+      } else {
+        bytes += pieces[rng() % pieces.size()];
+      }
+      if (!bytes.empty() && bytes.back() == '\n') starts.push_back(bytes.size());
+    }
+    testing::WriteFile(dir_ + "NOESC.LOG", bytes);
+    MessageTextReader reader(dir_ + "NOESC.LOG");
+    for (int read = 0; read < 400; ++read) {
+      const uint64_t offset = starts[rng() % starts.size()];
+      // A stop counts after the offset only.
+      const uint64_t stop = rng() % 2 == 0 ? MessageTextReader::kNoStop : starts[rng() % starts.size()];
+      std::string expected;
+      bool expected_stop = false;
+      LineReader lines(kInMemory, bytes, offset);
+      std::string_view line;
+      for (;;) {
+        if (lines.Position() == stop && stop > offset) {
+          expected_stop = true;
+          break;
+        }
+        if (!lines.Next(line)) break;
+        bool ends = false;
+        for (const std::string& marker : markers) ends = ends || line.substr(0, marker.size()) == marker;
+        if (ends) break;
+        AppendShownLine(line, expected);
+        expected += "\r\n";
+      }
+      const MessageText text = reader.Read(offset, stop);
+      ASSERT_EQ(text.bytes, expected) << "file " << file << " offset " << offset << " stop " << stop;
+      ASSERT_EQ(text.reached_stop, expected_stop) << "file " << file << " offset " << offset << " stop " << stop;
+    }
+  }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "core/text/huge_pages.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -22,6 +24,11 @@ char* WholePages(void* from, size_t size, size_t page, size_t& bytes) {
 
 void PreferHugePages(void* p, size_t size) noexcept {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
+  static const bool wanted = [] {
+    const char* value = std::getenv("TOBRISK_HUGE_PAGES");  // NOLINT(concurrency-mt-unsafe): read once, nothing sets it
+    return value != nullptr && std::strcmp(value, "1") == 0;
+  }();
+  if (!wanted) return;
   size_t bytes = 0;
   char* const begin = WholePages(p, size, size_t{2} << 20, bytes);
   // A refusal (no huge pages in this system) leaves the ordinary pages.

@@ -8,6 +8,11 @@
 # Usage: scripts/bench.sh [BUILD_DIR]      (default build-rel, then build)
 #   BENCH_MB=100    size of each capture
 #   RUNS=5          runs per measurement (median)
+#   PAUSE_MS=0      wait this long before each run, as a person starts the program
+#                   after a pause (on a virtual machine that takes back free
+#                   memory, runs one after the other reuse memory the one before
+#                   freed, and come out faster than a start after a pause; 3000
+#                   shows the start after a pause)
 #   BASE_BIN=DIR    also run DIR/tobrisk-cli (and DIR/gui-open-bench) and print it
 #                   beside the build's, measured alternately in the same run
 #   GUI=0           leave out the desktop program
@@ -25,6 +30,7 @@ fi
 BIN="$(cd "$BUILD/bin" && pwd)"
 MB="${BENCH_MB:-100}"
 RUNS="${RUNS:-5}"
+PAUSE_MS="${PAUSE_MS:-0}"
 GUI="${GUI:-1}"
 BASE="${BASE_BIN:-}"
 for tool in tobrisk-cli gen-capture run-measured; do
@@ -64,10 +70,10 @@ measure_row() {
   shift 4
   local ms peak cpu
   if [ -n "$BASE" ]; then
-    read -r ms _ peak cpu _ <<<"$("$BIN/run-measured" -n "$RUNS" -- "$BASE/tobrisk-cli" "$@")"
+    read -r ms _ peak cpu _ <<<"$("$BIN/run-measured" -n "$RUNS" --pause "$PAUSE_MS" -- "$BASE/tobrisk-cli" "$@")"
     row "$label" before "$ms" "$ref" "$cpu" "$ref_cpu" "$peak" "$cap_kb"
   fi
-  read -r ms _ peak cpu _ <<<"$("$BIN/run-measured" -n "$RUNS" -- "$BIN/tobrisk-cli" "$@")"
+  read -r ms _ peak cpu _ <<<"$("$BIN/run-measured" -n "$RUNS" --pause "$PAUSE_MS" -- "$BIN/tobrisk-cli" "$@")"
   row "$label" "$([ -n "$BASE" ] && echo after || echo now)" "$ms" "$ref" "$cpu" "$ref_cpu" "$peak" "$cap_kb"
 }
 
@@ -81,7 +87,7 @@ for shape in long short; do
   log="$WORK/BENC0101.LOG"
   [ "$shape" = short ] && log="$WORK/BENC0201.LOG"
   kb="$(size_kb "$log")"
-  read -r ref _ _ ref_cpu _ <<<"$("$BIN/run-measured" -n "$RUNS" --copy-read "$log")"
+  read -r ref _ _ ref_cpu _ <<<"$("$BIN/run-measured" -n "$RUNS" --pause "$PAUSE_MS" --copy-read "$log")"
   row "$shape $(mb_of "$kb") MB: copy + read" - "$ref" "$ref" "$ref_cpu" "$ref_cpu" - -
   for args in "list --sjis" "list" "tree --sjis" "tree"; do
     # shellcheck disable=SC2086
@@ -107,7 +113,7 @@ if [ "${EXPORT:-1}" != 0 ]; then
   build_name() { if [ "$1" = "$BASE" ]; then echo before; elif [ -n "$BASE" ]; then echo after; else echo now; fi; }
   export_row() {  # LABEL BUILD LIST_MS CAP_KB FORMAT LOG: one export by the given build's tobrisk-cli
     local ms peak cpu size
-    read -r ms _ peak cpu _ <<<"$("$BIN/run-measured" -n "$RUNS" -- "$2/tobrisk-cli" export --format "$5" --force \
+    read -r ms _ peak cpu _ <<<"$("$BIN/run-measured" -n "$RUNS" --pause "$PAUSE_MS" -- "$2/tobrisk-cli" export --format "$5" --force \
       --out "$out/x.$5" "$6")"
     size="$(du -sk --apparent-size "$out/x.$5" | cut -f1)"
     printf '| %-30s | %-6s | %7.0f | %6s | %7.0f | %7s | %6s | %9s |\n' "$1" "$(build_name "$2")" "$ms" \
@@ -121,7 +127,7 @@ if [ "${EXPORT:-1}" != 0 ]; then
     builds=("$BIN")
     [ -n "$BASE" ] && builds=("$BASE" "$BIN")
     for b in "${builds[@]}"; do
-      read -r list_ms _ peak cpu _ <<<"$("$BIN/run-measured" -n "$RUNS" -- "$b/tobrisk-cli" list "$log")"
+      read -r list_ms _ peak cpu _ <<<"$("$BIN/run-measured" -n "$RUNS" --pause "$PAUSE_MS" -- "$b/tobrisk-cli" list "$log")"
       printf '| %-30s | %-6s | %7.0f | %6s | %7.0f | %7s | %6s | %9s |\n' "$shape: list" "$(build_name "$b")" "$list_ms" \
         1.0x "$cpu" "$(mb_of "$peak")" "$(awk "BEGIN{printf \"%.2fx\", $peak/$kb}")" -
       for format in mbox html text; do export_row "$shape: export --format $format" "$b" "$list_ms" "$kb" "$format" "$log"; done
@@ -136,11 +142,14 @@ if [ "$GUI" != 0 ] && [ -x "$BIN/gui-open-bench" ]; then
     [ "$shape" = short ] && log="$WORK/BENC0201.LOG"
     if [ -n "$BASE" ] && [ -x "$BASE/gui-open-bench" ]; then
       echo; echo "desktop program, $shape messages (before):"
+      sleep "$(awk "BEGIN{print $PAUSE_MS/1000}")"
       QT_QPA_PLATFORM=offscreen "$BASE/gui-open-bench" "$log" 2>/dev/null | sed 's/^/  /'
     fi
     echo; echo "desktop program, $shape messages:"
+    sleep "$(awk "BEGIN{print $PAUSE_MS/1000}")"
     QT_QPA_PLATFORM=offscreen "$BIN/gui-open-bench" "$log" 2>/dev/null | sed 's/^/  /'
   done
   echo; echo "desktop program, 12 logs of the short shape:"
+  sleep "$(awk "BEGIN{print $PAUSE_MS/1000}")"
   QT_QPA_PLATFORM=offscreen "$BIN/gui-open-bench" "${year[@]}" 2>/dev/null | sed 's/^/  /'
 fi

@@ -1,7 +1,11 @@
 // run-measured: wall time and peak memory of a command, or of copying a file
 // and reading the copy, as the side-by-side benchmark (scripts/bench.sh) needs.
-//   run-measured [-n RUNS] -- COMMAND [ARGS...]   stdout of the command to /dev/null
-//   run-measured [-n RUNS] --copy-read FILE        copy FILE to FILE.copy, read the copy
+//   run-measured [-n RUNS] [--pause MS] -- COMMAND [ARGS...]   stdout of the command to /dev/null
+//   run-measured [-n RUNS] [--pause MS] --copy-read FILE        copy FILE to FILE.copy, read the copy
+// --pause waits MS milliseconds before each run, as a person starts the program
+// after a pause: on a virtual machine that takes back free memory, what a run
+// frees is taken back within a few seconds, and the next run's fresh memory
+// costs more than in runs one after the other (see the README).
 // Prints "MEDIAN_MS MIN_MS PEAK_KB CPU_MS USER_MS": wall times, the peak resident
 // size (largest of the runs) and the median processor time (user + system, all
 // threads), which other work on a busy machine disturbs less than wall time,
@@ -15,6 +19,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -82,16 +87,22 @@ int main(int argc, char** argv) {
     runs = std::max(1, std::atoi(argv[i + 1]));
     i += 2;
   }
+  int pause_ms = 0;
+  if (i + 1 < argc && std::strcmp(argv[i], "--pause") == 0) {
+    pause_ms = std::max(0, std::atoi(argv[i + 1]));
+    i += 2;
+  }
   const bool copy_read = i + 1 < argc && std::strcmp(argv[i], "--copy-read") == 0;
   if (!copy_read && (i >= argc || std::strcmp(argv[i], "--") != 0 || i + 1 >= argc)) {
     std::fprintf(stderr,
-                 "usage: run-measured [-n RUNS] -- COMMAND [ARGS...]\n"
-                 "       run-measured [-n RUNS] --copy-read FILE\n");
+                 "usage: run-measured [-n RUNS] [--pause MS] -- COMMAND [ARGS...]\n"
+                 "       run-measured [-n RUNS] [--pause MS] --copy-read FILE\n");
     return 2;
   }
   std::vector<double> times, cpu, user;
   long peak = 0;
   for (int r = 0; r < runs; ++r) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(pause_ms));
     const double start = NowMs();
     double cpu_ms = 0;
     double user_ms = 0;

@@ -17,14 +17,6 @@
 namespace tobrisk::cli {
 
 bool ReadLogsAsList(CliSession& session, const std::vector<std::string>& logs, MessageTexts texts) {
-  std::vector<uint32_t> order;
-  if (!ReadLogsInFileOrder(session, logs, texts, order)) return false;
-  ArrangeMessages(session.state.messages, order);
-  return true;
-}
-
-bool ReadLogsInFileOrder(CliSession& session, const std::vector<std::string>& logs, MessageTexts texts,
-                         std::vector<uint32_t>& order) {
   WorkState& state = session.state;
   try {
     StartUp(state, session.ports, CurrentDirectory());
@@ -47,7 +39,7 @@ bool ReadLogsInFileOrder(CliSession& session, const std::vector<std::string>& lo
   ParseLogWhileCuttingEscapes(logs, std::move(sink), state.messages);
   if (LookUpNet(state, session.prompter) < 0) return false;
   ApplyReadMarks(state.messages, state.read_marks);
-  order = SortedOrder(state.messages, session.progress);
+  SortMessages(state.messages, session.progress);
   if (state.messages.Empty()) WarnNoMessages(session.prompter);
   return true;
 }

@@ -26,12 +26,6 @@ enum class MessageTexts { Drop, Keep };
 // IoError propagates to main.
 bool ReadLogsAsList(CliSession& session, const std::vector<std::string>& logs, MessageTexts texts);
 
-// ReadLogsAsList without moving the entries into list order: they stay in file
-// order and `order` receives the list order (see SortedOrder), for a command
-// that visits them through it.
-bool ReadLogsInFileOrder(CliSession& session, const std::vector<std::string>& logs, MessageTexts texts,
-                         std::vector<uint32_t>& order);
-
 // Formats items 0..count-1 into Shift-JIS lines and writes them to stdout in
 // item order, converted to UTF-8 unless `sjis` is set: `format(first, last,
 // out)` appends the lines of items [first, last) to `out`. Runs of items are

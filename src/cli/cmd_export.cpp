@@ -36,15 +36,13 @@ int RunExport(const std::vector<std::string>& args) {
     return kExitRefused;
   }
   CliSession session;
-  // The entries stay in file order: the export visits them through the list order.
-  std::vector<uint32_t> order;
-  if (!ReadLogsInFileOrder(session, parsed.positional, MessageTexts::Keep, order)) return kExitRefused;
+  if (!ReadLogsAsList(session, parsed.positional, MessageTexts::Keep)) return kExitRefused;
   years.capture = CaptureDate(parsed.positional);
   // The text export has no threads: its messages only need their list order.
   const MessageTree tree =
-      options.format == ExportFormat::Text ? MessageTree() : BuildMessageTree(session.state.messages, order);
+      options.format == ExportFormat::Text ? MessageTree() : BuildMessageTree(session.state.messages);
   MessageTextReader reader(session.state);
-  ExportSource source = OpenLogsSource(session.state, tree, parsed.positional, reader, &order);
+  ExportSource source = OpenLogsSource(session.state, tree, parsed.positional, reader);
   source.years = years;
   ExportMessages(source, options, session.progress);
   return kExitOk;

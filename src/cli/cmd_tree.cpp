@@ -14,10 +14,8 @@ int RunTree(const std::vector<std::string>& args) {
   const ParsedArgs parsed = ParseArgs(args, {"--sjis"});
   if (parsed.positional.empty()) throw UsageError{"expected at least one LOG"};
   CliSession session;
-  // The tree is built through the list order rather than from entries moved into it.
-  std::vector<uint32_t> order;
-  if (!ReadLogsInFileOrder(session, parsed.positional, MessageTexts::Drop, order)) return kExitRefused;
-  const MessageTree tree = BuildMessageTree(session.state.messages, order);
+  if (!ReadLogsAsList(session, parsed.positional, MessageTexts::Drop)) return kExitRefused;
+  const MessageTree tree = BuildMessageTree(session.state.messages);
   // Node ids run in display order.
   WriteLinesInOrder(tree.Size(), parsed.Has("--sjis"), [&](size_t first, size_t last, std::string& b) {
     constexpr size_t kAhead = 8;  // nodes whose entries are fetched ahead of their texts

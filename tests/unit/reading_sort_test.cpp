@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <random>
 
 #include "fakes.h"
@@ -140,6 +141,18 @@ TEST(SortMessages, BigListsEqualTheLiteralProcedure) {
     const std::vector<uint32_t> expected = LiteralOrder(keys);
     for (size_t p = 0; p < list.Size(); ++p) {
       ASSERT_EQ(list[p].writer_id, static_cast<int32_t>(expected[p])) << "wide " << wide << " position " << p;
+    }
+    // A list that has an order is sorted from its list order, not from where its entries are stored.
+    std::vector<uint32_t> shuffled(list.Size());
+    std::iota(shuffled.begin(), shuffled.end(), 0u);
+    std::shuffle(shuffled.begin(), shuffled.end(), rng);
+    std::vector<int64_t> shuffled_keys;
+    for (const uint32_t stored : shuffled) shuffled_keys.push_back(keys[stored]);
+    list.SetOrder(shuffled);
+    SortMessages(list, progress);
+    const std::vector<uint32_t> again = LiteralOrder(shuffled_keys);
+    for (size_t p = 0; p < list.Size(); ++p) {
+      ASSERT_EQ(list[p].writer_id, static_cast<int32_t>(shuffled[again[p]])) << "wide " << wide << " position " << p;
     }
   }
 }

@@ -84,10 +84,9 @@ ExportDate CaptureDate(const std::vector<std::string>& logs) {
 }
 
 ExportSource OpenLogsSource(const WorkState& state, const MessageTree& tree, const std::vector<std::string>& logs,
-                            MessageTextReader& reader, const std::vector<uint32_t>* order) {
+                            MessageTextReader& reader) {
   ExportSource source;
   source.messages = &state.messages;
-  source.order = order;
   source.tree = &tree;
   source.texts = &reader;
   source.log_header = state.current_log_header;

@@ -49,11 +49,8 @@ ExportDate DateOfWriteDate(std::string_view write_date, const ExportYears& years
 
 // What an export reads.
 struct ExportSource {
-  const MessageList* messages = nullptr;  // the message window's list
-  // The list order, when the entries were left in file order (see SortedOrder);
-  // null when `messages` is sorted. Message indices are list positions.
-  const std::vector<uint32_t>* order = nullptr;
-  const MessageTree* tree = nullptr;  // BuildMessageTree(*messages); the text export reads none
+  const MessageList* messages = nullptr;  // sorted, as the message window lists them
+  const MessageTree* tree = nullptr;      // BuildMessageTree(*messages); the text export reads none
   // The texts as the text view shows them, read at the messages' TextOffsets.
   MessageTextReader* texts = nullptr;
   std::string net_name;                // NetName (Shift-JIS)
@@ -63,20 +60,17 @@ struct ExportSource {
 
   size_t Size() const { return messages->Size(); }
   // The message at list position `index`.
-  const MessageEntry& Entry(size_t index) const {
-    return order != nullptr ? (*messages)[(*order)[index]] : (*messages)[index];
-  }
+  const MessageEntry& Entry(size_t index) const { return (*messages)[index]; }
 };
 
 // The newest modification date of the logs, in local time. Throws IoError.
 ExportDate CaptureDate(const std::vector<std::string>& logs);
 
-// The source for exporting the open logs `logs` of `state`: its message list
-// (in the list order `order` when given), `tree` built from it, the net of
-// CurrentLogHeader, the texts through `reader` (as the text view gets them).
-// `years` is left to the caller.
+// The source for exporting the open logs `logs` of `state`: its message list,
+// `tree` built from it, the net of CurrentLogHeader, the texts through `reader`
+// (as the text view gets them). `years` is left to the caller.
 ExportSource OpenLogsSource(const WorkState& state, const MessageTree& tree, const std::vector<std::string>& logs,
-                            MessageTextReader& reader, const std::vector<uint32_t>* order = nullptr);
+                            MessageTextReader& reader);
 
 struct ExportOptions {
   ExportFormat format = ExportFormat::Mbox;

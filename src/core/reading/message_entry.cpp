@@ -174,6 +174,8 @@ ContextId MessageList::WithMark(ContextId context, const std::string* mark) {
 void MessageList::Clear() {
   entries_.clear();
   entries_.shrink_to_fit();
+  order_.clear();
+  order_.shrink_to_fit();
 }
 
 }  // namespace tobrisk

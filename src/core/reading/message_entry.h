@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/text/huge_pages.h"
@@ -109,7 +110,9 @@ std::vector<std::string> EntryFields(const MessageEntry& entry, int32_t seq_no);
 // allocating per field (for writing big lists).
 void AppendEntryFields(std::string& out, const MessageEntry& entry, int32_t seq_no, char separator);
 
-// The message list: entries in list order.
+// The message list. Its entries stay where they were read (a sorted list keeps
+// its order beside them instead of moving 76 bytes per entry); `[i]` is the
+// entry at list position i.
 class MessageList {
  public:
   MessageList() = default;
@@ -120,13 +123,23 @@ class MessageList {
 
   size_t Size() const { return entries_.size(); }
   bool Empty() const { return entries_.empty(); }
-  MessageEntry& operator[](size_t i) { return entries_[i]; }
-  const MessageEntry& operator[](size_t i) const { return entries_[i]; }
+  MessageEntry& operator[](size_t i) { return entries_[Stored(i)]; }
+  const MessageEntry& operator[](size_t i) const { return entries_[Stored(i)]; }
+  // The entries as they are stored: in the order they were read, not in list
+  // order once the list has an order (for visiting every entry, where the
+  // order does not matter).
   HugeVector<MessageEntry>& Entries() { return entries_; }
   const HugeVector<MessageEntry>& Entries() const { return entries_; }
+  // Where the entry at list position i is stored.
+  size_t Stored(size_t i) const { return order_.empty() ? i : order_[i]; }
+  // The list order: order[p] is where the entry at list position p is stored
+  // (see SortedOrder). Empty: the stored order.
+  const std::vector<uint32_t>& Order() const { return order_; }
+  void SetOrder(std::vector<uint32_t> order) { order_ = std::move(order); }
   // The 14 fields of entry i (its SeqNo is i + 1).
-  std::vector<std::string> Fields(size_t i) const { return EntryFields(entries_[i], SeqNoAt(i)); }
+  std::vector<std::string> Fields(size_t i) const { return EntryFields((*this)[i], SeqNoAt(i)); }
 
+  // Only before the list has an order.
   void Append(const MessageEntry& entry) { entries_.push_back(entry); }
   void Reserve(size_t n) { entries_.reserve(n); }
   // The room reserved beyond the entries goes back to the system (huge pages
@@ -139,10 +152,14 @@ class MessageList {
   ContextId Context(const EntryContext& context) { return InternContext(context); }
   // The context with its mark replaced by `mark`.
   ContextId WithMark(ContextId context, const std::string* mark);
-  void SetMark(size_t i, std::string_view mark) { entries_[i].context = WithMark(entries_[i].context, Intern(mark)); }
+  void SetMark(size_t i, std::string_view mark) {
+    MessageEntry& e = (*this)[i];
+    e.context = WithMark(e.context, Intern(mark));
+  }
 
  private:
   HugeVector<MessageEntry> entries_;
+  std::vector<uint32_t> order_;  // empty, or one position per entry
 };
 
 }  // namespace tobrisk

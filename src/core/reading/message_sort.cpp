@@ -197,6 +197,13 @@ struct EntryKeys {
   }
 };
 
+// The keys of a list that has an order, by list position.
+struct ListKeys {
+  const MessageList* list;
+  int64_t operator()(size_t i) const { return (*list)[i].SortKey(); }
+  void Prefetch(size_t i) const { __builtin_prefetch(&(*list)[i].context); }
+};
+
 constexpr size_t kKeysAhead = 16;  // keys read through the order are fetched this far ahead
 
 // Bit p tells that the key at sorted position p equals the one before it.
@@ -429,61 +436,20 @@ std::vector<uint32_t> SortedOrder(const MessageList& messages, Progress& progres
   static const std::string label = Sjis("メッセージソート中...");
   progress.SetLabel(label);
 
-  std::vector<uint32_t> order = OrderOfKeys(EntryKeys{messages.Entries().data()}, n);
+  std::vector<uint32_t> order;
+  if (messages.Order().empty()) {
+    order = OrderOfKeys(EntryKeys{messages.Entries().data()}, n);
+  } else {
+    // Sorted again: the exchange sort starts from the list order.
+    order = OrderOfKeys(ListKeys{&messages}, n);
+    for (uint32_t& stored : order) stored = static_cast<uint32_t>(messages.Stored(stored));
+  }
   // The positions the exchange sort reports, one per outer step.
   PercentTracker percent(n);
   for (size_t i = 0; i < n; ++i) progress.Step(percent.Update(i));
   return order;
 }
 
-void ArrangeMessages(MessageList& messages, std::vector<uint32_t>& order) {
-  const size_t n = messages.Size();
-  auto& entries = messages.Entries();
-
-  // Apply the permutation in place, cycle by cycle.
-  // The entries are read in random order: each cycle is walked in batches, the
-  // batch's positions first (from the small order array), so that the entries
-  // can be fetched well ahead of their copying.
-  constexpr size_t kBatch = 64;
-  constexpr size_t kAhead = 8;
-  auto prefetch = [&](size_t i) {
-    const char* p = reinterpret_cast<const char*>(&entries[i]);
-    for (size_t line = 0; line < sizeof(MessageEntry); line += 64) __builtin_prefetch(p + line);
-    __builtin_prefetch(p + sizeof(MessageEntry) - 1);
-  };
-  uint32_t chain[kBatch + 1];
-  for (size_t start = 0; start < n; ++start) {
-    if (order[start] == start) continue;
-    const MessageEntry carried = entries[start];
-    size_t q = start;
-    for (bool closed = false; !closed;) {
-      // chain[0] = q, chain[k + 1] = order[chain[k]]: entries[chain[k]] takes entries[chain[k + 1]].
-      size_t length = 0;
-      chain[0] = static_cast<uint32_t>(q);
-      while (length < kBatch) {
-        const uint32_t from = order[chain[length]];
-        chain[++length] = from;
-        if (from == start) {
-          closed = true;
-          break;
-        }
-      }
-      for (size_t k = 1; k <= std::min(kAhead, length); ++k) prefetch(chain[k]);
-      for (size_t k = 0; k < length; ++k) {
-        if (k + kAhead + 1 <= length) prefetch(chain[k + kAhead + 1]);
-        const size_t to = chain[k];
-        const size_t from = chain[k + 1];
-        order[to] = static_cast<uint32_t>(to);
-        entries[to] = from == start && closed && k + 1 == length ? carried : entries[from];
-      }
-      q = chain[length];
-    }
-  }
-}
-
-void SortMessages(MessageList& messages, Progress& progress) {
-  std::vector<uint32_t> order = SortedOrder(messages, progress);
-  ArrangeMessages(messages, order);
-}
+void SortMessages(MessageList& messages, Progress& progress) { messages.SetOrder(SortedOrder(messages, progress)); }
 
 }  // namespace tobrisk

@@ -17,16 +17,14 @@ namespace tobrisk {
 class MessageList;
 class Progress;
 
-// Sorts in place. Progress: label "メッセージソート中..." and, for every position
-// i, the position i / n × 100 rounded (halves to even).
+// Sorts the list: gives it its sorted order (MessageList::SetOrder); the
+// entries stay where they are stored. Progress: label "メッセージソート中..."
+// and, for every position i, the position i / n × 100 rounded (halves to even).
 void SortMessages(MessageList& messages, Progress& progress);
 
-// SortMessages in two steps, for readers that can visit the entries through the
-// order instead of moving them: the order (result[p] is the index of the entry
-// that SortMessages puts at position p; the same progress), and moving the
-// entries into it (`order` is used up).
+// The sorted order alone (the same progress): result[p] is where the entry that
+// SortMessages puts at list position p is stored.
 std::vector<uint32_t> SortedOrder(const MessageList& messages, Progress& progress);
-void ArrangeMessages(MessageList& messages, std::vector<uint32_t>& order);
 
 // The permutation the exchange sort makes of `keys`: result[p] is the original
 // index of the element that ends at position p.

@@ -45,19 +45,12 @@ const std::string& CloseBracket() {
 constexpr size_t kNumberWidth = 5;
 constexpr std::string_view kMessagePrefix = "#Fc.";
 
-// The entry at list position p: through the list order when the entries were
-// not moved into it.
-const MessageEntry& EntryThrough(const MessageList& list, const std::vector<uint32_t>* order, size_t p) {
-  return list[order != nullptr ? (*order)[p] : p];
-}
-
 }  // namespace
 
-const MessageEntry& MessageTree::EntryAt(size_t p) const { return EntryThrough(*messages_, order_, p); }
+const MessageEntry& MessageTree::EntryAt(size_t p) const { return (*messages_)[p]; }
 
 void MessageTree::Clear() {
   messages_ = nullptr;
-  order_ = nullptr;
   nodes_.clear();
   nodes_.shrink_to_fit();
   top_level_.clear();
@@ -173,17 +166,16 @@ size_t MessageTree::TextSizeOf(NodeKind kind, const MessageEntry* e) {
 // moved to display order in place.
 class MessageTreeBuilder {
  public:
-  static MessageTree BuildAll(const MessageList& list, const std::vector<uint32_t>* order,
-                              const TreeBuildOptions& options) {
+  static MessageTree BuildAll(const MessageList& list, const TreeBuildOptions& options) {
     const size_t n = list.Size();
-    const size_t split = n >= options.parallel_from ? SplitPoint(list, order) : 0;
-    if (split == 0) return MessageTreeBuilder().Build(list, order, 0, n);
+    const size_t split = n >= options.parallel_from ? SplitPoint(list) : 0;
+    if (split == 0) return MessageTreeBuilder().Build(list, 0, n);
     MessageTreeBuilder second_builder;
     MessageTree second;
     std::exception_ptr error;
     std::thread worker([&] {
       try {
-        second = second_builder.Build(list, order, split, n);
+        second = second_builder.Build(list, split, n);
       } catch (...) {
         error = std::current_exception();
       }
@@ -192,7 +184,7 @@ class MessageTreeBuilder {
     first_builder.room_after_ = n - split + 64;  // the second part's nodes join these
     MessageTree first;
     try {
-      first = first_builder.Build(list, order, 0, split);
+      first = first_builder.Build(list, 0, split);
     } catch (...) {
       worker.join();
       throw;
@@ -203,18 +195,17 @@ class MessageTreeBuilder {
     // from the rest of its kind: the whole list is built in one part then.
     bool apart = second_builder.has_mail_;
     for (const auto& board : second_builder.boards_) apart = apart || first_builder.boards_.count(board.first) != 0;
-    if (apart) return MessageTreeBuilder().Build(list, order, 0, n);
+    if (apart) return MessageTreeBuilder().Build(list, 0, n);
     Join(first, second);
     return first;
   }
 
   // The tree of the list positions [begin, end): roots, then the mails and
   // boards found there. Node and entry numbers are the whole list's.
-  MessageTree Build(const MessageList& list, const std::vector<uint32_t>* order, size_t begin, size_t end) {
+  MessageTree Build(const MessageList& list, size_t begin, size_t end) {
     using Kind = MessageTree::NodeKind;
     const size_t n = end - begin;
     list_ = &list;
-    order_ = order;
     begin_ = begin;
     end_ = end;
     AssignSlots();
@@ -265,14 +256,13 @@ class MessageTreeBuilder {
     HugeVector<int32_t>().swap(reply_slot_);
     MessageTree tree = Finish();
     tree.messages_ = &list;
-    tree.order_ = order;
     return tree;
   }
 
  private:
   using Node = MessageTree::Node;
   static_assert(sizeof(Node) == 16, "a node per message: keep it compact");
-  const MessageEntry& At(size_t p) const { return EntryThrough(*list_, order_, p); }
+  const MessageEntry& At(size_t p) const { return (*list_)[p]; }
   struct Board {
     uint32_t ordinal;
     TreeNodeId node;  // kNoNode until its first message is added
@@ -543,11 +533,11 @@ class MessageTreeBuilder {
 
   // The first position of a board from the middle of the list on; 0 when the
   // second half holds one board only.
-  static size_t SplitPoint(const MessageList& list, const std::vector<uint32_t>* order) {
+  static size_t SplitPoint(const MessageList& list) {
     const size_t n = list.Size();
     size_t split = n / 2;
-    const uint64_t board = BoardKey(EntryThrough(list, order, split - 1).Context());
-    while (split < n && BoardKey(EntryThrough(list, order, split).Context()) == board) ++split;
+    const uint64_t board = BoardKey(list[split - 1].Context());
+    while (split < n && BoardKey(list[split].Context()) == board) ++split;
     return split < n ? split : 0;
   }
 
@@ -575,9 +565,8 @@ class MessageTreeBuilder {
   }
 
   const MessageList* list_ = nullptr;
-  const std::vector<uint32_t>* order_ = nullptr;  // see BuildMessageTree
-  size_t room_after_ = 0;                         // nodes to make room for beyond this part's
-  size_t begin_ = 0;                              // the list positions built
+  size_t room_after_ = 0;  // nodes to make room for beyond this part's
+  size_t begin_ = 0;       // the list positions built
   size_t end_ = 0;
   bool has_mail_ = false;
   HugeVector<Node> nodes_;            // in build order until Finish
@@ -596,12 +585,7 @@ class MessageTreeBuilder {
 };
 
 MessageTree BuildMessageTree(const MessageList& messages, const TreeBuildOptions& options) {
-  return MessageTreeBuilder::BuildAll(messages, nullptr, options);
-}
-
-MessageTree BuildMessageTree(const MessageList& messages, const std::vector<uint32_t>& order,
-                             const TreeBuildOptions& options) {
-  return MessageTreeBuilder::BuildAll(messages, &order, options);
+  return MessageTreeBuilder::BuildAll(messages, options);
 }
 
 }  // namespace tobrisk

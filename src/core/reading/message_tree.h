@@ -152,9 +152,8 @@ class MessageTree {
   // The entry at list position p.
   const MessageEntry& EntryAt(size_t p) const;
 
-  const MessageList* messages_ = nullptr;         // the list the tree was built from
-  const std::vector<uint32_t>* order_ = nullptr;  // its order, when the entries were not moved into it
-  HugeVector<Node> nodes_;                        // in display order
+  const MessageList* messages_ = nullptr;  // the list the tree was built from
+  HugeVector<Node> nodes_;                 // in display order
   std::vector<TreeNodeId> top_level_;
   HugeVector<TreeNodeId> node_of_message_;
   std::vector<uint32_t> longest_text_by_depth_;
@@ -179,10 +178,5 @@ struct TreeBuildOptions {
 };
 MessageTree BuildMessageTree(const MessageList& messages, const TreeBuildOptions& options = {});
 MessageTree BuildMessageTree(const MessageList&& messages) = delete;
-// The same for the list in the order `order` (the entry at position p is
-// messages[order[p]], as SortedOrder gives it) without moving the entries: the
-// message indices are positions. The order must outlive the tree too.
-MessageTree BuildMessageTree(const MessageList& messages, const std::vector<uint32_t>& order,
-                             const TreeBuildOptions& options = {});
 
 }  // namespace tobrisk

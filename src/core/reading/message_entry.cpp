@@ -128,9 +128,9 @@ void AppendEntryFields(std::string& out, const MessageEntry& e, int32_t seq_no, 
   // `out` ahead of the text would fill the room with zeros first. The pieces
   // between the board name and the mark are bounded: numbers of at most 20
   // bytes, fixed texts and fields of at most 32 bytes.
-  char buffer[256];
+  char buffer[256 + 1];  // + 1: a separator after a number that reached the limit stays inside
   char* p = buffer;
-  char* const limit = buffer + sizeof buffer;
+  char* const limit = buffer + sizeof buffer - 1;
   auto number = [&](int64_t value) {
     p = std::to_chars(p, limit, value).ptr;
     *p++ = separator;

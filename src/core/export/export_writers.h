@@ -34,9 +34,9 @@ class ExportRun {
   ExportRun& operator=(const ExportRun&) = delete;
 
   const ExportSource& Source() const { return source_; }
-  size_t Size() const { return source_.Size(); }
+  size_t Size() const { return source_.messages->Size(); }
   // The message at list position `index`.
-  const MessageEntry& Entry(size_t index) const { return source_.Entry(index); }
+  const MessageEntry& Entry(size_t index) const { return (*source_.messages)[index]; }
   const MessageTree& Tree() const { return *source_.tree; }
   // The messages to export, in list order.
   const std::vector<size_t>& Indices() const { return indices_; }

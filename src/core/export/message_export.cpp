@@ -205,7 +205,7 @@ const std::string& BoardLabels::Of(const MessageEntry& entry) {
 
 ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, Progress& progress)
     : source_(source), options_(options), progress_(progress) {
-  const size_t size = source.Size();
+  const size_t size = Size();
   if (options.all) {
     indices_.resize(size);
     for (size_t i = 0; i < indices_.size(); ++i) indices_[i] = i;
@@ -228,7 +228,7 @@ ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, P
   std::vector<Key> keys;
   uint32_t mails = 0;
   for (size_t i = 0; i < size; ++i) {
-    const MessageEntry& e = source.Entry(i);
+    const MessageEntry& e = Entry(i);
     if (e.IsMail()) {
       occurrence_[i] = ++mails;
     } else {

@@ -10,10 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/reading/message_entry.h"
-
 namespace tobrisk {
 
+class MessageList;
 class MessageTextReader;
 class MessageTree;
 class Progress;
@@ -57,10 +56,6 @@ struct ExportSource {
   std::string log_header;              // CurrentLogHeader
   std::vector<std::string> log_names;  // the logs' file names, UTF-8
   ExportYears years;
-
-  size_t Size() const { return messages->Size(); }
-  // The message at list position `index`.
-  const MessageEntry& Entry(size_t index) const { return (*messages)[index]; }
 };
 
 // The newest modification date of the logs, in local time. Throws IoError.

@@ -115,10 +115,12 @@ TEST_F(ReadMarksTest, ApplyMarks) {
   AddEntry(BoardType::IBBS, 12, 12, 345);  // another type
   AddEntry(BoardType::BBS, 12, 12, 346);
   AddEntry(BoardType::MAIL, -100, -100, -2);
-  ApplyReadMarks(state_.messages,
-                 {{"BBS", "12", "345", read_}, {"BBS", "12", "345", checked_}, {"BBS", "012", "346", replied_}});
+  EXPECT_TRUE(ApplyReadMarks(
+      state_.messages, {{"BBS", "12", "345", read_}, {"BBS", "12", "345", checked_}, {"BBS", "012", "346", replied_}}));
   EXPECT_EQ(Marks(), (std::vector<std::string>{read_, "-", read_, "", "", "-"}));
-  ApplyReadMarks(state_.messages, {{"MAIL", "-100", "-2", checked_}});
+  // Only mails, or only the marks the board messages already have: no board mark changed.
+  EXPECT_FALSE(ApplyReadMarks(state_.messages, {{"BBS", "12", "345", read_}}));
+  EXPECT_FALSE(ApplyReadMarks(state_.messages, {{"MAIL", "-100", "-2", checked_}}));
   EXPECT_EQ(Marks()[1], checked_);
   EXPECT_EQ(Marks()[5], checked_);
 }

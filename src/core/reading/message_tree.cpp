@@ -60,8 +60,11 @@ void MessageTree::Clear() {
   longest_text_by_depth_.clear();
 }
 
-void MessageTree::Rebind(const MessageList& messages) {
+void MessageTree::Rebind(const MessageList& messages, bool marks_changed) {
   messages_ = &messages;
+  // The icons were taken from the same marks: reading every message's entry
+  // again, all over the list, would cost more than the rest of showing it.
+  if (!marks_changed) return;
   // Neighbours mostly share their context: its icon is looked up once per run.
   ContextId context = kNoContext;
   uint8_t icon = 0;

@@ -417,9 +417,9 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
     if (read_ahead) {
       // Sorted, with its tree, before the marks were known: the marks do not
       // move a message, they change the tree's icons.
-      ApplyReadMarks(state.messages, state.read_marks);
+      const bool marks_changed = ApplyReadMarks(state.messages, state.read_marks);
       state.message_tree = std::move(tree);
-      state.message_tree.Rebind(state.messages);
+      state.message_tree.Rebind(state.messages, marks_changed);
     } else {
       MarkAndSort(state, progress);
       // The tree first: its build arrays are given back before the grid takes

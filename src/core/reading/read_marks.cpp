@@ -139,7 +139,7 @@ void SetReadMark(WorkState& state, size_t index, std::string_view mark) {
   state.messages.SetMark(index, mark);
 }
 
-void ApplyReadMarks(MessageList& messages, const std::vector<ReadMarkRecord>& store) {
+bool ApplyReadMarks(MessageList& messages, const std::vector<ReadMarkRecord>& store) {
   // The first record of each triple wins; every mark text is interned once.
   std::unordered_map<Triple, const std::string*, TripleHash> first;
   first.reserve(store.size());
@@ -162,12 +162,18 @@ void ApplyReadMarks(MessageList& messages, const std::vector<ReadMarkRecord>& st
     }
     e.context = last_to;
   };
+  bool board_mark_changed = false;
   for (MessageEntry& e : messages.Entries()) {
-    if (e.IsMail()) set_mark(e, mail_mark);
+    const bool mail = e.IsMail();
+    if (mail) set_mark(e, mail_mark);
     if (first.empty()) continue;
     const auto it = first.find(Triple{e.board_type(), e.board_no(), e.message_no});
-    if (it != first.end()) set_mark(e, it->second);
+    if (it == first.end()) continue;
+    const ContextId before = e.context;
+    set_mark(e, it->second);
+    board_mark_changed = board_mark_changed || (!mail && e.context != before);
   }
+  return board_mark_changed;
 }
 
 }  // namespace tobrisk

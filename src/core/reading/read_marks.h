@@ -48,7 +48,8 @@ void SetReadMark(WorkState& state, size_t index, std::string_view mark);
 
 // Gives a freshly parsed list its marks: every mail "-", then each entry the mark
 // of the first record with its (BoardType, BoardNo, MessageNo), compared as text.
-void ApplyReadMarks(MessageList& messages, const std::vector<ReadMarkRecord>& store);
+// Returns whether the mark of a board message changed.
+bool ApplyReadMarks(MessageList& messages, const std::vector<ReadMarkRecord>& store);
 
 // The file format on its own. A line with fewer than three TABs (an empty line
 // too) holds no complete record and is skipped; text between a fourth or later

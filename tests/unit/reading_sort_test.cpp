@@ -47,6 +47,7 @@ TEST(ExchangeSortOrder, EqualsTheLiteralProcedureForBigGroups) {
     const unsigned smaller_share = 1 + rng() % 6;
     for (auto& k : keys) k = (rng() % 10 < smaller_share) ? static_cast<int64_t>(rng() % 3) : 5;
     ASSERT_EQ(ExchangeSortOrder(keys), LiteralOrder(keys)) << "round " << round;
+    ASSERT_EQ(ExchangeSortOrder(keys, {.in_two_from = 256}), LiteralOrder(keys)) << "in two, round " << round;
   }
 }
 
@@ -117,42 +118,44 @@ TEST(SortMessages, BigListsEqualTheLiteralProcedure) {
   // Lists long enough for the radix passes and long permutation cycles: one of
   // board and message numbers as captures give them (key range below 2^32), and
   // one with numbers far apart (the range does not fit 32 bits), both with mails,
-  // missing numbers and messages read twice.
+  // missing numbers and messages read twice; sorted in one part and in two.
   std::mt19937 rng(1207);
   for (const bool wide : {false, true}) {
-    MessageList list;
-    std::vector<int64_t> keys;
-    for (int32_t i = 0; i < 3000; ++i) {
-      MessageEntry e;
-      if (rng() % 10 == 0) {
-        e = Entry(list, i + 1, -100, -2, BoardType::MAIL);
-      } else {
-        const int32_t board =
-            wide ? static_cast<int32_t>(rng() % 3) * 1000000000 - 1 : static_cast<int32_t>(rng() % 40);
-        const int32_t number = rng() % 50 == 0 ? -1 : static_cast<int32_t>(rng() % 400);
-        e = Entry(list, i + 1, board, number);
+    for (const SortOptions options : {SortOptions{}, SortOptions{.in_two_from = 256}}) {
+      MessageList list;
+      std::vector<int64_t> keys;
+      for (int32_t i = 0; i < 3000; ++i) {
+        MessageEntry e;
+        if (rng() % 10 == 0) {
+          e = Entry(list, i + 1, -100, -2, BoardType::MAIL);
+        } else {
+          const int32_t board =
+              wide ? static_cast<int32_t>(rng() % 3) * 1000000000 - 1 : static_cast<int32_t>(rng() % 40);
+          const int32_t number = rng() % 50 == 0 ? -1 : static_cast<int32_t>(rng() % 400);
+          e = Entry(list, i + 1, board, number);
+        }
+        e.writer_id = i;  // the original position
+        keys.push_back(e.SortKey());
+        list.Append(e);
       }
-      e.writer_id = i;  // the original position
-      keys.push_back(e.SortKey());
-      list.Append(e);
-    }
-    testing::FakeProgress progress;
-    SortMessages(list, progress);
-    const std::vector<uint32_t> expected = LiteralOrder(keys);
-    for (size_t p = 0; p < list.Size(); ++p) {
-      ASSERT_EQ(list[p].writer_id, static_cast<int32_t>(expected[p])) << "wide " << wide << " position " << p;
-    }
-    // A list that has an order is sorted from its list order, not from where its entries are stored.
-    std::vector<uint32_t> shuffled(list.Size());
-    std::iota(shuffled.begin(), shuffled.end(), 0u);
-    std::shuffle(shuffled.begin(), shuffled.end(), rng);
-    std::vector<int64_t> shuffled_keys;
-    for (const uint32_t stored : shuffled) shuffled_keys.push_back(keys[stored]);
-    list.SetOrder(shuffled);
-    SortMessages(list, progress);
-    const std::vector<uint32_t> again = LiteralOrder(shuffled_keys);
-    for (size_t p = 0; p < list.Size(); ++p) {
-      ASSERT_EQ(list[p].writer_id, static_cast<int32_t>(shuffled[again[p]])) << "wide " << wide << " position " << p;
+      testing::FakeProgress progress;
+      SortMessages(list, progress, options);
+      const std::vector<uint32_t> expected = LiteralOrder(keys);
+      for (size_t p = 0; p < list.Size(); ++p) {
+        ASSERT_EQ(list[p].writer_id, static_cast<int32_t>(expected[p])) << "wide " << wide << " position " << p;
+      }
+      // A list that has an order is sorted from its list order, not from where its entries are stored.
+      std::vector<uint32_t> shuffled(list.Size());
+      std::iota(shuffled.begin(), shuffled.end(), 0u);
+      std::shuffle(shuffled.begin(), shuffled.end(), rng);
+      std::vector<int64_t> shuffled_keys;
+      for (const uint32_t stored : shuffled) shuffled_keys.push_back(keys[stored]);
+      list.SetOrder(shuffled);
+      SortMessages(list, progress, options);
+      const std::vector<uint32_t> again = LiteralOrder(shuffled_keys);
+      for (size_t p = 0; p < list.Size(); ++p) {
+        ASSERT_EQ(list[p].writer_id, static_cast<int32_t>(shuffled[again[p]])) << "wide " << wide << " position " << p;
+      }
     }
   }
 }

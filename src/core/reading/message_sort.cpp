@@ -7,6 +7,7 @@
 #include "core/reading/message_entry.h"
 #include "core/ports/progress.h"
 #include "core/text/bytes.h"
+#include "core/text/run_beside.h"
 #include "core/text/sjis.h"
 
 namespace tobrisk {
@@ -212,6 +213,10 @@ class SameAsBefore {
   explicit SameAsBefore(size_t n) : bits_(n / 64 + 1, 0) {}
   void Set(size_t p) { bits_[p / 64] |= uint64_t{1} << (p % 64); }
   bool operator[](size_t p) const { return (bits_[p / 64] >> (p % 64) & 1) != 0; }
+  // Marks the positions `other` marks too.
+  void Add(const SameAsBefore& other) {
+    for (size_t w = 0; w < other.bits_.size(); ++w) bits_[w] |= other.bits_[w];
+  }
   bool Any() const {
     for (const uint64_t word : bits_) {
       if (word != 0) return true;
@@ -351,8 +356,13 @@ class BucketSorter {
 // range of one top digit is sorted by the lower digits. The sort's memory is
 // the result and a spare array as big as the biggest such range, not a second
 // array of n indices.
+//
+// A long list is sorted in two parts on two threads: each half of the indices
+// is scanned and placed by one (the first half's before the second's within a
+// digit, so equal keys keep their order), and each sorts about half of the
+// ranges, the second marking its equal keys apart until both are done.
 template <typename KeyOf>
-std::vector<uint32_t> IndicesByKey(const KeyOf& key, size_t n, SameAsBefore& same) {
+std::vector<uint32_t> IndicesByKey(const KeyOf& key, size_t n, SameAsBefore& same, size_t in_two_from) {
   std::vector<uint32_t> order(n);
   if (n < 256) {
     std::iota(order.begin(), order.end(), 0u);
@@ -362,14 +372,31 @@ std::vector<uint32_t> IndicesByKey(const KeyOf& key, size_t n, SameAsBefore& sam
     }
     return order;
   }
-  int64_t lo = key(0), hi = lo;
-  for (size_t i = 1; i < n; ++i) {
-    const int64_t k = key(i);
-    lo = std::min(lo, k);
-    hi = std::max(hi, k);
-  }
+  const size_t parts = n >= in_two_from ? 2 : 1;
+  const size_t half = n / 2;
+  // Runs work(part, first index, end index) on each part of the indices.
+  auto in_parts = [&](const auto& work) {
+    if (parts == 1) {
+      work(size_t{0}, size_t{0}, n);
+    } else {
+      RunBeside([&] { work(size_t{0}, size_t{0}, half); }, [&] { work(size_t{1}, half, n); });
+    }
+  };
+  int64_t lows[2] = {0, 0};
+  int64_t highs[2] = {0, 0};
+  in_parts([&](size_t part, size_t from, size_t to) {
+    int64_t lo = key(from), hi = lo;
+    for (size_t i = from + 1; i < to; ++i) {
+      const int64_t k = key(i);
+      lo = std::min(lo, k);
+      hi = std::max(hi, k);
+    }
+    lows[part] = lo;
+    highs[part] = hi;
+  });
+  const int64_t lo = std::min(lows[0], lows[parts - 1]);
   const auto min = static_cast<uint64_t>(lo);
-  const uint64_t range = static_cast<uint64_t>(hi) - min;
+  const uint64_t range = static_cast<uint64_t>(std::max(highs[0], highs[parts - 1])) - min;
   if (range == 0) {
     std::iota(order.begin(), order.end(), 0u);
     for (size_t p = 1; p < n; ++p) same.Set(p);
@@ -381,22 +408,47 @@ std::vector<uint32_t> IndicesByKey(const KeyOf& key, size_t n, SameAsBefore& sam
   const unsigned bits = (range_bits + passes - 1) / passes;
   const unsigned low_bits = (passes - 1) * bits;  // the top digit has the rest
   auto top = [&](size_t i) { return static_cast<size_t>((static_cast<uint64_t>(key(i)) - min) >> low_bits); };
-  std::vector<uint32_t> start((range >> low_bits) +
-                              2);  // start[d + 1] counts digit d, then start[d] is its first place
-  for (size_t i = 0; i < n; ++i) ++start[top(i) + 1];
-  for (size_t d = 1; d < start.size(); ++d) start[d] += start[d - 1];
-  {
-    std::vector<uint32_t> next(start.begin(), start.end() - 1);
-    for (size_t i = 0; i < n; ++i) order[next[top(i)]++] = static_cast<uint32_t>(i);
+  const size_t digits = static_cast<size_t>(range >> low_bits) + 1;
+  // Each part's count of every digit, then the place of its next index of that digit.
+  std::vector<uint32_t> next[2];
+  in_parts([&](size_t part, size_t from, size_t to) {
+    std::vector<uint32_t>& count = next[part];
+    count.assign(digits, 0);
+    for (size_t i = from; i < to; ++i) ++count[top(i)];
+  });
+  std::vector<uint32_t> start(digits + 1);  // start[d] is digit d's first place
+  for (size_t d = 0; d < digits; ++d) {
+    const uint32_t first = next[0][d];
+    next[0][d] = start[d];
+    if (parts == 2) {
+      const uint32_t second = next[1][d];
+      next[1][d] = start[d] + first;
+      start[d + 1] = start[d] + first + second;
+    } else {
+      start[d + 1] = start[d] + first;
+    }
   }
+  in_parts([&](size_t part, size_t from, size_t to) {
+    std::vector<uint32_t>& place = next[part];
+    for (size_t i = from; i < to; ++i) order[place[top(i)]++] = static_cast<uint32_t>(i);
+  });
   if (low_bits == 0) {  // a digit is a key
-    for (size_t d = 0; d + 1 < start.size(); ++d) {
+    for (size_t d = 0; d < digits; ++d) {
       for (size_t p = start[d] + 1; p < start[d + 1]; ++p) same.Set(p);
     }
     return order;
   }
-  BucketSorter<KeyOf> sorter(key, min, low_bits, bits, same);
-  for (size_t d = 0; d + 1 < start.size(); ++d) sorter.Sort(order.data(), start[d], start[d + 1] - start[d]);
+  // The digits whose ranges the second part sorts: from the one that holds the middle place.
+  const size_t second_from =
+      parts == 1 ? digits : static_cast<size_t>(std::upper_bound(start.begin(), start.end(), half) - start.begin()) - 1;
+  SameAsBefore second_same(parts == 1 ? 0 : n);
+  in_parts([&](size_t part, size_t /*from*/, size_t /*to*/) {
+    BucketSorter<KeyOf> sorter(key, min, low_bits, bits, part == 0 ? same : second_same);
+    for (size_t d = part == 0 ? 0 : second_from; d < (part == 0 ? second_from : digits); ++d) {
+      sorter.Sort(order.data(), start[d], start[d + 1] - start[d]);
+    }
+  });
+  if (parts == 2) same.Add(second_same);
   return order;
 }
 
@@ -404,9 +456,9 @@ std::vector<uint32_t> IndicesByKey(const KeyOf& key, size_t n, SameAsBefore& sam
 // holds the indices sorted by key: a group's final order fills exactly the
 // range its members came from, so no second array is needed.
 template <typename KeyOf>
-std::vector<uint32_t> OrderOfKeys(const KeyOf& key, size_t n) {
+std::vector<uint32_t> OrderOfKeys(const KeyOf& key, size_t n, size_t in_two_from) {
   SameAsBefore same(n);
-  std::vector<uint32_t> order = IndicesByKey(key, n, same);
+  std::vector<uint32_t> order = IndicesByKey(key, n, same, in_two_from);
   if (!same.Any()) return order;  // distinct keys: the plain sorted order
   Fenwick smaller(n);
   std::vector<uint32_t> placed;
@@ -426,11 +478,11 @@ std::vector<uint32_t> OrderOfKeys(const KeyOf& key, size_t n) {
 
 }  // namespace
 
-std::vector<uint32_t> ExchangeSortOrder(const std::vector<int64_t>& keys) {
-  return OrderOfKeys(ArrayKeys{keys.data()}, keys.size());
+std::vector<uint32_t> ExchangeSortOrder(const std::vector<int64_t>& keys, const SortOptions& options) {
+  return OrderOfKeys(ArrayKeys{keys.data()}, keys.size(), options.in_two_from);
 }
 
-std::vector<uint32_t> SortedOrder(const MessageList& messages, Progress& progress) {
+std::vector<uint32_t> SortedOrder(const MessageList& messages, Progress& progress, const SortOptions& options) {
   const size_t n = messages.Size();
   if (n == 0) return {};
   static const std::string label = Sjis("メッセージソート中...");
@@ -438,10 +490,10 @@ std::vector<uint32_t> SortedOrder(const MessageList& messages, Progress& progres
 
   std::vector<uint32_t> order;
   if (messages.Order().empty()) {
-    order = OrderOfKeys(EntryKeys{messages.Entries().data()}, n);
+    order = OrderOfKeys(EntryKeys{messages.Entries().data()}, n, options.in_two_from);
   } else {
     // Sorted again: the exchange sort starts from the list order.
-    order = OrderOfKeys(ListKeys{&messages}, n);
+    order = OrderOfKeys(ListKeys{&messages}, n, options.in_two_from);
     for (uint32_t& stored : order) stored = static_cast<uint32_t>(messages.Stored(stored));
   }
   // The positions the exchange sort reports, one per outer step.
@@ -450,6 +502,8 @@ std::vector<uint32_t> SortedOrder(const MessageList& messages, Progress& progres
   return order;
 }
 
-void SortMessages(MessageList& messages, Progress& progress) { messages.SetOrder(SortedOrder(messages, progress)); }
+void SortMessages(MessageList& messages, Progress& progress, const SortOptions& options) {
+  messages.SetOrder(SortedOrder(messages, progress, options));
+}
 
 }  // namespace tobrisk

@@ -17,17 +17,22 @@ namespace tobrisk {
 class MessageList;
 class Progress;
 
+struct SortOptions {
+  // A list at least this long is sorted in two parts on two threads.
+  size_t in_two_from = size_t{1} << 16;
+};
+
 // Sorts the list: gives it its sorted order (MessageList::SetOrder); the
 // entries stay where they are stored. Progress: label "メッセージソート中..."
 // and, for every position i, the position i / n × 100 rounded (halves to even).
-void SortMessages(MessageList& messages, Progress& progress);
+void SortMessages(MessageList& messages, Progress& progress, const SortOptions& options = {});
 
 // The sorted order alone (the same progress): result[p] is where the entry that
 // SortMessages puts at list position p is stored.
-std::vector<uint32_t> SortedOrder(const MessageList& messages, Progress& progress);
+std::vector<uint32_t> SortedOrder(const MessageList& messages, Progress& progress, const SortOptions& options = {});
 
 // The permutation the exchange sort makes of `keys`: result[p] is the original
 // index of the element that ends at position p.
-std::vector<uint32_t> ExchangeSortOrder(const std::vector<int64_t>& keys);
+std::vector<uint32_t> ExchangeSortOrder(const std::vector<int64_t>& keys, const SortOptions& options = {});
 
 }  // namespace tobrisk

@@ -4,14 +4,13 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
-#include <exception>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "core/reading/message_entry.h"
 #include "core/reading/read_marks.h"
 #include "core/text/bytes.h"
+#include "core/text/run_beside.h"
 #include "core/text/sjis.h"
 
 namespace tobrisk {
@@ -174,27 +173,13 @@ class MessageTreeBuilder {
     const size_t n = list.Size();
     const size_t split = n >= options.parallel_from ? SplitPoint(list) : 0;
     if (split == 0) return MessageTreeBuilder().Build(list, 0, n);
-    MessageTreeBuilder second_builder;
-    MessageTree second;
-    std::exception_ptr error;
-    std::thread worker([&] {
-      try {
-        second = second_builder.Build(list, split, n);
-      } catch (...) {
-        error = std::current_exception();
-      }
-    });
     MessageTreeBuilder first_builder;
+    MessageTreeBuilder second_builder;
     first_builder.room_after_ = n - split + 64;  // the second part's nodes join these
     MessageTree first;
-    try {
-      first = first_builder.Build(list, 0, split);
-    } catch (...) {
-      worker.join();
-      throw;
-    }
-    worker.join();
-    if (error) std::rethrow_exception(error);
+    MessageTree second;
+    RunBeside([&] { first = first_builder.Build(list, 0, split); },
+              [&] { second = second_builder.Build(list, split, n); });
     // A board on both sides, or a mail after the split, would be placed apart
     // from the rest of its kind: the whole list is built in one part then.
     bool apart = second_builder.has_mail_;

@@ -33,6 +33,14 @@ namespace {
 // modulo the block size use a vector for small groups and an implicit treap for
 // big ones, so the whole sort is O(n log n).
 
+// The set bits of a word, without a library call where the processor lacks the instruction.
+uint32_t OnesIn(uint64_t word) {
+  word -= (word >> 1) & 0x5555555555555555ull;
+  word = (word & 0x3333333333333333ull) + ((word >> 2) & 0x3333333333333333ull);
+  word = (word + (word >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+  return static_cast<uint32_t>((word * 0x0101010101010101ull) >> 56);
+}
+
 // Which positions were added, counted by ranges: a bit per position, and a
 // Fenwick tree over blocks of 512 positions. Adding touches one word and a few
 // counters that stay in the cache; a count adds up at most 8 words in its block.
@@ -48,21 +56,47 @@ class Fenwick {
     const size_t block = end / kBlock;
     uint32_t sum = 0;
     for (size_t i = block; i > 0; i -= i & (~i + 1)) sum += blocks_[i];
-    for (size_t word = block * (kBlock / 64); word < end / 64; ++word) sum += Ones(bits_[word]);
-    if (end % 64 != 0) sum += Ones(bits_[end / 64] & ((uint64_t{1} << (end % 64)) - 1));
+    for (size_t word = block * (kBlock / 64); word < end / 64; ++word) sum += OnesIn(bits_[word]);
+    if (end % 64 != 0) sum += OnesIn(bits_[end / 64] & ((uint64_t{1} << (end % 64)) - 1));
     return sum;
   }
 
  private:
   static constexpr size_t kBlock = 512;
-  static uint32_t Ones(uint64_t word) {  // without a library call where the processor lacks the instruction
-    word -= (word >> 1) & 0x5555555555555555ull;
-    word = (word & 0x3333333333333333ull) + ((word >> 2) & 0x3333333333333333ull);
-    word = (word + (word >> 4)) & 0x0F0F0F0F0F0F0F0Full;
-    return static_cast<uint32_t>((word * 0x0101010101010101ull) >> 56);
-  }
   std::vector<uint64_t> bits_;
   std::vector<uint32_t> blocks_;
+};
+
+// Positions given once, counted by ranges in constant time: a bit per
+// position and the count before each word.
+class FixedPositions {
+ public:
+  FixedPositions(const uint32_t* positions, size_t count, size_t n) : bits_(n / 64 + 1, 0), before_(n / 64 + 1, 0) {
+    for (size_t k = 0; k < count; ++k) bits_[positions[k] / 64] |= uint64_t{1} << (positions[k] % 64);
+    uint32_t sum = 0;
+    for (size_t w = 0; w < bits_.size(); ++w) {
+      before_[w] = sum;
+      sum += OnesIn(bits_[w]);
+    }
+  }
+  // Positions in [0, end) given (end at most n).
+  uint32_t Prefix(size_t end) const {
+    uint32_t sum = before_[end / 64];
+    if (end % 64 != 0) sum += OnesIn(bits_[end / 64] & ((uint64_t{1} << (end % 64)) - 1));
+    return sum;
+  }
+
+ private:
+  std::vector<uint64_t> bits_;
+  std::vector<uint32_t> before_;
+};
+
+// The smaller elements of a group in the second part of a list placed in two:
+// those of the first part, and those of the second added so far.
+struct SecondPartCounts {
+  const FixedPositions& first;
+  const Fenwick& since;
+  uint32_t Prefix(size_t end) const { return first.Prefix(end) + since.Prefix(end); }
 };
 
 // A sequence with "rotate left by k" and "append" in O(log n) (implicit treap).
@@ -141,7 +175,8 @@ constexpr size_t kSmallGroup = 48;  // below this a plain vector rotation is che
 
 // The final order of one group: members (original positions, ascending) and
 // the smaller elements already in `smaller`.
-void PlaceGroup(const uint32_t* members, size_t count, const Fenwick& smaller, size_t n, std::vector<uint32_t>& out) {
+template <typename Counts>
+void PlaceGroup(const uint32_t* members, size_t count, const Counts& smaller, size_t n, std::vector<uint32_t>& out) {
   if (count == 1) {
     out.push_back(members[0]);
     return;
@@ -452,6 +487,26 @@ std::vector<uint32_t> IndicesByKey(const KeyOf& key, size_t n, SameAsBefore& sam
   return order;
 }
 
+// Places the groups of equal keys among the sorted positions [from, to), each
+// counting the elements of smaller keys in `smaller`; every element is added
+// to `added` once its group is placed.
+template <typename Counts>
+void PlaceGroups(uint32_t* order, size_t from, size_t to, size_t n, const SameAsBefore& same, Fenwick& added,
+                 const Counts& smaller) {
+  std::vector<uint32_t> placed;
+  for (size_t begin = from; begin < to;) {
+    size_t end = begin + 1;
+    while (end < to && same[end]) ++end;
+    if (end - begin > 1) {
+      placed.clear();
+      PlaceGroup(order + begin, end - begin, smaller, n, placed);
+    }
+    for (size_t i = begin; i < end; ++i) added.Add(order[i]);
+    if (end - begin > 1) std::copy(placed.begin(), placed.end(), order + begin);
+    begin = end;
+  }
+}
+
 // The exchange sort's order of n keys. The result is built in the array that
 // holds the indices sorted by key: a group's final order fills exactly the
 // range its members came from, so no second array is needed.
@@ -460,19 +515,25 @@ std::vector<uint32_t> OrderOfKeys(const KeyOf& key, size_t n, size_t in_two_from
   SameAsBefore same(n);
   std::vector<uint32_t> order = IndicesByKey(key, n, same, in_two_from);
   if (!same.Any()) return order;  // distinct keys: the plain sorted order
-  Fenwick smaller(n);
-  std::vector<uint32_t> placed;
-  for (size_t begin = 0; begin < n;) {
-    size_t end = begin + 1;
-    while (end < n && same[end]) ++end;
-    if (end - begin > 1) {
-      placed.clear();
-      PlaceGroup(order.data() + begin, end - begin, smaller, n, placed);
-    }
-    for (size_t i = begin; i < end; ++i) smaller.Add(order[i]);
-    if (end - begin > 1) std::copy(placed.begin(), placed.end(), order.begin() + static_cast<ptrdiff_t>(begin));
-    begin = end;
+  // A long list is placed in two parts on two threads, split between two
+  // groups: the second counts the first part's elements as positions fixed
+  // before either starts.
+  size_t split = n;
+  if (n >= in_two_from) {
+    split = n / 2;
+    while (split < n && same[split]) ++split;
   }
+  Fenwick first_added(n);
+  if (split == n) {
+    PlaceGroups(order.data(), 0, n, n, same, first_added, first_added);
+    return order;
+  }
+  const FixedPositions first_part(order.data(), split, n);
+  Fenwick second_added(n);
+  RunBeside([&] { PlaceGroups(order.data(), 0, split, n, same, first_added, first_added); },
+            [&] {
+              PlaceGroups(order.data(), split, n, n, same, second_added, SecondPartCounts{first_part, second_added});
+            });
   return order;
 }
 

@@ -7,7 +7,7 @@
 #   from start to the list shown.
 # Usage: scripts/bench.sh [BUILD_DIR]      (default build-rel, then build)
 #   BENCH_MB=100    size of each capture
-#   RUNS=5          runs per measurement (median)
+#   RUNS=5          runs per measurement (median); also starts of the desktop program
 #   PAUSE_MS=0      wait this long before each run, as a person starts the program
 #                   after a pause (on a virtual machine that takes back free
 #                   memory, runs one after the other reuse memory the one before
@@ -137,19 +137,39 @@ if [ "${EXPORT:-1}" != 0 ]; then
 fi
 
 if [ "$GUI" != 0 ] && [ -x "$BIN/gui-open-bench" ]; then
-  for shape in long short; do
-    log="$WORK/BENC0101.LOG"
-    [ "$shape" = short ] && log="$WORK/BENC0201.LOG"
-    if [ -n "$BASE" ] && [ -x "$BASE/gui-open-bench" ]; then
-      echo; echo "desktop program, $shape messages (before):"
-      sleep "$(awk "BEGIN{print $PAUSE_MS/1000}")"
-      QT_QPA_PLATFORM=offscreen "$BASE/gui-open-bench" "$log" 2>/dev/null | sed 's/^/  /'
-    fi
-    echo; echo "desktop program, $shape messages:"
+  # RUNS starts of the program per build (alternating with BASE_BIN's), each after
+  # the pause: the medians of start to painted page and of its peak, then the last
+  # run's full report.
+  gui_run() {  # BIN_DIR LOG...: one start; prints "MS PEAK_MB", keeps the report in $WORK/gui.txt
     sleep "$(awk "BEGIN{print $PAUSE_MS/1000}")"
-    QT_QPA_PLATFORM=offscreen "$BIN/gui-open-bench" "$log" 2>/dev/null | sed 's/^/  /'
-  done
-  echo; echo "desktop program, 12 logs of the short shape:"
-  sleep "$(awk "BEGIN{print $PAUSE_MS/1000}")"
-  QT_QPA_PLATFORM=offscreen "$BIN/gui-open-bench" "${year[@]}" 2>/dev/null | sed 's/^/  /'
+    QT_QPA_PLATFORM=offscreen "$1/gui-open-bench" "${@:2}" 2>/dev/null >"$WORK/gui.txt"
+    awk '/^start to list/ {for (i = 1; i <= NF; i++) if ($i == "ms") ms = $(i - 1)}
+         /^peak memory from start/ {peak = $7} END {print ms, peak}' "$WORK/gui.txt"
+  }
+  median() { printf '%s\n' "$@" | sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
+  gui_rows() {  # LABEL LOG...
+    local label="$1" r ms peak
+    local before_ms=() before_peak=() after_ms=() after_peak=()
+    shift
+    for ((r = 0; r < RUNS; r++)); do
+      if [ -n "$BASE" ] && [ -x "$BASE/gui-open-bench" ]; then
+        read -r ms peak <<<"$(gui_run "$BASE" "$@")"
+        before_ms+=("$ms"); before_peak+=("$peak")
+      fi
+      read -r ms peak <<<"$(gui_run "$BIN" "$@")"
+      after_ms+=("$ms"); after_peak+=("$peak")
+    done
+    echo
+    echo "desktop program, $label ($RUNS starts per build, medians):"
+    if [ ${#before_ms[@]} -gt 0 ]; then
+      echo "  before: start to painted page $(median "${before_ms[@]}") ms, peak $(median "${before_peak[@]}") MB"
+    fi
+    echo "  $([ -n "$BASE" ] && echo after || echo now): start to painted page $(median "${after_ms[@]}") ms" \
+      "(runs: ${after_ms[*]}), peak $(median "${after_peak[@]}") MB"
+    echo "  the last start in full:"
+    sed 's/^/    /' "$WORK/gui.txt"
+  }
+  gui_rows "long messages" "$WORK/BENC0101.LOG"
+  gui_rows "short messages" "$WORK/BENC0201.LOG"
+  gui_rows "12 logs of the short shape" "${year[@]}"
 fi

@@ -51,7 +51,10 @@ for m in 01 02 03 04 05 06 07 08 09 10 11 12; do
   "$BIN/gen-capture" --short "$WORK/year/BENC${m}01.LOG" "$(awk "BEGIN{print $MB*0.08}")" "1$m"
   year+=("$WORK/year/BENC${m}01.LOG")
 done
-cat "$WORK"/*.LOG "$WORK"/year/*.LOG >/dev/null  # warm the page cache
+# Warms the page cache with the logs about to be measured: a machine may page out
+# what was not touched for a while (this one: a minute), the captures' cached
+# pages included.
+warm() { cat "$@" >/dev/null; }
 
 mb_of() { awk "BEGIN{printf \"%.1f\", $1/1024}"; }
 size_kb() { du -k --apparent-size "$@" | awk '{s+=$1} END {print s}'; }
@@ -87,6 +90,7 @@ for shape in long short; do
   log="$WORK/BENC0101.LOG"
   [ "$shape" = short ] && log="$WORK/BENC0201.LOG"
   kb="$(size_kb "$log")"
+  warm "$log"
   read -r ref _ _ ref_cpu _ <<<"$("$BIN/run-measured" -n "$RUNS" --pause "$PAUSE_MS" --copy-read "$log")"
   row "$shape $(mb_of "$kb") MB: copy + read" - "$ref" "$ref" "$ref_cpu" "$ref_cpu" - -
   for args in "list --sjis" "list" "tree --sjis" "tree"; do
@@ -95,6 +99,7 @@ for shape in long short; do
   done
   if [ "$shape" = short ]; then short_ref="$ref"; short_cpu="$ref_cpu"; short_kb="$kb"; fi
 done
+warm "${year[@]}"
 measure_row "12 x 8 MB short: list --sjis" "$short_ref" "$short_cpu" "$short_kb" list --sjis "${year[@]}"
 measure_row "12 x 8 MB short: tree" "$short_ref" "$short_cpu" "$short_kb" tree "${year[@]}"
 echo "(the 12 logs hold $(mb_of "$(size_kb "${year[@]}")") MB; their ratios are to the short capture's copy + read and size)"
@@ -127,6 +132,7 @@ if [ "${EXPORT:-1}" != 0 ]; then
     builds=("$BIN")
     [ -n "$BASE" ] && builds=("$BASE" "$BIN")
     for b in "${builds[@]}"; do
+      warm "$log"
       read -r list_ms _ peak cpu _ <<<"$("$BIN/run-measured" -n "$RUNS" --pause "$PAUSE_MS" -- "$b/tobrisk-cli" list "$log")"
       printf '| %-30s | %-6s | %7.0f | %6s | %7.0f | %7s | %6s | %9s |\n' "$shape: list" "$(build_name "$b")" "$list_ms" \
         1.0x "$cpu" "$(mb_of "$peak")" "$(awk "BEGIN{printf \"%.2fx\", $peak/$kb}")" -
@@ -151,6 +157,7 @@ if [ "$GUI" != 0 ] && [ -x "$BIN/gui-open-bench" ]; then
     local label="$1" r ms peak
     local before_ms=() before_peak=() after_ms=() after_peak=()
     shift
+    warm "$@"
     for ((r = 0; r < RUNS; r++)); do
       if [ -n "$BASE" ] && [ -x "$BASE/gui-open-bench" ]; then
         read -r ms peak <<<"$(gui_run "$BASE" "$@")"

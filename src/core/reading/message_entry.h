@@ -133,7 +133,7 @@ class MessageList {
   // Where the entry at list position i is stored.
   size_t Stored(size_t i) const { return order_.empty() ? i : order_[i]; }
   // The list order: order[p] is where the entry at list position p is stored
-  // (see SortedOrder). Empty: the stored order.
+  // (see SortMessages). Empty: the stored order.
   const std::vector<uint32_t>& Order() const { return order_; }
   void SetOrder(std::vector<uint32_t> order) { order_ = std::move(order); }
   // The 14 fields of entry i (its SeqNo is i + 1).

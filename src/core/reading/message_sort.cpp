@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 #include <random>
+#include <utility>
 
 #include "core/reading/message_entry.h"
 #include "core/ports/progress.h"
@@ -543,9 +544,9 @@ std::vector<uint32_t> ExchangeSortOrder(const std::vector<int64_t>& keys, const 
   return OrderOfKeys(ArrayKeys{keys.data()}, keys.size(), options.in_two_from);
 }
 
-std::vector<uint32_t> SortedOrder(const MessageList& messages, Progress& progress, const SortOptions& options) {
+void SortMessages(MessageList& messages, Progress& progress, const SortOptions& options) {
   const size_t n = messages.Size();
-  if (n == 0) return {};
+  if (n == 0) return;
   static const std::string label = Sjis("メッセージソート中...");
   progress.SetLabel(label);
 
@@ -560,11 +561,7 @@ std::vector<uint32_t> SortedOrder(const MessageList& messages, Progress& progres
   // The positions the exchange sort reports, one per outer step.
   PercentTracker percent(n);
   for (size_t i = 0; i < n; ++i) progress.Step(percent.Update(i));
-  return order;
-}
-
-void SortMessages(MessageList& messages, Progress& progress, const SortOptions& options) {
-  messages.SetOrder(SortedOrder(messages, progress, options));
+  messages.SetOrder(std::move(order));
 }
 
 }  // namespace tobrisk

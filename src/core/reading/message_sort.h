@@ -27,10 +27,6 @@ struct SortOptions {
 // and, for every position i, the position i / n × 100 rounded (halves to even).
 void SortMessages(MessageList& messages, Progress& progress, const SortOptions& options = {});
 
-// The sorted order alone (the same progress): result[p] is where the entry that
-// SortMessages puts at list position p is stored.
-std::vector<uint32_t> SortedOrder(const MessageList& messages, Progress& progress, const SortOptions& options = {});
-
 // The permutation the exchange sort makes of `keys`: result[p] is the original
 // index of the element that ends at position p.
 std::vector<uint32_t> ExchangeSortOrder(const std::vector<int64_t>& keys, const SortOptions& options = {});

@@ -50,19 +50,6 @@ const char* FindEscOrBackspace(const char* p, const char* const end) {
   return end;
 }
 
-bool HasEscOrBackspace(std::string_view line) {
-  return FindEscOrBackspace(line.data(), line.data() + line.size()) != line.data() + line.size();
-}
-
-// The line as it goes to the output: itself when it holds no control byte (most
-// lines), otherwise filtered into `scratch`.
-std::string_view Filtered(std::string_view line, std::string& scratch) {
-  if (!HasEscOrBackspace(line)) return line;
-  scratch.clear();
-  FilterEscapes(line, scratch);
-  return scratch;
-}
-
 constexpr char kCr = '\r';
 constexpr char kLf = '\n';
 
@@ -127,22 +114,25 @@ size_t FindLineBreaker(const char* p, size_t from, size_t n) {
 // ends are CRs: every line ends with a CR (and its LF, if one follows) except
 // perhaps the last, which the end of the input or a Ctrl-Z ended. Runs of lines
 // ended by CR LF without ESC or backspace are their own escape-free text and go
-// out whole (`text`), the other lines one by one (`line`, without its end). Both
-// return false to stop.
+// out whole (`text`), the other lines one by one (`line`, without its end, as
+// the plain bytes before its first ESC or backspace and the rest, still to be
+// filtered). Both return false to stop.
 template <typename Text, typename Line>
-bool ConvertCaptureLines(const char* p, size_t n, std::string& scratch, const Text& text, const Line& line) {
+bool ConvertCaptureLines(const char* p, size_t n, const Text& text, const Line& line) {
   size_t done = 0;  // the first line not out yet
   while (done < n) {
     const size_t breaker = FindLineBreaker(p, done, n);
     // The lines before the breaker's line (or before an unended last line) go out as they stand.
-    const std::string_view before(p + done, breaker - done);
-    const size_t last_cr = before.rfind(kCr);  // followed by LF, being before the breaker
-    const size_t start = last_cr == std::string_view::npos ? done : done + last_cr + 2;
+    // The last CR before the breaker is followed by LF, being before it.
+    const void* const last_cr = memrchr(p + done, kCr, breaker - done);
+    const size_t start = last_cr == nullptr ? done : static_cast<size_t>(static_cast<const char*>(last_cr) - p) + 2;
     if (start > done && !text(std::string_view(p + done, start - done))) return false;
     if (breaker == n && start == n) return true;
     // One line on its own: from `start` to its CR, or to the end of the bytes.
     const size_t end = static_cast<size_t>(FindByte(p + breaker, p + n, kCr) - p);
-    if (!line(Filtered(std::string_view(p + start, end - start), scratch))) return false;
+    if (!line(std::string_view(p + start, breaker - start), std::string_view(p + breaker, end - breaker))) {
+      return false;
+    }
     done = end == n ? n : end + 1;
     if (done < n && p[done] == kLf) ++done;
   }
@@ -158,7 +148,7 @@ enum class Bulk { Read, NotCarriageReturnEnded, Stopped };
 // NotCarriageReturnEnded tells the caller to read it line by line instead (the
 // line reader decides between CR and LF line ends). A Ctrl-Z ends the capture.
 template <typename Text, typename Line>
-Bulk ReadCaptureInBulk(const std::string& path, std::string& scratch, const Text& text, const Line& line) {
+Bulk ReadCaptureInBulk(const std::string& path, const Text& text, const Line& line) {
   constexpr size_t kChunk = size_t{64} * 1024;  // grows when one line needs more
   const FileHandle file = OpenFile(path, "rb");
   std::vector<char> raw(kChunk);
@@ -189,7 +179,7 @@ Bulk ReadCaptureInBulk(const std::string& path, std::string& scratch, const Text
       }
       complete = cr + 1 + (raw[cr + 1] == kLf ? 1 : 0);
     }
-    if (!ConvertCaptureLines(raw.data(), complete, scratch, text, line)) return Bulk::Stopped;
+    if (!ConvertCaptureLines(raw.data(), complete, text, line)) return Bulk::Stopped;
     if (last) return Bulk::Read;
     std::memmove(raw.data(), raw.data() + complete, n - complete);
     kept = n - complete;
@@ -244,7 +234,11 @@ void FilterEscapes(std::string_view line, std::string& out) {
         }
         break;
       case State::Control:
-        if (b >= 0x20 && b <= 0x3F) continue;
+        if (b >= 0x20 && b <= 0x3F) {
+          // The rest of the parameters in one go (a colour is "ESC [ 1 ; 3 3 m").
+          while (p < end && static_cast<unsigned char>(*p) >= 0x20 && static_cast<unsigned char>(*p) <= 0x3F) ++p;
+          continue;
+        }
         if (b >= 0x40 && b <= 0x7E) {
           state = State::Text;
           continue;
@@ -344,7 +338,6 @@ void EscapeFilteringReader::Produce() {
   std::unique_ptr<Block> block;
   std::exception_ptr error;
   try {
-    std::string filtered;
     // Hands the block over; false when the reader is being destroyed.
     auto hand_over = [&]() {
       if (sink_) sink_(block->text);
@@ -373,15 +366,19 @@ void EscapeFilteringReader::Produce() {
       block->text.append(lines);
       return block->text.size() < kBlockBytes || hand_over();
     };
-    auto line = [&](std::string_view kept) {
+    // A line of escape-free text: `plain` as it stands, then `with_controls`
+    // filtered straight into the block.
+    auto line = [&](std::string_view plain, std::string_view with_controls) {
       room();
-      block->text.append(kept).append("\r\n", 2);
+      block->text.append(plain);
+      if (!with_controls.empty()) FilterEscapes(with_controls, block->text);
+      block->text.append("\r\n", 2);
       return block->text.size() < kBlockBytes || hand_over();
     };
     for (size_t i = 0; i < inputs_.size(); ++i) {
       const bool with_positions = i < starts_.size();
       if (!with_positions) {
-        const Bulk bulk = ReadCaptureInBulk(inputs_[i], filtered, text, line);
+        const Bulk bulk = ReadCaptureInBulk(inputs_[i], text, line);
         if (bulk == Bulk::Stopped) return;
         if (bulk == Bulk::Read) continue;
       }
@@ -390,7 +387,7 @@ void EscapeFilteringReader::Produce() {
       while (reader.Next(raw)) {
         room();
         if (with_positions) block->input_positions.push_back(starts_[i] + reader.Position());
-        if (!line(Filtered(raw, filtered))) return;
+        if (!line({}, raw)) return;
       }
     }
     if (block && sink_) sink_(block->text);

@@ -290,10 +290,11 @@ TEST_F(CutEscapesTest, ChunkedReadingAgreesWithLineByLineReading) {
   }
 }
 
-// The line source reads ahead on its own thread in blocks: a capture of many
-// blocks comes out line for line as the file CutEscapes writes, a failing input
-// after it is reported once every line before it is out, and a source left
-// half-read is closed without waiting for the rest.
+// The line source reads ahead on its own thread in pieces: a capture of many
+// pieces comes out line for line as the file CutEscapes writes, a failing input
+// after it is reported once every line before it is out, so is a failing sink
+// once the lines it took are out, and a source left half-read is closed without
+// waiting for the rest.
 TEST_F(CutEscapesTest, LineSourceReadingAheadKeepsLinesPositionsAndErrorsInOrder) {
   testing::CaptureOptions o;
   o.target_bytes = 3 << 20;
@@ -316,6 +317,24 @@ TEST_F(CutEscapesTest, LineSourceReadingAheadKeepsLinesPositionsAndErrorsInOrder
   EXPECT_TRUE(failed);
   ASSERT_EQ(text.size(), expected.size());
   EXPECT_TRUE(text == expected);
+
+  // A sink that fails (a full disk) ends the lines where the text it took ends.
+  std::string sunk;
+  int pieces = 0;
+  EscapeFilteringReader failing({big}, [&](std::string_view piece) {
+    if (++pieces == 3) throw IoError("write", "NOESC.LOG", "No space left on device");
+    sunk.append(piece);
+  });
+  text.clear();
+  failed = false;
+  try {
+    while (failing.Next(line)) text.append(line).append("\r\n");
+  } catch (const IoError&) {
+    failed = true;
+  }
+  EXPECT_TRUE(failed);
+  EXPECT_FALSE(sunk.empty());
+  EXPECT_TRUE(text == sunk);
 
   EscapeFilteringReader half_read({big}, nullptr);
   ASSERT_TRUE(half_read.Next(line));

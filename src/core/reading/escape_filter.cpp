@@ -1,5 +1,6 @@
 #include "core/reading/escape_filter.h"
 
+#include <algorithm>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -142,25 +143,31 @@ bool ConvertCaptureLines(const char* p, size_t n, const Text& text, const Line& 
 // How the bulk reading of one input ended.
 enum class Bulk { Read, NotCarriageReturnEnded, Stopped };
 
-// Reads one capture in chunks and hands its escape-free text to `text` and
-// `line` (see ConvertCaptureLines). Only for captures whose line ends are CRs:
-// when the first chunk holds no CR before a Ctrl-Z, nothing is handed out and
-// NotCarriageReturnEnded tells the caller to read it line by line instead (the
-// line reader decides between CR and LF line ends). A Ctrl-Z ends the capture.
-template <typename Text, typename Line>
-Bulk ReadCaptureInBulk(const std::string& path, const Text& text, const Line& line) {
-  constexpr size_t kChunk = size_t{64} * 1024;  // grows when one line needs more
+constexpr size_t kPieceBytes = size_t{256} * 1024;  // a piece is handed over at this size
+
+// Reads one capture into pieces of whole lines, each `raw` as it stands, and
+// hands them to `submit` (false: stop) in order; `new_piece` gives an empty
+// piece whose raw buffer holds kPieceBytes or more. Only for captures whose
+// line ends are CRs (see FilterPiece): when the first chunk holds no CR before a
+// Ctrl-Z, nothing is handed out and NotCarriageReturnEnded tells the caller to
+// read it line by line instead (the line reader decides between CR and LF line
+// ends). A Ctrl-Z ends the capture.
+template <typename Piece, typename NewPiece, typename Submit>
+Bulk ReadCaptureInBulk(const std::string& path, const NewPiece& new_piece, const Submit& submit) {
+  constexpr size_t kFirstChunk = size_t{64} * 1024;  // looked at for a CR before anything goes out
   const FileHandle file = OpenFile(path, "rb");
-  std::vector<char> raw(kChunk);
-  size_t kept = 0;  // an unended line carried to the front
+  std::unique_ptr<Piece> piece = new_piece();
+  size_t n = 0;  // bytes in the piece
   bool first = true;
   for (;;) {
-    if (kept == raw.size()) raw.resize(raw.size() * 2);
-    const size_t got = std::fread(raw.data() + kept, 1, raw.size() - kept, file.get());
+    std::vector<char>& raw = piece->raw;
+    if (n == raw.size()) raw.resize(raw.size() * 2);  // one line longer than the piece
+    const size_t want = first ? std::min(kFirstChunk, raw.size() - n) : raw.size() - n;
+    const size_t got = std::fread(raw.data() + n, 1, want, file.get());
     if (got == 0 && std::ferror(file.get()) != 0) throw IoError::FromErrno("read", path);
-    size_t n = kept + got;
+    const void* ctrl_z = got > 0 ? std::memchr(raw.data() + n, 0x1A, got) : nullptr;
+    n += got;
     bool last = got == 0;
-    const void* ctrl_z = got > 0 ? std::memchr(raw.data() + kept, 0x1A, got) : nullptr;
     if (ctrl_z != nullptr) {
       n = static_cast<size_t>(static_cast<const char*>(ctrl_z) - raw.data());
       last = true;
@@ -169,21 +176,45 @@ Bulk ReadCaptureInBulk(const std::string& path, const Text& text, const Line& li
       if (n == 0 || std::memchr(raw.data(), kCr, n) == nullptr) return Bulk::NotCarriageReturnEnded;
       first = false;
     }
+    if (!last && n < kPieceBytes) continue;
     // The lines whose end is known: up to the last CR that is not the last byte read.
     size_t complete = n;
     if (!last) {
-      const size_t cr = n >= 2 ? std::string_view(raw.data(), n - 1).rfind(kCr) : std::string_view::npos;
-      if (cr == std::string_view::npos) {
-        kept = n;
-        continue;
-      }
-      complete = cr + 1 + (raw[cr + 1] == kLf ? 1 : 0);
+      const void* const cr = n >= 2 ? memrchr(raw.data(), kCr, n - 1) : nullptr;
+      if (cr == nullptr) continue;
+      complete = static_cast<size_t>(static_cast<const char*>(cr) - raw.data()) + 1;
+      if (raw[complete] == kLf) ++complete;
     }
-    if (!ConvertCaptureLines(raw.data(), complete, text, line)) return Bulk::Stopped;
+    // The unended line goes on in the next piece.
+    std::unique_ptr<Piece> next = last ? nullptr : new_piece();
+    if (next) {
+      if (next->raw.size() < n - complete) next->raw.resize(n - complete);
+      std::memcpy(next->raw.data(), raw.data() + complete, n - complete);
+    }
+    piece->raw_size = complete;
+    if (complete > 0 && !submit(std::move(piece))) return Bulk::Stopped;
     if (last) return Bulk::Read;
-    std::memmove(raw.data(), raw.data() + complete, n - complete);
-    kept = n - complete;
+    piece = std::move(next);
+    n -= complete;
   }
+}
+
+// The escape-free text of the whole lines of capture bytes [p, p + n) (see
+// ConvertCaptureLines), each line ended by CR LF, appended to `out`.
+void FilterPiece(const char* p, size_t n, std::string& out) {
+  out.reserve(out.size() + n);
+  ConvertCaptureLines(
+      p, n,
+      [&](std::string_view lines) {
+        out.append(lines);
+        return true;
+      },
+      [&](std::string_view plain, std::string_view with_controls) {
+        out.append(plain);
+        if (!with_controls.empty()) FilterEscapes(with_controls, out);
+        out.append("\r\n", 2);
+        return true;
+      });
 }
 
 }  // namespace
@@ -304,9 +335,7 @@ void CutEscapes(const std::vector<std::string>& inputs, const std::string& outpu
 
 namespace {
 
-constexpr size_t kBlockBytes = size_t{256} * 1024;  // a block is handed over at this size
-constexpr size_t kBlockSlack = size_t{64} * 1024;   // what one append may add beyond it, mostly
-constexpr size_t kBlocksAhead = 4;                  // the reading thread stays at most this far ahead
+constexpr size_t kPiecesAhead = 4;  // the reading thread stays at most this far ahead
 
 }  // namespace
 
@@ -334,90 +363,160 @@ EscapeFilteringReader::~EscapeFilteringReader() {
   producer_.join();
 }
 
-void EscapeFilteringReader::Produce() {
-  std::unique_ptr<Block> block;
-  std::exception_ptr error;
-  try {
-    // Hands the block over; false when the reader is being destroyed.
-    auto hand_over = [&]() {
-      if (sink_) sink_(block->text);
-      std::unique_lock lock(mutex_);
-      changed_.wait(lock, [&] { return cancel_ || full_.size() < kBlocksAhead; });
-      if (cancel_) return false;
-      full_.push_back(std::move(block));
-      if (!free_.empty()) {
-        block = std::move(free_.back());
-        free_.pop_back();
-      }
-      lock.unlock();
-      changed_.notify_all();
-      return true;
-    };
-    auto room = [&] {
-      if (!block) {
-        block = std::make_unique<Block>();
-        block->text.reserve(kBlockBytes + kBlockSlack);
-      }
-    };
-    // Whole lines of escape-free text, and a line without its end; false when
-    // the reader is being destroyed.
-    auto text = [&](std::string_view lines) {
-      room();
-      block->text.append(lines);
-      return block->text.size() < kBlockBytes || hand_over();
-    };
-    // A line of escape-free text: `plain` as it stands, then `with_controls`
-    // filtered straight into the block.
-    auto line = [&](std::string_view plain, std::string_view with_controls) {
-      room();
-      block->text.append(plain);
-      if (!with_controls.empty()) FilterEscapes(with_controls, block->text);
-      block->text.append("\r\n", 2);
-      return block->text.size() < kBlockBytes || hand_over();
-    };
-    for (size_t i = 0; i < inputs_.size(); ++i) {
-      const bool with_positions = i < starts_.size();
-      if (!with_positions) {
-        const Bulk bulk = ReadCaptureInBulk(inputs_[i], text, line);
-        if (bulk == Bulk::Stopped) return;
-        if (bulk == Bulk::Read) continue;
-      }
-      LineReader reader(inputs_[i], LineEnds::CaptureOrLf);
-      std::string_view raw;
-      while (reader.Next(raw)) {
-        room();
-        if (with_positions) block->input_positions.push_back(starts_[i] + reader.Position());
-        if (!line({}, raw)) return;
-      }
-    }
-    if (block && sink_) sink_(block->text);
-  } catch (...) {
-    error = std::current_exception();
-  }
-  // The last lines, and then the end or the failure that ended the reading.
+std::unique_ptr<EscapeFilteringReader::Piece> EscapeFilteringReader::NewPiece() {
+  std::unique_ptr<Piece> piece;
   {
     std::lock_guard lock(mutex_);
-    if (block && !block->text.empty()) full_.push_back(std::move(block));
-    error_ = error;
-    produced_all_ = true;
+    if (!free_.empty()) {
+      piece = std::move(free_.back());
+      free_.pop_back();
+    }
   }
+  if (!piece) {
+    piece = std::make_unique<Piece>();
+    piece->raw.resize(kPieceBytes);
+  }
+  return piece;
+}
+
+EscapeFilteringReader::Piece* EscapeFilteringReader::Unclaimed() {
+  for (const std::unique_ptr<Piece>& piece : queue_) {
+    if (!piece->filtered && !piece->filtering) return piece.get();
+  }
+  return nullptr;
+}
+
+void EscapeFilteringReader::Filter(std::unique_lock<std::mutex>& lock, Piece& piece) {
+  piece.filtering = true;
+  lock.unlock();
+  FilterPiece(piece.raw.data(), piece.raw_size, piece.block.text);
+  lock.lock();
+  piece.filtering = false;
+  piece.filtered = true;
+  changed_.notify_all();
+}
+
+bool EscapeFilteringReader::Work(std::unique_lock<std::mutex>& lock, bool until_all) {
+  for (;;) {
+    if (cancel_) return false;
+    // The sink takes the pieces in order, each once it is filtered.
+    Piece* unsunk = nullptr;
+    for (const std::unique_ptr<Piece>& piece : queue_) {
+      if (!piece->sunk) {
+        unsunk = piece.get();
+        break;
+      }
+    }
+    Piece* const unclaimed = Unclaimed();
+    try {
+      if (unsunk != nullptr && unsunk->filtered) {
+        lock.unlock();
+        sink_(unsunk->block.text);
+        lock.lock();
+        unsunk->sunk = true;
+        changed_.notify_all();
+        continue;
+      }
+      if (until_all ? unsunk == nullptr && unclaimed == nullptr : queue_.size() < kPiecesAhead) return true;
+      if (unclaimed != nullptr) {
+        Filter(lock, *unclaimed);
+        continue;
+      }
+    } catch (...) {
+      if (!lock.owns_lock()) lock.lock();
+      failure_ = std::current_exception();
+      return false;
+    }
+    changed_.wait(lock);
+  }
+}
+
+bool EscapeFilteringReader::Submit(std::unique_ptr<Piece> piece) {
+  std::unique_lock lock(mutex_);
+  piece->sunk = !sink_;
+  queue_.push_back(std::move(piece));
+  changed_.notify_all();
+  return Work(lock, false);
+}
+
+void EscapeFilteringReader::Produce() {
+  std::exception_ptr error;
+  bool going = true;  // false once cancelled, or once the sink or a filtering failed
+  try {
+    for (size_t i = 0; i < inputs_.size() && going; ++i) {
+      const bool with_positions = i < starts_.size();
+      if (!with_positions) {
+        const Bulk bulk = ReadCaptureInBulk<Piece>(
+            inputs_[i], [this] { return NewPiece(); },
+            [this](std::unique_ptr<Piece> p) { return Submit(std::move(p)); });
+        if (bulk == Bulk::Stopped) going = false;
+        if (bulk != Bulk::NotCarriageReturnEnded) continue;
+      }
+      // Line by line, into pieces filtered as they fill.
+      std::unique_ptr<Piece> piece = NewPiece();
+      piece->filtered = true;
+      LineReader reader(inputs_[i], LineEnds::CaptureOrLf);
+      std::string_view raw;
+      while (going && reader.Next(raw)) {
+        if (with_positions) piece->block.input_positions.push_back(starts_[i] + reader.Position());
+        FilterEscapes(raw, piece->block.text);
+        piece->block.text.append("\r\n", 2);
+        if (piece->block.text.size() >= kPieceBytes) {
+          going = Submit(std::move(piece));
+          piece = NewPiece();
+          piece->filtered = true;
+        }
+      }
+      if (going && !piece->block.text.empty()) going = Submit(std::move(piece));
+    }
+  } catch (...) {
+    error = std::current_exception();  // a read failure: the lines before it still go out
+  }
+  std::unique_lock lock(mutex_);
+  if (going) going = Work(lock, true);
+  if (cancel_) return;
+  if (!going) {
+    // The text ends before the piece the sink or the filtering failed at.
+    error = failure_;
+    for (const std::unique_ptr<Piece>& piece : queue_) {
+      if (!piece->sunk || !piece->filtered) {
+        stop_at_ = piece.get();
+        break;
+      }
+    }
+  }
+  error_ = error;
+  produced_all_ = true;
+  lock.unlock();
   changed_.notify_all();
 }
 
 bool EscapeFilteringReader::TakeBlock() {
   std::unique_lock lock(mutex_);
   if (current_) {
-    current_->text.clear();
-    current_->input_positions.clear();
+    current_->block.text.clear();
+    current_->block.input_positions.clear();
+    current_->raw_size = 0;
+    current_->filtered = false;
+    current_->sunk = false;
     free_.push_back(std::move(current_));
   }
-  changed_.wait(lock, [this] { return !full_.empty() || produced_all_; });
-  if (full_.empty()) {
-    if (error_) std::rethrow_exception(error_);
-    return false;
+  for (;;) {
+    if (!queue_.empty() && queue_.front().get() != stop_at_) {
+      if (queue_.front()->filtered && queue_.front()->sunk) break;
+    } else if (produced_all_) {
+      if (error_) std::rethrow_exception(error_);
+      return false;
+    }
+    // While the reading thread is behind, this thread filters a piece read ahead.
+    if (Piece* const piece = Unclaimed()) {
+      Filter(lock, *piece);
+      continue;
+    }
+    changed_.wait(lock);
   }
-  current_ = std::move(full_.front());
-  full_.pop_front();
+  current_ = std::move(queue_.front());
+  queue_.pop_front();
   lock.unlock();
   changed_.notify_all();
   line_ = 0;
@@ -426,15 +525,15 @@ bool EscapeFilteringReader::TakeBlock() {
 }
 
 bool EscapeFilteringReader::Next(std::string_view& line) {
-  while (!current_ || offset_ == current_->text.size()) {
+  while (!current_ || offset_ == current_->block.text.size()) {
     if (!TakeBlock()) return false;
   }
-  if (line_ < current_->input_positions.size()) input_position_ = current_->input_positions[line_];
+  if (line_ < current_->block.input_positions.size()) input_position_ = current_->block.input_positions[line_];
   ++line_;
   // Every line of the text ends with CR LF, and no line holds a CR.
-  const char* begin = current_->text.data() + offset_;
+  const char* begin = current_->block.text.data() + offset_;
   const size_t length =
-      static_cast<size_t>(FindByte(begin, current_->text.data() + current_->text.size(), kCr) - begin);
+      static_cast<size_t>(FindByte(begin, current_->block.text.data() + current_->block.text.size(), kCr) - begin);
   line = std::string_view(begin, length);
   offset_ += length + 2;
   position_ += length + 2;
@@ -444,13 +543,13 @@ bool EscapeFilteringReader::Next(std::string_view& line) {
 void EscapeFilteringReader::SkipLinesNotStartingWith(char a, char b, char c) {
   if (!starts_.empty()) return;
   for (;;) {
-    while (!current_ || offset_ == current_->text.size()) {
+    while (!current_ || offset_ == current_->block.text.size()) {
       if (!TakeBlock()) return;
     }
-    const size_t at = LineStartingWith(current_->text, offset_, a, b, c);
+    const size_t at = LineStartingWith(current_->block.text, offset_, a, b, c);
     position_ += at - offset_;
     offset_ = at;
-    if (at < current_->text.size()) return;
+    if (at < current_->block.text.size()) return;
   }
 }
 

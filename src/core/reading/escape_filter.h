@@ -49,8 +49,9 @@ EscapeFreeSink CollectInto(std::string* text);
 // filtered lines with their positions in the text CutEscapes would write, in one
 // pass (no measuring, no progress). The text itself goes to `sink` when there is
 // one (a string, a file: see EscapeFreeSink); nothing is written otherwise.
-// Reading and escape removal run on a second thread, a block of lines ahead of
-// the caller; the lines, positions and errors are the same as reading in turn.
+// Reading and escape removal run on a second thread, a few pieces of lines
+// ahead of the caller, which filters pieces read ahead itself while it waits;
+// the lines, positions and errors are the same as reading in turn.
 // Throws IoError (from Next, once the lines read before the failure are out).
 class EscapeFilteringReader {
  public:
@@ -83,7 +84,31 @@ class EscapeFilteringReader {
     std::string text;
     std::vector<uint64_t> input_positions;  // per line, only when starts were given
   };
+  // A piece of the text in the making: whole lines of a capture as read (`raw`),
+  // filtered into `block` by whichever thread gets to it first (the reading
+  // thread, or this one while it waits), then handed to the sink by the
+  // reading thread, in order.
+  struct Piece {
+    std::vector<char> raw;
+    size_t raw_size = 0;
+    Block block;
+    bool filtering = false;
+    bool filtered = false;
+    bool sunk = false;
+  };
   void Produce();
+  std::unique_ptr<Piece> NewPiece();
+  // Queues a piece and works until there is room for the next one; false when
+  // the reading is to stop.
+  bool Submit(std::unique_ptr<Piece> piece);
+  // The reading thread's share (the lock held): sinking the next piece once it
+  // is filtered, or else filtering the first piece nobody is at, until there is
+  // room for another piece, or with `until_all` until every piece is sunk and
+  // none waits to be filtered. False when cancelled or when the sink or a
+  // filtering failed (failure_).
+  bool Work(std::unique_lock<std::mutex>& lock, bool until_all);
+  Piece* Unclaimed();  // the first piece nobody filters yet, if any
+  void Filter(std::unique_lock<std::mutex>& lock, Piece& piece);
   bool TakeBlock();
 
   std::vector<std::string> inputs_;
@@ -92,17 +117,19 @@ class EscapeFilteringReader {
   uint64_t position_ = 0;
   uint64_t input_position_ = 0;
 
-  std::unique_ptr<Block> current_;  // being handed out
-  size_t line_ = 0;                 // next line of current_
-  size_t offset_ = 0;               // its offset in current_->text
+  std::unique_ptr<Piece> current_;  // being handed out
+  size_t line_ = 0;                 // next line of current_->block
+  size_t offset_ = 0;               // its offset in current_->block.text
 
   std::thread producer_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<std::unique_ptr<Block>> full_;   // read, waiting to be handed out
-  std::vector<std::unique_ptr<Block>> free_;  // handed out, for reuse
+  std::deque<std::unique_ptr<Piece>> queue_;  // read, in order, waiting to be handed out
+  std::vector<std::unique_ptr<Piece>> free_;  // handed out, for reuse
   bool produced_all_ = false;
   bool cancel_ = false;
+  const Piece* stop_at_ = nullptr;  // the text ends before it (the sink or a filtering failed)
+  std::exception_ptr failure_;
   std::exception_ptr error_;
 };
 

@@ -118,8 +118,8 @@ if [ "${EXPORT:-1}" != 0 ]; then
   build_name() { if [ "$1" = "$BASE" ]; then echo before; elif [ -n "$BASE" ]; then echo after; else echo now; fi; }
   export_row() {  # LABEL BUILD LIST_MS CAP_KB FORMAT LOG: one export by the given build's tobrisk-cli
     local ms peak cpu size
-    read -r ms _ peak cpu _ <<<"$("$BIN/run-measured" -n "$RUNS" --pause "$PAUSE_MS" -- "$2/tobrisk-cli" export --format "$5" --force \
-      --out "$out/x.$5" "$6")"
+    read -r ms _ peak cpu _ <<<"$("$BIN/run-measured" -n "$RUNS" --pause "$PAUSE_MS" --remove "$out/x.$5" -- \
+      "$2/tobrisk-cli" export --format "$5" --out "$out/x.$5" "$6")"
     size="$(du -sk --apparent-size "$out/x.$5" | cut -f1)"
     printf '| %-30s | %-6s | %7.0f | %6s | %7.0f | %7s | %6s | %9s |\n' "$1" "$(build_name "$2")" "$ms" \
       "$(ratio "$ms" "$3")" "$cpu" "$(mb_of "$peak")" "$(awk "BEGIN{printf \"%.2fx\", $peak/$4}")" "$(mb_of "$size")"

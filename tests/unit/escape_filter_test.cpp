@@ -230,26 +230,29 @@ TEST_F(CutEscapesTest, OnePassGivesTheSameFileAndEntriesAsTheTwoSteps) {
   EXPECT_THROW(ParseLogWhileCuttingEscapes({dir_ + "missing.log"}, nullptr, none), IoError);
 }
 
-// Captures are read in chunks, runs of plain CR LF lines taken over whole: the
-// text and lines must not depend on where a chunk ends. Random captures of lone
-// CRs and LFs, CR LF pairs, control bytes, lines longer than a chunk and a
-// Ctrl-Z give the same text as the line-by-line reading CutEscapes does.
+// Captures are read in pieces, runs of plain CR LF lines taken over whole: the
+// text and lines must not depend on where a piece ends. Random captures of lone
+// CRs and LFs, CR LF pairs, control bytes, lines longer than the first chunk
+// read and than a piece, and a Ctrl-Z give the same text as the line-by-line
+// reading CutEscapes does.
 TEST_F(CutEscapesTest, ChunkedReadingAgreesWithLineByLineReading) {
   std::mt19937 rng(2026);
-  const std::vector<std::string> pieces = {"\r\n",       "\r\n",    "\r\n", "\r",     "\n",
-                                           "\r\r\n",     "\x1b[1m", "\x1b", "\x08",   "\x1b]title\x07",
-                                           Sjis("漢字"), "text ",   "#Fc.", "\n#Fc.", "\n["};
+  const std::vector<std::string> fragments = {"\r\n",       "\r\n",    "\r\n", "\r",     "\n",
+                                              "\r\r\n",     "\x1b[1m", "\x1b", "\x08",   "\x1b]title\x07",
+                                              Sjis("漢字"), "text ",   "#Fc.", "\n#Fc.", "\n["};
   for (int round = 0; round < 12; ++round) {
     std::string capture;
-    const size_t size = 150000 + rng() % 200000;
+    const size_t size = 600000 + rng() % 400000;
     while (capture.size() < size) {
-      const unsigned pick = rng() % 100;
+      const unsigned pick = rng() % 4000;
       if (pick == 0) {
-        capture.append(70000 + rng() % 70000, 'x');  // a line longer than a chunk
-      } else if (pick < 60) {
+        capture.append(300000 + rng() % 300000, 'x');  // longer than a piece
+      } else if (pick < 3) {
+        capture.append(70000 + rng() % 70000, 'x');  // longer than the first chunk
+      } else if (pick < 2400) {
         capture.append(rng() % 40, 'a');
       } else {
-        capture += pieces[rng() % pieces.size()];
+        capture += fragments[rng() % fragments.size()];
       }
     }
     if (round % 3 == 1) capture.insert(capture.size() - rng() % 1000, "\x1a");

@@ -111,35 +111,6 @@ size_t FindLineBreaker(const char* p, size_t from, size_t n) {
   return n;
 }
 
-// The escape-free text of the lines in the capture bytes [p, p + n), whose line
-// ends are CRs: every line ends with a CR (and its LF, if one follows) except
-// perhaps the last, which the end of the input or a Ctrl-Z ended. Runs of lines
-// ended by CR LF without ESC or backspace are their own escape-free text and go
-// out whole (`text`), the other lines one by one (`line`, without its end, as
-// the plain bytes before its first ESC or backspace and the rest, still to be
-// filtered). Both return false to stop.
-template <typename Text, typename Line>
-bool ConvertCaptureLines(const char* p, size_t n, const Text& text, const Line& line) {
-  size_t done = 0;  // the first line not out yet
-  while (done < n) {
-    const size_t breaker = FindLineBreaker(p, done, n);
-    // The lines before the breaker's line (or before an unended last line) go out as they stand.
-    // The last CR before the breaker is followed by LF, being before it.
-    const void* const last_cr = memrchr(p + done, kCr, breaker - done);
-    const size_t start = last_cr == nullptr ? done : static_cast<size_t>(static_cast<const char*>(last_cr) - p) + 2;
-    if (start > done && !text(std::string_view(p + done, start - done))) return false;
-    if (breaker == n && start == n) return true;
-    // One line on its own: from `start` to its CR, or to the end of the bytes.
-    const size_t end = static_cast<size_t>(FindByte(p + breaker, p + n, kCr) - p);
-    if (!line(std::string_view(p + start, breaker - start), std::string_view(p + breaker, end - breaker))) {
-      return false;
-    }
-    done = end == n ? n : end + 1;
-    if (done < n && p[done] == kLf) ++done;
-  }
-  return true;
-}
-
 // How the bulk reading of one input ended.
 enum class Bulk { Read, NotCarriageReturnEnded, Stopped };
 
@@ -199,22 +170,32 @@ Bulk ReadCaptureInBulk(const std::string& path, const NewPiece& new_piece, const
   }
 }
 
-// The escape-free text of the whole lines of capture bytes [p, p + n) (see
-// ConvertCaptureLines), each line ended by CR LF, appended to `out`.
+// The escape-free text of the capture bytes [p, p + n), whose line ends are
+// CRs, appended to `out` with every line ended by CR LF. Every line of the bytes
+// ends with a CR (and its LF, if one follows) except perhaps the last, which the
+// end of the input or a Ctrl-Z ended. Runs of lines ended by CR LF without ESC
+// or backspace are their own escape-free text and go out whole; any other line
+// goes out as the plain bytes before its first ESC or backspace and the rest
+// filtered.
 void FilterPiece(const char* p, size_t n, std::string& out) {
   out.reserve(out.size() + n);
-  ConvertCaptureLines(
-      p, n,
-      [&](std::string_view lines) {
-        out.append(lines);
-        return true;
-      },
-      [&](std::string_view plain, std::string_view with_controls) {
-        out.append(plain);
-        if (!with_controls.empty()) FilterEscapes(with_controls, out);
-        out.append("\r\n", 2);
-        return true;
-      });
+  size_t done = 0;  // the first line not out yet
+  while (done < n) {
+    const size_t breaker = FindLineBreaker(p, done, n);
+    // The lines before the breaker's line (or before an unended last line) go
+    // out as they stand; the last CR before the breaker is followed by LF.
+    const void* const last_cr = memrchr(p + done, kCr, breaker - done);
+    const size_t start = last_cr == nullptr ? done : static_cast<size_t>(static_cast<const char*>(last_cr) - p) + 2;
+    out.append(p + done, start - done);
+    if (breaker == n && start == n) return;
+    // One line on its own: from `start` to its CR, or to the end of the bytes.
+    const size_t end = static_cast<size_t>(FindByte(p + breaker, p + n, kCr) - p);
+    out.append(p + start, breaker - start);
+    if (end > breaker) FilterEscapes(std::string_view(p + breaker, end - breaker), out);
+    out.append("\r\n", 2);
+    done = end == n ? n : end + 1;
+    if (done < n && p[done] == kLf) ++done;
+  }
 }
 
 }  // namespace

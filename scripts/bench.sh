@@ -3,8 +3,9 @@
 # messages, short messages), in one run on a warm page cache:
 #   copy + read of the capture (the reference), `tobrisk-cli list` and `tree` in
 #   --sjis and UTF-8 (time and peak memory), 12 logs of 8 MB against one of
-#   100 MB, `export` in each format against `list`, and the desktop program
-#   from start to the list shown.
+#   100 MB, `export` in each format against `list` (and a copy of each export's
+#   output: what writing that much costs alone), and the desktop program from
+#   start to the list shown.
 # Usage: scripts/bench.sh [BUILD_DIR]      (default build-rel, then build)
 #   BENCH_MB=100    size of each capture
 #   RUNS=5          runs per measurement (median); also starts of the desktop program
@@ -123,6 +124,15 @@ if [ "${EXPORT:-1}" != 0 ]; then
     size="$(du -sk --apparent-size "$out/x.$5" | cut -f1)"
     printf '| %-30s | %-6s | %7.0f | %6s | %7.0f | %7s | %6s | %9s |\n' "$1" "$(build_name "$2")" "$ms" \
       "$(ratio "$ms" "$3")" "$cpu" "$(mb_of "$peak")" "$(awk "BEGIN{printf \"%.2fx\", $peak/$4}")" "$(mb_of "$size")"
+    if [ "$2" = "$BIN" ]; then
+      # What writing this output alone costs here: a copy of it (the system copies
+      # inside the kernel, page cache to page cache), each run into a fresh place.
+      read -r ms _ _ cpu _ <<<"$("$BIN/run-measured" -n "$RUNS" --pause "$PAUSE_MS" --remove "$out/copy" -- \
+        cp -r "$out/x.$5" "$out/copy")"
+      printf '| %-30s | %-6s | %7.0f | %6s | %7.0f | %7s | %6s | %9s |\n' "${1%%:*}: copy of the $5 output" - "$ms" \
+        "$(ratio "$ms" "$3")" "$cpu" - - "$(mb_of "$size")"
+      rm -rf "${out:?}/copy"
+    fi
     rm -rf "${out:?}/x.$5"
   }
   for shape in long short; do

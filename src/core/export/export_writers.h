@@ -65,12 +65,15 @@ class ExportRun {
   void Done(size_t count);
 
  private:
+  void CountOccurrences();  // for AppendMessageId
+
   const ExportSource& source_;
   const ExportOptions& options_;
   Progress& progress_;
   std::vector<size_t> indices_;
-  std::vector<bool> selected_;        // empty when every message is exported
-  std::vector<uint32_t> occurrence_;  // 1 for the first entry of its (board, number), 2 for a re-read copy...
+  std::vector<bool> selected_;  // empty when every message is exported
+  // Mbox only: 1 for the first entry of its (board, number), 2 for a re-read copy...
+  std::vector<uint32_t> occurrence_;
   std::string domain_;
   size_t next_step_ = 0;
 

@@ -203,6 +203,63 @@ const std::string& BoardLabels::Of(const MessageEntry& entry) {
   return label_;
 }
 
+// Occurrences over the whole list, so that an ID does not depend on the selection.
+void ExportRun::CountOccurrences() {
+  const size_t size = Size();
+  occurrence_.assign(size, 0);
+  // The list holds each board's messages together, by number: equal messages
+  // follow one another in list order, and one pass counts them.
+  uint32_t mails = 0;
+  std::unordered_set<uint64_t> boards;
+  size_t previous = size;  // the board message before
+  bool grouped = true;
+  for (size_t i = 0; i < size && grouped; ++i) {
+    const MessageEntry& e = Entry(i);
+    if (e.IsMail()) {
+      occurrence_[i] = ++mails;
+      continue;
+    }
+    if (previous < size && e.board_type() == Entry(previous).board_type() &&
+        e.board_no() == Entry(previous).board_no()) {
+      const int32_t before = Entry(previous).message_no;
+      grouped = e.message_no >= before;
+      occurrence_[i] = e.message_no == before ? occurrence_[previous] + 1 : 1;
+    } else {
+      const uint64_t board = uint64_t{static_cast<uint8_t>(e.board_type())} << 32 | static_cast<uint32_t>(e.board_no());
+      grouped = boards.insert(board).second;
+      occurrence_[i] = 1;
+    }
+    previous = i;
+  }
+  if (grouped) return;
+
+  // Not so grouped (a list in another order): the board messages sorted by key.
+  struct Key {
+    int32_t board_no;
+    int32_t message_no;
+    uint32_t index;
+    uint8_t type;
+  };
+  std::vector<Key> keys;
+  mails = 0;
+  for (size_t i = 0; i < size; ++i) {
+    const MessageEntry& e = Entry(i);
+    if (e.IsMail()) {
+      occurrence_[i] = ++mails;
+    } else {
+      keys.push_back({e.board_no(), e.message_no, static_cast<uint32_t>(i), static_cast<uint8_t>(e.board_type())});
+    }
+  }
+  std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+    return std::tie(a.type, a.board_no, a.message_no, a.index) < std::tie(b.type, b.board_no, b.message_no, b.index);
+  });
+  for (size_t k = 0; k < keys.size(); ++k) {
+    const bool same = k > 0 && keys[k].type == keys[k - 1].type && keys[k].board_no == keys[k - 1].board_no &&
+                      keys[k].message_no == keys[k - 1].message_no;
+    occurrence_[keys[k].index] = same ? occurrence_[keys[k - 1].index] + 1 : 1;
+  }
+}
+
 ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, Progress& progress)
     : source_(source), options_(options), progress_(progress) {
   const size_t size = Size();
@@ -217,44 +274,8 @@ ExportRun::ExportRun(const ExportSource& source, const ExportOptions& options, P
     selected_.assign(size, false);
     for (size_t i : indices_) selected_[i] = true;
   }
-  // Occurrences over the whole list, so that an ID does not depend on the selection.
-  occurrence_.resize(size);
-  struct Key {
-    int32_t board_no;
-    int32_t message_no;
-    uint32_t index;
-    uint8_t type;
-  };
-  std::vector<Key> keys;
-  uint32_t mails = 0;
-  for (size_t i = 0; i < size; ++i) {
-    const MessageEntry& e = Entry(i);
-    if (e.IsMail()) {
-      occurrence_[i] = ++mails;
-    } else {
-      keys.push_back({e.board_no(), e.message_no, static_cast<uint32_t>(i), static_cast<uint8_t>(e.board_type())});
-    }
-  }
-  const auto by_key = [](const Key& a, const Key& b) {
-    return std::tie(a.type, a.board_no, a.message_no, a.index) < std::tie(b.type, b.board_no, b.message_no, b.index);
-  };
-  // The list holds each board's messages together, by number: equal messages
-  // already follow one another in list order, as the sort would put them.
-  bool grouped = true;
-  std::unordered_set<uint64_t> boards;
-  for (size_t k = 0; k < keys.size() && grouped; ++k) {
-    if (k > 0 && keys[k].type == keys[k - 1].type && keys[k].board_no == keys[k - 1].board_no) {
-      grouped = keys[k].message_no >= keys[k - 1].message_no;
-    } else {
-      grouped = boards.insert(uint64_t{keys[k].type} << 32 | static_cast<uint32_t>(keys[k].board_no)).second;
-    }
-  }
-  if (!grouped) std::sort(keys.begin(), keys.end(), by_key);
-  for (size_t k = 0; k < keys.size(); ++k) {
-    const bool same = k > 0 && keys[k].type == keys[k - 1].type && keys[k].board_no == keys[k - 1].board_no &&
-                      keys[k].message_no == keys[k - 1].message_no;
-    occurrence_[keys[k].index] = same ? occurrence_[keys[k - 1].index] + 1 : 1;
-  }
+  // Only the mbox names its messages.
+  if (options.format == ExportFormat::Mbox) CountOccurrences();
   for (const char ch : source.log_header) {
     const auto c = static_cast<unsigned char>(ch);
     if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
@@ -342,8 +363,14 @@ const std::vector<std::string_view>& ExportRun::Text(size_t index) {
   if (!planned_) {
     planned_ = true;
     starts_.reserve(indices_.size());
-    for (size_t i : indices_) starts_.push_back(Entry(i).text_offset);
-    std::sort(starts_.begin(), starts_.end());
+    if (selected_.empty()) {
+      // Every message: in the order they were read their texts follow one
+      // another, and the sort below has nothing to do.
+      for (const MessageEntry& e : source_.messages->Entries()) starts_.push_back(e.text_offset);
+    } else {
+      for (size_t i : indices_) starts_.push_back(Entry(i).text_offset);
+    }
+    if (!std::is_sorted(starts_.begin(), starts_.end())) std::sort(starts_.begin(), starts_.end());
     // Each start once, with the number of texts that begin there.
     waiting_.reserve(starts_.size());
     size_t distinct = 0;

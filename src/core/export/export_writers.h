@@ -156,6 +156,9 @@ void AppendMessageLabel(const MessageEntry& entry, std::string& out);
 // BoardType + BoardNo + ":" + BoardName without its padding, in UTF-8 (the tree's board node).
 std::string BoardLabel(const MessageEntry& entry);
 
+// The messages at and under tree node `node`, in list order.
+std::vector<size_t> SubtreeMessages(const MessageTree& tree, TreeNodeId node);
+
 // BoardLabel, made once for each run of messages of one board (the list holds
 // a board's messages together).
 class BoardLabels {

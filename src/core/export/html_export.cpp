@@ -155,12 +155,9 @@ class HtmlWriter {
     s.stem = std::move(stem);
     s.title = std::move(title);
     s.node = node;
-    for (TreeNodeId id = node + 1, end = tree.SubtreeEnd(node); id < end; ++id) {
-      const int32_t index = tree.MessageIndex(id);
-      if (index >= 0 && run_.Selected(static_cast<size_t>(index))) s.messages.push_back(static_cast<size_t>(index));
-    }
+    s.messages = SubtreeMessages(tree, node);
+    std::erase_if(s.messages, [this](size_t index) { return !run_.Selected(index); });
     if (s.messages.empty() && node != tree.TopLevel()[0]) return;
-    std::sort(s.messages.begin(), s.messages.end());
     for (size_t i = 0; i < s.messages.size(); ++i) {
       const ExportDate d = run_.Date(s.messages[i]);
       if (std::tie(d.year, d.month, d.day) > std::tie(s.newest.year, s.newest.month, s.newest.day)) s.newest = d;

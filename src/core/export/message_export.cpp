@@ -109,32 +109,48 @@ std::vector<size_t> BoardSelection(const MessageList& messages, size_t index_on_
   return result;
 }
 
-namespace {
-
-void CollectSubtree(const MessageTree& tree, TreeNodeId node, std::vector<size_t>& out) {
-  for (TreeNodeId id = node, end = tree.SubtreeEnd(node); id < end; ++id) {
-    if (tree.MessageIndex(id) >= 0) out.push_back(static_cast<size_t>(tree.MessageIndex(id)));
+std::vector<size_t> export_detail::SubtreeMessages(const MessageTree& tree, TreeNodeId node) {
+  // A subtree holds each message once; a bit per list position between the
+  // smallest and the largest puts them in order in one pass.
+  const TreeNodeId end = tree.SubtreeEnd(node);
+  size_t count = 0;
+  size_t low = SIZE_MAX;
+  size_t high = 0;
+  for (TreeNodeId id = node; id < end; ++id) {
+    const int32_t index = tree.MessageIndex(id);
+    if (index < 0) continue;
+    ++count;
+    low = std::min(low, static_cast<size_t>(index));
+    high = std::max(high, static_cast<size_t>(index));
   }
-  std::sort(out.begin(), out.end());
+  std::vector<size_t> result;
+  if (count == 0) return result;
+  std::vector<uint64_t> bits((high - low) / 64 + 1);
+  for (TreeNodeId id = node; id < end; ++id) {
+    const int32_t index = tree.MessageIndex(id);
+    if (index >= 0)
+      bits[(static_cast<size_t>(index) - low) / 64] |= uint64_t{1} << ((static_cast<size_t>(index) - low) % 64);
+  }
+  result.reserve(count);
+  for (size_t w = 0; w < bits.size(); ++w) {
+    for (uint64_t word = bits[w]; word != 0; word &= word - 1) {
+      result.push_back(low + w * 64 + static_cast<size_t>(__builtin_ctzll(word)));
+    }
+  }
+  return result;
 }
 
-}  // namespace
-
 std::vector<size_t> RepliesSelection(const MessageTree& tree, size_t index) {
-  std::vector<size_t> result;
   const TreeNodeId node = tree.NodeOfMessage(index);
-  if (node != kNoNode) CollectSubtree(tree, node, result);
-  return result;
+  return node == kNoNode ? std::vector<size_t>() : export_detail::SubtreeMessages(tree, node);
 }
 
 std::vector<size_t> ThreadSelection(const MessageTree& tree, size_t index) {
-  std::vector<size_t> result;
   TreeNodeId node = tree.NodeOfMessage(index);
-  if (node == kNoNode) return result;
+  if (node == kNoNode) return {};
   // Up to the message just below the board node (mails sit just below their root).
   while (tree.Parent(node) != kNoNode && tree.MessageIndex(tree.Parent(node)) >= 0) node = tree.Parent(node);
-  CollectSubtree(tree, node, result);
-  return result;
+  return export_detail::SubtreeMessages(tree, node);
 }
 
 // ---- shared by the formats ----

@@ -56,12 +56,14 @@ class Export : public ::testing::Test {
   void Add(BoardType type, int32_t no, MessageKind kind, int32_t res_to) {
     MessageEntry e;
     const int32_t board_no = type == BoardType::MAIL ? -100 : 1;
-    e.context = list_.Context({.board_list_no = board_no,
-                               .board_no = board_no,
-                               .board_name = list_.Intern(type == BoardType::MAIL ? Sjis("新着メール") : Sjis("雑談")),
-                               .mark = list_.Intern(type == BoardType::MAIL ? "-" : ""),
-                               .board_type = type,
-                               .kind = kind});
+    e.context = list_.Context(
+        {.board_list_no = board_no,
+         .board_no = board_no,
+         .board_name = list_.Intern(type == BoardType::MAIL ? Sjis("新着メール")
+                                                            : Sjis("雑談　　 ")),  // padded as the host pads it
+         .mark = list_.Intern(type == BoardType::MAIL ? "-" : ""),
+         .board_type = type,
+         .kind = kind});
     e.message_no = no;
     e.res_to_no = res_to;
     e.writer_handle.Assign("h");
@@ -227,6 +229,7 @@ TEST_F(Export, BigBoardIsCutIntoPagesBetweenThreadsAndSelectionsFollowTheTree) {
   EXPECT_NE(mbox.find("Message-ID: <bbs1.5@abcd.tobrisk.invalid>\nIn-Reply-To: <bbs1.4@abcd.tobrisk.invalid>"),
             std::string::npos)
       << mbox;
+  EXPECT_NE(mbox.find("\nX-Tobrisk-Board: BBS 1 =?UTF-8?B?6ZuR6KuH?=\n"), std::string::npos) << mbox;  // 雑談, unpadded
 }
 
 // The text view's rule read plainly: lines from the offset up to a line that

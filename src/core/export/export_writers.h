@@ -153,6 +153,8 @@ std::string_view MarkSymbol(std::string_view mark);
 void AppendDateText(const ExportDate& date, std::string& out);
 // "#Fc." + the message number filled to 5 digits, as in the tree: "#Fc.00345".
 void AppendMessageLabel(const MessageEntry& entry, std::string& out);
+// BoardName without its padding, in UTF-8.
+std::string BoardNameText(const MessageEntry& entry);
 // BoardType + BoardNo + ":" + BoardName without its padding, in UTF-8 (the tree's board node).
 std::string BoardLabel(const MessageEntry& entry);
 

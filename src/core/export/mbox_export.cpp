@@ -161,7 +161,8 @@ void WriteMbox(ExportRun& run, OutputFile& out) {
       last_board = &e;
       board_line.assign("X-Tobrisk-Board: ").append(BoardTypeText(e.board_type())).append(" "sv);
       AppendDecimal(e.board_no(), board_line);
-      if (!e.BoardName().empty()) AppendHeaderText(utf8.Of(e.BoardName()), board_line.append(" "sv));
+      const std::string name = BoardNameText(e);
+      if (!name.empty()) AppendHeaderText(name, board_line.append(" "sv));
       board_line.append("\n"sv);
     }
     address.clear();

@@ -195,7 +195,7 @@ void AppendMessageLabel(const MessageEntry& entry, std::string& out) {
   out += number;
 }
 
-std::string BoardLabel(const MessageEntry& entry) {
+std::string BoardNameText(const MessageEntry& entry) {
   // The host pads board names with blanks, half- and full-width.
   std::string name = Utf8(entry.BoardName());
   for (;;) {
@@ -207,7 +207,11 @@ std::string BoardLabel(const MessageEntry& entry) {
       break;
     }
   }
-  return std::string(BoardTypeText(entry.board_type())) + DecimalText(entry.board_no()) + ":" + name;
+  return name;
+}
+
+std::string BoardLabel(const MessageEntry& entry) {
+  return std::string(BoardTypeText(entry.board_type())) + DecimalText(entry.board_no()) + ":" + BoardNameText(entry);
 }
 
 const std::string& BoardLabels::Of(const MessageEntry& entry) {

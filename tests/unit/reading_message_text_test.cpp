@@ -106,6 +106,7 @@ TEST_F(MessageTextTest, TextsEqualTheLineByLineCutOfRandomFiles) {
     }
     testing::WriteFile(dir_ + "NOESC.LOG", bytes);
     MessageTextReader reader(dir_ + "NOESC.LOG");
+    MessageText reused;  // read into again and again, as the export does
     for (int read = 0; read < 400; ++read) {
       const uint64_t offset = starts[rng() % starts.size()];
       // A stop counts after the offset only.
@@ -129,6 +130,9 @@ TEST_F(MessageTextTest, TextsEqualTheLineByLineCutOfRandomFiles) {
       const MessageText text = reader.Read(offset, stop);
       ASSERT_EQ(text.bytes, expected) << "file " << file << " offset " << offset << " stop " << stop;
       ASSERT_EQ(text.reached_stop, expected_stop) << "file " << file << " offset " << offset << " stop " << stop;
+      reader.Read(offset, stop, 0, reused);
+      ASSERT_EQ(reused.bytes, expected) << "file " << file << " offset " << offset << " stop " << stop;
+      ASSERT_EQ(reused.reached_stop, expected_stop);
     }
   }
 }

@@ -15,6 +15,7 @@
 
 #include "core/export/message_export.h"
 #include "core/reading/message_entry.h"
+#include "core/reading/message_text.h"
 #include "core/reading/message_tree.h"
 #include "core/ports/progress.h"
 #include "core/text/sjis.h"
@@ -111,8 +112,9 @@ class ExportRun {
   std::unordered_map<size_t, std::string> stretches_;  // by start: kept for texts still to come
   std::vector<std::string_view> pieces_;               // handed out
   std::string single_;                                 // a text not kept
-  size_t last_start_ = 0;                              // the start of the text asked for last
-  size_t handed_first_ = 0;                            // the starts of the stretches handed out
+  MessageText cut_;          // the stretch read last (its buffer and those it is swapped with are reused)
+  size_t last_start_ = 0;    // the start of the text asked for last
+  size_t handed_first_ = 0;  // the starts of the stretches handed out
   size_t handed_last_ = 0;
   bool handed_ = false;
 

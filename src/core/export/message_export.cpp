@@ -343,9 +343,9 @@ void ExportRun::ReadStretch(size_t k, std::string& out) {
   // One byte past the stop: the line there shows that the text ends before it.
   const uint64_t needed = stop == MessageTextReader::kNoStop ? starts_[k] + 1 : stop + 1;
   const uint64_t read_to = reader.Holds(starts_[k], needed) ? 0 : ReadAheadEnd(k);
-  MessageText text = reader.Read(starts_[k], stop, read_to);
-  kind_[k] = text.reached_stop ? Start::RunsOn : Start::Ends;
-  out = std::move(text.bytes);
+  reader.Read(starts_[k], stop, read_to, cut_);
+  kind_[k] = cut_.reached_stop ? Start::RunsOn : Start::Ends;
+  out.swap(cut_.bytes);
 }
 
 uint64_t ExportRun::ReadAheadEnd(size_t k) const {

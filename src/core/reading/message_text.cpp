@@ -27,14 +27,14 @@ constexpr size_t kJumpWindow = size_t{8} * 1024;
 constexpr uint64_t kMaxReadAhead = uint64_t{1} << 20;  // what a caller may ask to be read at once
 
 bool EndsText(std::string_view line) {
+  // Every marker starts with "#", "[" or 0x81, the lead byte of "●": most
+  // lines are passed over on their first byte.
+  if (line.empty()) return false;
+  const char first = line[0];
+  if (first != '#' && first != '[' && first != '\x81') return false;
   static const std::string board = Sjis("● [");
   static const std::string received = Sjis("● 受け取り");
   static const std::string mail = Sjis("[ Ｍail (");
-  // Every marker starts with "#", "[" or the lead byte of "●": most lines are
-  // passed over on their first byte.
-  if (line.empty()) return false;
-  const char first = line[0];
-  if (first != '#' && first != '[' && first != board[0]) return false;
   for (std::string_view marker : {std::string_view("#Fc."), std::string_view(board), std::string_view("[ AUTO ]"),
                                   std::string_view(received), std::string_view(mail)}) {
     if (line.substr(0, marker.size()) == marker) return true;
@@ -64,40 +64,66 @@ const char* FindControl(const char* p, const char* end) {
   return p;
 }
 
+// Writes `line` as it is shown (see AppendShownLine) to `out`, which has room
+// for it; returns the end of what it wrote.
+char* PutShownLine(std::string_view line, char* out) {
+  // Control bytes never stand inside a Shift-JIS character (trail bytes are
+  // 0x40 and above, never 0x7F), so leaving them out splits no character.
+  const char* const end = line.data() + line.size();
+  const char* shown = line.data();
+  for (const char* at = FindControl(shown, end); at != end; at = FindControl(at + 1, end)) {
+    if (*at == '\t') continue;
+    std::memcpy(out, shown, static_cast<size_t>(at - shown));
+    out += at - shown;
+    shown = at + 1;
+  }
+  std::memcpy(out, shown, static_cast<size_t>(end - shown));
+  return out + (end - shown);
+}
+
 // CutLines for texts whose lines all end in CR before the end of the bytes and
-// hold no Ctrl-Z, which is nearly every text: the same result in one pass, each
-// line's shown bytes appended as its control bytes are found. False when it
-// cannot tell (a line reaches the end of the bytes, or a Ctrl-Z comes first):
-// the text is then cut line by line.
+// hold no Ctrl-Z, which is nearly every text: the same result in one pass.
+// False when it cannot tell (a line reaches the end of the bytes, or a Ctrl-Z
+// comes first): the text is then cut line by line. The size of result.bytes
+// on entry is taken as room (a reused text keeps its buffer).
 bool CutCrLines(std::string_view bytes, uint64_t stop, std::string_view line_end, MessageText& result) {
   const char* const begin = bytes.data();
   const char* const end = begin + bytes.size();
-  std::string& out = result.bytes;
+  std::string& text = result.bytes;
+  size_t used = 0;
   for (const char* line = begin;;) {
     if (static_cast<uint64_t>(line - begin) == stop) {
       result.reached_stop = true;
+      text.resize(used);
       return true;
     }
-    const size_t line_in_out = out.size();
-    const char* shown = line;  // the start of the bytes not yet appended
-    const char* at = line;
-    for (;; ++at) {
-      at = FindControl(at, end);
-      if (at == end || *at == kCtrlZ) return false;
-      if (*at == '\r') break;
-      if (*at != '\t') {
-        out.append(shown, at);
-        shown = at + 1;
-      }
+    // The line's CR, past any other control byte in it.
+    const char* cr = FindControl(line, end);
+    bool plain = true;
+    while (cr != end && *cr != '\r' && *cr != kCtrlZ) {
+      plain = false;
+      cr = FindControl(cr + 1, end);
     }
-    const char* next = at + 1;
+    if (cr == end || *cr == kCtrlZ) return false;
+    const char* next = cr + 1;
     if (next < end && *next == '\n') ++next;
     if (next >= end) return false;  // what follows may still join the line end
-    if (EndsText(std::string_view(line, static_cast<size_t>(at - line)))) {
-      out.resize(line_in_out);
+    const std::string_view content(line, static_cast<size_t>(cr - line));
+    if (EndsText(content)) {
+      text.resize(used);
       return true;
     }
-    out.append(shown, at).append(line_end);
+    const size_t most = content.size() + line_end.size();
+    if (text.size() < used + most) text.resize(std::max({used + most, text.size() * 2, size_t{256}}));
+    char* out = text.data() + used;
+    if (plain) {
+      std::memcpy(out, content.data(), content.size());
+      out += content.size();
+    } else {
+      out = PutShownLine(content, out);
+    }
+    std::memcpy(out, line_end.data(), line_end.size());
+    used = static_cast<size_t>(out - text.data()) + line_end.size();
     line = next;
   }
 }
@@ -106,9 +132,6 @@ bool CutCrLines(std::string_view bytes, uint64_t stop, std::string_view line_end
 // goes on there; false when it may go on past their end (`to_end`: nothing
 // follows them).
 bool CutLines(std::string_view bytes, bool to_end, uint64_t stop, std::string_view line_end, MessageText& result) {
-  result.bytes.clear();
-  // Room for the text once: it is never longer than the bytes up to the stop.
-  result.bytes.reserve(static_cast<size_t>(std::min<uint64_t>(bytes.size(), stop)));
   result.reached_stop = false;
   if (CutCrLines(bytes, stop, line_end, result)) return true;
   result.bytes.clear();
@@ -133,16 +156,9 @@ bool CutLines(std::string_view bytes, bool to_end, uint64_t stop, std::string_vi
 }  // namespace
 
 void AppendShownLine(std::string_view line, std::string& out) {
-  // Control bytes never stand inside a Shift-JIS character (trail bytes are
-  // 0x40 and above, never 0x7F), so leaving them out splits no character.
-  const char* const end = line.data() + line.size();
-  const char* shown = line.data();
-  for (const char* at = FindControl(shown, end); at != end; at = FindControl(at + 1, end)) {
-    if (*at == '\t') continue;
-    out.append(shown, at);
-    shown = at + 1;
-  }
-  out.append(shown, end);
+  const size_t old = out.size();
+  out.resize(old + line.size());
+  out.resize(static_cast<size_t>(PutShownLine(line, out.data() + old) - out.data()));
 }
 
 MessageText ReadMessageText(const std::string& noesc_path, uint64_t offset) {
@@ -253,13 +269,21 @@ bool MessageTextReader::TryCut(uint64_t offset, uint64_t stop, MessageText& resu
 MessageText MessageTextReader::Read(uint64_t offset) { return Read(offset, MessageTextReader::kNoStop); }
 
 MessageText MessageTextReader::Read(uint64_t offset, uint64_t stop, uint64_t read_to) {
-  Open();
   MessageText result;
+  Read(offset, stop, read_to, result);
+  return result;
+}
+
+void MessageTextReader::Read(uint64_t offset, uint64_t stop, uint64_t read_to, MessageText& result) {
+  Open();
+  result.offset_past_end = false;
+  result.reached_stop = false;
   if (offset > size_) {
+    result.bytes.clear();
     result.offset_past_end = true;
-    return result;
+    return;
   }
-  if (TryCut(offset, stop, result)) return result;
+  if (TryCut(offset, stop, result)) return;
   size_t want = kFirstWindow;
   if (read_to > offset) {
     want = static_cast<size_t>(std::min<uint64_t>(read_to - offset, kMaxReadAhead));
@@ -269,7 +293,7 @@ MessageText MessageTextReader::Read(uint64_t offset, uint64_t stop, uint64_t rea
   }
   for (;; want *= 4) {
     Window& window = Fill(offset, want);
-    if (TryCutIn(window, offset, stop, result) || window.size < want) return result;
+    if (TryCutIn(window, offset, stop, result) || window.size < want) return;
   }
 }
 

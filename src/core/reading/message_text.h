@@ -69,6 +69,8 @@ class MessageTextReader {
   // the bytes up to `read_to` are read with it: a caller that knows which texts
   // come next has them read at once.
   MessageText Read(uint64_t offset, uint64_t stop, uint64_t read_to = 0);
+  // The same into `result`, whose buffer is reused.
+  void Read(uint64_t offset, uint64_t stop, uint64_t read_to, MessageText& result);
   // True when the bytes from `offset` to `end` are in memory.
   bool Holds(uint64_t offset, uint64_t end) const;
   MessageText Text(size_t index);  // needs the WorkState constructor

@@ -370,7 +370,7 @@ EscapeFilteringReader::Piece* EscapeFilteringReader::Unclaimed() {
 void EscapeFilteringReader::Filter(std::unique_lock<std::mutex>& lock, Piece& piece) {
   piece.filtering = true;
   lock.unlock();
-  FilterPiece(piece.raw.data(), piece.raw_size, piece.block.text);
+  FilterPiece(piece.raw.data(), piece.raw_size, piece.text);
   lock.lock();
   piece.filtering = false;
   piece.filtered = true;
@@ -392,7 +392,7 @@ bool EscapeFilteringReader::Work(std::unique_lock<std::mutex>& lock, bool until_
     try {
       if (unsunk != nullptr && unsunk->filtered) {
         lock.unlock();
-        sink_(unsunk->block.text);
+        sink_(unsunk->text);
         lock.lock();
         unsunk->sunk = true;
         changed_.notify_all();
@@ -439,16 +439,16 @@ void EscapeFilteringReader::Produce() {
       LineReader reader(inputs_[i], LineEnds::CaptureOrLf);
       std::string_view raw;
       while (going && reader.Next(raw)) {
-        if (with_positions) piece->block.input_positions.push_back(starts_[i] + reader.Position());
-        FilterEscapes(raw, piece->block.text);
-        piece->block.text.append("\r\n", 2);
-        if (piece->block.text.size() >= kPieceBytes) {
+        if (with_positions) piece->input_positions.push_back(starts_[i] + reader.Position());
+        FilterEscapes(raw, piece->text);
+        piece->text.append("\r\n", 2);
+        if (piece->text.size() >= kPieceBytes) {
           going = Submit(std::move(piece));
           piece = NewPiece();
           piece->filtered = true;
         }
       }
-      if (going && !piece->block.text.empty()) going = Submit(std::move(piece));
+      if (going && !piece->text.empty()) going = Submit(std::move(piece));
     }
   } catch (...) {
     error = std::current_exception();  // a read failure: the lines before it still go out
@@ -475,8 +475,8 @@ void EscapeFilteringReader::Produce() {
 bool EscapeFilteringReader::TakeBlock() {
   std::unique_lock lock(mutex_);
   if (current_) {
-    current_->block.text.clear();
-    current_->block.input_positions.clear();
+    current_->text.clear();
+    current_->input_positions.clear();
     current_->raw_size = 0;
     current_->filtered = false;
     current_->sunk = false;
@@ -506,15 +506,15 @@ bool EscapeFilteringReader::TakeBlock() {
 }
 
 bool EscapeFilteringReader::Next(std::string_view& line) {
-  while (!current_ || offset_ == current_->block.text.size()) {
+  while (!current_ || offset_ == current_->text.size()) {
     if (!TakeBlock()) return false;
   }
-  if (line_ < current_->block.input_positions.size()) input_position_ = current_->block.input_positions[line_];
+  if (line_ < current_->input_positions.size()) input_position_ = current_->input_positions[line_];
   ++line_;
   // Every line of the text ends with CR LF, and no line holds a CR.
-  const char* begin = current_->block.text.data() + offset_;
+  const char* begin = current_->text.data() + offset_;
   const size_t length =
-      static_cast<size_t>(FindByte(begin, current_->block.text.data() + current_->block.text.size(), kCr) - begin);
+      static_cast<size_t>(FindByte(begin, current_->text.data() + current_->text.size(), kCr) - begin);
   line = std::string_view(begin, length);
   offset_ += length + 2;
   position_ += length + 2;
@@ -524,13 +524,13 @@ bool EscapeFilteringReader::Next(std::string_view& line) {
 void EscapeFilteringReader::SkipLinesNotStartingWith(char a, char b, char c) {
   if (!starts_.empty()) return;
   for (;;) {
-    while (!current_ || offset_ == current_->block.text.size()) {
+    while (!current_ || offset_ == current_->text.size()) {
       if (!TakeBlock()) return;
     }
-    const size_t at = LineStartingWith(current_->block.text, offset_, a, b, c);
+    const size_t at = LineStartingWith(current_->text, offset_, a, b, c);
     position_ += at - offset_;
     offset_ = at;
-    if (at < current_->block.text.size()) return;
+    if (at < current_->text.size()) return;
   }
 }
 

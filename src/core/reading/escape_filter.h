@@ -79,19 +79,15 @@ class EscapeFilteringReader {
   void Finish();
 
  private:
-  // Filtered lines, each followed by CR LF (no line holds a CR).
-  struct Block {
-    std::string text;
-    std::vector<uint64_t> input_positions;  // per line, only when starts were given
-  };
   // A piece of the text in the making: whole lines of a capture as read (`raw`),
-  // filtered into `block` by whichever thread gets to it first (the reading
+  // filtered into `text` by whichever thread gets to it first (the reading
   // thread, or this one while it waits), then handed to the sink by the
   // reading thread, in order.
   struct Piece {
     std::vector<char> raw;
     size_t raw_size = 0;
-    Block block;
+    std::string text;                       // filtered lines, each followed by CR LF (no line holds a CR)
+    std::vector<uint64_t> input_positions;  // per line, only when starts were given
     bool filtering = false;
     bool filtered = false;
     bool sunk = false;
@@ -118,8 +114,8 @@ class EscapeFilteringReader {
   uint64_t input_position_ = 0;
 
   std::unique_ptr<Piece> current_;  // being handed out
-  size_t line_ = 0;                 // next line of current_->block
-  size_t offset_ = 0;               // its offset in current_->block.text
+  size_t line_ = 0;                 // next line of current_
+  size_t offset_ = 0;               // its offset in current_->text
 
   std::thread producer_;
   std::mutex mutex_;

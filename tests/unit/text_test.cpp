@@ -335,12 +335,28 @@ TEST(Sjis, TableDecoderAgreesWithIconv) {
     }
   }
   EXPECT_EQ(SjisToUtf8(all), SjisToUtf8ByIconv(all));
+  // Texts long enough to be decoded in blocks: mostly text (ASCII, characters
+  // of two bytes, runs of lead-range bytes), and junk bytes among them.
   uint32_t x = 12345;
-  for (int round = 0; round < 2000; ++round) {
+  auto next = [&x](uint32_t below) {
+    x = x * 1103515245 + 12345;
+    return (x >> 8) % below;
+  };
+  for (int round = 0; round < 3000; ++round) {
     std::string junk;
-    for (int i = 0; i < 40; ++i) {
-      x = x * 1103515245 + 12345;
-      junk.push_back(static_cast<char>((x >> 16) & 0xFF));
+    const uint32_t junk_share = round % 3 == 0 ? 2 : 40;
+    for (uint32_t size = 1 + next(400); junk.size() < size;) {
+      const uint32_t kind = next(100);
+      if (kind < junk_share) {
+        junk.push_back(static_cast<char>(next(256)));
+      } else if (kind < 45) {
+        junk.push_back(static_cast<char>(0x20 + next(0x5F)));
+      } else if (kind < 55) {
+        junk.push_back(static_cast<char>(0xA1 + next(0x3F)));  // half-width
+      } else {
+        junk.push_back(static_cast<char>(next(2) == 0 ? 0x81 + next(0x1F) : 0xE0 + next(0x0D)));
+        junk.push_back(static_cast<char>(0x40 + next(0xBD)));
+      }
     }
     ASSERT_EQ(SjisToUtf8(junk), SjisToUtf8ByIconv(junk)) << round;
   }

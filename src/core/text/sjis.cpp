@@ -122,7 +122,7 @@ namespace {
 
 constexpr bool IsLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
-// 1 + the row of each lead byte in the table of double-byte characters; 0 for other bytes.
+// The row of each lead byte's characters in the table (row 0 holds the single bytes); 0 for other bytes.
 constexpr std::array<uint8_t, 256> kLeadRow = [] {
   std::array<uint8_t, 256> rows{};
   uint8_t row = 0;

@@ -230,6 +230,28 @@ TEST_F(CutEscapesTest, OnePassGivesTheSameFileAndEntriesAsTheTwoSteps) {
   EXPECT_THROW(ParseLogWhileCuttingEscapes({dir_ + "missing.log"}, nullptr, none), IoError);
 }
 
+// The entries' room is reserved from the inputs' size and faulted in ahead of
+// the parser while the reading thread waits. Bare headers, far denser than any
+// capture, outgrow that room: the list moves while the reading thread works on
+// the room it had, and every entry must still come out right.
+TEST_F(CutEscapesTest, HeadersDenserThanTheReservedRoomAllComeOut) {
+  std::string capture = testing::BbsHeader(1, Sjis("雑談")) + "\r\n";
+  constexpr int32_t kHeaders = 150000;  // 1.6 MB: more pieces than are read ahead
+  for (int32_t i = 1; i <= kHeaders; ++i) capture += "#Fc." + std::to_string(i) + "\r\n";
+  MessageList list;
+  std::string text;
+  ParseLogWhileCuttingEscapes({Write("dense.log", capture)}, CollectInto(&text), list);
+  ASSERT_EQ(text, capture);
+  ASSERT_EQ(list.Size(), static_cast<size_t>(kHeaders));
+  size_t offset = capture.find("#Fc.");
+  for (int32_t i = 1; i <= kHeaders; ++i) {
+    const MessageEntry& e = list[static_cast<size_t>(i - 1)];
+    offset = capture.find("\r\n", offset) + 2;
+    ASSERT_EQ(e.message_no, i);
+    ASSERT_EQ(static_cast<size_t>(e.text_offset), offset);
+  }
+}
+
 // Captures are read in pieces, runs of plain CR LF lines taken over whole: the
 // text and lines must not depend on where a piece ends. Random captures of lone
 // CRs and LFs, CR LF pairs, control bytes, lines longer than the first chunk

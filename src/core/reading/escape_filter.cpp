@@ -403,6 +403,13 @@ bool EscapeFilteringReader::Work(std::unique_lock<std::mutex>& lock, bool until_
         Filter(lock, *unclaimed);
         continue;
       }
+      if (idle_step_) {
+        const std::function<bool()> step = idle_step_;
+        lock.unlock();
+        const bool did = step();
+        lock.lock();
+        if (did) continue;
+      }
     } catch (...) {
       if (!lock.owns_lock()) lock.lock();
       failure_ = std::current_exception();
@@ -532,6 +539,11 @@ void EscapeFilteringReader::SkipLinesNotStartingWith(char a, char b, char c) {
     offset_ = at;
     if (at < current_->text.size()) return;
   }
+}
+
+void EscapeFilteringReader::WhileWaiting(std::function<bool()> step) {
+  std::lock_guard lock(mutex_);
+  idle_step_ = std::move(step);
 }
 
 void EscapeFilteringReader::Finish() {

@@ -77,6 +77,11 @@ class EscapeFilteringReader {
   void SkipLinesNotStartingWith(char a, char b, char c);
   // Reads the rest of the inputs.
   void Finish();
+  // Work for the reading thread's idle moments (the pieces read ahead all
+  // filtered and handed to the sink, no room for another): `step` is called
+  // then, without the lock, and returns false when it has nothing to do for now.
+  // Each step should be short: the reading waits for it.
+  void WhileWaiting(std::function<bool()> step);
 
  private:
   // A piece of the text in the making: whole lines of a capture as read (`raw`),
@@ -110,6 +115,7 @@ class EscapeFilteringReader {
   std::vector<std::string> inputs_;
   EscapeFreeSink sink_;
   std::vector<uint64_t> starts_;
+  std::function<bool()> idle_step_;  // under mutex_
   uint64_t position_ = 0;
   uint64_t input_position_ = 0;
 

@@ -3,9 +3,11 @@
 #include "core/reading/escape_filter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <cstdint>
 #include <vector>
 
 #include "core/reading/message_entry.h"
@@ -95,13 +97,58 @@ void CutHeaderFields(std::string_view line, size_t title_column, MessageEntry& e
   e.write_date.Assign(Trim(FieldAt(line, title_column + 55, 5)));
 }
 
+// The room reserved for the entries, faulted in a little ahead of the parser
+// by the reading thread in the moments it would wait for the parser. The
+// entries are fresh memory: the system zeroes each page at its first touch,
+// which otherwise falls on the parser, and the parser sets the reading's pace.
+class RoomFaultedAhead {
+ public:
+  explicit RoomFaultedAhead(HugeVector<MessageEntry>& entries)
+      : base_(reinterpret_cast<char*>(entries.data())),
+        end_(base_ + entries.capacity() * sizeof(MessageEntry)),
+        next_(base_ + entries.size() * sizeof(MessageEntry)),
+        filled_(entries.size()) {}
+
+  // The reading thread: faults in the next stretch unless it is far enough
+  // ahead already; false when there was nothing to do.
+  bool Step() {
+    const size_t filled = filled_.load(std::memory_order_relaxed);
+    if (filled == kStopped) return false;
+    char* const fill = base_ + filled * sizeof(MessageEntry);
+    next_ = std::max(next_, fill);
+    if (next_ >= end_ || static_cast<size_t>(next_ - fill) >= kAhead) return false;
+    char* const to = next_ + std::min(kStep, static_cast<size_t>(end_ - next_));
+    if (!FaultInPages(next_, to)) {
+      filled_.store(kStopped, std::memory_order_relaxed);
+      return false;
+    }
+    next_ = to;
+    return true;
+  }
+  // The parser: the entries filled so far.
+  void Filled(size_t entries) { filled_.store(entries, std::memory_order_relaxed); }
+  // The parser: no more (the room is about to move, or the parse is over).
+  void Stop() { filled_.store(kStopped, std::memory_order_relaxed); }
+
+ private:
+  static constexpr size_t kAhead = size_t{4} << 20;
+  static constexpr size_t kStep = size_t{256} << 10;
+  static constexpr size_t kStopped = SIZE_MAX;
+  char* const base_;
+  char* const end_;
+  char* next_;  // the reading thread's
+  std::atomic<size_t> filled_;
+};
+
 class Parser {
  public:
   explicit Parser(MessageList& messages) : messages_(messages), empty_mark_(messages.Intern({})) {}
 
+  // Tells `room` how far the entries are filled as they are appended.
+  void FillingRoom(RoomFaultedAhead& room) { room_ = &room; }
+
   // Parses lines as they come out of escape removal (see ParseLogWhileCuttingEscapes).
-  void RunFiltered(EscapeFilteringReader& reader, size_t expected_headers) {
-    messages_.Reserve(messages_.Size() + expected_headers);
+  void RunFiltered(EscapeFilteringReader& reader) {
     std::string_view line;
     for (;;) {
       // Outside the mail screen only lines starting with "[", "●" or "#" can
@@ -228,10 +275,23 @@ class Parser {
     return e;
   }
 
-  void Append(MessageEntry& e) { messages_.Append(e); }
+  void Append(MessageEntry& e) {
+    if (room_ == nullptr) {
+      messages_.Append(e);
+      return;
+    }
+    // A list that outgrows its room moves: the room is no longer its own.
+    if (messages_.Size() == messages_.Entries().capacity()) {
+      room_->Stop();
+      room_ = nullptr;
+    }
+    messages_.Append(e);
+    if (room_ != nullptr) room_->Filled(messages_.Size());
+  }
 
   const Markers& m_ = M();
   MessageList& messages_;
+  RoomFaultedAhead* room_ = nullptr;
   const std::string* empty_mark_;
   Mode mode_ = Mode::Outside;
   int32_t board_list_no_ = kMissingNumber;
@@ -252,14 +312,20 @@ void ParseLog(const std::string& path, MessageList& messages, Progress& progress
 void ParseLogWhileCuttingEscapes(const std::vector<std::string>& inputs, EscapeFreeSink sink, MessageList& messages) {
   // Room for the entries from the inputs' sizes, without reading them twice:
   // real captures hold far fewer than one message per 64 bytes, and room that is
-  // never filled costs address space only (its pages are never touched, and the
-  // huge page the entries end in gives its rest back). Junk denser in headers
-  // makes the list grow as usual.
+  // never filled costs address space only (its pages are never touched but for
+  // the few megabytes faulted in ahead, and those are given back with the rest
+  // after the parse). Junk denser in headers makes the list grow as usual.
   const uint64_t bytes = TotalSizeOf(inputs);
   const size_t headers = static_cast<size_t>(std::min<uint64_t>(bytes / 64 + 64, SIZE_MAX / sizeof(MessageEntry) / 2));
+  messages.Reserve(messages.Size() + headers);
+  RoomFaultedAhead room(messages.Entries());
   EscapeFilteringReader reader(inputs, std::move(sink));
-  Parser(messages).RunFiltered(reader, headers);
+  reader.WhileWaiting([&room] { return room.Step(); });
+  Parser parser(messages);
+  parser.FillingRoom(room);
+  parser.RunFiltered(reader);
   reader.Finish();
+  room.Stop();
   messages.ReleaseRoom();
 }
 

@@ -52,4 +52,18 @@ void ReleasePages(void* from, void* to) noexcept {
 #endif
 }
 
+bool FaultInPages(void* from, void* to) noexcept {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+  if (to <= from) return true;
+  size_t bytes = 0;
+  char* const begin =
+      WholePages(from, static_cast<size_t>(static_cast<char*>(to) - static_cast<char*>(from)), 4096, bytes);
+  return bytes == 0 || ::madvise(begin, bytes, MADV_POPULATE_WRITE) == 0;
+#else
+  (void)from;
+  (void)to;
+  return false;
+#endif
+}
+
 }  // namespace tobrisk

@@ -26,6 +26,12 @@ void PreferHugePages(void* p, size_t size) noexcept;
 // there must not be needed any more: it reads as zeros afterwards.
 void ReleasePages(void* from, void* to) noexcept;
 
+// Backs the whole pages in [from, to) with memory now, as a first write would,
+// without changing what they hold: the cost of that first write (the system
+// zeroing the page) is paid by the calling thread instead of the writer. False
+// where the system cannot do it (nothing is done then).
+bool FaultInPages(void* from, void* to) noexcept;
+
 template <typename T>
 struct HugePageAllocator {
   using value_type = T;

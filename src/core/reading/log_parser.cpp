@@ -131,7 +131,7 @@ class RoomFaultedAhead {
   void Stop() { filled_.store(kStopped, std::memory_order_relaxed); }
 
  private:
-  static constexpr size_t kAhead = size_t{4} << 20;
+  static constexpr size_t kAhead = size_t{1} << 20;
   static constexpr size_t kStep = size_t{256} << 10;
   static constexpr size_t kStopped = SIZE_MAX;
   char* const base_;

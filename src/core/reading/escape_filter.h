@@ -77,10 +77,10 @@ class EscapeFilteringReader {
   void SkipLinesNotStartingWith(char a, char b, char c);
   // Reads the rest of the inputs.
   void Finish();
-  // Work for the reading thread's idle moments (the pieces read ahead all
-  // filtered and handed to the sink, no room for another): `step` is called
-  // then, without the lock, and returns false when it has nothing to do for now.
-  // Each step should be short: the reading waits for it.
+  // Work for the reading thread's idle moments, when it has read as far ahead as
+  // it may (or to the end) and every piece read is filtered and handed to the
+  // sink: `step` is called then, without the lock, and returns false when it has
+  // nothing to do for now. Each step should be short: the reading waits for it.
   void WhileWaiting(std::function<bool()> step);
 
  private:

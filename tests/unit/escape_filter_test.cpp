@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <future>
 #include <random>
+#include <thread>
 
 #include "capture_generator.h"
 #include "fakes.h"
@@ -250,6 +254,37 @@ TEST_F(CutEscapesTest, HeadersDenserThanTheReservedRoomAllComeOut) {
     ASSERT_EQ(e.message_no, i);
     ASSERT_EQ(static_cast<size_t>(e.text_offset), offset);
   }
+}
+
+// The reading thread does its idle work without the lock, while this thread may
+// be filtering a piece itself and signal that it is done. Were that signal lost,
+// both threads would wait for ever: with idle work slow enough to be under way
+// at that moment, every reading must still come to its end.
+TEST_F(CutEscapesTest, IdleWorkOfTheReadingThreadLosesNoSignal) {
+  std::string capture;
+  constexpr size_t kLines = 12000;  // a little over two pieces: this thread filters the first while the other reads
+  for (size_t i = 0; i < kLines; ++i) capture += "line \x1b[1mbold\x1b[0m " + std::to_string(i) + "\r\n";
+  const std::string input = Write("two-pieces.log", capture);
+  constexpr size_t kReadings = 200;
+  auto runs = std::async(std::launch::async, [&input] {
+    size_t lines = 0;
+    for (size_t i = 0; i < kReadings; ++i) {
+      std::string text;
+      EscapeFilteringReader reader({input}, CollectInto(&text));
+      reader.WhileWaiting([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return false;
+      });
+      std::string_view line;
+      while (reader.Next(line)) ++lines;
+    }
+    return lines;
+  });
+  if (runs.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+    ADD_FAILURE() << "a reading never came to its end";
+    std::abort();  // the waiting threads cannot be stopped
+  }
+  EXPECT_EQ(runs.get(), kReadings * kLines);
 }
 
 // Captures are read in pieces, runs of plain CR LF lines taken over whole: the

@@ -378,6 +378,7 @@ void EscapeFilteringReader::Filter(std::unique_lock<std::mutex>& lock, Piece& pi
 }
 
 bool EscapeFilteringReader::Work(std::unique_lock<std::mutex>& lock, bool until_all) {
+  bool idle_done = false;  // the idle step had nothing to do since the last wait
   for (;;) {
     if (cancel_) return false;
     // The sink takes the pieces in order, each once it is filtered.
@@ -403,12 +404,14 @@ bool EscapeFilteringReader::Work(std::unique_lock<std::mutex>& lock, bool until_
         Filter(lock, *unclaimed);
         continue;
       }
-      if (idle_step_) {
+      if (idle_step_ && !idle_done) {
         const std::function<bool()> step = idle_step_;
         lock.unlock();
-        const bool did = step();
+        idle_done = !step();
         lock.lock();
-        if (did) continue;
+        // The lock was let go: what the parsing thread did meanwhile (and told
+        // nobody who was waiting) is looked at again before waiting.
+        continue;
       }
     } catch (...) {
       if (!lock.owns_lock()) lock.lock();
@@ -416,6 +419,7 @@ bool EscapeFilteringReader::Work(std::unique_lock<std::mutex>& lock, bool until_
       return false;
     }
     changed_.wait(lock);
+    idle_done = false;
   }
 }
 

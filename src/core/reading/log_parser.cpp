@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <cstdint>
 #include <vector>
 
 #include "core/reading/message_entry.h"

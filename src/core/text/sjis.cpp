@@ -132,13 +132,6 @@ constexpr std::array<uint8_t, 256> kLeadRow = [] {
   return rows;
 }();
 
-// 2 for the lead bytes, 1 for the others.
-constexpr std::array<uint8_t, 256> kCharBytes = [] {
-  std::array<uint8_t, 256> bytes{};
-  for (size_t b = 0; b < 256; ++b) bytes[b] = IsLead(static_cast<unsigned char>(b)) ? 2 : 1;
-  return bytes;
-}();
-
 class DecodeTable {
  public:
   DecodeTable() {
@@ -251,9 +244,9 @@ class DecodeTable {
       }
       out += at - copied;
       const unsigned row = kLeadRow[p[at]];
-      // In bytes of Shift-JIS, if it decodes: from a table of its own, so that
-      // nothing is branched on it (the kinds of character take turns unforeseeably).
-      const size_t size = kCharBytes[p[at]];
+      // In bytes of Shift-JIS, if it decodes (a lead byte has a row of its own);
+      // a flag, not a branch: the kinds of character take turns unforeseeably.
+      const size_t size = 1 + static_cast<size_t>(row != 0);
       // Row 0 is indexed by the byte itself, a lead byte's row by the byte after it.
       const Utf8Char& c = chars_[row * 256 + p[at + size - 1]];
       if (c.size == 0) {

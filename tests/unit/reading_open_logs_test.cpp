@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "capture_generator.h"
 #include "fakes.h"
@@ -308,6 +310,29 @@ TEST_F(OpenLogsTest, ReadAheadOpensTheSameAndLeavesNothingUntaken) {
   std::filesystem::create_directory(dir_ + "NOESC.LOG");
   LogsReadAhead blocked({log}, dir_);
   EXPECT_FALSE(blocked.IsFor({log}, dir_ + "NOESC.LOG"));
+}
+
+// An open of other logs stops a read ahead it does not take before it reads
+// them: the read ahead's text does not grow beside the open's own, and its file
+// is gone once the open is over, though the caller keeps the read ahead.
+TEST_F(OpenLogsTest, ReadAheadOfOtherLogsStopsBeforeTheOpenReads) {
+  testing::CaptureOptions options;
+  options.target_bytes = 4 << 20;
+  const std::string big = dir_ + "ABCD0201.LOG";
+  testing::WriteFile(big, testing::GenerateCapture(options));
+  auto temporaries = [this] {
+    size_t n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+      if (entry.path().filename().string().find("NOESC.LOG.tmp") != std::string::npos) ++n;
+    }
+    return n;
+  };
+  LogsReadAhead ahead({big}, dir_);
+  for (int i = 0; i < 2000 && temporaries() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(temporaries(), 1u);  // the read ahead has begun its text
+  ASSERT_EQ(OpenLogs(state_, ports_, view_, {Log("ABCD0101.LOG")}, &ahead), OpenLogsResult::Opened);
+  EXPECT_FALSE(ahead.Taken());
+  EXPECT_EQ(temporaries(), 0u);
 }
 
 TEST_F(OpenLogsTest, ReadAheadLeavesNoFileWhenItFailsOrItsProgramIsGone) {

@@ -274,9 +274,12 @@ LogsReadAhead::LogsReadAhead(const std::vector<std::string>& files, const std::s
   reading_ = std::make_unique<open_detail::LogReading>(files, temporary_, true);
 }
 
-LogsReadAhead::~LogsReadAhead() {
+LogsReadAhead::~LogsReadAhead() { Drop(); }
+
+void LogsReadAhead::Drop() {
   reading_.reset();
   if (!temporary_.empty()) DiscardTemporary(temporary_);
+  temporary_.clear();
 }
 
 bool LogsReadAhead::IsFor(const std::vector<std::string>& files, const std::string& escape_free_path) const {
@@ -388,6 +391,9 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
     // A program killed while it read ahead leaves its escape-free text: as big as the logs.
     DiscardAbandonedTemporaries(escape_free_path);
     const bool read_ahead = ahead != nullptr && ahead->IsFor(files, escape_free_path);
+    // One for other logs would go on reading (and writing a text as big as
+    // its logs) beside this open until the caller lets it go: it stops now.
+    if (ahead != nullptr && !read_ahead) ahead->Drop();
     MessageTree tree;  // built with the read ahead
     MessageList read = read_ahead ? ahead->Take(escape_free_path, progress, tree)
                                   : ReadLogsWritingEscapeFree(files, escape_free_path, progress);

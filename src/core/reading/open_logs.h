@@ -99,6 +99,9 @@ class LogsReadAhead {
   // Whether Take ran. Then nothing is kept but the removal of the file the
   // escape-free text replaced, which the destructor waits for.
   bool Taken() const { return taken_; }
+  // Stops the reading and removes its file, as the destructor does: an open of
+  // other logs calls it before it reads them. IsFor is false afterwards.
+  void Drop();
 
  private:
   struct Logs;
@@ -114,7 +117,7 @@ class LogsReadAhead {
 // settings are saved through ports.store. An IoError stops the pipeline at its
 // step (the steps before keep their effects), hides the progress display and is
 // rethrown for the caller to report. A read ahead of these logs (`ahead`) is
-// taken in place of reading them.
+// taken in place of reading them; one of other logs is dropped (Drop) first.
 OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view, const std::vector<std::string>& files,
                         LogsReadAhead* ahead = nullptr);
 

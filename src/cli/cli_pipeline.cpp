@@ -1,11 +1,5 @@
 #include "cli/cli_pipeline.h"
 
-#include <atomic>
-#include <cerrno>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-
 #include "core/reading/log_parser.h"
 #include "core/reading/message_sort.h"
 #include "core/reading/open_logs.h"
@@ -42,46 +36,6 @@ bool ReadLogsAsList(CliSession& session, const std::vector<std::string>& logs, M
   SortMessages(state.messages, session.progress);
   if (state.messages.Empty()) WarnNoMessages(session.prompter);
   return true;
-}
-
-void WriteLinesInOrder(size_t count, bool sjis, const LineFormatter& format) {
-  constexpr size_t kRun = 1024;  // items per run: about 100 KB of list lines
-  const size_t runs = (count + kRun - 1) / kRun;
-  std::atomic<size_t> next_run{0};
-  std::mutex mutex;
-  std::condition_variable turn;
-  size_t runs_written = 0;  // under `mutex`
-  int write_errno = 0;      // the first failed write's errno, under `mutex`
-  auto work = [&] {
-    std::string text;
-    Utf8Buffer utf8;
-    for (;;) {
-      const size_t run = next_run.fetch_add(1);
-      if (run >= runs) return;
-      text.clear();
-      format(run * kRun, std::min(count, (run + 1) * kRun), text);
-      const std::string_view bytes = sjis ? std::string_view(text) : utf8.Of(text);
-      std::unique_lock lock(mutex);
-      turn.wait(lock, [&] { return runs_written == run; });
-      if (write_errno == 0 && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) {
-        write_errno = errno != 0 ? errno : EIO;
-        next_run.store(runs);  // the command fails anyway: no more runs are taken
-      }
-      ++runs_written;
-      turn.notify_all();
-    }
-  };
-  {
-    std::thread helper;
-    if (runs > 1) helper = std::thread(work);
-    work();
-    if (helper.joinable()) helper.join();
-  }
-  if (write_errno == 0 && std::fflush(stdout) != 0) write_errno = errno != 0 ? errno : EIO;
-  if (write_errno != 0) {
-    errno = write_errno;
-    throw IoError::FromErrno("write", "standard output");
-  }
 }
 
 }  // namespace tobrisk::cli

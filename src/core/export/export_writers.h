@@ -129,7 +129,8 @@ class ExportRun {
   };
   void ConvertBatch(TextBatch& batch);
   ConvertBuffers preparing_buffers_;
-  std::string converted_batch_;
+  std::string converted_batch_;  // ConvertBatch's output, swapped with the batch's
+  std::vector<size_t> converted_ends_;
   std::vector<size_t> order_;
   size_t position_ = 0;                         // in order_: the text being prepared
   alignas(64) ConvertBuffers writing_buffers_;  // NextText's

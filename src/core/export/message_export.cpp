@@ -325,14 +325,18 @@ std::string_view ExportRun::Convert(std::string_view sjis, ConvertBuffers& buffe
 }
 
 void ExportRun::ConvertBatch(TextBatch& batch) {
+  // The batch changes only once all of it is converted: one that failed halfway
+  // (out of memory) is still handed out whole, as it was.
   converted_batch_.clear();
+  converted_ends_.clear();
   size_t from = 0;
-  for (size_t& end : batch.ends) {
+  for (const size_t end : batch.ends) {
     converted_batch_.append(Convert(std::string_view(batch.bytes).substr(from, end - from), preparing_buffers_));
+    converted_ends_.push_back(converted_batch_.size());
     from = end;
-    end = converted_batch_.size();
   }
   batch.bytes.swap(converted_batch_);
+  batch.ends.swap(converted_ends_);
   batch.converted = true;
 }
 

@@ -356,7 +356,6 @@ void TfrmLogMessage::FindText(bool forward) {
   const int count = tree ? tree_page_->Nodes() : list.MessageRows();
   const int start = tree ? tree_page_->CurrentRow() : list_page_->CurrentRow();
   const size_t size_before = state_.messages.Size();
-  const MessageTree* tree_before = &state_.message_tree;
   auto message_at = [this, tree, &list](int position) {
     if (tree) return tree_page_->Nodes() > position ? static_cast<int>(state_.message_tree.MessageIndex(position)) : -1;
     return list.MessageAt(position);
@@ -369,9 +368,11 @@ void TfrmLogMessage::FindText(bool forward) {
     try {
       result = FindMessageText(state_, count, message_at, start, forward, needle, [&] {
         QApplication::processEvents();
-        // A log opened meanwhile ends the search.
+        // A log opened meanwhile ends the search. (The tree is rebuilt in place:
+        // only the counts tell; a log of the same counts is searched on, and the
+        // positions found are its own.)
         return !search_->StopRequested() && state_.messages.Size() == size_before &&
-               tree_before == &state_.message_tree && (tree ? tree_page_->Nodes() : list.MessageRows()) == count;
+               (tree ? tree_page_->Nodes() : list.MessageRows()) == count;
       });
     } catch (const IoError& e) {
       search_->SetSearching(false);

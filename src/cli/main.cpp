@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <iostream>
+#include <new>
 
 #include "cli/command.h"
 #include "core/text/io_error.h"
@@ -51,6 +52,9 @@ int main(int argc, char** argv) {
       return tobrisk::cli::kExitUsage;
     } catch (const tobrisk::IoError& e) {
       std::cerr << "tobrisk-cli: " << e.what() << '\n';
+      return tobrisk::cli::kExitRefused;
+    } catch (const std::bad_alloc&) {
+      std::cerr << "tobrisk-cli: out of memory\n";
       return tobrisk::cli::kExitRefused;
     }
   }

@@ -5,9 +5,12 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+#include <new>
 #include <optional>
 
 #include "core/text/sjis.h"
+#include "fakes.h"
+#include "gui/widgets/error_report.h"
 #include "gui/widgets/gui_prompter.h"
 #include "helpers/gui_text.h"
 
@@ -42,6 +45,14 @@ class TestPrompter : public QObject {
     QCOMPARE(default_text, U("いいえ(&N)"));
     QCOMPARE(AskAndPressEnter(std::nullopt, default_text), Answer::Yes);
     QCOMPARE(default_text, U("はい(&Y)"));
+  }
+
+  // An open or export that ran out of memory says so, not "std::bad_alloc".
+  void runningOutOfMemoryIsReportedInWords() {
+    tobrisk::testing::FakePrompter prompter;
+    gui::ReportError(prompter, std::bad_alloc());
+    QCOMPARE(prompter.boxes.size(), size_t{1});
+    QCOMPARE(prompter.boxes[0].text, Sjis("メモリが足りません。"));
   }
 };
 

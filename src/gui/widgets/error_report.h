@@ -1,5 +1,6 @@
 // The program's general error report: a failed file operation or conversion
-// stops the command and is shown with the system's message text.
+// stops the command and is shown with the system's message text; running out of
+// memory is shown as such.
 #pragma once
 
 #include <exception>

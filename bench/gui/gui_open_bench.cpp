@@ -4,12 +4,17 @@
 //   QT_QPA_PLATFORM=offscreen build/bin/gui-open-bench [LOG...]
 // Without LOG a capture is generated: TOBRISK_BENCH_MB sets its size (default
 // 100), TOBRISK_BENCH_SHAPE its shape ("long", the default, or "short"). Logs
-// given must be of the net BENC (file names BENC*.LOG).
+// given must be of the net BENC (file names BENC*.LOG). TOBRISK_BENCH_OLD_TEXT=1
+// starts in a work folder that holds the escape-free text of an earlier open
+// (a NOESC.LOG as big as the logs, written out to the disk), as a folder in daily
+// use does: the open replaces it.
 //
 // "start to list" runs from before the application object is made to the list
 // painted after the first open; as in the program started with a log, the log
 // starts being read (LogsReadAhead) before the application object is made; "peak memory" is the process's peak resident
 // size over that span (the generated capture is written out and freed before).
+#include <unistd.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHeaderView>
@@ -94,6 +99,15 @@ int main(int argc, char** argv) {
   // The work folder is made before the clock starts: the program's exists when it starts.
   testing::MainFrameFixture fixture;
   fixture.Folder().WriteNets({"BENC\tBench\tme\tUP"});
+  if (const char* old_text = std::getenv("TOBRISK_BENCH_OLD_TEXT"); old_text != nullptr && old_text[0] == '1') {
+    const std::string block(size_t{1} << 20, 'x');
+    std::ofstream old(fixture.Folder().Dir() + "NOESC.LOG", std::ios::binary);
+    for (double written = 0; written < capture_mb; ++written)
+      old.write(block.data(), static_cast<std::streamsize>(block.size()));
+    old.close();
+    ::sync();
+    ::sleep(3);  // the memory freed meanwhile goes back to the host, as before any start after a pause
+  }
 
   ResetPeak();
   const long rss_before_kb = StatusKb("VmRSS");

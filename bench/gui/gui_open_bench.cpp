@@ -102,8 +102,9 @@ int main(int argc, char** argv) {
   if (const char* old_text = std::getenv("TOBRISK_BENCH_OLD_TEXT"); old_text != nullptr && old_text[0] == '1') {
     const std::string block(size_t{1} << 20, 'x');
     std::ofstream old(fixture.Folder().Dir() + "NOESC.LOG", std::ios::binary);
-    for (double written = 0; written < capture_mb; ++written)
+    for (int mb_written = 0; mb_written < capture_mb; ++mb_written) {
       old.write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
     old.close();
     ::sync();
     ::sleep(3);  // the memory freed meanwhile goes back to the host, as before any start after a pause

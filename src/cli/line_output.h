@@ -13,9 +13,9 @@ namespace tobrisk::cli {
 // formatted (and converted) on two threads at once, each writing its run when
 // the runs before it are written, so the bytes are the same as formatting and
 // writing the items one after the other. `format` must be safe to call from
-// two threads (it reads shared data only). Throws IoError when a write fails;
-// nothing is written after a failure. What `format` throws
-// is rethrown once both threads are done; the runs after it are not written.
+// two threads (it reads shared data only). Throws IoError when a write fails,
+// and what `format` throws once both threads are done; nothing is written after
+// a failure.
 using LineFormatter = std::function<void(size_t first, size_t last, std::string& out)>;
 void WriteLinesInOrder(size_t count, bool sjis, const LineFormatter& format);
 

@@ -92,7 +92,8 @@ class CliExport : public ::testing::Test {
   }
 
   CliRunner cli_;
-  std::string log_ = cli_.WorkDir() + "ABCD0105.LOG";
+  // Named in Shift-JIS, as a capture copied from a Windows machine is.
+  std::string log_ = cli_.WorkDir() + "ABCD" + Sjis("正月") + ".LOG";
 };
 
 constexpr const char* kReadMbox = R"PY(
@@ -194,7 +195,7 @@ TEST_F(CliExport, HtmlFolderRendersInChromiumWithWorkingLinksAndEscapedTexts) {
   };
   const std::string index = render("index.html");
   EXPECT_NE(index.find("テスト網"), std::string::npos);
-  EXPECT_NE(index.find("ABCD0105.LOG"), std::string::npos);
+  EXPECT_NE(index.find("ABCD正月.LOG"), std::string::npos) << index;
   EXPECT_NE(index.find("BBS1:雑談</a></td><td class=\"n\">4</td><td>2027/01/03</td>"), std::string::npos) << index;
   EXPECT_NE(index.find("新着メール</a></td><td class=\"n\">2</td><td>2027/01/04</td>"), std::string::npos) << index;
   const std::string board = render("b1.html");

@@ -92,7 +92,11 @@ ExportSource OpenLogsSource(const WorkState& state, const MessageTree& tree, con
   source.log_header = state.current_log_header;
   const int net = FindNetByLogHeader(state.nets, state.current_log_header);
   if (state.nets.Contains(net)) source.net_name = state.nets.At(net).net_name;
-  for (const std::string& log : logs) source.log_names.push_back(fs::path(log).filename().string());
+  for (const std::string& log : logs) {
+    // A name that is not UTF-8 is taken as Shift-JIS, as everywhere in the program (FileNameInSjis).
+    const std::string name = fs::path(log).filename().string();
+    source.log_names.push_back(IsValidUtf8(name) ? name : SjisToUtf8(name));
+  }
   return source;
 }
 

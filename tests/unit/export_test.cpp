@@ -362,6 +362,19 @@ TEST_F(Export, LongTextsEndATextPageEarly) {
   EXPECT_EQ(links, 300u);
 }
 
+TEST_F(Export, ControlBytesInAFieldLeaveAHeaderLineWhole) {
+  // A lone LF inside a capture line ends up in a field, as can other control bytes.
+  Build(0, 1, 0);
+  list_[0].title.Assign(std::string_view("Re\nnext\x01", 8));
+  list_[0].writer_handle.Assign(std::string_view("h\0i", 3));
+  ExportMessages(source_, Options(ExportFormat::Text, "out.txt"), progress_);
+  EXPECT_EQ(ReadWholeFile(dir_ + "out.txt"), "■ BBS1:雑談 #Fc.00001 【hi】 2026/12/01 Renext\ntext 0\n\n");
+  ExportMessages(source_, Options(ExportFormat::Mbox, "out.mbox"), progress_);
+  const std::string mbox = ReadWholeFile(dir_ + "out.mbox");
+  EXPECT_NE(mbox.find("\nFrom: \"hi\" <unknown@"), std::string::npos) << mbox;
+  EXPECT_NE(mbox.find("\nSubject: Renext\n"), std::string::npos) << mbox;
+}
+
 TEST(ExportDates, YearsComeFromTheCaptureOrTheYearGiven) {
   ExportYears y;
   y.capture = {2027, 1, 5};

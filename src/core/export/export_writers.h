@@ -148,6 +148,17 @@ class ExportRun {
 
 // Shift-JIS to UTF-8 (U+FFFD for bytes that are no character).
 std::string Utf8(std::string_view sjis);
+// A message's field (writer, title, date, board name) in UTF-8 without the
+// control bytes a capture can leave in a line (a LF inside it, NUL...), which
+// the text view leaves out too: a header line or a mail header stays one line.
+class FieldUtf8 {
+ public:
+  std::string_view Of(std::string_view sjis);
+
+ private:
+  std::string shown_;
+  Utf8Buffer utf8_;
+};
 // What a read mark means: "unread", "read", "replied", "checked".
 std::string_view MarkName(std::string_view mark);
 // The mark to show: "○", "●", "★", or empty for unread (UTF-8).

@@ -404,7 +404,7 @@ class HtmlWriter {
   std::vector<uint32_t> tree_page_;
   size_t done_ = 0;
   std::string page_;
-  Utf8Buffer utf8_;  // EscapeSjis's
+  FieldUtf8 utf8_;  // EscapeSjis's
   BoardLabels boards_;
 };
 

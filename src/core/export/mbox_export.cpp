@@ -147,7 +147,7 @@ void WriteMbox(ExportRun& run, OutputFile& out) {
   std::string m;
   std::string address;
   std::string parent_id;
-  Utf8Buffer utf8;
+  FieldUtf8 utf8;
   // Neighbours in the list mostly share their board: its header line is made
   // once for each run of them.
   const MessageEntry* last_board = nullptr;

@@ -163,6 +163,12 @@ namespace export_detail {
 
 std::string Utf8(std::string_view sjis) { return SjisToUtf8(sjis); }
 
+std::string_view FieldUtf8::Of(std::string_view sjis) {
+  shown_.clear();
+  AppendShownLine(sjis, shown_);
+  return utf8_.Of(shown_);
+}
+
 std::string_view MarkName(std::string_view mark) {
   switch (IconForMark(mark)) {
     case kIconRead: return "read";
@@ -201,7 +207,8 @@ void AppendMessageLabel(const MessageEntry& entry, std::string& out) {
 
 std::string BoardNameText(const MessageEntry& entry) {
   // The host pads board names with blanks, half- and full-width.
-  std::string name = Utf8(entry.BoardName());
+  FieldUtf8 field;
+  std::string name(field.Of(entry.BoardName()));
   for (;;) {
     if (!name.empty() && name.back() == ' ') {
       name.pop_back();

@@ -10,7 +10,7 @@ namespace tobrisk::export_detail {
 void WriteText(ExportRun& run, OutputFile& out) {
   run.PrepareTexts(nullptr, run.Indices());
   std::string m;
-  Utf8Buffer utf8;
+  FieldUtf8 utf8;
   BoardLabels boards;
   size_t done = 0;
   for (size_t index : run.Indices()) {

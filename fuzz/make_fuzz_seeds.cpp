@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
     o.mails = 3;
     o.ctrl_z = seed == 4;
     put("fuzz_capture", "capture" + std::to_string(seed), GenerateCapture(o));
+    put("fuzz_export", "capture" + std::to_string(seed), GenerateCapture(o));
     put("fuzz_writing", "capture" + std::to_string(seed), GenerateCapture(o).substr(0, 4096));
   }
   for (unsigned seed = 1; seed <= 3; ++seed) {

@@ -43,7 +43,9 @@ void WriteLinesInOrder(size_t count, bool sjis, const LineFormatter& format) {
       std::unique_lock lock(mutex);
       turn.wait(lock, [&] { return runs_written == run; });
       if (error && !failure) failure = error;
-      if (!failure && write_errno == 0 && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) {
+      // An empty run may have no buffer at all: fwrite is given none.
+      if (!failure && write_errno == 0 && !bytes.empty() &&
+          std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) {
         write_errno = errno != 0 ? errno : EIO;
         next_run.store(runs);  // the command fails anyway: no more runs are taken
       }

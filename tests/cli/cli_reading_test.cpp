@@ -101,6 +101,12 @@ TEST_F(CliReading, TreeAndShow) {
   EXPECT_EQ(raw.out, "text of 102\r\n\r\n");
   EXPECT_EQ(cli_.Run({"show", "--seq", "1", "ABCD0101.LOG"}).out, "メール本文\n");
   EXPECT_EQ(cli_.Run({"show", "--seq", "3", "ABCD0101.LOG"}).out, "again 101\n");
+  // A message without a text line (a screen follows its header at once) prints nothing.
+  Write("ABCD0102.LOG", testing::BbsHeader(1, "x") + "\r\n" + testing::NewHeader(105, "empty", 7, "MIKE", "12/05") +
+                            "\r\n" + testing::BbsHeader(1, "x") + "\r\n");
+  const auto empty = cli_.Run({"show", "--seq", "1", "ABCD0102.LOG"});
+  EXPECT_EQ(empty.exit_code, 0) << empty.err;
+  EXPECT_EQ(empty.out, "");
 
   EXPECT_EQ(cli_.Run({"show", "--seq", "9", "ABCD0101.LOG"}).exit_code, 1);
   EXPECT_EQ(cli_.Run({"show", "--seq", "0", "ABCD0101.LOG"}).exit_code, 1);

@@ -185,6 +185,7 @@ class MessageWindowTest : public QObject {
   void listNavigationBeepsAtBothEnds();
   void treeNavigationSkipsBoardNodes();
   void treeKeysMoveAsInAnExpandedTree();
+  void treeScrollsSidewaysToTheSelectedNode();
   void markSearchesOnTheTree();
   void filterByBoardIncludingTheMailRow();
   void keyBindingsOfGridAndTextView();
@@ -684,6 +685,28 @@ void MessageWindowTest::treeKeysMoveAsInAnExpandedTree() {
   QCOMPARE(TreeRow(), Tree()->model()->rowCount() - 1);
   QTest::keyClick(Tree(), Qt::Key_Home);
   QCOMPARE(TreeRow(), 0);
+}
+
+void MessageWindowTest::treeScrollsSidewaysToTheSelectedNode() {
+  // A reply chain 80 levels deep: its last node is indented far beyond the view.
+  std::string capture = tobrisk::testing::BbsHeader(1, "chat") + "\r\n" +
+                        tobrisk::testing::NewHeader(1, "top", 7, "MIKE", "12/01") + "\r\ntext\r\n";
+  for (int no = 2; no <= 80; ++no) {
+    capture += tobrisk::testing::ResHeaderLine(no, no - 1) + "\r\n" +
+               tobrisk::testing::ResFieldsLine("Re:", 8, "JOE", "12/02") + "\r\nreply\r\n";
+  }
+  Open(capture, 1);
+  QScrollBar* bar = static_cast<QAbstractScrollArea*>(Tree())->horizontalScrollBar();
+  const auto shown = [&](int row) {
+    const int left = tobrisk::gui::MessageTreeDelegate::kIndent * fx_->state.message_tree.Depth(row);
+    return left >= bar->value() && left + 100 <= bar->value() + Tree()->viewport()->width();
+  };
+  window_->MessageLastButtonClick();
+  const int last = Tree()->model()->rowCount() - 1;
+  QCOMPARE(TreeRow(), last);
+  QVERIFY2(shown(last), qPrintable(QString::number(bar->value())));
+  window_->MessageTopButtonClick();
+  QCOMPARE(bar->value(), 0);  // the first message, with the roots' indentation before it
 }
 
 void MessageWindowTest::markSearchesOnTheTree() {

@@ -63,6 +63,10 @@ QSize MessageTreeDelegate::sizeHint(const QStyleOptionViewItem& option, const QM
   return size;
 }
 
+int MessageTreeDelegate::NodeWidth(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  return QStyledItemDelegate::sizeHint(option, index).width();
+}
+
 MessageTreeView::MessageTreeView(QWidget* parent) : QListView(parent), delegate_(new MessageTreeDelegate(this)) {
   setItemDelegate(delegate_);
   setUniformItemSizes(true);
@@ -85,6 +89,23 @@ QModelIndex MessageTreeView::moveCursor(CursorAction action, Qt::KeyboardModifie
   QScrollBar* bar = horizontalScrollBar();
   bar->setValue(bar->value() + (action == MoveLeft ? -bar->singleStep() : bar->singleStep()));
   return current;
+}
+
+void MessageTreeView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+  QListView::scrollTo(index, hint);
+  if (!index.isValid()) return;
+  // A row is as wide as the widest node, so the list takes a row for shown
+  // (or scrolls to its left end) whatever its depth: the node starts at its
+  // indent. When it is not wholly in view, it is brought in with as much of
+  // the indentation before it as the view has room for.
+  QStyleOptionViewItem option;
+  initViewItemOption(&option);
+  const int left = MessageTreeDelegate::kIndent * index.data(MessageTreeModel::kNodeDepthRole).toInt();
+  const int width = delegate_->NodeWidth(option, index);
+  const int room = viewport()->width();
+  QScrollBar* bar = horizontalScrollBar();
+  if (left >= bar->value() && left + width <= bar->value() + room) return;
+  bar->setValue(width <= room ? left + width - room : left);
 }
 
 void MessageTreeView::focusInEvent(QFocusEvent* event) {

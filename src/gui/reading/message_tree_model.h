@@ -54,6 +54,8 @@ class MessageTreeDelegate final : public QStyledItemDelegate {
   void SetRowWidth(int width) { row_width_ = width; }
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  // The width of the node itself (its icon and text), without its indent.
+  int NodeWidth(const QStyleOptionViewItem& option, const QModelIndex& index) const;
 
  private:
   int row_width_ = 0;  // 0: as the row's own text
@@ -70,6 +72,8 @@ class MessageTreeView final : public QListView {
  public:
   explicit MessageTreeView(QWidget* parent = nullptr);
   MessageTreeDelegate* Delegate() const { return delegate_; }
+  // Also brings the node into view sideways, as a tree view does.
+  void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
  protected:
   void focusInEvent(QFocusEvent* event) override;

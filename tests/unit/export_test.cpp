@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <random>
@@ -191,6 +192,27 @@ TEST_F(Export, CancelledExportLeavesNothingAndAnExistingOutputIsReplacedOnlyWith
     EXPECT_THROW(ExportMessages(source_, Options(format, "new"), progress_), IoError);
     EXPECT_EQ(Folder(), unreadable);
   }
+}
+
+TEST_F(Export, OnlyAFileIsReplacedNotALinkOrAPipeInItsPlace) {
+  // As root, "--out /dev/stdout --force" replaced the system's link with a plain file.
+  Build(1, 1, 0);
+  testing::WriteFile(dir_ + "target.txt", "keep");
+  fs::create_symlink(dir_ + "target.txt", dir_ + "link");
+  ASSERT_EQ(::mkfifo((dir_ + "pipe").c_str(), 0600), 0);
+  for (const char* name : {"link", "pipe"}) {
+    ExportOptions o = Options(ExportFormat::Text, name);
+    o.force = true;
+    try {
+      ExportMessages(source_, o, progress_);
+      ADD_FAILURE() << name << " was replaced";
+    } catch (const IoError& e) {
+      EXPECT_NE(std::string(e.what()).find("はファイルではありません。"), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_TRUE(fs::is_symlink(dir_ + "link"));
+  EXPECT_TRUE(fs::is_fifo(dir_ + "pipe"));
+  EXPECT_EQ(ReadWholeFile(dir_ + "target.txt"), "keep");
 }
 
 TEST_F(Export, BigBoardIsCutIntoPagesBetweenThreadsAndSelectionsFollowTheTree) {

@@ -616,7 +616,9 @@ std::string OutputRefusal(const ExportOptions& options, const std::vector<std::s
     if (fs::equivalent(out, input, ec)) return "[" + options.out + "] は読み込むログファイルです。";
   }
   const bool folder_wanted = options.format == ExportFormat::Html;
-  if (fs::is_directory(status) != folder_wanted) {
+  // Only a plain file (or a folder for the pages) is replaced: a link, a device
+  // or a pipe in its place (/dev/stdout) would be swapped for a plain file.
+  if (folder_wanted ? !fs::is_directory(status) : !fs::is_regular_file(status)) {
     return "[" + options.out + (folder_wanted ? "] はフォルダではありません。" : "] はファイルではありません。");
   }
   if (!options.force) return "[" + options.out + "] は既に有ります。";

@@ -194,13 +194,14 @@ TEST_F(Export, CancelledExportLeavesNothingAndAnExistingOutputIsReplacedOnlyWith
   }
 }
 
-TEST_F(Export, OnlyAFileIsReplacedNotALinkOrAPipeInItsPlace) {
+TEST_F(Export, OnlyAFileIsReplacedAndALinkIsWrittenThrough) {
   // As root, "--out /dev/stdout --force" replaced the system's link with a plain file.
   Build(1, 1, 0);
-  testing::WriteFile(dir_ + "target.txt", "keep");
-  fs::create_symlink(dir_ + "target.txt", dir_ + "link");
   ASSERT_EQ(::mkfifo((dir_ + "pipe").c_str(), 0600), 0);
-  for (const char* name : {"link", "pipe"}) {
+  fs::create_symlink(dir_ + "pipe", dir_ + "to-pipe");
+  testing::WriteFile(dir_ + "target.txt", "old");
+  fs::create_symlink(dir_ + "target.txt", dir_ + "link");
+  for (const char* name : {"pipe", "to-pipe"}) {
     ExportOptions o = Options(ExportFormat::Text, name);
     o.force = true;
     try {
@@ -210,9 +211,13 @@ TEST_F(Export, OnlyAFileIsReplacedNotALinkOrAPipeInItsPlace) {
       EXPECT_NE(std::string(e.what()).find("はファイルではありません。"), std::string::npos) << e.what();
     }
   }
-  EXPECT_TRUE(fs::is_symlink(dir_ + "link"));
   EXPECT_TRUE(fs::is_fifo(dir_ + "pipe"));
-  EXPECT_EQ(ReadWholeFile(dir_ + "target.txt"), "keep");
+  EXPECT_TRUE(fs::is_symlink(dir_ + "to-pipe"));
+  ExportOptions o = Options(ExportFormat::Text, "link");
+  o.force = true;
+  ExportMessages(source_, o, progress_);
+  EXPECT_TRUE(fs::is_symlink(dir_ + "link"));
+  EXPECT_NE(ReadWholeFile(dir_ + "target.txt").find("#Fc.00001"), std::string::npos);
 }
 
 TEST_F(Export, BigBoardIsCutIntoPagesBetweenThreadsAndSelectionsFollowTheTree) {

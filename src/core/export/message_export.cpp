@@ -608,16 +608,24 @@ void RemoveQuietly(const fs::path& path) noexcept {
 }  // namespace
 
 std::string OutputRefusal(const ExportOptions& options, const std::vector<std::string>& inputs) {
-  const fs::path out(options.out);
+  const bool folder_wanted = options.format == ExportFormat::Html;
+  // A file is written through a link, as every file of the program: its final target is what is replaced.
+  fs::path out(options.out);
+  if (!folder_wanted) {
+    try {
+      out = WriteTargetOf(options.out);
+    } catch (const IoError& e) {
+      return e.what();
+    }
+  }
   std::error_code ec;
   const fs::file_status status = fs::symlink_status(out, ec);
   if (!fs::exists(status)) return {};
   for (const std::string& input : inputs) {
     if (fs::equivalent(out, input, ec)) return "[" + options.out + "] は読み込むログファイルです。";
   }
-  const bool folder_wanted = options.format == ExportFormat::Html;
-  // Only a plain file (or a folder for the pages) is replaced: a link, a device
-  // or a pipe in its place (/dev/stdout) would be swapped for a plain file.
+  // Only a plain file (or a folder for the pages) is replaced: a device or a
+  // pipe in its place (/dev/stdout) would be swapped for a plain file.
   if (folder_wanted ? !fs::is_directory(status) : !fs::is_regular_file(status)) {
     return "[" + options.out + (folder_wanted ? "] はフォルダではありません。" : "] はファイルではありません。");
   }
@@ -633,7 +641,8 @@ void ExportMessages(const ExportSource& source, const ExportOptions& options, Pr
   if (!refusal.empty()) throw IoError("write", options.out, refusal);
   export_detail::ExportRun run(source, options, progress);
   if (options.format != ExportFormat::Html) {
-    const std::string temporary = TemporarySibling(options.out).string();
+    const std::string target = WriteTargetOf(options.out);
+    const std::string temporary = TemporarySibling(target).string();
     try {
       OutputFile out(temporary);
       out.WriteBehind();  // the file system's copying goes on beside the formatting
@@ -646,7 +655,7 @@ void ExportMessages(const ExportSource& source, const ExportOptions& options, Pr
       // Renamed without waiting for the disk: the output is new, no old file
       // depends on it, and an existing one is only replaced by a complete file.
       std::error_code ec;
-      fs::rename(temporary, options.out, ec);
+      fs::rename(temporary, target, ec);
       if (ec) throw IoError("replace", options.out, ec.message());
     } catch (const IoError& e) {
       DiscardTemporary(temporary);

@@ -81,8 +81,9 @@ struct ExportOptions {
 // Why an output cannot be written before anything is read; empty when it can.
 // An existing output is kept unless `force`; a folder is replaced only when it
 // is an earlier export (it holds index.html), a file only when it is a plain
-// one (not a link, a device or a pipe), never a file by a folder or the other
-// way round, and never one of the logs `inputs`. The text is UTF-8 (it
+// one (not a device or a pipe; a link's target counts, the link is written
+// through), never a file by a folder or the other way round, and never one of
+// the logs `inputs`. The text is UTF-8 (it
 // names the path as the file system spells it).
 std::string OutputRefusal(const ExportOptions& options, const std::vector<std::string>& inputs = {});
 

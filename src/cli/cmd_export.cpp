@@ -1,4 +1,4 @@
-// tobrisk-cli export --format mbox|html|text --out PATH [--year YYYY] [--force] LOG...
+// tobrisk-cli export --format mbox|html|text --out PATH|- [--year YYYY] [--force] LOG...
 #include <iostream>
 
 #include "cli/cli_pipeline.h"
@@ -22,6 +22,9 @@ int RunExport(const std::vector<std::string>& args) {
   const std::string* out = parsed.Value("--out");
   if (out == nullptr || out->empty()) throw UsageError{"--out needs a file (mbox, text) or a folder (html)"};
   options.out = *out;
+  if (options.out == kStandardOutput && options.format == ExportFormat::Html) {
+    throw UsageError{"--out - (standard output) takes mbox or text"};
+  }
   options.force = parsed.Has("--force");
   ExportYears years;
   if (const std::string* year = parsed.Value("--year")) {
@@ -49,10 +52,10 @@ int RunExport(const std::vector<std::string>& args) {
 }
 
 const Registration registration(
-    {"export", "export --format mbox|html|text --out PATH [--year YYYY] [--force] LOG...",
+    {"export", "export --format mbox|html|text --out PATH|- [--year YYYY] [--force] LOG...",
      "as list, then write every message in UTF-8: an mbox file, a folder of HTML pages (index.html) or a text "
-     "file. An existing output is kept unless --force; the year of the dates is the logs' modification year "
-     "unless --year",
+     "file (--out - for mbox or text on standard output). An existing output is kept unless --force; the year "
+     "of the dates is the logs' modification year unless --year",
      RunExport});
 
 }  // namespace

@@ -168,6 +168,11 @@ TEST_F(CliExport, TextIsUtf8WithLfAndOneHeaderLinePerMessage) {
   EXPECT_EQ(ReadWholeFile(out).substr(0, mails.size()), mails);
   EXPECT_NE(ReadWholeFile(out).find("■ BBS1:雑談 #Fc.00102 【ジョー】 2027/01/02 Re:<b>&amp;\n返事\xEF\xBF\xBD\n\n"),
             std::string::npos);
+  // "-" streams the same text to standard output; the pages need a folder.
+  const auto piped = cli_.Run({"export", "--format", "text", "--out", "-", log_});
+  EXPECT_EQ(piped.exit_code, 0) << piped.err;
+  EXPECT_EQ(piped.out, ReadWholeFile(out));
+  EXPECT_EQ(cli_.Run({"export", "--format", "html", "--out", "-", log_}).exit_code, 2);
 }
 
 // Links of a page, as the browser sees them after parsing.

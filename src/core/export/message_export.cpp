@@ -610,6 +610,7 @@ void RemoveQuietly(const fs::path& path) noexcept {
 std::string OutputRefusal(const ExportOptions& options, const std::vector<std::string>& inputs) {
   const bool folder_wanted = options.format == ExportFormat::Html;
   // A file is written through a link, as every file of the program: its final target is what is replaced.
+  if (options.out == kStandardOutput) return folder_wanted ? "[-] はフォルダではありません。" : "";
   fs::path out(options.out);
   if (!folder_wanted) {
     try {
@@ -640,18 +641,27 @@ void ExportMessages(const ExportSource& source, const ExportOptions& options, Pr
   const std::string refusal = OutputRefusal(options);
   if (!refusal.empty()) throw IoError("write", options.out, refusal);
   export_detail::ExportRun run(source, options, progress);
+  const auto write = [&](OutputFile& out) {
+    out.WriteBehind();  // the file system's copying goes on beside the formatting
+    if (options.format == ExportFormat::Mbox) {
+      export_detail::WriteMbox(run, out);
+    } else {
+      export_detail::WriteText(run, out);
+    }
+    out.Close();
+  };
+  if (options.format != ExportFormat::Html && options.out == kStandardOutput) {
+    // A pipe or a terminal: streamed as it is made, with nothing to rename.
+    OutputFile out("/dev/stdout", OutputFile::Mode::Append);
+    write(out);
+    return;
+  }
   if (options.format != ExportFormat::Html) {
     const std::string target = WriteTargetOf(options.out);
     const std::string temporary = TemporarySibling(target).string();
     try {
       OutputFile out(temporary);
-      out.WriteBehind();  // the file system's copying goes on beside the formatting
-      if (options.format == ExportFormat::Mbox) {
-        export_detail::WriteMbox(run, out);
-      } else {
-        export_detail::WriteText(run, out);
-      }
-      out.Close();
+      write(out);
       // Renamed without waiting for the disk: the output is new, no old file
       // depends on it, and an existing one is only replaced by a complete file.
       std::error_code ec;

@@ -67,9 +67,13 @@ ExportDate CaptureDate(const std::vector<std::string>& logs);
 ExportSource OpenLogsSource(const WorkState& state, const MessageTree& tree, const std::vector<std::string>& logs,
                             MessageTextReader& reader);
 
+inline constexpr const char* kStandardOutput = "-";
+
 struct ExportOptions {
   ExportFormat format = ExportFormat::Mbox;
-  std::string out;     // the file (mbox, text) or folder (html) to write
+  // The file (mbox, text) or folder (html) to write; kStandardOutput for the
+  // process's standard output (mbox, text), written as it is made.
+  std::string out;
   bool force = false;  // replace an existing output
   // Message indices to export, in list order; every message when `all`.
   bool all = true;

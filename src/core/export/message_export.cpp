@@ -609,8 +609,8 @@ void RemoveQuietly(const fs::path& path) noexcept {
 
 std::string OutputRefusal(const ExportOptions& options, const std::vector<std::string>& inputs) {
   const bool folder_wanted = options.format == ExportFormat::Html;
-  // A file is written through a link, as every file of the program: its final target is what is replaced.
   if (options.out == kStandardOutput) return folder_wanted ? "[-] はフォルダではありません。" : "";
+  // A file is written through a link, as every file of the program: its final target is what is replaced.
   fs::path out(options.out);
   if (!folder_wanted) {
     try {
@@ -650,13 +650,13 @@ void ExportMessages(const ExportSource& source, const ExportOptions& options, Pr
     }
     out.Close();
   };
-  if (options.format != ExportFormat::Html && options.out == kStandardOutput) {
-    // A pipe or a terminal: streamed as it is made, with nothing to rename.
-    OutputFile out("/dev/stdout", OutputFile::Mode::Append);
-    write(out);
-    return;
-  }
   if (options.format != ExportFormat::Html) {
+    if (options.out == kStandardOutput) {
+      // A pipe or a terminal: streamed as it is made, with nothing to rename.
+      OutputFile out("/dev/stdout", OutputFile::Mode::Append);
+      write(out);
+      return;
+    }
     const std::string target = WriteTargetOf(options.out);
     const std::string temporary = TemporarySibling(target).string();
     try {

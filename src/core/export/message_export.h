@@ -87,8 +87,8 @@ struct ExportOptions {
 // is an earlier export (it holds index.html), a file only when it is a plain
 // one (not a device or a pipe; a link's target counts, the link is written
 // through), never a file by a folder or the other way round, and never one of
-// the logs `inputs`. The text is UTF-8 (it
-// names the path as the file system spells it).
+// the logs `inputs`. The text is UTF-8 (it names the path as the file system
+// spells it).
 std::string OutputRefusal(const ExportOptions& options, const std::vector<std::string>& inputs = {});
 
 // Writes the export. Throws IoError when the output cannot be written (nothing

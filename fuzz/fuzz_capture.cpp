@@ -1,6 +1,7 @@
-// A capture of any bytes through everything a log open does: escape removal,
-// parsing, read marks, the sort, the tree and the text of every message; the
-// sort and the tree also as they run on two threads for long lists.
+// A capture of any bytes through everything a log open does: escape removal
+// (also as the text written after a read ahead), parsing, read marks, the sort,
+// the tree and the text of every message; the sort and the tree also as they
+// run on two threads for long lists.
 #include <cstdlib>
 
 #include "fuzz_support.h"
@@ -27,6 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string one_pass_text;
   ParseLogWhileCuttingEscapes({capture}, CollectInto(&one_pass_text), one_pass);
   if (one_pass_text != ReadWholeFile(noesc)) std::abort();
+  // So does the text written in the background after a read ahead.
+  std::string in_pieces;
+  CutEscapesInPieces({capture}, [&in_pieces](std::string_view block) { in_pieces.append(block); });
+  if (in_pieces != one_pass_text) std::abort();
   if (one_pass.Size() != messages.Size()) std::abort();
   for (size_t i = 0; i < messages.Size(); ++i) {
     if (one_pass.Fields(i) != messages.Fields(i)) std::abort();

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -270,6 +271,7 @@ std::string OpenedState(const WorkState& state) {
   for (TreeNodeId id = 0; id < static_cast<TreeNodeId>(tree.Size()); ++id) {
     out += DecimalText(tree.Parent(id)) + " " + DecimalText(tree.Icon(id)) + " " + tree.Text(id) + "\n";
   }
+  state.AwaitEscapeFreeText();
   return out + ReadWholeFile(state.WorkFile("NOESC.LOG"));
 }
 
@@ -313,8 +315,7 @@ TEST_F(OpenLogsTest, ReadAheadOpensTheSameAndLeavesNothingUntaken) {
 }
 
 // An open of other logs stops a read ahead it does not take before it reads
-// them: the read ahead's text does not grow beside the open's own, and its file
-// is gone once the open is over, though the caller keeps the read ahead.
+// them, and leaves no file of it, though the caller keeps the read ahead.
 TEST_F(OpenLogsTest, ReadAheadOfOtherLogsStopsBeforeTheOpenReads) {
   testing::CaptureOptions options;
   options.target_bytes = 4 << 20;
@@ -328,11 +329,43 @@ TEST_F(OpenLogsTest, ReadAheadOfOtherLogsStopsBeforeTheOpenReads) {
     return n;
   };
   LogsReadAhead ahead({big}, dir_);
-  for (int i = 0; i < 2000 && temporaries() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_EQ(temporaries(), 1u);  // the read ahead has begun its text
   ASSERT_EQ(OpenLogs(state_, ports_, view_, {Log("ABCD0101.LOG")}, &ahead), OpenLogsResult::Opened);
   EXPECT_FALSE(ahead.Taken());
+  EXPECT_FALSE(ahead.IsFor({big}, dir_ + "NOESC.LOG"));  // stopped
   EXPECT_EQ(temporaries(), 0u);
+}
+
+// The open of logs read ahead hands out the messages while their text is still
+// being written into NOESC.LOG: a text read at once is the one a plain open
+// gives, and the text is written as read, unless a log changed since.
+TEST_F(OpenLogsTest, TextOfLogsReadAheadIsReadAsItIsWritten) {
+  testing::CaptureOptions options;
+  options.target_bytes = 4 << 20;
+  const std::string log = dir_ + "ABCD0201.LOG";
+  testing::WriteFile(log, testing::GenerateCapture(options));
+  ASSERT_EQ(Open({log}), OpenLogsResult::Opened);
+  const size_t last = state_.messages.Size() - 1;
+  const std::string last_text = ReadMessageText(state_, last).bytes;
+  const std::string text = ReadWholeFile(dir_ + "NOESC.LOG");
+
+  LogsReadAhead ahead({log}, dir_);
+  ASSERT_EQ(OpenLogs(state_, ports_, view_, {log}, &ahead), OpenLogsResult::Opened);
+  EXPECT_EQ(ReadMessageText(state_, last).bytes, last_text);
+  state_.AwaitEscapeFreeText();
+  EXPECT_EQ(ReadWholeFile(dir_ + "NOESC.LOG"), text);
+
+  FileIdentity before;
+  ASSERT_TRUE(IdentityOf(log, before));
+  before.modified_ns -= 1;
+  const int fd = ::open((dir_ + "NOESC.LOG").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  EscapeFreeWriting changed({log}, {before}, fd, text.size(), dir_ + "NOESC.LOG");
+  try {
+    changed.AwaitBefore(1);
+    ADD_FAILURE() << "a log changed since was taken as read";
+  } catch (const IoError& e) {
+    EXPECT_EQ(e.Path(), log);
+  }
 }
 
 TEST_F(OpenLogsTest, ReadAheadLeavesNoFileWhenItFailsOrItsProgramIsGone) {

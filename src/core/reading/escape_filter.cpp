@@ -320,6 +320,39 @@ constexpr size_t kPiecesAhead = 4;  // the reading thread stays at most this far
 
 }  // namespace
 
+void CutEscapesInPieces(const std::vector<std::string>& inputs, const EscapeFreeSink& sink) {
+  struct Piece {
+    std::vector<char> raw = std::vector<char>(kPieceBytes);
+    size_t raw_size = 0;
+  };
+  std::unique_ptr<Piece> spare;
+  std::string text;
+  for (const std::string& input : inputs) {
+    const Bulk bulk = ReadCaptureInBulk<Piece>(
+        input, [&spare] { return spare ? std::move(spare) : std::make_unique<Piece>(); },
+        [&](std::unique_ptr<Piece> piece) {
+          text.clear();
+          FilterPiece(piece->raw.data(), piece->raw_size, text);
+          sink(text);
+          spare = std::move(piece);
+          return true;
+        });
+    if (bulk != Bulk::NotCarriageReturnEnded) continue;
+    text.clear();
+    LineReader reader(input, LineEnds::CaptureOrLf);
+    std::string_view raw;
+    while (reader.Next(raw)) {
+      FilterEscapes(raw, text);
+      text.append("\r\n", 2);
+      if (text.size() >= kPieceBytes) {
+        sink(text);
+        text.clear();
+      }
+    }
+    if (!text.empty()) sink(text);
+  }
+}
+
 EscapeFreeSink CollectInto(std::string* text) {
   if (text == nullptr) return {};
   text->clear();

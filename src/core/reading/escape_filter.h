@@ -45,6 +45,12 @@ using EscapeFreeSink = std::function<void(std::string_view block)>;
 // A sink collecting the text in `*text` (emptied first); none when `text` is null.
 EscapeFreeSink CollectInto(std::string* text);
 
+// The text EscapeFilteringReader makes of the inputs, handed to `sink` in
+// blocks of whole lines, on the calling thread alone and with one piece of lines
+// in memory at a time: for work that should take little beside the program's
+// (a text written in the background). Throws IoError, or what the sink throws.
+void CutEscapesInPieces(const std::vector<std::string>& inputs, const EscapeFreeSink& sink);
+
 // CutEscapes as a line source: reads the inputs line by line and hands out the
 // filtered lines with their positions in the text CutEscapes would write, in one
 // pass (no measuring, no progress). The text itself goes to `sink` when there is

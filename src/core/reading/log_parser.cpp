@@ -329,6 +329,9 @@ void ParseLogWhileCuttingEscapes(const std::vector<std::string>& inputs, EscapeF
   messages.ReleaseRoom();
 }
 
-void ParseLog(WorkState& state, Progress& progress) { ParseLog(state.WorkFile("NOESC.LOG"), state.messages, progress); }
+void ParseLog(WorkState& state, Progress& progress) {
+  state.AwaitEscapeFreeText();
+  ParseLog(state.WorkFile("NOESC.LOG"), state.messages, progress);
+}
 
 }  // namespace tobrisk

@@ -171,6 +171,7 @@ MessageText ReadMessageText(const WorkState& state, size_t index) {
 }
 
 std::unique_ptr<LineReader> OpenEscapeFreeText(const WorkState& state, uint64_t offset) {
+  state.AwaitEscapeFreeText();
   if (state.escape_free_text) {
     const ScratchFile& file = *state.escape_free_text;
     return std::make_unique<LineReader>(file.OpenForReading(offset), "a temporary file in " + file.Folder(), offset);
@@ -215,6 +216,7 @@ MessageTextReader::Window& MessageTextReader::Fill(uint64_t offset, size_t size)
   }
   const uint64_t left = size_ - offset;
   size = static_cast<size_t>(std::min<uint64_t>(size, left));
+  if (state_ != nullptr) state_->AwaitEscapeFreeText(offset + size);
   if (window->bytes.size() < size) window->bytes.resize(size);
   window->start = offset;
   window->size = 0;

@@ -1,6 +1,8 @@
 #include "core/reading/open_logs.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,6 +18,7 @@
 
 #include "core/boards/board_files.h"
 #include "core/reading/escape_filter.h"
+#include "core/reading/escape_free_writing.h"
 #include "core/reading/log_parser.h"
 #include "core/reading/message_sort.h"
 #include "core/reading/read_marks.h"
@@ -115,9 +118,10 @@ void ReadMessages(WorkState& state, Progress& progress) {
 namespace open_detail {
 
 // Reads logs on a worker thread: escape removal into a file (created once the
-// first text is ready), the parse, and when asked the sort and the tree. The
-// worker touches only its own members and the file; it is stopped and joined
-// before they go, whatever happens.
+// first text is ready; none when no path is given, for a read ahead, whose text
+// is written after it is taken), the parse, and when asked the sort and the
+// tree. The worker touches only its own members and the file; it is stopped and
+// joined before they go, whatever happens.
 class LogReading {
  public:
   LogReading(std::vector<std::string> files, std::string escape_free_path, bool arrange)
@@ -160,6 +164,7 @@ class LogReading {
 
   // After Wait.
   MessageList& Messages() { return messages_; }
+  uint64_t TextSize() const { return written_.load(std::memory_order_relaxed); }
   MessageTree& Tree() { return tree_; }
 
  private:
@@ -169,13 +174,17 @@ class LogReading {
     try {
       EscapeFreeSink sink = [this](std::string_view block) {
         if (stop_.load(std::memory_order_relaxed)) throw Stopped{};
-        if (!file_) file_ = std::make_unique<OutputFile>(path_, OutputFile::Mode::Overwrite);
-        file_->Write(block);
+        if (!path_.empty()) {
+          if (!file_) file_ = std::make_unique<OutputFile>(path_, OutputFile::Mode::Overwrite);
+          file_->Write(block);
+        }
         written_.fetch_add(block.size(), std::memory_order_relaxed);
       };
       ParseLogWhileCuttingEscapes(files_, std::move(sink), messages_);
-      if (!file_) file_ = std::make_unique<OutputFile>(path_, OutputFile::Mode::Overwrite);  // logs without a line
-      file_->Close();
+      if (!path_.empty()) {
+        if (!file_) file_ = std::make_unique<OutputFile>(path_, OutputFile::Mode::Overwrite);  // logs without a line
+        file_->Close();
+      }
       if (arrange) {
         NullProgress quiet;
         SortMessages(messages_, quiet);
@@ -219,23 +228,6 @@ MessageList ReadLogsWritingEscapeFree(const std::vector<std::string>& files, con
 
 namespace {
 
-struct FileIdentity {
-  uint64_t device = 0;
-  uint64_t inode = 0;
-  int64_t size = 0;
-  int64_t modified_ns = 0;
-  bool operator==(const FileIdentity&) const = default;
-};
-
-// False when the file cannot be looked at.
-bool IdentityOf(const std::string& path, FileIdentity& identity) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return false;
-  identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<int64_t>(st.st_size),
-              static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-  return true;
-}
-
 // The folder's identity, without size and time (the folder changes as files come and go).
 bool FolderIdentityOf(const std::string& path, FileIdentity& identity) {
   if (!IdentityOf(path, identity)) return false;
@@ -254,9 +246,20 @@ void KeepLargeBlocksApart() {
 #endif
 }
 
+// Takes room for `size` bytes in the empty file `fd`, without writing them
+// where the file system allows; false with errno set when there is no room.
+bool TakeRoom(int fd, uint64_t size) {
+#ifdef __linux__
+  if (::fallocate(fd, 0, 0, static_cast<off_t>(size)) == 0) return true;
+  if (errno != EOPNOTSUPP && errno != ENOSYS) return false;
+#endif
+  return ::ftruncate(fd, static_cast<off_t>(size)) == 0;  // the room is then taken as the text is written
+}
+
 }  // namespace
 
 struct LogsReadAhead::Logs {
+  std::vector<std::string> paths;
   std::vector<FileIdentity> files;
   FileIdentity folder;
 };
@@ -269,9 +272,10 @@ LogsReadAhead::LogsReadAhead(const std::vector<std::string>& files, const std::s
     logs_->files.push_back(identity);
   }
   if (files.empty() || !FolderIdentityOf(TrailingSeparator(work_dir), logs_->folder)) return;
+  logs_->paths = files;
   temporary_ = TemporarySiblingPath(TrailingSeparator(work_dir) + "NOESC.LOG");
   KeepLargeBlocksApart();
-  reading_ = std::make_unique<open_detail::LogReading>(files, temporary_, true);
+  reading_ = std::make_unique<open_detail::LogReading>(files, std::string(), true);
 }
 
 LogsReadAhead::~LogsReadAhead() { Drop(); }
@@ -296,25 +300,23 @@ bool LogsReadAhead::IsFor(const std::vector<std::string>& files, const std::stri
   return ::lstat(escape_free_path.c_str(), &st) != 0 || (S_ISREG(st.st_mode) && st.st_nlink == 1);
 }
 
-MessageList LogsReadAhead::Take(const std::string& escape_free_path, Progress& progress, MessageTree& tree) {
+MessageList LogsReadAhead::Take(const std::string& escape_free_path, Progress& progress, MessageTree& tree,
+                                std::unique_ptr<EscapeFreeWriting>& writing) {
   taken_ = true;
   const std::unique_ptr<open_detail::LogReading> reading = std::move(reading_);
-  // A reading that failed leaves no file behind while the failure is shown (a
-  // full disk stays as full as the open found it).
-  auto discard = [this] {
+  reading->Wait(progress);
+  // The text's file, with room for all of it taken now: a full disk shows here,
+  // before the messages are handed out, and leaves nothing behind.
+  const uint64_t size = reading->TextSize();
+  const int fd = ::open(temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) throw NamingShown(IoError::FromErrno("create", temporary_), temporary_, escape_free_path);
+  auto fail = [&](const IoError& error) {
+    ::close(fd);
     DiscardTemporary(temporary_);
     temporary_.clear();
+    throw error;
   };
-  try {
-    reading->Wait(progress);
-  } catch (const IoError& e) {
-    const IoError shown = NamingShown(e, temporary_, escape_free_path);  // its file is NOESC.LOG to the user
-    discard();
-    throw shown;
-  } catch (...) {
-    discard();
-    throw;
-  }
+  if (size > 0 && !TakeRoom(fd, size)) fail(IoError::FromErrno("write", escape_free_path));
   // Renaming over the old file would free its blocks then and there, which
   // takes as long as a good part of the reading: it is moved aside and removed
   // on a thread of its own.
@@ -323,11 +325,11 @@ MessageList LogsReadAhead::Take(const std::string& escape_free_path, Progress& p
   if (::rename(temporary_.c_str(), escape_free_path.c_str()) != 0) {
     const IoError error = IoError::FromErrno("write", escape_free_path);
     if (moved_aside) ::rename(old.c_str(), escape_free_path.c_str());
-    discard();
-    throw error;
+    fail(error);
   }
   temporary_.clear();
   if (moved_aside) remover_ = std::jthread([old] { DiscardTemporary(old); });
+  writing = std::make_unique<EscapeFreeWriting>(logs_->paths, logs_->files, fd, size, escape_free_path);
   tree = std::move(reading->Tree());
   return std::move(reading->Messages());
 }
@@ -381,6 +383,9 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
 
   if (!state.messages.Empty()) view.ClearMessageGrid();
   state.messages.Clear();
+  // The text of the messages shown until now is no longer wanted: this open writes NOESC.LOG anew.
+  if (state.escape_free_writing) state.escape_free_writing->Stop();
+  state.escape_free_writing.reset();
   view.ClearMessageTree();
   state.message_tree.Clear();
 
@@ -395,7 +400,7 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
     // its logs) beside this open until the caller lets it go: it stops now.
     if (ahead != nullptr && !read_ahead) ahead->Drop();
     MessageTree tree;  // built with the read ahead
-    MessageList read = read_ahead ? ahead->Take(escape_free_path, progress, tree)
+    MessageList read = read_ahead ? ahead->Take(escape_free_path, progress, tree, state.escape_free_writing)
                                   : ReadLogsWritingEscapeFree(files, escape_free_path, progress);
     view.SetMessageTitle(MessageTitleFor(files));
 

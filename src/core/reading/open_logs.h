@@ -74,12 +74,13 @@ class LogReading;
 }
 
 // Logs read before their open is asked for: the program starts reading the logs
-// it was started with while it builds its window. The escape-free text goes to
-// a file of its own beside the work folder's NOESC.LOG, the messages are sorted
-// and their tree is built. An open of the same logs into the same folder takes
-// it all (OpenLogs) and puts the file in place of NOESC.LOG; otherwise the
-// reading is stopped and leaves nothing behind. The logs are recognised by
-// their identity, size and modification time: a log changed since is read again.
+// it was started with while it builds its window. The messages are parsed and
+// sorted and their tree is built; the escape-free text is only measured. An open
+// of the same logs into the same folder takes it all (OpenLogs) and puts a file
+// for the text in place of NOESC.LOG, which EscapeFreeWriting then fills;
+// otherwise the reading is stopped and leaves nothing behind. The logs are
+// recognised by their identity, size and modification time: a log changed since
+// is read again.
 class LogsReadAhead {
  public:
   // `work_dir` is the work folder the logs will be opened in.
@@ -92,10 +93,12 @@ class LogsReadAhead {
   // lies in the folder read for (and nothing was taken yet).
   bool IsFor(const std::vector<std::string>& files, const std::string& escape_free_path) const;
   // Waits for the reading (with the progress ReadLogsWritingEscapeFree shows),
-  // puts the escape-free text at `escape_free_path` and hands out the messages,
-  // sorted, with their tree in `tree` (icons of no read marks: see
-  // MessageTree::Rebind). Once. Throws IoError as the reading would.
-  MessageList Take(const std::string& escape_free_path, Progress& progress, MessageTree& tree);
+  // puts a file with room for the escape-free text at `escape_free_path`, starts
+  // writing the text into it (`writing`) and hands out the messages, sorted, with
+  // their tree in `tree` (icons of no read marks: see MessageTree::Rebind). Once.
+  // Throws IoError as the reading would.
+  MessageList Take(const std::string& escape_free_path, Progress& progress, MessageTree& tree,
+                   std::unique_ptr<EscapeFreeWriting>& writing);
   // Whether Take ran. Then nothing is kept but the removal of the file the
   // escape-free text replaced, which the destructor waits for.
   bool Taken() const { return taken_; }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/boards/board_entry.h"
+#include "core/reading/escape_free_writing.h"
 #include "core/reading/message_entry.h"
 #include "core/reading/message_tree.h"
 #include "core/reading/read_mark_record.h"
@@ -46,6 +47,14 @@ struct WorkState {
   // that file to the program, which may have it open); the entries' TextOffsets
   // point into it.
   std::unique_ptr<ScratchFile> escape_free_text;
+  // NOESC.LOG while it is still being written after an open of logs read ahead.
+  std::unique_ptr<EscapeFreeWriting> escape_free_writing;
+
+  // Waits until NOESC.LOG holds the escape-free text before `end` (see
+  // EscapeFreeWriting); throws IoError when its writing failed.
+  void AwaitEscapeFreeText(uint64_t end = EscapeFreeWriting::kAll) const {
+    if (escape_free_writing) escape_free_writing->AwaitBefore(end);
+  }
 
   std::string WorkFile(std::string_view name) const { return work_dir + std::string(name); }
 };

@@ -12,6 +12,7 @@
 
 #include "core/reading/message_text.h"
 #include "core/reading/work_state.h"
+#include "core/text/io_error.h"
 #include "gui/widgets/gui_prompter.h"
 
 namespace tobrisk::gui {
@@ -32,6 +33,11 @@ namespace {
 class MessageMatcher {
  public:
   MessageMatcher(const WorkState& state, const QString& needle) : state_(state), needle_(needle) {
+    try {
+      state.AwaitEscapeFreeText();
+    } catch (const IoError&) {
+      return;  // the exact test reports the failure
+    }
     file_.setFileName(QFile::decodeName(state.WorkFile("NOESC.LOG").c_str()));
     if (!file_.open(QIODevice::ReadOnly)) return;  // the exact test reports the failure
     size_ = static_cast<uint64_t>(file_.size());

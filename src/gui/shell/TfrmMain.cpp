@@ -280,10 +280,6 @@ void TfrmMain::CreateDocumentWindows() {
   board_user_normal_ = new NormalGeometryKeeper(board_user_sub_);
   log_message_normal_ = new NormalGeometryKeeper(log_message_sub_);
 
-  properties_ = new TfrmNewSet(state_, ports_, this);
-  select_move_board_ = new TfrmSelectMoveBoard(state_.boards, *ports_.store, this);
-  about_ = new TfrmAbout(this);
-
   for (size_t i = 0; i < kMessageButtons.size(); ++i) {
     connect(message_buttons_[i], &QAction::triggered, log_message_, kMessageButtons[i].slot);
   }
@@ -295,10 +291,27 @@ void TfrmMain::CreateDocumentWindows() {
               ReportError(*ports_.prompter, e);
             }
           });
-  connect(properties_, &TfrmNewSet::displaySettingsChanged, this, [this] {
-    board_user_list_->ApplyDisplaySettings();
-    log_message_->ApplyDisplaySettings();
-  });
+}
+
+TfrmNewSet* TfrmMain::Properties() {
+  if (properties_ == nullptr) {
+    properties_ = new TfrmNewSet(state_, ports_, this);
+    connect(properties_, &TfrmNewSet::displaySettingsChanged, this, [this] {
+      board_user_list_->ApplyDisplaySettings();
+      log_message_->ApplyDisplaySettings();
+    });
+  }
+  return properties_;
+}
+
+TfrmSelectMoveBoard* TfrmMain::SelectMoveBoard() {
+  if (select_move_board_ == nullptr) select_move_board_ = new TfrmSelectMoveBoard(state_.boards, *ports_.store, this);
+  return select_move_board_;
+}
+
+TfrmAbout* TfrmMain::About() {
+  if (about_ == nullptr) about_ = new TfrmAbout(this);
+  return about_;
 }
 
 void TfrmMain::SetHooks(MainFrameHooks hooks) {
@@ -525,7 +538,7 @@ void TfrmMain::PropertyItemClick() {
   if (opening_) return;
   const int shown_net = board_user_list_->SelectedNet();
   const std::string lists_header = state_.nets.Contains(shown_net) ? state_.nets.At(shown_net).log_header : "";
-  properties_->ShowModal();
+  Properties()->ShowModal();
   // The net list may have changed: the chooser names the nets as they are now and
   // stays on the net whose lists it shows.
   board_user_list_->NetsEdited(properties_->NetIndexAfterEdit(shown_net), lists_header);
@@ -700,7 +713,7 @@ void TfrmMain::BuildWindowList() {
   }
 }
 
-void TfrmMain::AboutItemClick() { about_->exec(); }
+void TfrmMain::AboutItemClick() { About()->exec(); }
 
 // ---- closing ----
 

@@ -58,7 +58,7 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
  public:
   // `ports` must outlive the window; the frame's own progress display replaces
   // ports.progress. Creation runs the start-up steps and creates the document
-  // windows and dialogs in the program's order.
+  // windows in the program's order (its dialogs are made when first wanted).
   explicit TfrmMain(Ports ports, QWidget* parent = nullptr);
   ~TfrmMain() override;
 
@@ -67,9 +67,10 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   QMdiArea* MdiArea() const { return mdi_; }
   TfrmBoardUserList* BoardUserList() const { return board_user_list_; }
   TfrmLogMessage* LogMessage() const { return log_message_; }
-  TfrmNewSet* Properties() const { return properties_; }
-  TfrmSelectMoveBoard* SelectMoveBoard() const { return select_move_board_; }
-  TfrmAbout* About() const { return about_; }
+  // The dialogs, made when first wanted (the program starts without them).
+  TfrmNewSet* Properties();
+  TfrmSelectMoveBoard* SelectMoveBoard();
+  TfrmAbout* About();
   QMdiSubWindow* BoardUserListWindow() const { return board_user_sub_; }
   QMdiSubWindow* LogMessageWindow() const { return log_message_sub_; }
 

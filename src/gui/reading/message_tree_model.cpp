@@ -76,6 +76,11 @@ MessageTreeView::MessageTreeView(QWidget* parent) : QListView(parent), delegate_
 }
 
 QModelIndex MessageTreeView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+  // The list knows only the rows it has laid out, which after a fill are the
+  // first batches: the last node is the model's.
+  if (action == MoveEnd && model() != nullptr && model()->rowCount() > 0) {
+    return model()->index(model()->rowCount() - 1, 0);
+  }
   if (action != MoveLeft && action != MoveRight) return QListView::moveCursor(action, modifiers);
   const QModelIndex current = currentIndex();
   const auto* nodes = qobject_cast<const MessageTreeModel*>(model());
@@ -92,6 +97,17 @@ QModelIndex MessageTreeView::moveCursor(CursorAction action, Qt::KeyboardModifie
 }
 
 void MessageTreeView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+  if (index.isValid() && !visualRect(index).isValid()) {
+    // A row has no place before the fill's first batch is laid out, nor beyond
+    // the batches laid out so far: then the rest is laid out now (about 17 ms
+    // for 500,000 rows).
+    executeDelayedItemsLayout();
+    if (!visualRect(index).isValid()) {
+      setLayoutMode(SinglePass);
+      doItemsLayout();
+      setLayoutMode(Batched);
+    }
+  }
   QListView::scrollTo(index, hint);
   if (!index.isValid()) return;
   // A row is as wide as the widest node, so the list takes a row for shown

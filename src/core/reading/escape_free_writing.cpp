@@ -24,6 +24,9 @@ namespace {
 
 struct Stopped {};
 
+// A log that is no longer the one read: the messages handed out point into its old text.
+IoError Changed(const std::string& log) { return IoError("read", log, "changed since it was opened"); }
+
 }  // namespace
 
 EscapeFreeWriting::EscapeFreeWriting(std::vector<std::string> files, std::vector<FileIdentity> identities, int fd,
@@ -52,7 +55,7 @@ void EscapeFreeWriting::CheckUnchanged() const {
   for (size_t i = 0; i < files_.size(); ++i) {
     FileIdentity now;
     if (!IdentityOf(files_[i], now)) throw IoError::FromErrno("open", files_[i]);
-    if (!(now == identities_[i])) throw IoError("read", files_[i], "changed since it was opened");
+    if (!(now == identities_[i])) throw Changed(files_[i]);
   }
 }
 
@@ -78,14 +81,14 @@ void EscapeFreeWriting::Run() {
     uint64_t at = 0;
     CutEscapesInPieces(files_, [this, &at](std::string_view block) {
       if (stop_.load(std::memory_order_relaxed)) throw Stopped{};
-      if (block.size() > size_ - at) throw IoError("read", files_.front(), "changed since it was opened");
+      if (block.size() > size_ - at) throw Changed(files_.front());
       Write(block, at);
       at += block.size();
       std::lock_guard lock(mutex_);
       written_ = at;
       progressed_.notify_all();
     });
-    if (at != size_) throw IoError("read", files_.front(), "changed since it was opened");
+    if (at != size_) throw Changed(files_.front());
     CheckUnchanged();
   } catch (const Stopped&) {
   } catch (...) {

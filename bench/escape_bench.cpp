@@ -28,6 +28,16 @@ void BM_CutEscapes(benchmark::State& state) {
 }
 BENCHMARK(BM_CutEscapes)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Reading and filtering in pieces on one thread, the text thrown away: the
+// filtering work every reading of a capture does, without its threads.
+void BM_FilterInPieces(benchmark::State& state) {
+  size_t bytes = 0;
+  for (auto _ : state) CutEscapesInPieces({CapturePath()}, [&bytes](std::string_view block) { bytes += block.size(); });
+  benchmark::DoNotOptimize(bytes);
+  state.counters["MB/s"] = benchmark::Counter(CaptureMegabytes(), benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_FilterInPieces)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The capture's bytes (escape sequences and all) converted in memory, as the
 // exports and the UTF-8 listings convert texts.
 void BM_SjisToUtf8(benchmark::State& state) {

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "core/reading/work_state.h"
+#include "core/text/bytes.h"
 #include "core/text/io_error.h"
 #include "core/text/line_reader.h"
 #include "core/text/sjis.h"
@@ -73,12 +74,10 @@ char* PutShownLine(std::string_view line, char* out) {
   const char* shown = line.data();
   for (const char* at = FindControl(shown, end); at != end; at = FindControl(at + 1, end)) {
     if (*at == '\t') continue;
-    std::memcpy(out, shown, static_cast<size_t>(at - shown));
-    out += at - shown;
+    out = CopyBytes(shown, static_cast<size_t>(at - shown), out);
     shown = at + 1;
   }
-  std::memcpy(out, shown, static_cast<size_t>(end - shown));
-  return out + (end - shown);
+  return CopyBytes(shown, static_cast<size_t>(end - shown), out);
 }
 
 // CutLines for texts whose lines all end in CR before the end of the bytes and
@@ -117,13 +116,11 @@ bool CutCrLines(std::string_view bytes, uint64_t stop, std::string_view line_end
     if (text.size() < used + most) text.resize(std::max({used + most, text.size() * 2, size_t{256}}));
     char* out = text.data() + used;
     if (plain) {
-      std::memcpy(out, content.data(), content.size());
-      out += content.size();
+      out = CopyBytes(content.data(), content.size(), out);
     } else {
       out = PutShownLine(content, out);
     }
-    std::memcpy(out, line_end.data(), line_end.size());
-    used = static_cast<size_t>(out - text.data()) + line_end.size();
+    used = static_cast<size_t>(CopyBytes(line_end.data(), line_end.size(), out) - text.data());
     line = next;
   }
 }

@@ -170,47 +170,18 @@ Bulk ReadCaptureInBulk(const std::string& path, const NewPiece& new_piece, const
   }
 }
 
-// The escape-free text of the capture bytes [p, p + n), whose line ends are
-// CRs, appended to `out` with every line ended by CR LF. Every line of the bytes
-// ends with a CR (and its LF, if one follows) except perhaps the last, which the
-// end of the input or a Ctrl-Z ended. Runs of lines ended by CR LF without ESC
-// or backspace are their own escape-free text and go out whole; any other line
-// goes out as the plain bytes before its first ESC or backspace and the rest
-// filtered.
-void FilterPiece(const char* p, size_t n, std::string& out) {
-  out.reserve(out.size() + n);
-  size_t done = 0;  // the first line not out yet
-  while (done < n) {
-    const size_t breaker = FindLineBreaker(p, done, n);
-    // The lines before the breaker's line (or before an unended last line) go
-    // out as they stand; the last CR before the breaker is followed by LF.
-    const void* const last_cr = memrchr(p + done, kCr, breaker - done);
-    const size_t start = last_cr == nullptr ? done : static_cast<size_t>(static_cast<const char*>(last_cr) - p) + 2;
-    out.append(p + done, start - done);
-    if (breaker == n && start == n) return;
-    // One line on its own: from `start` to its CR, or to the end of the bytes.
-    const size_t end = static_cast<size_t>(FindByte(p + breaker, p + n, kCr) - p);
-    out.append(p + start, breaker - start);
-    if (end > breaker) FilterEscapes(std::string_view(p + breaker, end - breaker), out);
-    out.append("\r\n", 2);
-    done = end == n ? n : end + 1;
-    if (done < n && p[done] == kLf) ++done;
-  }
-}
-
-}  // namespace
-
-void FilterEscapes(std::string_view line, std::string& out) {
+// The escape-free text of [p, end) written at `out`, which has room for as
+// many bytes (the text is never longer); returns the end of what was written.
+// The filter of FilterEscapes.
+char* FilterEscapesAt(const char* p, const char* const end, char* out) {
   // Where the filter stands inside a sequence; Text outside one.
   enum class State { Text, Escape, Intermediate, Control, OsCommand, OsCommandEscape };
   State state = State::Text;
-  const char* p = line.data();
-  const char* const end = p + line.size();
   while (p < end) {
     if (state == State::Text) {
       // Copy the plain run up to the next ESC or backspace in one go.
       const char* const stop = FindEscOrBackspace(p, end);
-      out.append(p, static_cast<size_t>(stop - p));
+      out = CopyBytes(p, static_cast<size_t>(stop - p), out);
       p = stop;
       if (p == end) break;
     }
@@ -274,9 +245,62 @@ void FilterEscapes(std::string_view line, std::string& out) {
       state = State::Escape;
     } else {
       state = State::Text;
-      out.push_back(static_cast<char>(b));
+      *out++ = static_cast<char>(b);
     }
   }
+  return out;
+}
+
+// The escape-free text of the capture bytes [p, p + n), whose line ends are
+// CRs, appended to `out` with every line ended by CR LF. Every line of the bytes
+// ends with a CR (and its LF, if one follows) except perhaps the last, which the
+// end of the input or a Ctrl-Z ended. Runs of lines ended by CR LF without ESC
+// or backspace are their own escape-free text and go out whole; any other line
+// goes out as the plain bytes before its first ESC or backspace and the rest
+// filtered.
+void FilterPiece(const char* p, size_t n, std::string& out) {
+  // The text is as long as the bytes but for a CR without LF, which becomes
+  // CR LF, and a last line without its end: room is made for those as they come.
+  const size_t old = out.size();
+  out.resize(old + n + 2);
+  char* w = out.data() + old;
+  auto room_for = [&out, &w](size_t more) {
+    const size_t used = static_cast<size_t>(w - out.data());
+    if (used + more > out.size()) {
+      out.resize(std::max(used + more, out.size() + out.size() / 2));
+      w = out.data() + used;
+    }
+  };
+  size_t done = 0;  // the first line not out yet
+  while (done < n) {
+    const size_t breaker = FindLineBreaker(p, done, n);
+    // The lines before the breaker's line (or before an unended last line) go
+    // out as they stand; the last CR before the breaker is followed by LF.
+    const void* const last_cr = memrchr(p + done, kCr, breaker - done);
+    const size_t start = last_cr == nullptr ? done : static_cast<size_t>(static_cast<const char*>(last_cr) - p) + 2;
+    room_for(start - done);
+    w = CopyBytes(p + done, start - done, w);
+    if (breaker == n && start == n) break;
+    // One line on its own: from `start` to its CR, or to the end of the bytes.
+    const size_t end = static_cast<size_t>(FindByte(p + breaker, p + n, kCr) - p);
+    room_for(end - start + 2);
+    w = CopyBytes(p + start, breaker - start, w);
+    w = FilterEscapesAt(p + breaker, p + end, w);
+    *w++ = kCr;
+    *w++ = kLf;
+    done = end == n ? n : end + 1;
+    if (done < n && p[done] == kLf) ++done;
+  }
+  out.resize(static_cast<size_t>(w - out.data()));
+}
+
+}  // namespace
+
+void FilterEscapes(std::string_view line, std::string& out) {
+  const size_t old = out.size();
+  out.resize(old + line.size());
+  char* const text_end = FilterEscapesAt(line.data(), line.data() + line.size(), out.data() + old);
+  out.resize(static_cast<size_t>(text_end - out.data()));
 }
 
 void CutEscapes(const std::vector<std::string>& inputs, const std::string& output, Progress& progress) {

@@ -228,6 +228,17 @@ TEST_F(ParseLogTest, GeneratedCaptureAfterEscapeRemoval) {
     }
   }
   EXPECT_GT(mails, 0u);
+  // A board name and a mark longer than the writer's stack buffer.
+  MessageEntry long_texts = list_[0];
+  EntryContext context = long_texts.Context();
+  static const std::string board_name(700, 'B'), mark(600, 'M');  // contexts keep the pointers
+  context.board_name = &board_name;
+  context.mark = &mark;
+  long_texts.context = InternContext(context);
+  std::string appended;
+  AppendEntryFields(appended, long_texts, 1, '\t');
+  EXPECT_EQ(appended.substr(appended.find('B'), 701), board_name + "\t");
+  EXPECT_EQ(appended.substr(appended.size() - 601), "\t" + mark);
   EXPECT_LE(mails, o.mails);
   EXPECT_EQ(progress_.positions.back(), 100);
 }

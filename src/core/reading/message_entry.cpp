@@ -124,31 +124,39 @@ std::vector<std::string> EntryFields(const MessageEntry& e, int32_t seq_no) {
 }
 
 void AppendEntryFields(std::string& out, const MessageEntry& e, int32_t seq_no, char separator) {
-  // The fields are formatted on the stack and appended in a few pieces: growing
-  // `out` ahead of the text would fill the room with zeros first. The pieces
-  // between the board name and the mark are bounded: numbers of at most 20
-  // bytes, fixed texts and fields of at most 32 bytes.
-  char buffer[256 + 1];  // + 1: a separator after a number that reached the limit stays inside
+  // The fields are formatted on the stack and appended in one piece (growing
+  // `out` ahead of the text would fill the room with zeros first). Numbers take
+  // at most 20 bytes, fixed texts and the other fields at most 32; a board name
+  // or a mark too long for the rest of the buffer goes out on its own.
+  char buffer[512 + 1];  // + 1: a separator after a number that reached the limit stays inside
   char* p = buffer;
   char* const limit = buffer + sizeof buffer - 1;
+  constexpr size_t kBoundedFields = 256;  // what the fields between the board name and the mark can take
   auto number = [&](int64_t value) {
     p = std::to_chars(p, limit, value).ptr;
     *p++ = separator;
   };
   auto text = [&](std::string_view value) {
-    std::memcpy(p, value.data(), value.size());
-    p += value.size();
+    p = CopyBytes(value.data(), value.size(), p);
     *p++ = separator;
   };
   auto flush = [&] {
     out.append(buffer, static_cast<size_t>(p - buffer));
     p = buffer;
   };
+  // A text of any length: copied when the buffer holds it and `after` more bytes.
+  auto open_text = [&](std::string_view value, size_t after) {
+    if (value.size() + after > static_cast<size_t>(limit - p)) {
+      flush();
+      out.append(value);
+    } else {
+      p = CopyBytes(value.data(), value.size(), p);
+    }
+  };
   number(seq_no);
   number(e.board_list_no());
   number(e.board_no());
-  flush();
-  out.append(e.BoardName());
+  open_text(e.BoardName(), kBoundedFields);
   *p++ = separator;
   text(BoardTypeText(e.board_type()));
   number(e.writer_id);
@@ -159,8 +167,8 @@ void AppendEntryFields(std::string& out, const MessageEntry& e, int32_t seq_no, 
   text(e.title.View());
   number(static_cast<int64_t>(e.text_offset));
   text(e.write_date.View());
+  open_text(e.Mark(), 0);
   flush();
-  out.append(e.Mark());
 }
 
 ContextId MessageList::WithMark(ContextId context, const std::string* mark) {

@@ -2,7 +2,9 @@
 // Columns are 1-based byte columns; a full-width character counts two bytes.
 #pragma once
 
+#if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
 
 #include <charconv>
 #include <cstdint>
@@ -77,7 +79,21 @@ class PercentTracker {
   int current_ = 0;
 };
 
-// True when `b` is the first byte of a Shift-JIS double-byte character.
+namespace bytes_detail {
+
+// Copies n bytes, sizeof(Word) <= n <= 2 * sizeof(Word), as two words that may overlap.
+template <typename Word>
+void CopyHeadAndTail(const char* from, size_t n, char* out) {
+  Word head{};
+  Word tail{};
+  std::memcpy(&head, from, sizeof(Word));
+  std::memcpy(&tail, from + n - sizeof(Word), sizeof(Word));
+  std::memcpy(out, &head, sizeof(Word));
+  std::memcpy(out + n - sizeof(Word), &tail, sizeof(Word));
+}
+
+}  // namespace bytes_detail
+
 // Copies n bytes to `out` and returns the end of the copy; a short run (a
 // line, a field, copied millions of times) without a library call. With
 // AVX-512, glibc's memmove made each such call stall on some machines (the
@@ -87,35 +103,30 @@ inline char* CopyBytes(const char* from, size_t n, char* out) {
   if (n > 256) {
     std::memcpy(out, from, n);
   } else if (n >= 16) {
+#if defined(__SSE2__)
     size_t i = 0;
     for (; i + 16 <= n; i += 16) {
-      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
     }
     if (i < n) {
-      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + n - 16));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n - 16), v);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n - 16),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + n - 16)));
     }
+#else
+    std::memcpy(out, from, n);
+#endif
   } else if (n >= 8) {
-    uint64_t head = 0;
-    uint64_t tail = 0;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + n - 8, 8);
-    std::memcpy(out, &head, 8);
-    std::memcpy(out + n - 8, &tail, 8);
+    bytes_detail::CopyHeadAndTail<uint64_t>(from, n, out);
   } else if (n >= 4) {
-    uint32_t head = 0;
-    uint32_t tail = 0;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + n - 4, 4);
-    std::memcpy(out, &head, 4);
-    std::memcpy(out + n - 4, &tail, 4);
+    bytes_detail::CopyHeadAndTail<uint32_t>(from, n, out);
   } else {
     for (size_t i = 0; i < n; ++i) out[i] = from[i];
   }
   return out + n;
 }
 
+// True when `b` is the first byte of a Shift-JIS double-byte character.
 inline bool IsSjisLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 }  // namespace tobrisk

@@ -18,6 +18,7 @@
 #include "core/reading/message_text.h"
 #include "core/reading/message_tree.h"
 #include "core/ports/progress.h"
+#include "core/text/bytes.h"
 #include "core/text/sjis.h"
 
 namespace tobrisk {
@@ -45,7 +46,7 @@ class ExportRun {
 
   // How a format writes the lines of a text: `utf8` holds whole lines, each
   // ended by LF; what it appends for them must depend on each line alone.
-  using TextForm = void (*)(std::string_view utf8, std::string& out);
+  using TextForm = void (*)(std::string_view utf8, ByteBuilder& out);
   // Starts preparing the texts of the messages `order` (each once), in the
   // format's form, on a second thread a few hundred texts ahead of the writing.
   void PrepareTexts(TextForm form, std::vector<size_t> order);
@@ -57,7 +58,7 @@ class ExportRun {
   // The parent message in the reply tree; -1 at the top of a board and for mails.
   int64_t ParentMessage(size_t index) const;
   // "<...@net.tobrisk.invalid>": stable for the same logs, unique within them.
-  void AppendMessageId(size_t index, std::string& out) const;
+  void AppendMessageId(size_t index, ByteBuilder& out) const;
   // The domain of the addresses and IDs: the log header in lower case (bytes
   // that are no letter or digit as hex) + ".tobrisk.invalid".
   const std::string& Domain() const { return domain_; }
@@ -98,7 +99,7 @@ class ExportRun {
   // A text in UTF-8 in the format's form, made in the given buffers.
   struct ConvertBuffers {
     Utf8Buffer utf8;
-    std::string formed;
+    ByteBuilder formed;
   };
   std::string_view Convert(std::string_view sjis, ConvertBuffers& buffers) const;
   // The preparing thread's members, the writing thread's and the ones they
@@ -156,7 +157,7 @@ class FieldUtf8 {
   std::string_view Of(std::string_view sjis);
 
  private:
-  std::string shown_;
+  ByteBuilder shown_;
   Utf8Buffer utf8_;
 };
 // What a read mark means: "unread", "read", "replied", "checked".
@@ -164,9 +165,9 @@ std::string_view MarkName(std::string_view mark);
 // The mark to show: "○", "●", "★", or empty for unread (UTF-8).
 std::string_view MarkSymbol(std::string_view mark);
 // "2026/12/07".
-void AppendDateText(const ExportDate& date, std::string& out);
+void AppendDateText(const ExportDate& date, ByteBuilder& out);
 // "#Fc." + the message number filled to 5 digits, as in the tree: "#Fc.00345".
-void AppendMessageLabel(const MessageEntry& entry, std::string& out);
+void AppendMessageLabel(const MessageEntry& entry, ByteBuilder& out);
 // BoardName without its padding, in UTF-8.
 std::string BoardNameText(const MessageEntry& entry);
 // BoardType + BoardNo + ":" + BoardName without its padding, in UTF-8 (the tree's board node).

@@ -60,35 +60,35 @@ size_t NextSpecial(std::string_view text, size_t i) {
   return i;
 }
 
-void Escape(std::string_view utf8, std::string& out) {
+void Escape(std::string_view utf8, ByteBuilder& out) {
   size_t from = 0;
   for (size_t i = NextSpecial(utf8, 0); i < utf8.size(); i = NextSpecial(utf8, from)) {
-    out.append(utf8, from, i - from);
+    out.Put(utf8.substr(from, i - from));
     switch (utf8[i]) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += "&#39;";
+      case '&': out.Put("&amp;"); break;
+      case '<': out.Put("&lt;"); break;
+      case '>': out.Put("&gt;"); break;
+      case '"': out.Put("&quot;"); break;
+      default: out.Put("&#39;");
     }
     from = i + 1;
   }
-  out.append(utf8, from, std::string_view::npos);
+  out.Put(utf8.substr(from));
 }
 
-void Head(std::string& out, std::string_view title) {
-  out +=
+void Head(ByteBuilder& out, std::string_view title) {
+  out.Put(
       "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
-      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>");
   Escape(title, out);
-  out += "</title>\n<style>";
-  out += kStyle;
-  out += "</style>\n</head>\n<body>\n";
+  out.Put("</title>\n<style>");
+  out.Put(kStyle);
+  out.Put("</style>\n</head>\n<body>\n");
 }
 
-void WritePage(const std::string& path, const std::string& html) {
+void WritePage(const std::string& path, const ByteBuilder& html) {
   OutputFile file(path);
-  file.Write(html);
+  file.Write(html.View());
   file.Write("</body>\n</html>\n");
   file.Close();
 }
@@ -104,28 +104,29 @@ struct Section {
   std::vector<std::pair<TreeNodeId, TreeNodeId>> pages;  // [first, end) of node ids
 };
 
-void AppendTextPage(const Section& s, size_t page, std::string& out) {
-  out.append(s.stem).append("-t");
-  AppendDecimal(static_cast<int64_t>(page), out);
-  out += ".html";
+void AppendTextPage(const Section& s, size_t page, ByteBuilder& out) {
+  out.Put(s.stem);
+  out.Put("-t");
+  out.PutDecimal(static_cast<int64_t>(page));
+  out.Put(".html");
 }
-void AppendTreePage(const Section& s, size_t page, std::string& out) {
-  out += s.stem;
+void AppendTreePage(const Section& s, size_t page, ByteBuilder& out) {
+  out.Put(s.stem);
   if (page != 1) {
-    out += '-';
-    AppendDecimal(static_cast<int64_t>(page), out);
+    out.Put('-');
+    out.PutDecimal(static_cast<int64_t>(page));
   }
-  out += ".html";
+  out.Put(".html");
 }
 std::string TextPage(const Section& s, size_t page) {
-  std::string name;
+  ByteBuilder name;
   AppendTextPage(s, page, name);
-  return name;
+  return std::string(name.View());
 }
 std::string TreePage(const Section& s, size_t page) {
-  std::string name;
+  ByteBuilder name;
   AppendTreePage(s, page, name);
-  return name;
+  return std::string(name.View());
 }
 
 class HtmlWriter {
@@ -208,67 +209,85 @@ class HtmlWriter {
     }
   }
 
-  void Nav(std::string& out, const Section& s, size_t page, size_t pages, bool text) {
-    out += "<nav><a href=\"index.html\">\xE7\x9B\xAE\xE6\xAC\xA1</a>";                                  // 目次
-    if (text) out += " | <a href=\"" + TreePage(s, 1) + "\">\xE3\x83\x84\xE3\x83\xAA\xE3\x83\xBC</a>";  // ツリー
-    if (pages > 1) {
-      if (!text)
-        out += " | " + DecimalText(static_cast<int64_t>(page)) + " / " + DecimalText(static_cast<int64_t>(pages));
-      if (page > 1) {
-        out += " | <a href=\"" + (text ? TextPage(s, page - 1) : TreePage(s, page - 1)) +
-               "\">\xE5\x89\x8D\xE3\x81\xB8</a>";  // 前へ
-      }
-      if (page < pages) {
-        out += " | <a href=\"" + (text ? TextPage(s, page + 1) : TreePage(s, page + 1)) +
-               "\">\xE6\xAC\xA1\xE3\x81\xB8</a>";  // 次へ
-      }
+  void Nav(ByteBuilder& out, const Section& s, size_t page, size_t pages, bool text) {
+    out.Put("<nav><a href=\"index.html\">\xE7\x9B\xAE\xE6\xAC\xA1</a>");  // 目次
+    if (text) {
+      out.Put(" | <a href=\"");
+      AppendTreePage(s, 1, out);
+      out.Put("\">\xE3\x83\x84\xE3\x83\xAA\xE3\x83\xBC</a>");  // ツリー
     }
-    out += "</nav>\n";
+    if (pages > 1) {
+      if (!text) {
+        out.Put(" | ");
+        out.PutDecimal(static_cast<int64_t>(page));
+        out.Put(" / ");
+        out.PutDecimal(static_cast<int64_t>(pages));
+      }
+      const auto link = [&](size_t to, std::string_view caption) {
+        out.Put(" | <a href=\"");
+        if (text) {
+          AppendTextPage(s, to, out);
+        } else {
+          AppendTreePage(s, to, out);
+        }
+        out.Put("\">");
+        out.Put(caption);
+        out.Put("</a>");
+      };
+      if (page > 1) link(page - 1, "\xE5\x89\x8D\xE3\x81\xB8");      // 前へ
+      if (page < pages) link(page + 1, "\xE6\xAC\xA1\xE3\x81\xB8");  // 次へ
+    }
+    out.Put("</nav>\n");
   }
 
   // The mark column: ○ ● ★, or a badge that makes an unread message stand out.
-  static void Mark(std::string& out, const MessageEntry& e) {
+  static void Mark(ByteBuilder& out, const MessageEntry& e) {
     const std::string_view symbol = MarkSymbol(e.Mark());
     if (symbol.empty()) {
-      out += "<span class=\"new\">\xE6\x9C\xAA\xE8\xAA\xAD</span>";  // 未読
+      out.Put("<span class=\"new\">\xE6\x9C\xAA\xE8\xAA\xAD</span>");  // 未読
     } else {
-      out.append("<span class=\"mk\">").append(symbol).append("</span>");
+      out.Put("<span class=\"mk\">");
+      out.Put(symbol);
+      out.Put("</span>");
     }
   }
 
   // Escapes Shift-JIS bytes in UTF-8.
-  void EscapeSjis(std::string_view sjis, std::string& out) { Escape(utf8_.Of(sjis), out); }
+  void EscapeSjis(std::string_view sjis, ByteBuilder& out) { Escape(utf8_.Of(sjis), out); }
 
-  void Entry(std::string& out, const Section& s, size_t index) {
+  void Entry(ByteBuilder& out, const Section& s, size_t index) {
     const MessageEntry& e = run_.Entry(index);
-    char buffer[24];
-    const std::string_view seq = NumberText(SeqNoAt(index), buffer);
-    out.append("<li id=\"n").append(seq).append("\"");
-    if (MarkSymbol(e.Mark()).empty()) out += " class=\"u\"";
-    out += "><a href=\"";
+    const int64_t seq = SeqNoAt(index);
+    out.Put("<li id=\"n");
+    out.PutDecimal(seq);
+    out.Put('"');
+    if (MarkSymbol(e.Mark()).empty()) out.Put(" class=\"u\"");
+    out.Put("><a href=\"");
     AppendTextPage(s, text_page_[index], out);
-    out.append("#m").append(seq).append("\">");
+    out.Put("#m");
+    out.PutDecimal(seq);
+    out.Put("\">");
     Mark(out, e);
     if (!e.IsMail()) AppendMessageLabel(e, out);
-    out += "\xE3\x80\x90";  // 【
+    out.Put("\xE3\x80\x90");  // 【
     EscapeSjis(e.writer_handle.View(), out);
-    out += "\xE3\x80\x91";  // 】
+    out.Put("\xE3\x80\x91");  // 】
     EscapeSjis(e.title.View(), out);
-    out += "</a> <span class=\"d\">";
+    out.Put("</a> <span class=\"d\">");
     EscapeSjis(e.write_date.View(), out);
-    out += "</span>";
+    out.Put("</span>");
   }
 
   void WriteTreePages(const Section& s) {
     const MessageTree& tree = run_.Tree();
     for (size_t p = 0; p < std::max<size_t>(1, s.pages.size()); ++p) {
-      std::string& out = page_;  // reused: its capacity stays between pages
-      out.clear();
+      ByteBuilder& out = page_;  // reused: its memory stays between pages
+      out.Clear();
       Head(out, s.title);
       Nav(out, s, p + 1, s.pages.size(), false);
-      out += "<h1>";
+      out.Put("<h1>");
       Escape(s.title, out);
-      out += "</h1>\n<ul class=\"tree\">\n";
+      out.Put("</h1>\n<ul class=\"tree\">\n");
       if (p < s.pages.size()) {
         // Nested lists from the depths of the selected nodes, in display order.
         struct Open {
@@ -281,24 +300,24 @@ class HtmlWriter {
           if (index < 0 || !run_.Selected(static_cast<size_t>(index))) continue;
           const int32_t depth = tree.Depth(id);
           while (!open.empty() && open.back().depth >= depth) {
-            if (open.back().list) out += "</ul>";
-            out += "</li>\n";
+            if (open.back().list) out.Put("</ul>");
+            out.Put("</li>\n");
             open.pop_back();
           }
           if (!open.empty() && !open.back().list) {
-            out += "\n<ul>\n";
+            out.Put("\n<ul>\n");
             open.back().list = true;
           }
           Entry(out, s, static_cast<size_t>(index));
           open.push_back({depth, false});
         }
         while (!open.empty()) {
-          if (open.back().list) out += "</ul>";
-          out += "</li>\n";
+          if (open.back().list) out.Put("</ul>");
+          out.Put("</li>\n");
           open.pop_back();
         }
       }
-      out += "</ul>\n";
+      out.Put("</ul>\n");
       Nav(out, s, p + 1, s.pages.size(), false);
       WritePage(dir_ + TreePage(s, p + 1), out);
     }
@@ -309,55 +328,57 @@ class HtmlWriter {
   void WriteTextPages(const Section& s) {
     size_t i = 0;
     for (size_t page = 1; i < s.messages.size(); ++page) {
-      std::string& body = page_;
-      body.clear();
-      for (size_t count = 0; i < s.messages.size() && count < kTextsPerPage && body.size() < kTextPageBytes;
+      ByteBuilder& body = page_;
+      body.Clear();
+      for (size_t count = 0; i < s.messages.size() && count < kTextsPerPage && body.Size() < kTextPageBytes;
            ++count, ++i) {
         const size_t index = s.messages[i];
         text_page_[index] = static_cast<uint32_t>(page);
         const MessageEntry& e = run_.Entry(index);
-        char buffer[24];
-        const std::string_view seq = NumberText(SeqNoAt(index), buffer);
-        body.append("<article id=\"m").append(seq).append("\"");
-        if (MarkSymbol(e.Mark()).empty()) body += " class=\"u\"";
-        body += "><h2>";
+        const int64_t seq = SeqNoAt(index);
+        body.Put("<article id=\"m");
+        body.PutDecimal(seq);
+        body.Put('"');
+        if (MarkSymbol(e.Mark()).empty()) body.Put(" class=\"u\"");
+        body.Put("><h2>");
         Mark(body, e);
         if (!e.IsMail()) {
           AppendMessageLabel(e, body);
-          body += ' ';
+          body.Put(' ');
         }
         EscapeSjis(e.title.View(), body);
-        body += "</h2>\n<p class=\"meta\">";
+        body.Put("</h2>\n<p class=\"meta\">");
         if (!e.IsMail()) {
           Escape(boards_.Of(e), body);
           if (e.kind() == MessageKind::Res) {
-            body += " | res:";
-            AppendDecimal(e.res_to_no, body);
+            body.Put(" | res:");
+            body.PutDecimal(e.res_to_no);
           }
-          body += " | ";
+          body.Put(" | ");
         }
-        body += "\xE3\x80\x90";
+        body.Put("\xE3\x80\x90");
         EscapeSjis(e.writer_handle.View(), body);
-        body += "\xE3\x80\x91 | ";
+        body.Put("\xE3\x80\x91 | ");
         AppendDateText(run_.Date(index), body);
-        body += " | <a href=\"";
+        body.Put(" | <a href=\"");
         AppendTreePage(s, tree_page_[index], body);
-        body.append("#n").append(seq);
-        body += "\">\xE3\x83\x84\xE3\x83\xAA\xE3\x83\xBC</a></p>\n<pre>";
-        body += run_.NextText();
-        body += "</pre></article>\n";
+        body.Put("#n");
+        body.PutDecimal(seq);
+        body.Put("\">\xE3\x83\x84\xE3\x83\xAA\xE3\x83\xBC</a></p>\n<pre>");
+        body.Put(run_.NextText());
+        body.Put("</pre></article>\n");
         run_.Done(++done_);
       }
       const size_t pages = i < s.messages.size() ? page + 1 : page;  // whether a next page follows
-      std::string head;
+      ByteBuilder head;
       Head(head, s.title);
       Nav(head, s, page, pages, true);
-      std::string tail;
+      ByteBuilder tail;
       Nav(tail, s, page, pages, true);
       OutputFile file(dir_ + TextPage(s, page));
-      file.Write(head);
-      file.Write(body);
-      file.Write(tail);
+      file.Write(head.View());
+      file.Write(body.View());
+      file.Write(tail.View());
       file.Write("</body>\n</html>\n");
       file.Close();
     }
@@ -366,34 +387,38 @@ class HtmlWriter {
   void WriteIndex() {
     const ExportSource& source = run_.Source();
     std::string title = Utf8(source.net_name);
-    std::string out;
+    ByteBuilder out;
     Head(out, title);
-    out += "<h1>";
+    out.Put("<h1>");
     Escape(title, out);
-    out += "</h1>\n<p>\xE3\x83\xAD\xE3\x82\xB0: ";  // ログ:
+    out.Put("</h1>\n<p>\xE3\x83\xAD\xE3\x82\xB0: ");  // ログ:
     for (size_t i = 0; i < source.log_names.size(); ++i) {
-      if (i > 0) out += ", ";
-      out += "<span class=\"fixed\">";
+      if (i > 0) out.Put(", ");
+      out.Put("<span class=\"fixed\">");
       Escape(source.log_names[i], out);
-      out += "</span>";
+      out.Put("</span>");
     }
-    out +=
+    out.Put(
         "</p>\n<table>\n<tr><th>\xE3\x83\x9C\xE3\x83\xBC\xE3\x83\x89</th><th>\xE4\xBB\xB6\xE6\x95\xB0</th>"
-        "<th>\xE6\x9C\x80\xE6\x96\xB0\xE3\x81\xAE\xE6\x9B\xB8\xE8\xBE\xBC\xE6\x97\xA5</th></tr>\n";  // ボード 件数 最新の書込日
+        "<th>\xE6\x9C\x80\xE6\x96\xB0\xE3\x81\xAE\xE6\x9B\xB8\xE8\xBE\xBC\xE6\x97\xA5</th></tr>\n");  // ボード 件数 最新の書込日
     for (const Section& s : sections_) {
-      out += "<tr><td>";
+      out.Put("<tr><td>");
       if (s.messages.empty()) {
         Escape(s.title, out);
       } else {
-        out += "<a href=\"" + TreePage(s, 1) + "\">";
+        out.Put("<a href=\"");
+        AppendTreePage(s, 1, out);
+        out.Put("\">");
         Escape(s.title, out);
-        out += "</a>";
+        out.Put("</a>");
       }
-      out += "</td><td class=\"n\">" + DecimalText(static_cast<int64_t>(s.messages.size())) + "</td><td>";
+      out.Put("</td><td class=\"n\">");
+      out.PutDecimal(static_cast<int64_t>(s.messages.size()));
+      out.Put("</td><td>");
       if (!s.messages.empty()) AppendDateText(s.newest, out);
-      out += "</td></tr>\n";
+      out.Put("</td></tr>\n");
     }
-    out += "</table>\n";
+    out.Put("</table>\n");
     WritePage(dir_ + "index.html", out);
   }
 
@@ -403,7 +428,7 @@ class HtmlWriter {
   std::vector<uint32_t> text_page_;  // by message index
   std::vector<uint32_t> tree_page_;
   size_t done_ = 0;
-  std::string page_;
+  ByteBuilder page_;
   FieldUtf8 utf8_;  // EscapeSjis's
   BoardLabels boards_;
 };

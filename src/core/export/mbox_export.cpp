@@ -28,33 +28,39 @@ int Weekday(const ExportDate& d) {  // 0 Sunday
   return static_cast<int>(((days % 7) + 11) % 7);
 }
 
-void AppendTwoDigits(int n, char fill, std::string& out) {
-  out += n >= 10 ? static_cast<char>('0' + n / 10) : fill;
-  out += static_cast<char>('0' + n % 10);
+void AppendTwoDigits(int n, char fill, ByteBuilder& out) {
+  char* p = out.Room(2);
+  p[0] = n >= 10 ? static_cast<char>('0' + n / 10) : fill;
+  p[1] = static_cast<char>('0' + n % 10);
+  out.End(p + 2);
 }
 
 // "Mon, 07 Dec 2026 00:00:00 +0900": the host's zone; a WriteDate has no time.
-void AppendRfcDate(const ExportDate& d, std::string& out) {
-  out.append(kWeekdays[Weekday(d)]).append(", "sv);
+void AppendRfcDate(const ExportDate& d, ByteBuilder& out) {
+  out.Put(kWeekdays[Weekday(d)]);
+  out.Put(", "sv);
   AppendTwoDigits(d.day, '0', out);
-  out.append(" "sv).append(kMonths[d.month - 1]).append(" "sv);
-  AppendDecimal(d.year, out);
-  out += " 00:00:00 +0900"sv;
+  out.Put(' ');
+  out.Put(kMonths[d.month - 1]);
+  out.Put(' ');
+  out.PutDecimal(d.year);
+  out.Put(" 00:00:00 +0900"sv);
 }
 
 // "Mon Dec  7 00:00:00 2026" for the From_ line.
-void AppendAscDate(const ExportDate& d, std::string& out) {
-  out.append(kWeekdays[Weekday(d)]).append(" "sv).append(kMonths[d.month - 1]).append(" "sv);
+void AppendAscDate(const ExportDate& d, ByteBuilder& out) {
+  out.Put(kWeekdays[Weekday(d)]);
+  out.Put(' ');
+  out.Put(kMonths[d.month - 1]);
+  out.Put(' ');
   AppendTwoDigits(d.day, ' ', out);
-  out += " 00:00:00 "sv;
-  AppendDecimal(d.year, out);
+  out.Put(" 00:00:00 "sv);
+  out.PutDecimal(d.year);
 }
 
-void Base64(std::string_view bytes, std::string& out) {
+void Base64(std::string_view bytes, ByteBuilder& out) {
   static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  const size_t at = out.size();
-  out.resize(at + (bytes.size() + 2) / 3 * 4);
-  char* p = out.data() + at;
+  char* p = out.Room((bytes.size() + 2) / 3 * 4);
   size_t i = 0;
   for (; i + 3 <= bytes.size(); i += 3) {
     const uint32_t v = (uint32_t{static_cast<unsigned char>(bytes[i])} << 16) |
@@ -71,8 +77,9 @@ void Base64(std::string_view bytes, std::string& out) {
     *p++ = kAlphabet[v >> 18];
     *p++ = kAlphabet[(v >> 12) & 63];
     *p++ = i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=';
-    *p = '=';
+    *p++ = '=';
   }
+  out.End(p);
 }
 
 // Printable ASCII without the start of an encoded word: can stand as it is.
@@ -86,24 +93,24 @@ bool PlainAscii(std::string_view text) {
 
 // RFC 2047 "B" encoded words of at most 75 characters, never splitting a
 // UTF-8 character, folded onto continuation lines.
-void AppendEncodedWords(std::string_view utf8, std::string& out) {
+void AppendEncodedWords(std::string_view utf8, ByteBuilder& out) {
   constexpr size_t kMaxBytes = 45;  // 60 base64 characters + 12 of "=?UTF-8?B?" and "?="
   size_t i = 0;
   while (i < utf8.size()) {
     size_t end = std::min(utf8.size(), i + kMaxBytes);
     while (end < utf8.size() && end > i && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
     if (end == i) end = std::min(utf8.size(), i + kMaxBytes);  // not UTF-8: cut anywhere
-    if (i > 0) out += "\n "sv;
-    out += "=?UTF-8?B?"sv;
+    if (i > 0) out.Put("\n "sv);
+    out.Put("=?UTF-8?B?"sv);
     Base64(utf8.substr(i, end - i), out);
-    out += "?="sv;
+    out.Put("?="sv);
     i = end;
   }
 }
 
-void AppendHeaderText(std::string_view utf8, std::string& out) {
+void AppendHeaderText(std::string_view utf8, ByteBuilder& out) {
   if (PlainAscii(utf8)) {
-    out.append(utf8);
+    out.Put(utf8);
   } else {
     AppendEncodedWords(utf8, out);
   }
@@ -111,32 +118,37 @@ void AppendHeaderText(std::string_view utf8, std::string& out) {
 
 // The writer as a display name followed by a blank: a quoted string when it is
 // plain ASCII; nothing for an empty one.
-void AppendDisplayName(std::string_view utf8, std::string& out) {
+void AppendDisplayName(std::string_view utf8, ByteBuilder& out) {
   if (utf8.empty()) return;
   if (!PlainAscii(utf8)) {
     AppendEncodedWords(utf8, out);
-    out += ' ';
+    out.Put(' ');
     return;
   }
-  out += '"';
+  out.Put('"');
   for (char c : utf8) {
-    if (c == '"' || c == '\\') out.push_back('\\');
-    out.push_back(c);
+    if (c == '"' || c == '\\') out.Put('\\');
+    out.Put(c);
   }
-  out += "\" ";
+  out.Put('"');
+  out.Put(' ');
 }
 
 // mboxrd: a body line that matches ^>*From  gets one more ">".
-void AppendBody(std::string_view body, std::string& out) {
-  size_t start = 0;
-  while (start < body.size()) {
-    size_t end = body.find('\n', start);
-    if (end == std::string_view::npos) end = body.size();
-    const std::string_view line = body.substr(start, end - start);
-    const size_t quotes = line.find_first_not_of('>');
-    if (quotes != std::string_view::npos && line.substr(quotes, 5) == "From ") out.push_back('>');
-    out.append(line).push_back('\n');
-    start = end + 1;
+void AppendBody(std::string_view body, ByteBuilder& out) {
+  const char* line = body.data();
+  const char* const end = line + body.size();
+  while (line < end) {
+    const char* const lf = FindByte(line, end, '\n');
+    const size_t size = static_cast<size_t>(lf - line);
+    char* p = out.Room(size + 2);
+    const std::string_view text(line, size);
+    const size_t quotes = text.find_first_not_of('>');
+    if (quotes != std::string_view::npos && text.substr(quotes, 5) == "From ") *p++ = '>';
+    p = CopyBytes(line, size, p);
+    *p++ = '\n';
+    out.End(p);
+    line = lf + 1;
   }
 }
 
@@ -144,14 +156,14 @@ void AppendBody(std::string_view body, std::string& out) {
 
 void WriteMbox(ExportRun& run, OutputFile& out) {
   run.PrepareTexts(AppendBody, run.Indices());
-  std::string m;
-  std::string address;
-  std::string parent_id;
+  ByteBuilder m;
+  ByteBuilder address;
+  ByteBuilder parent_id;
   FieldUtf8 utf8;
   // Neighbours in the list mostly share their board: its header line is made
   // once for each run of them.
   const MessageEntry* last_board = nullptr;
-  std::string board_line;
+  ByteBuilder board_line;
   size_t done = 0;
   for (size_t index : run.Indices()) {
     const MessageEntry& e = run.Entry(index);
@@ -159,52 +171,66 @@ void WriteMbox(ExportRun& run, OutputFile& out) {
     if (last_board == nullptr || e.board_type() != last_board->board_type() || e.board_no() != last_board->board_no() ||
         e.BoardName() != last_board->BoardName()) {
       last_board = &e;
-      board_line.assign("X-Tobrisk-Board: ").append(BoardTypeText(e.board_type())).append(" "sv);
-      AppendDecimal(e.board_no(), board_line);
+      board_line.Clear();
+      board_line.Put("X-Tobrisk-Board: "sv);
+      board_line.Put(BoardTypeText(e.board_type()));
+      board_line.Put(' ');
+      board_line.PutDecimal(e.board_no());
       const std::string name = BoardNameText(e);
-      if (!name.empty()) AppendHeaderText(name, board_line.append(" "sv));
-      board_line.append("\n"sv);
+      if (!name.empty()) {
+        board_line.Put(' ');
+        AppendHeaderText(name, board_line);
+      }
+      board_line.Put('\n');
     }
-    address.clear();
+    address.Clear();
     if (e.writer_id >= 0) {
-      address += 'w';
-      AppendDecimal(e.writer_id, address);
+      address.Put('w');
+      address.PutDecimal(e.writer_id);
     } else {
-      address.append("unknown"sv);
+      address.Put("unknown"sv);
     }
-    address.append("@"sv).append(run.Domain());
-    m.clear();
-    m.append("From "sv).append(address).append(" "sv);
+    address.Put('@');
+    address.Put(run.Domain());
+    m.Clear();
+    m.Put("From "sv);
+    m.Put(address.View());
+    m.Put(' ');
     AppendAscDate(date, m);
-    m += '\n';
-    AppendDisplayName(utf8.Of(e.writer_handle.View()), m.append("From: "sv));
-    m.append("<"sv).append(address).append(">\n"sv);
-    AppendHeaderText(utf8.Of(e.title.View()), m.append("Subject: "sv));
-    m.append("\n"sv);
-    m += "Date: "sv;
+    m.Put("\nFrom: "sv);
+    AppendDisplayName(utf8.Of(e.writer_handle.View()), m);
+    m.Put('<');
+    m.Put(address.View());
+    m.Put(">\nSubject: "sv);
+    AppendHeaderText(utf8.Of(e.title.View()), m);
+    m.Put("\nDate: "sv);
     AppendRfcDate(date, m);
-    m += '\n';
-    m.append("Message-ID: "sv);
+    m.Put("\nMessage-ID: "sv);
     run.AppendMessageId(index, m);
-    m.append("\n"sv);
+    m.Put('\n');
     const int64_t parent = run.ParentMessage(index);
     if (parent >= 0) {
-      parent_id.clear();
+      parent_id.Clear();
       run.AppendMessageId(static_cast<size_t>(parent), parent_id);
-      m.append("In-Reply-To: "sv).append(parent_id).append("\nReferences: "sv).append(parent_id).append("\n"sv);
+      m.Put("In-Reply-To: "sv);
+      m.Put(parent_id.View());
+      m.Put("\nReferences: "sv);
+      m.Put(parent_id.View());
+      m.Put('\n');
     }
-    m.append(board_line);
-    m += "X-Tobrisk-Message-No: "sv;
-    AppendDecimal(e.message_no, m);
-    m += '\n';
+    m.Put(board_line.View());
+    m.Put("X-Tobrisk-Message-No: "sv);
+    m.PutDecimal(e.message_no);
     const std::string_view mark = MarkName(e.Mark());
-    m.append("X-Tobrisk-Mark: "sv).append(mark).append("\n"sv);
+    m.Put("\nX-Tobrisk-Mark: "sv);
+    m.Put(mark);
+    m.Put('\n');
     // The same marks as mail programs know them: read, answered, flagged.
-    if (mark != "unread") m += "Status: RO\n"sv;
-    if (mark == "replied") m += "X-Status: A\n"sv;
-    if (mark == "checked") m += "X-Status: F\n"sv;
-    m += "MIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: 8bit\n\n"sv;
-    out.Write(m);
+    if (mark != "unread") m.Put("Status: RO\n"sv);
+    if (mark == "replied") m.Put("X-Status: A\n"sv);
+    if (mark == "checked") m.Put("X-Status: F\n"sv);
+    m.Put("MIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: 8bit\n\n"sv);
+    out.Write(m.View());
     out.Write(run.NextText());
     out.Write("\n");
     run.Done(++done);

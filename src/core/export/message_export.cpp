@@ -164,9 +164,9 @@ namespace export_detail {
 std::string Utf8(std::string_view sjis) { return SjisToUtf8(sjis); }
 
 std::string_view FieldUtf8::Of(std::string_view sjis) {
-  shown_.clear();
-  AppendShownLine(sjis, shown_);
-  return utf8_.Of(shown_);
+  shown_.Clear();
+  shown_.End(PutShownLine(sjis, shown_.Room(sjis.size())));
+  return utf8_.Of(shown_.View());
 }
 
 std::string_view MarkName(std::string_view mark) {
@@ -187,22 +187,23 @@ std::string_view MarkSymbol(std::string_view mark) {
   }
 }
 
-void AppendDateText(const ExportDate& date, std::string& out) {
-  AppendDecimal(date.year, out);
-  out += '/';
-  if (date.month < 10) out += '0';
-  AppendDecimal(date.month, out);
-  out += '/';
-  if (date.day < 10) out += '0';
-  AppendDecimal(date.day, out);
+void AppendDateText(const ExportDate& date, ByteBuilder& out) {
+  out.PutDecimal(date.year);
+  out.Put('/');
+  if (date.month < 10) out.Put('0');
+  out.PutDecimal(date.month);
+  out.Put('/');
+  if (date.day < 10) out.Put('0');
+  out.PutDecimal(date.day);
 }
 
-void AppendMessageLabel(const MessageEntry& entry, std::string& out) {
+void AppendMessageLabel(const MessageEntry& entry, ByteBuilder& out) {
   char buffer[24];
   const std::string_view number = NumberText(entry.message_no, buffer);
-  out += "#Fc.";
-  if (number.size() < 5) out.append(5 - number.size(), '0');
-  out += number;
+  char* p = out.Room(4 + 5 + number.size());
+  p = CopyBytes("#Fc.00000", 4 + (number.size() < 5 ? 5 - number.size() : 0), p);
+  for (const char c : number) *p++ = c;
+  out.End(p);
 }
 
 std::string BoardNameText(const MessageEntry& entry) {
@@ -330,9 +331,9 @@ std::string_view ExportRun::Convert(std::string_view sjis, ConvertBuffers& buffe
   // text by text gives the same bytes as converting a whole stretch.
   const std::string_view utf8 = buffers.utf8.Of(sjis);
   if (form_ == nullptr) return utf8;
-  buffers.formed.clear();
+  buffers.formed.Clear();
   form_(utf8, buffers.formed);
-  return buffers.formed;
+  return buffers.formed.View();
 }
 
 void ExportRun::ConvertBatch(TextBatch& batch) {
@@ -561,23 +562,25 @@ int64_t ExportRun::ParentMessage(size_t index) const {
   return Tree().MessageIndex(Tree().Parent(node));
 }
 
-void ExportRun::AppendMessageId(size_t index, std::string& out) const {
+void ExportRun::AppendMessageId(size_t index, ByteBuilder& out) const {
   const MessageEntry& e = Entry(index);
-  out += '<';
+  out.Put('<');
   if (e.IsMail()) {
-    out += "mail.";
-    AppendDecimal(occurrence_[index], out);
+    out.Put("mail.");
+    out.PutDecimal(occurrence_[index]);
   } else {
-    for (const char c : BoardTypeText(e.board_type())) out += static_cast<char>(c - 'A' + 'a');
-    AppendDecimal(e.board_no(), out);
-    out += '.';
-    AppendDecimal(e.message_no, out);
+    for (const char c : BoardTypeText(e.board_type())) out.Put(static_cast<char>(c - 'A' + 'a'));
+    out.PutDecimal(e.board_no());
+    out.Put('.');
+    out.PutDecimal(e.message_no);
     if (occurrence_[index] > 1) {
-      out += '.';
-      AppendDecimal(occurrence_[index], out);
+      out.Put('.');
+      out.PutDecimal(occurrence_[index]);
     }
   }
-  out.append("@").append(domain_).append(">");
+  out.Put('@');
+  out.Put(domain_);
+  out.Put('>');
 }
 
 void ExportRun::Done(size_t count) {

@@ -9,26 +9,31 @@ namespace tobrisk::export_detail {
 
 void WriteText(ExportRun& run, OutputFile& out) {
   run.PrepareTexts(nullptr, run.Indices());
-  std::string m;
+  ByteBuilder m;
   FieldUtf8 utf8;
   BoardLabels boards;
   size_t done = 0;
   for (size_t index : run.Indices()) {
     const MessageEntry& e = run.Entry(index);
     const ExportDate date = run.Date(index);
-    m.clear();
+    m.Clear();
     // ■ BBS12:雑談 #Fc.00345 【handle】 2026/12/07 title
-    m += "\u25a0 ";
+    m.Put("\u25a0 ");
     if (e.IsMail()) {
-      m += "MAIL";
+      m.Put("MAIL");
     } else {
-      m.append(boards.Of(e)).append(" ");
+      m.Put(boards.Of(e));
+      m.Put(' ');
       AppendMessageLabel(e, m);
     }
-    m.append(" \u3010").append(utf8.Of(e.writer_handle.View())).append("\u3011 ");
+    m.Put(" \u3010");
+    m.Put(utf8.Of(e.writer_handle.View()));
+    m.Put("\u3011 ");
     AppendDateText(date, m);
-    m.append(" ").append(utf8.Of(e.title.View())).append("\n");
-    out.Write(m);
+    m.Put(' ');
+    m.Put(utf8.Of(e.title.View()));
+    m.Put('\n');
+    out.Write(m.View());
     out.Write(run.NextText());
     out.Write("\n");
     run.Done(++done);

@@ -65,21 +65,6 @@ const char* FindControl(const char* p, const char* end) {
   return p;
 }
 
-// Writes `line` as it is shown (see AppendShownLine) to `out`, which has room
-// for it; returns the end of what it wrote.
-char* PutShownLine(std::string_view line, char* out) {
-  // Control bytes never stand inside a Shift-JIS character (trail bytes are
-  // 0x40 and above, never 0x7F), so leaving them out splits no character.
-  const char* const end = line.data() + line.size();
-  const char* shown = line.data();
-  for (const char* at = FindControl(shown, end); at != end; at = FindControl(at + 1, end)) {
-    if (*at == '\t') continue;
-    out = CopyBytes(shown, static_cast<size_t>(at - shown), out);
-    shown = at + 1;
-  }
-  return CopyBytes(shown, static_cast<size_t>(end - shown), out);
-}
-
 // CutLines for texts whose lines all end in CR before the end of the bytes and
 // hold no Ctrl-Z, which is nearly every text: the same result in one pass.
 // False when it cannot tell (a line reaches the end of the bytes, or a Ctrl-Z
@@ -151,6 +136,19 @@ bool CutLines(std::string_view bytes, bool to_end, uint64_t stop, std::string_vi
 }
 
 }  // namespace
+
+char* PutShownLine(std::string_view line, char* out) {
+  // Control bytes never stand inside a Shift-JIS character (trail bytes are
+  // 0x40 and above, never 0x7F), so leaving them out splits no character.
+  const char* const end = line.data() + line.size();
+  const char* shown = line.data();
+  for (const char* at = FindControl(shown, end); at != end; at = FindControl(at + 1, end)) {
+    if (*at == '\t') continue;
+    out = CopyBytes(shown, static_cast<size_t>(at - shown), out);
+    shown = at + 1;
+  }
+  return CopyBytes(shown, static_cast<size_t>(end - shown), out);
+}
 
 void AppendShownLine(std::string_view line, std::string& out) {
   const size_t old = out.size();

@@ -31,6 +31,8 @@ struct MessageText {
 // BEL, a LF inside the line, DEL ...), which would show as boxes or break the
 // line. The files keep them; only what is shown leaves them out.
 void AppendShownLine(std::string_view line, std::string& out);
+// The same written to `out`, which has room for the line; returns the end of what it wrote.
+char* PutShownLine(std::string_view line, char* out);
 
 // Reads lines from `offset` until end of file or a line that begins with "#Fc.",
 // "● [", "[ AUTO ]", "● 受け取り" or "[ Ｍail (" (that line is not part of the

@@ -4,9 +4,11 @@
 #include <emmintrin.h>
 #endif
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace tobrisk {
 
@@ -106,6 +108,14 @@ std::string UpperAscii(std::string_view text) {
 }
 
 std::string DecimalText(int64_t value) { return std::to_string(value); }
+
+void ByteBuilder::Grow(size_t n) {
+  const size_t capacity = std::max({size_ + n, capacity_ * 2, size_t{256}});
+  auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
+  if (size_ > 0) std::memcpy(bytes.get(), bytes_.get(), size_);
+  bytes_ = std::move(bytes);
+  capacity_ = capacity;
+}
 
 void AppendDecimal(int64_t value, std::string& out) {
   char buffer[24];

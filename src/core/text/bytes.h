@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -125,6 +126,38 @@ inline char* CopyBytes(const char* from, size_t n, char* out) {
   }
   return out + n;
 }
+
+// Text made of many short pieces (the exports' headers and pages, tens of
+// pieces per message): each piece is copied with CopyBytes after one check for
+// room, without a library call per piece. Its memory only grows and is never
+// filled ahead. A piece must not lie in the builder itself.
+class ByteBuilder {
+ public:
+  void Clear() { size_ = 0; }
+  size_t Size() const { return size_; }
+  std::string_view View() const { return {bytes_.get(), size_}; }
+  void Put(std::string_view piece) { End(CopyBytes(piece.data(), piece.size(), Room(piece.size()))); }
+  void Put(char c) {
+    *Room(1) = c;
+    ++size_;
+  }
+  void PutDecimal(int64_t value) {
+    char* const at = Room(20);  // "-9223372036854775808"
+    End(std::to_chars(at, at + 20, value).ptr);
+  }
+  // Where `n` more bytes can be written; End then takes what was written.
+  char* Room(size_t n) {
+    if (capacity_ - size_ < n) Grow(n);
+    return bytes_.get() + size_;
+  }
+  void End(char* end) { size_ = static_cast<size_t>(end - bytes_.get()); }
+
+ private:
+  void Grow(size_t n);
+  std::unique_ptr<char[]> bytes_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
 
 // True when `b` is the first byte of a Shift-JIS double-byte character.
 inline bool IsSjisLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }

@@ -394,8 +394,7 @@ bool SjisRoundTrips(std::string_view sjis) {
 
 bool IsValidSjis(std::string_view bytes) {
   if (IsAscii(bytes)) return true;
-  static const DecodeTable table;
-  return table.Valid(bytes);
+  return Table().Valid(bytes);
 }
 
 bool IsValidUtf8(std::string_view bytes, bool* multi_byte) {

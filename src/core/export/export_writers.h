@@ -45,8 +45,9 @@ class ExportRun {
   bool Selected(size_t index) const { return selected_.empty() || selected_[index]; }
 
   // How a format writes the lines of a text: `utf8` holds whole lines, each
-  // ended by LF; what it appends for them must depend on each line alone.
-  using TextForm = void (*)(std::string_view utf8, ByteBuilder& out);
+  // ended by LF; what it appends for them must depend on each line alone. It
+  // returns false, having appended nothing, for a text that stands as it is.
+  using TextForm = bool (*)(std::string_view utf8, ByteBuilder& out);
   // Starts preparing the texts of the messages `order` (each once), in the
   // format's form, on a second thread a few hundred texts ahead of the writing.
   void PrepareTexts(TextForm form, std::vector<size_t> order);

@@ -76,6 +76,13 @@ void Escape(std::string_view utf8, ByteBuilder& out) {
   out.Put(utf8.substr(from));
 }
 
+// Escape as the texts' form: a text without a byte to escape stands as it is.
+bool EscapeText(std::string_view utf8, ByteBuilder& out) {
+  if (NextSpecial(utf8, 0) == utf8.size()) return false;
+  Escape(utf8, out);
+  return true;
+}
+
 void Head(ByteBuilder& out, std::string_view title) {
   out.Put(
       "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -139,7 +146,7 @@ class HtmlWriter {
     for (Section& s : sections_) PlanTreePages(s);
     std::vector<size_t> order;  // as the text pages are written
     for (const Section& s : sections_) order.insert(order.end(), s.messages.begin(), s.messages.end());
-    run_.PrepareTexts(Escape, std::move(order));
+    run_.PrepareTexts(EscapeText, std::move(order));
     // Text pages first: their size decides where a page ends, and the tree
     // pages link to them.
     for (const Section& s : sections_) {

@@ -134,8 +134,20 @@ void AppendDisplayName(std::string_view utf8, ByteBuilder& out) {
   out.Put(' ');
 }
 
-// mboxrd: a body line that matches ^>*From  gets one more ">".
-void AppendBody(std::string_view body, ByteBuilder& out) {
+// True when a line of `body` matches ^>*From .
+bool HasFromLine(std::string_view body) {
+  for (size_t at = body.find("From "); at != std::string_view::npos; at = body.find("From ", at + 1)) {
+    size_t start = at;
+    while (start > 0 && body[start - 1] == '>') --start;
+    if (start == 0 || body[start - 1] == '\n') return true;
+  }
+  return false;
+}
+
+// mboxrd: a body line that matches ^>*From  gets one more ">". Most texts
+// hold no such line and stand as they are.
+bool AppendBody(std::string_view body, ByteBuilder& out) {
+  if (!HasFromLine(body)) return false;
   const char* line = body.data();
   const char* const end = line + body.size();
   while (line < end) {
@@ -150,6 +162,7 @@ void AppendBody(std::string_view body, ByteBuilder& out) {
     out.End(p);
     line = lf + 1;
   }
+  return true;
 }
 
 }  // namespace

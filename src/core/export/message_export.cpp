@@ -332,8 +332,7 @@ std::string_view ExportRun::Convert(std::string_view sjis, ConvertBuffers& buffe
   const std::string_view utf8 = buffers.utf8.Of(sjis);
   if (form_ == nullptr) return utf8;
   buffers.formed.Clear();
-  form_(utf8, buffers.formed);
-  return buffers.formed.View();
+  return form_(utf8, buffers.formed) ? buffers.formed.View() : utf8;
 }
 
 void ExportRun::ConvertBatch(TextBatch& batch) {

@@ -163,6 +163,28 @@ TEST(FieldReaders, PercentTrackerAgreesWithRoundedPercent) {
   }
 }
 
+TEST(FieldReaders, ByteBuilderKeepsEveryPieceAcrossItsGrowth) {
+  // Pieces of every copy size CopyBytes has, numbers and room written through,
+  // past several growths, against the same text made with std::string.
+  ByteBuilder built;
+  std::string expected;
+  for (size_t i = 0; i < 400; ++i) {
+    const std::string piece(i % 300, static_cast<char>('a' + i % 26));
+    built.Put(piece);
+    expected += piece;
+    built.PutDecimal(-static_cast<int64_t>(i) * 1000003);
+    expected += std::to_string(-static_cast<int64_t>(i) * 1000003);
+    char* at = built.Room(3);
+    *at++ = '<';
+    built.End(at);
+    expected += '<';
+  }
+  EXPECT_EQ(built.View(), expected);
+  built.Clear();
+  built.Put('x');
+  EXPECT_EQ(built.View(), "x");
+}
+
 TEST(Paths, TrailingSeparatorAndFileName) {
   EXPECT_EQ(TrailingSeparator("/logs"), "/logs/");
   EXPECT_EQ(TrailingSeparator("/"), "/");

@@ -134,35 +134,22 @@ void AppendDisplayName(std::string_view utf8, ByteBuilder& out) {
   out.Put(' ');
 }
 
-// True when a line of `body` matches ^>*From .
-bool HasFromLine(std::string_view body) {
-  for (size_t at = body.find("From "); at != std::string_view::npos; at = body.find("From ", at + 1)) {
-    size_t start = at;
-    while (start > 0 && body[start - 1] == '>') --start;
-    if (start == 0 || body[start - 1] == '\n') return true;
-  }
-  return false;
-}
-
 // mboxrd: a body line that matches ^>*From  gets one more ">". Most texts
-// hold no such line and stand as they are.
+// hold no such line and stand as they are (false, nothing appended).
 bool AppendBody(std::string_view body, ByteBuilder& out) {
-  if (!HasFromLine(body)) return false;
-  const char* line = body.data();
-  const char* const end = line + body.size();
-  while (line < end) {
-    const char* const lf = FindByte(line, end, '\n');
-    const size_t size = static_cast<size_t>(lf - line);
-    char* p = out.Room(size + 2);
-    const std::string_view text(line, size);
-    const size_t quotes = text.find_first_not_of('>');
-    if (quotes != std::string_view::npos && text.substr(quotes, 5) == "From ") *p++ = '>';
-    p = CopyBytes(line, size, p);
-    *p++ = '\n';
-    out.End(p);
-    line = lf + 1;
+  bool quoted = false;
+  size_t copied = 0;
+  for (size_t at = body.find("From "); at != std::string_view::npos; at = body.find("From ", at + 1)) {
+    size_t start = at;  // the start of its line, when only ">" stand before it there
+    while (start > 0 && body[start - 1] == '>') --start;
+    if (start > 0 && body[start - 1] != '\n') continue;
+    out.Put(body.substr(copied, start - copied));
+    out.Put('>');
+    copied = start;
+    quoted = true;
   }
-  return true;
+  if (quoted) out.Put(body.substr(copied));
+  return quoted;
 }
 
 }  // namespace

@@ -7,7 +7,8 @@
 // given must be of the net BENC (file names BENC*.LOG). TOBRISK_BENCH_OLD_TEXT=1
 // starts in a work folder that holds the escape-free text of an earlier open
 // (a NOESC.LOG as big as the logs, written out to the disk), as a folder in daily
-// use does: the open replaces it.
+// use does: the open replaces it. TOBRISK_BENCH_READ_MARKS=N starts with N read
+// marks stored for the net (the default ReadTypeMax keeps 1000).
 //
 // "start to list" runs from before the application object is made to the list
 // painted after the first open; as in the program started with a log, the log
@@ -99,6 +100,11 @@ int main(int argc, char** argv) {
   // The work folder is made before the clock starts: the program's exists when it starts.
   testing::MainFrameFixture fixture;
   fixture.Folder().WriteNets({"BENC\tBench\tme\tUP"});
+  if (const char* marks = std::getenv("TOBRISK_BENCH_READ_MARKS"); marks != nullptr && std::atoi(marks) > 0) {
+    // A net in daily use has read marks: the first messages of board BBS 1 read.
+    std::ofstream rad(fixture.Folder().Dir() + "BENC.RAD", std::ios::binary);
+    for (int number = 1; number <= std::atoi(marks); ++number) rad << "BBS\t1\t" << number << "\t\x81\x9B\r\n";
+  }
   if (const char* old_text = std::getenv("TOBRISK_BENCH_OLD_TEXT"); old_text != nullptr && old_text[0] == '1') {
     const std::string block(size_t{1} << 20, 'x');
     std::ofstream old(fixture.Folder().Dir() + "NOESC.LOG", std::ios::binary);

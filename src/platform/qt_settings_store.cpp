@@ -20,9 +20,10 @@ QString Key(std::string_view section, std::string_view name) {
 
 QByteArray Bytes(std::string_view value) { return QByteArray(value.data(), static_cast<qsizetype>(value.size())); }
 
-// Takes and at once releases the lock file, treating it as stale after two
-// seconds.
+// Takes and at once releases the lock file, if there is one, treating it as
+// stale after two seconds.
 void ClearAbandonedLock(const QString& path) {
+  if (!QFileInfo::exists(path)) return;  // the usual case: nothing to clear, and no lock taken to learn it
   QLockFile lock(path);
   lock.setStaleLockTime(2000);
   lock.tryLock(5000);

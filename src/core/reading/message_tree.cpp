@@ -59,27 +59,6 @@ void MessageTree::Clear() {
   longest_text_by_depth_.clear();
 }
 
-void MessageTree::Rebind(const MessageList& messages, bool marks_changed) {
-  messages_ = &messages;
-  // The icons were taken from the same marks: reading every message's entry
-  // again, all over the list, would cost more than the rest of showing it.
-  if (!marks_changed) return;
-  // Neighbours mostly share their context: its icon is looked up once per run.
-  ContextId context = kNoContext;
-  uint8_t icon = 0;
-  bool any = false;
-  for (Node& node : nodes_) {
-    if (node.kind != NodeKind::Message) continue;
-    const MessageEntry& e = EntryAt(static_cast<size_t>(node.entry));
-    if (!any || e.context != context) {
-      any = true;
-      context = e.context;
-      icon = static_cast<uint8_t>(IconForMark(e.Mark()) & 15);
-    }
-    node.icon = icon & 15u;
-  }
-}
-
 void MessageTree::AppendText(TreeNodeId id, std::string& out) const {
   const Node& n = nodes_[static_cast<size_t>(id)];
   switch (n.kind) {

@@ -50,10 +50,8 @@ class MessageTree {
   size_t Size() const { return nodes_.size(); }
   void Clear();
   // The list the tree was built from has moved to `messages` (the same entries
-  // in the same order): refers to `messages`. When the marks of its board
-  // messages changed since (`marks_changed`), takes the message icons from
-  // their marks again.
-  void Rebind(const MessageList& messages, bool marks_changed);
+  // in the same order, with the same marks): refers to `messages`.
+  void Rebind(const MessageList& messages) { messages_ = &messages; }
 
   // The top-level nodes in order (the mail root, then the message root).
   std::span<const TreeNodeId> TopLevel() const { return top_level_; }

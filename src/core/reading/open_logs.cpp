@@ -129,7 +129,11 @@ class LogReading {
     worker_ = std::jthread([this, arrange] { Run(arrange); });
   }
   ~LogReading() {
-    stop_.store(true, std::memory_order_relaxed);
+    {
+      std::lock_guard lock(mutex_);  // a worker waiting for marks sees it
+      stop_.store(true, std::memory_order_relaxed);
+    }
+    marks_given_signal_.notify_all();
     worker_.join();
   }
   LogReading(const LogReading&) = delete;
@@ -162,6 +166,17 @@ class LogReading {
     progress.Step(100);
   }
 
+  // The read marks of the open that takes the messages: a worker that sorts
+  // waits for them before it builds the tree, which shows them.
+  void GiveMarks(const std::vector<ReadMarkRecord>& marks) {
+    {
+      std::lock_guard lock(mutex_);
+      marks_ = marks;
+      marks_given_ = true;
+    }
+    marks_given_signal_.notify_all();
+  }
+
   // After Wait.
   MessageList& Messages() { return messages_; }
   uint64_t TextSize() const { return written_.load(std::memory_order_relaxed); }
@@ -188,6 +203,7 @@ class LogReading {
       if (arrange) {
         NullProgress quiet;
         SortMessages(messages_, quiet);
+        ApplyReadMarks(messages_, AwaitMarks());
         tree_ = BuildMessageTree(messages_);
 #if defined(__GLIBC__)
         malloc_trim(0);  // the build's scratch arrays
@@ -202,6 +218,15 @@ class LogReading {
     finished_.notify_all();
   }
 
+  // The open's marks, once it has given them (it gives them before it waits
+  // for the reading).
+  std::vector<ReadMarkRecord> AwaitMarks() {
+    std::unique_lock lock(mutex_);
+    marks_given_signal_.wait(lock, [this] { return marks_given_ || stop_.load(std::memory_order_relaxed); });
+    if (!marks_given_) throw Stopped{};
+    return std::move(marks_);
+  }
+
   const std::vector<std::string> files_;
   const std::string path_;
   const uint64_t total_;
@@ -213,6 +238,9 @@ class LogReading {
   std::mutex mutex_;
   std::condition_variable finished_;
   bool done_ = false;
+  std::condition_variable marks_given_signal_;
+  bool marks_given_ = false;
+  std::vector<ReadMarkRecord> marks_;
   std::exception_ptr failure_;
   std::jthread worker_;  // last: started once everything it uses is made
 };
@@ -300,10 +328,11 @@ bool LogsReadAhead::IsFor(const std::vector<std::string>& files, const std::stri
   return ::lstat(escape_free_path.c_str(), &st) != 0 || (S_ISREG(st.st_mode) && st.st_nlink == 1);
 }
 
-MessageList LogsReadAhead::Take(const std::string& escape_free_path, Progress& progress, MessageTree& tree,
-                                std::unique_ptr<EscapeFreeWriting>& writing) {
+MessageList LogsReadAhead::Take(const std::string& escape_free_path, const std::vector<ReadMarkRecord>& marks,
+                                Progress& progress, MessageTree& tree, std::unique_ptr<EscapeFreeWriting>& writing) {
   taken_ = true;
   const std::unique_ptr<open_detail::LogReading> reading = std::move(reading_);
+  reading->GiveMarks(marks);
   reading->Wait(progress);
   // The text's file, with room for all of it taken now: a full disk shows here,
   // before the messages are handed out, and leaves nothing behind.
@@ -400,8 +429,9 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
     // its logs) beside this open until the caller lets it go: it stops now.
     if (ahead != nullptr && !read_ahead) ahead->Drop();
     MessageTree tree;  // built with the read ahead
-    MessageList read = read_ahead ? ahead->Take(escape_free_path, progress, tree, state.escape_free_writing)
-                                  : ReadLogsWritingEscapeFree(files, escape_free_path, progress);
+    MessageList read = read_ahead
+                           ? ahead->Take(escape_free_path, state.read_marks, progress, tree, state.escape_free_writing)
+                           : ReadLogsWritingEscapeFree(files, escape_free_path, progress);
     view.SetMessageTitle(MessageTitleFor(files));
 
     const int net = LookUpNet(state, prompter);
@@ -426,11 +456,9 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
 
     state.messages = std::move(read);
     if (read_ahead) {
-      // Sorted, with its tree, before the marks were known: the marks do not
-      // move a message, they change the tree's icons.
-      const bool marks_changed = ApplyReadMarks(state.messages, state.read_marks);
+      // Marked and sorted, with its tree.
       state.message_tree = std::move(tree);
-      state.message_tree.Rebind(state.messages, marks_changed);
+      state.message_tree.Rebind(state.messages);
     } else {
       MarkAndSort(state, progress);
       // The tree first: its build arrays are given back before the grid takes

@@ -143,9 +143,17 @@ bool ApplyReadMarks(MessageList& messages, const std::vector<ReadMarkRecord>& st
   // The first record of each triple wins; every mark text is interned once.
   std::unordered_map<Triple, const std::string*, TripleHash> first;
   first.reserve(store.size());
+  // The message numbers' low 16 bits, a bit each: most entries carry a number
+  // no record has, and are passed over without a look-up.
+  constexpr uint32_t kNumberBits = 1u << 16;
+  std::vector<uint64_t> numbers(kNumberBits / 64);
+  auto number_bit = [](int32_t no) { return static_cast<uint32_t>(no) & (kNumberBits - 1); };
   for (const ReadMarkRecord& r : store) {
     Triple key{};
-    if (RecordKey(r, key) && first.find(key) == first.end()) first.emplace(key, messages.Intern(r.mark));
+    if (RecordKey(r, key) && first.find(key) == first.end()) {
+      first.emplace(key, messages.Intern(r.mark));
+      numbers[number_bit(key.message_no) / 64] |= uint64_t{1} << (number_bit(key.message_no) % 64);
+    }
   }
   const std::string* mail_mark = messages.Intern("-");
   // Neighbours mostly share their context and mark: the last change is reused.
@@ -167,6 +175,7 @@ bool ApplyReadMarks(MessageList& messages, const std::vector<ReadMarkRecord>& st
     const bool mail = e.IsMail();
     if (mail) set_mark(e, mail_mark);
     if (first.empty()) continue;
+    if ((numbers[number_bit(e.message_no) / 64] >> (number_bit(e.message_no) % 64) & 1) == 0) continue;
     const auto it = first.find(Triple{e.board_type(), e.board_no(), e.message_no});
     if (it == first.end()) continue;
     const ContextId before = e.context;

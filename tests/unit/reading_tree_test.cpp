@@ -299,6 +299,19 @@ TEST(MessageTree, EqualsTheLiteralSearchOnRandomLists) {
     }
     ASSERT_EQ(Lines(BuildMessageTree(list)), LiteralTree(list)) << "deep round " << round;
   }
+  // Boards whose numbers run densely, and boards whose numbers lie far apart.
+  for (int round = 0; round < 300; ++round) {
+    MessageList list;
+    const int32_t spread = round % 2 == 0 ? 1 : 10000;
+    const size_t n = 2 + rng() % 100;
+    for (size_t i = 0; i < n; ++i) {
+      const auto no = static_cast<int32_t>(rng() % n) * spread;
+      const auto to = static_cast<int32_t>(rng() % n) * spread + (rng() % 7 == 0 ? 1 : 0);
+      Add(list, rng() % 5 == 0 ? New(1 + static_cast<int32_t>(rng() % 3), no)
+                               : Res(1 + static_cast<int32_t>(i * 3 / n), no, to));
+    }
+    ASSERT_EQ(Lines(BuildMessageTree(list)), LiteralTree(list)) << "spread round " << round;
+  }
 }
 
 TEST(MessageTree, ThousandsOfRepliesSharingOneNumberBuildInAnInstant) {

@@ -305,10 +305,10 @@ class MessageTreeBuilder {
       own_slot_[keyed[k].entry] = static_cast<int32_t>(slots - 1);
     }
     const std::span<const Keyed> keys(keyed.data(), slots);
+    BoardNumbers board_numbers(keys);
     for (size_t i = 0; i < n; ++i) {
       if (reply_slot_[i] < 0) continue;
-      const auto from = static_cast<size_t>(own_slot_[i]);
-      reply_slot_[i] = FindKey(keys, from, NumberKey(static_cast<uint32_t>(keys[from].key >> 32), reply_slot_[i]));
+      reply_slot_[i] = board_numbers.SlotOf(static_cast<size_t>(own_slot_[i]), reply_slot_[i]);
     }
     // Only the numbers some reply answers need a search state: the others are
     // given none, and the slots are renumbered over those that do (the spare
@@ -332,6 +332,62 @@ class MessageTreeBuilder {
     numbers_.assign(answered, NumberState{});
     levels_.reserve(messages);  // at most one level per message: no regrowing on the way
   }
+
+  // The slots of the numbers of one board at a time, for finding the slot of
+  // the number a reply answers: the replies come board by board, and a board's
+  // numbers mostly run without big gaps, so a table indexed by the number
+  // answers at once where a search over all the keys took a few cache misses.
+  // A board whose numbers are too sparse for a table, or boards that keep
+  // coming back (two boards of one list number, sorted into each other), are
+  // searched instead.
+  class BoardNumbers {
+   public:
+    explicit BoardNumbers(std::span<const Keyed> keys) : keys_(keys) {}
+
+    // The slot of `number` in the board of slot `from`; -1 when no message of
+    // the board carries it.
+    int32_t SlotOf(size_t from, int32_t number) {
+      if (from < begin_ || from >= end_) {
+        // Boards that keep coming back are searched from then on.
+        if (loaded_ > 2 * keys_.size()) return Search(from, number);
+        Load(from);
+      }
+      if (table_.empty()) return Search(from, number);
+      if (number < first_ || number - first_ >= static_cast<int64_t>(table_.size())) return -1;
+      return table_[static_cast<size_t>(number - first_)];
+    }
+
+   private:
+    int32_t Search(size_t from, int32_t number) const {
+      return FindKey(keys_, from, NumberKey(static_cast<uint32_t>(keys_[from].key >> 32), number));
+    }
+
+    // Finds the slots of the board of slot `from` and tables their numbers if
+    // they are dense enough.
+    void Load(size_t from) {
+      const auto board = static_cast<uint32_t>(keys_[from].key >> 32);
+      begin_ = from;
+      end_ = from + 1;
+      while (begin_ > 0 && static_cast<uint32_t>(keys_[begin_ - 1].key >> 32) == board) --begin_;
+      while (end_ < keys_.size() && static_cast<uint32_t>(keys_[end_].key >> 32) == board) ++end_;
+      table_.clear();
+      loaded_ += end_ - begin_;
+      first_ = static_cast<int32_t>(keys_[begin_].key);
+      const int64_t span = static_cast<int64_t>(static_cast<int32_t>(keys_[end_ - 1].key)) - first_ + 1;
+      if (span > static_cast<int64_t>(4 * (end_ - begin_) + 64)) return;  // too sparse
+      table_.assign(static_cast<size_t>(span), -1);
+      for (size_t k = begin_; k < end_; ++k) {
+        table_[static_cast<size_t>(static_cast<int32_t>(keys_[k].key) - first_)] = static_cast<int32_t>(k);
+      }
+    }
+
+    std::span<const Keyed> keys_;
+    size_t begin_ = 0;  // the slots of the board loaded
+    size_t end_ = 0;
+    size_t loaded_ = 0;  // slots gone over by all loads
+    int32_t first_ = 0;  // the board's smallest number, at table_[0]
+    std::vector<int32_t> table_;
+  };
 
   // The position of `key` in the sorted `keys`, searched outwards from
   // position `from` (a reply mostly answers a number close to its own); -1

@@ -123,6 +123,16 @@ TEST_F(ReadMarksTest, ApplyMarks) {
   EXPECT_FALSE(ApplyReadMarks(state_.messages, {{"MAIL", "-100", "-2", checked_}}));
   EXPECT_EQ(Marks()[1], checked_);
   EXPECT_EQ(Marks()[5], checked_);
+
+  // Numbers that share their low 16 bits (1, 65537, and the missing number -1,
+  // 0xFFFF...FFFF) each match only their own records.
+  state_.messages.Clear();
+  AddEntry(BoardType::BBS, 1, 1, 1);
+  AddEntry(BoardType::BBS, 1, 1, 65537);
+  AddEntry(BoardType::BBS, 1, 1, 65535);
+  AddEntry(BoardType::BBS, 1, 1, -1);
+  EXPECT_TRUE(ApplyReadMarks(state_.messages, {{"BBS", "1", "65537", read_}, {"BBS", "1", "-1", checked_}}));
+  EXPECT_EQ(Marks(), (std::vector<std::string>{"", read_, "", checked_}));
 }
 
 TEST_F(ReadMarksTest, SetReadMarkKeepsOneRecordAtTheEnd) {

@@ -262,13 +262,19 @@ class HtmlWriter {
   // Escapes Shift-JIS bytes in UTF-8.
   void EscapeSjis(std::string_view sjis, ByteBuilder& out) { Escape(utf8_.Of(sjis), out); }
 
-  void Entry(ByteBuilder& out, const Section& s, size_t index) {
-    const MessageEntry& e = run_.Entry(index);
-    const int64_t seq = SeqNoAt(index);
-    out.Put("<li id=\"n");
+  // `opening` (an element's start up to its id's prefix), the message's SeqNo,
+  // and the class that makes an unread message stand out; the tag is left open.
+  static void OpenElement(ByteBuilder& out, std::string_view opening, int64_t seq, const MessageEntry& e) {
+    out.Put(opening);
     out.PutDecimal(seq);
     out.Put('"');
     if (MarkSymbol(e.Mark()).empty()) out.Put(" class=\"u\"");
+  }
+
+  void Entry(ByteBuilder& out, const Section& s, size_t index) {
+    const MessageEntry& e = run_.Entry(index);
+    const int64_t seq = SeqNoAt(index);
+    OpenElement(out, "<li id=\"n", seq, e);
     out.Put("><a href=\"");
     AppendTextPage(s, text_page_[index], out);
     out.Put("#m");
@@ -343,10 +349,7 @@ class HtmlWriter {
         text_page_[index] = static_cast<uint32_t>(page);
         const MessageEntry& e = run_.Entry(index);
         const int64_t seq = SeqNoAt(index);
-        body.Put("<article id=\"m");
-        body.PutDecimal(seq);
-        body.Put('"');
-        if (MarkSymbol(e.Mark()).empty()) body.Put(" class=\"u\"");
+        OpenElement(body, "<article id=\"m", seq, e);
         body.Put("><h2>");
         Mark(body, e);
         if (!e.IsMail()) {

@@ -1,5 +1,6 @@
 #include "core/reading/read_marks.h"
 
+#include <bitset>
 #include <unordered_map>
 
 #include "core/reading/message_entry.h"
@@ -146,13 +147,13 @@ bool ApplyReadMarks(MessageList& messages, const std::vector<ReadMarkRecord>& st
   // The message numbers' low 16 bits, a bit each: most entries carry a number
   // no record has, and are passed over without a look-up.
   constexpr uint32_t kNumberBits = 1u << 16;
-  std::vector<uint64_t> numbers(kNumberBits / 64);
+  std::bitset<kNumberBits> numbers;
   auto number_bit = [](int32_t no) { return static_cast<uint32_t>(no) & (kNumberBits - 1); };
   for (const ReadMarkRecord& r : store) {
     Triple key{};
     if (RecordKey(r, key) && first.find(key) == first.end()) {
       first.emplace(key, messages.Intern(r.mark));
-      numbers[number_bit(key.message_no) / 64] |= uint64_t{1} << (number_bit(key.message_no) % 64);
+      numbers.set(number_bit(key.message_no));
     }
   }
   const std::string* mail_mark = messages.Intern("-");
@@ -175,7 +176,7 @@ bool ApplyReadMarks(MessageList& messages, const std::vector<ReadMarkRecord>& st
     const bool mail = e.IsMail();
     if (mail) set_mark(e, mail_mark);
     if (first.empty()) continue;
-    if ((numbers[number_bit(e.message_no) / 64] >> (number_bit(e.message_no) % 64) & 1) == 0) continue;
+    if (!numbers.test(number_bit(e.message_no))) continue;
     const auto it = first.find(Triple{e.board_type(), e.board_no(), e.message_no});
     if (it == first.end()) continue;
     const ContextId before = e.context;

@@ -105,6 +105,22 @@ void BM_BuildMessageTree(benchmark::State& state) {
 }
 BENCHMARK(BM_BuildMessageTree)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Every node's text in display order, as `tree` prints them (one thread).
+void BM_TreeTexts(benchmark::State& state) {
+  const MessageList& sorted = GetLists().sorted;
+  const MessageTree tree = BuildMessageTree(sorted);
+  std::string out;
+  for (auto _ : state) {
+    for (size_t node = 0; node < tree.Size(); ++node) {
+      if ((node & 1023) == 0) out.clear();
+      tree.AppendText(static_cast<TreeNodeId>(node), out);
+    }
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.counters["nodes"] = static_cast<double>(tree.Size());
+}
+BENCHMARK(BM_TreeTexts)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // Every message's text read again in list order, as the text view shows it (and
 // as an export reads them, without its reading ahead).
 void BM_ReadTexts(benchmark::State& state) {

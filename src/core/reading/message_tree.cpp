@@ -75,13 +75,32 @@ void MessageTree::AppendText(TreeNodeId id, std::string& out) const {
         .append(e.BoardName());
     return;
   }
+  // Written in place in one piece: appended field by field, each short copy
+  // cost more than the rest of the line.
+  const std::string& open = OpenBracket();
+  const std::string& close = CloseBracket();
+  const std::string_view handle = e.writer_handle.View();
+  const std::string_view title = e.title.View();
+  const size_t old = out.size();
+  constexpr size_t kNumberRoom = 11;  // "-2147483648"
+  out.resize(old + kMessagePrefix.size() + kNumberRoom + open.size() + handle.size() + close.size() + title.size());
+  char* p = out.data() + old;
   if (n.kind == NodeKind::Message) {
-    const std::string_view number = NumberText(e.message_no, buffer);
-    out.append(kMessagePrefix);
-    if (number.size() < kNumberWidth) out.append(kNumberWidth - number.size(), '0');
-    out.append(number);
+    p = CopyBytes(kMessagePrefix.data(), kMessagePrefix.size(), p);
+    char* const number = p;
+    p = std::to_chars(number, number + kNumberRoom, e.message_no).ptr;
+    const auto digits = static_cast<size_t>(p - number);
+    if (digits < kNumberWidth) {  // filled with "0" in front
+      std::memmove(number + (kNumberWidth - digits), number, digits);
+      std::memset(number, '0', kNumberWidth - digits);
+      p = number + kNumberWidth;
+    }
   }
-  out.append(OpenBracket()).append(e.writer_handle.View()).append(CloseBracket()).append(e.title.View());
+  p = CopyBytes(open.data(), open.size(), p);
+  p = CopyBytes(handle.data(), handle.size(), p);
+  p = CopyBytes(close.data(), close.size(), p);
+  p = CopyBytes(title.data(), title.size(), p);
+  out.resize(static_cast<size_t>(p - out.data()));
 }
 
 void MessageTree::PrefetchEntry(TreeNodeId id) const {

@@ -258,18 +258,13 @@ char* FilterEscapesAt(const char* p, const char* const end, char* out) {
 // or backspace are their own escape-free text and go out whole; any other line
 // goes out as the plain bytes before its first ESC or backspace and the rest
 // filtered.
-void FilterPiece(const char* p, size_t n, std::string& out) {
+void FilterPiece(const char* p, size_t n, ByteBuilder& out) {
   // The text is as long as the bytes but for a CR without LF, which becomes
   // CR LF, and a last line without its end: room is made for those as they come.
-  const size_t old = out.size();
-  out.resize(old + n + 2);
-  char* w = out.data() + old;
+  char* w = out.Room(n + 2);
   auto room_for = [&out, &w](size_t more) {
-    const size_t used = static_cast<size_t>(w - out.data());
-    if (used + more > out.size()) {
-      out.resize(std::max(used + more, out.size() + out.size() / 2));
-      w = out.data() + used;
-    }
+    out.End(w);
+    w = out.Room(more);
   };
   size_t done = 0;  // the first line not out yet
   while (done < n) {
@@ -291,7 +286,17 @@ void FilterPiece(const char* p, size_t n, std::string& out) {
     done = end == n ? n : end + 1;
     if (done < n && p[done] == kLf) ++done;
   }
-  out.resize(static_cast<size_t>(w - out.data()));
+  out.End(w);
+}
+
+// One line of a capture (without its line end) filtered and appended to `text`
+// with CR LF.
+void AppendFilteredLine(std::string_view raw, ByteBuilder& text) {
+  char* w = text.Room(raw.size() + 2);
+  w = FilterEscapesAt(raw.data(), raw.data() + raw.size(), w);
+  *w++ = kCr;
+  *w++ = kLf;
+  text.End(w);
 }
 
 }  // namespace
@@ -350,30 +355,29 @@ void CutEscapesInPieces(const std::vector<std::string>& inputs, const EscapeFree
     size_t raw_size = 0;
   };
   std::unique_ptr<Piece> spare;
-  std::string text;
+  ByteBuilder text;
   for (const std::string& input : inputs) {
     const Bulk bulk = ReadCaptureInBulk<Piece>(
         input, [&spare] { return spare ? std::move(spare) : std::make_unique<Piece>(); },
         [&](std::unique_ptr<Piece> piece) {
-          text.clear();
+          text.Clear();
           FilterPiece(piece->raw.data(), piece->raw_size, text);
-          sink(text);
+          sink(text.View());
           spare = std::move(piece);
           return true;
         });
     if (bulk != Bulk::NotCarriageReturnEnded) continue;
-    text.clear();
+    text.Clear();
     LineReader reader(input, LineEnds::CaptureOrLf);
     std::string_view raw;
     while (reader.Next(raw)) {
-      FilterEscapes(raw, text);
-      text.append("\r\n", 2);
-      if (text.size() >= kPieceBytes) {
-        sink(text);
-        text.clear();
+      AppendFilteredLine(raw, text);
+      if (text.Size() >= kPieceBytes) {
+        sink(text.View());
+        text.Clear();
       }
     }
-    if (!text.empty()) sink(text);
+    if (text.Size() > 0) sink(text.View());
   }
 }
 
@@ -450,7 +454,7 @@ bool EscapeFilteringReader::Work(std::unique_lock<std::mutex>& lock, bool until_
     try {
       if (unsunk != nullptr && unsunk->filtered) {
         lock.unlock();
-        sink_(unsunk->text);
+        sink_(unsunk->text.View());
         lock.lock();
         unsunk->sunk = true;
         changed_.notify_all();
@@ -508,15 +512,14 @@ void EscapeFilteringReader::Produce() {
       std::string_view raw;
       while (going && reader.Next(raw)) {
         if (with_positions) piece->input_positions.push_back(starts_[i] + reader.Position());
-        FilterEscapes(raw, piece->text);
-        piece->text.append("\r\n", 2);
-        if (piece->text.size() >= kPieceBytes) {
+        AppendFilteredLine(raw, piece->text);
+        if (piece->text.Size() >= kPieceBytes) {
           going = Submit(std::move(piece));
           piece = NewPiece();
           piece->filtered = true;
         }
       }
-      if (going && !piece->text.empty()) going = Submit(std::move(piece));
+      if (going && piece->text.Size() > 0) going = Submit(std::move(piece));
     }
   } catch (...) {
     error = std::current_exception();  // a read failure: the lines before it still go out
@@ -543,7 +546,7 @@ void EscapeFilteringReader::Produce() {
 bool EscapeFilteringReader::TakeBlock() {
   std::unique_lock lock(mutex_);
   if (current_) {
-    current_->text.clear();
+    current_->text.Clear();
     current_->input_positions.clear();
     current_->raw_size = 0;
     current_->filtered = false;
@@ -574,15 +577,15 @@ bool EscapeFilteringReader::TakeBlock() {
 }
 
 bool EscapeFilteringReader::Next(std::string_view& line) {
-  while (!current_ || offset_ == current_->text.size()) {
+  while (!current_ || offset_ == current_->text.Size()) {
     if (!TakeBlock()) return false;
   }
   if (line_ < current_->input_positions.size()) input_position_ = current_->input_positions[line_];
   ++line_;
   // Every line of the text ends with CR LF, and no line holds a CR.
-  const char* begin = current_->text.data() + offset_;
+  const char* begin = current_->text.View().data() + offset_;
   const size_t length =
-      static_cast<size_t>(FindByte(begin, current_->text.data() + current_->text.size(), kCr) - begin);
+      static_cast<size_t>(FindByte(begin, current_->text.View().data() + current_->text.Size(), kCr) - begin);
   line = std::string_view(begin, length);
   offset_ += length + 2;
   position_ += length + 2;
@@ -592,13 +595,13 @@ bool EscapeFilteringReader::Next(std::string_view& line) {
 void EscapeFilteringReader::SkipLinesNotStartingWith(char a, char b, char c) {
   if (!starts_.empty()) return;
   for (;;) {
-    while (!current_ || offset_ == current_->text.size()) {
+    while (!current_ || offset_ == current_->text.Size()) {
       if (!TakeBlock()) return;
     }
-    const size_t at = LineStartingWith(current_->text, offset_, a, b, c);
+    const size_t at = LineStartingWith(current_->text.View(), offset_, a, b, c);
     position_ += at - offset_;
     offset_ = at;
-    if (at < current_->text.size()) return;
+    if (at < current_->text.Size()) return;
   }
 }
 

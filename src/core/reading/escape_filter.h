@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/text/bytes.h"
 #include "core/text/line_reader.h"
 
 namespace tobrisk {
@@ -97,7 +98,7 @@ class EscapeFilteringReader {
   struct Piece {
     std::vector<char> raw;
     size_t raw_size = 0;
-    std::string text;                       // filtered lines, each followed by CR LF (no line holds a CR)
+    ByteBuilder text;                       // filtered lines, each followed by CR LF (no line holds a CR)
     std::vector<uint64_t> input_positions;  // per line, only when starts were given
     bool filtering = false;
     bool filtered = false;

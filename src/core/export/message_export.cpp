@@ -198,12 +198,7 @@ void AppendDateText(const ExportDate& date, ByteBuilder& out) {
 }
 
 void AppendMessageLabel(const MessageEntry& entry, ByteBuilder& out) {
-  char buffer[24];
-  const std::string_view number = NumberText(entry.message_no, buffer);
-  char* p = out.Room(4 + 5 + number.size());
-  p = CopyBytes("#Fc.00000", 4 + (number.size() < 5 ? 5 - number.size() : 0), p);
-  for (const char c : number) *p++ = c;
-  out.End(p);
+  out.End(PutMessageLabel(entry.message_no, out.Room(kMessageLabelRoom)));
 }
 
 std::string BoardNameText(const MessageEntry& entry) {

@@ -47,6 +47,15 @@ constexpr std::string_view kMessagePrefix = "#Fc.";
 
 }  // namespace
 
+char* PutMessageLabel(int32_t message_no, char* out) {
+  char digits[11];
+  const char* const end = std::to_chars(digits, digits + sizeof digits, message_no).ptr;
+  const auto size = static_cast<size_t>(end - digits);
+  out = CopyBytes("#Fc.00000", kMessagePrefix.size() + (size < kNumberWidth ? kNumberWidth - size : 0), out);
+  for (const char* d = digits; d < end; ++d) *out++ = *d;
+  return out;
+}
+
 const MessageEntry& MessageTree::EntryAt(size_t p) const { return (*messages_)[p]; }
 
 void MessageTree::Clear() {
@@ -82,20 +91,9 @@ void MessageTree::AppendText(TreeNodeId id, std::string& out) const {
   const std::string_view handle = e.writer_handle.View();
   const std::string_view title = e.title.View();
   const size_t old = out.size();
-  constexpr size_t kNumberRoom = 11;  // "-2147483648"
-  out.resize(old + kMessagePrefix.size() + kNumberRoom + open.size() + handle.size() + close.size() + title.size());
+  out.resize(old + kMessageLabelRoom + open.size() + handle.size() + close.size() + title.size());
   char* p = out.data() + old;
-  if (n.kind == NodeKind::Message) {
-    p = CopyBytes(kMessagePrefix.data(), kMessagePrefix.size(), p);
-    char* const number = p;
-    p = std::to_chars(number, number + kNumberRoom, e.message_no).ptr;
-    const auto digits = static_cast<size_t>(p - number);
-    if (digits < kNumberWidth) {  // filled with "0" in front
-      std::memmove(number + (kNumberWidth - digits), number, digits);
-      std::memset(number, '0', kNumberWidth - digits);
-      p = number + kNumberWidth;
-    }
-  }
+  if (n.kind == NodeKind::Message) p = PutMessageLabel(e.message_no, p);
   p = CopyBytes(open.data(), open.size(), p);
   p = CopyBytes(handle.data(), handle.size(), p);
   p = CopyBytes(close.data(), close.size(), p);

@@ -39,6 +39,12 @@ inline constexpr int kTreeIconCount = 8;
 // The icon of a board message with this mark: 1 "●", 3 "○", 7 "★", otherwise 0.
 int IconForMark(std::string_view mark);
 
+// A message node's number as the tree shows it: "#Fc." and the message number
+// filled with "0" to 5 bytes ("#Fc.00345", "#Fc.000-1"), written at `out`, which
+// has room for kMessageLabelRoom bytes; returns the end of what was written.
+inline constexpr size_t kMessageLabelRoom = 4 + 11;
+char* PutMessageLabel(int32_t message_no, char* out);
+
 using TreeNodeId = int32_t;
 inline constexpr TreeNodeId kNoNode = -1;
 

@@ -279,6 +279,24 @@ std::string ReferenceText(const std::string& path, uint64_t offset) {
 // The exporter reads texts through one open file, the work folder's or a
 // nameless temporary one: exactly what the text view gets, however the texts
 // lie in the file (long mails, the end).
+TEST_F(Export, ALongReplyChainStopsNestingAndNamesWhatEachDeeperReplyAnswers) {
+  Build(0, 1, 40);  // #Fc.00001 and 40 replies, each to the one before
+  ExportMessages(source_, Options(ExportFormat::Html, "site"), progress_);
+  const std::string page = ReadWholeFile(dir_ + "site/b1.html");
+  size_t lists = 0;
+  for (size_t at = page.find("<ul>"); at != std::string::npos; at = page.find("<ul>", at + 1)) ++lists;
+  EXPECT_EQ(lists, 15u);  // 16 levels
+  EXPECT_EQ(page.find("\xE2\x86\xB3#Fc.00015<"), std::string::npos);
+  size_t last = 0;
+  for (int no = 17; no <= 41; ++no) {
+    const std::string answered = "<span class=\"up\">\xE2\x86\xB3#Fc.000" + std::to_string(no - 1) + "</span>";
+    const size_t at = page.find(answered + " <a href=\"b1-t1.html#m" + std::to_string(no) + "\">");
+    ASSERT_NE(at, std::string::npos) << no;
+    EXPECT_GT(at, last);
+    last = at;
+  }
+}
+
 TEST(ExportTexts, ReaderGivesTheTextViewsTextFromTheFileAndFromATemporaryFile) {
   const std::string dir = testing::MakeTempDir("tobrisk-export-texts") + "/";
   testing::CaptureOptions o = testing::BenchCaptureOptions(1);

@@ -22,6 +22,12 @@ namespace {
 constexpr size_t kTextsPerPage = 200;
 constexpr size_t kTextPageBytes = size_t{384} * 1024;  // a page ends after the text that passes this
 constexpr size_t kTreeEntriesPerPage = 2000;
+// Lists nest at most this deep on a tree page. A long reply chain nested all the
+// way would push its entries off the right of the screen (on a phone after a
+// dozen levels), and browsers stop nesting elements a few hundred levels down,
+// which breaks the page's structure: deeper replies go on in the deepest list,
+// each with the number of the message it answers.
+constexpr size_t kTreeNestingLimit = 16;
 
 constexpr std::string_view kStyle =
     "body{font-family:sans-serif;margin:0 auto;max-width:62em;padding:.5em;line-height:1.5;color:#222}"
@@ -30,6 +36,7 @@ constexpr std::string_view kStyle =
     "\"VL Gothic\",monospace}"
     "pre{white-space:pre-wrap;overflow-wrap:anywhere;background:#f7f7f2;border:1px solid #ddd;padding:.5em}"
     "ul.tree,ul.tree ul{list-style:none;padding-left:1.1em;margin:0}ul.tree{padding-left:0}"
+    "@media(max-width:40em){ul.tree ul{padding-left:.6em}}.up{color:#666}"
     "table{border-collapse:collapse}td,th{border:1px solid #ccc;padding:.2em .5em}td.n{text-align:right}"
     ".mk{display:inline-block;min-width:1.2em}.u>a,.u h2{font-weight:bold;color:#a00000}"
     ".new{background:#a00000;color:#fff;font-size:.75em;padding:0 .3em;border-radius:.3em;margin-right:.2em}"
@@ -271,11 +278,19 @@ class HtmlWriter {
     if (MarkSymbol(e.Mark()).empty()) out.Put(" class=\"u\"");
   }
 
-  void Entry(ByteBuilder& out, const Section& s, size_t index) {
+  // `answered`: the entry of the message this one answers, shown before it
+  // when the entry is not nested below it (nullptr when it is).
+  void Entry(ByteBuilder& out, const Section& s, size_t index, const MessageEntry* answered) {
     const MessageEntry& e = run_.Entry(index);
     const int64_t seq = SeqNoAt(index);
     OpenElement(out, "<li id=\"n", seq, e);
-    out.Put("><a href=\"");
+    out.Put('>');
+    if (answered != nullptr) {
+      out.Put("<span class=\"up\">\xE2\x86\xB3");  // ↳
+      AppendMessageLabel(*answered, out);
+      out.Put("</span> ");
+    }
+    out.Put("<a href=\"");
     AppendTextPage(s, text_page_[index], out);
     out.Put("#m");
     out.PutDecimal(seq);
@@ -317,11 +332,21 @@ class HtmlWriter {
             out.Put("</li>\n");
             open.pop_back();
           }
+          if (open.size() == kTreeNestingLimit) {
+            // Beside the deepest entry instead of below it.
+            out.Put("</li>\n");
+            open.pop_back();
+          }
+          const MessageEntry* answered = nullptr;
+          if (!open.empty() && depth > open.back().depth + 1) {
+            const int32_t parent = tree.MessageIndex(tree.Parent(id));
+            if (parent >= 0) answered = &run_.Entry(static_cast<size_t>(parent));
+          }
           if (!open.empty() && !open.back().list) {
             out.Put("\n<ul>\n");
             open.back().list = true;
           }
-          Entry(out, s, static_cast<size_t>(index));
+          Entry(out, s, static_cast<size_t>(index), answered);
           open.push_back({depth, false});
         }
         while (!open.empty()) {

@@ -11,8 +11,12 @@ namespace tobrisk::gui {
 QIcon ProgramIcon() {
   static const QIcon icon = [] {
     InitProgramIconResources();
+    // Each size is decoded as it is added, before the first window shows (and
+    // an X11 window sends every size to the window manager): 256 pixels, which
+    // took as long as all the others together, is left to the launchers, which
+    // draw the installed data/tobrisk.svg.
     QIcon i;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+    for (const int size : {16, 24, 32, 48, 64, 128}) {
       i.addFile(QStringLiteral(":/icons/tobrisk-%1.png").arg(size), QSize(size, size));
     }
     return i;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <unordered_map>
@@ -218,6 +219,7 @@ class MessageTreeBuilder {
     int icon = 0;
     Board* board = nullptr;
     for (size_t i = 0; i < n; ++i) {
+      PrefetchAhead(begin + i, sizeof(MessageEntry));  // the texts' sizes too (AddNode)
       const MessageEntry& e = At(begin + i);
       const int32_t index = static_cast<int32_t>(begin + i);
       if (i == 0 || e.context != context) {
@@ -258,6 +260,16 @@ class MessageTreeBuilder {
   using Node = MessageTree::Node;
   static_assert(sizeof(Node) == 16, "a node per message: keep it compact");
   const MessageEntry& At(size_t p) const { return (*list_)[p]; }
+  // The builder goes through the list in its order, which jumps about the
+  // entries as they were read: the entry kPrefetchAhead positions on is
+  // fetched meanwhile (its first `bytes`).
+  static constexpr size_t kPrefetchAhead = 16;
+  void PrefetchAhead(size_t p, size_t bytes) const {
+    if (p + kPrefetchAhead >= end_) return;
+    const char* e = reinterpret_cast<const char*>(&At(p + kPrefetchAhead));
+    __builtin_prefetch(e);
+    __builtin_prefetch(e + bytes - 1);
+  }
   struct Board {
     uint32_t ordinal;
     TreeNodeId node;  // kNoNode until its first message is added
@@ -307,6 +319,7 @@ class MessageTreeBuilder {
     bool is_mail = false;
     uint32_t ordinal = 0;
     for (size_t i = 0; i < n; ++i) {
+      PrefetchAhead(begin_ + i, offsetof(MessageEntry, context) + sizeof(ContextId));
       const MessageEntry& e = At(begin_ + i);
       if (i == 0 || e.context != context) {
         context = e.context;

@@ -172,12 +172,13 @@ class RotatingSequence {
   std::minstd_rand rng_{12345};
 };
 
-constexpr size_t kSmallGroup = 48;  // below this a plain vector rotation is cheaper
+constexpr size_t kSmallGroup = 48;  // up to this an array of the block and its moved members is cheaper
 
 // The final order of one group: members (original positions, ascending) and
-// the smaller elements already in `smaller`.
+// the smaller elements already in `smaller`, `total` of them.
 template <typename Counts>
-void PlaceGroup(const uint32_t* members, size_t count, const Counts& smaller, size_t n, std::vector<uint32_t>& out) {
+void PlaceGroup(const uint32_t* members, size_t count, const Counts& smaller, uint32_t total,
+                std::vector<uint32_t>& out) {
   if (count == 1) {
     out.push_back(members[0]);
     return;
@@ -185,7 +186,6 @@ void PlaceGroup(const uint32_t* members, size_t count, const Counts& smaller, si
   // The members are not among the smaller elements, so the count before the
   // position after a member is the count before the member: one count per
   // member gives every gap. Called for k = 0, 1, ... in turn.
-  const uint32_t total = smaller.Prefix(n);
   uint32_t before = smaller.Prefix(members[0]);
   if (total == before) {  // nothing smaller after the first: no rotation at all
     out.insert(out.end(), members, members + count);
@@ -198,14 +198,24 @@ void PlaceGroup(const uint32_t* members, size_t count, const Counts& smaller, si
     return gap;
   };
   if (count <= kSmallGroup) {
-    uint32_t block[kSmallGroup];
+    // The block is block[start, start + size): rotating it left by r copies its
+    // first r members after its end and starts it r later (one short copy,
+    // where a rotation in place moves every member). A rotation moves fewer
+    // members than the block holds, so the room is the members and at most
+    // 0 + 1 + ... + (count - 1) members moved.
+    uint32_t block[kSmallGroup + kSmallGroup * (kSmallGroup - 1) / 2];
+    size_t start = 0;
     size_t size = 0;
     for (size_t k = 0; k < count; ++k) {
-      block[size++] = members[k];
+      block[start + size++] = members[k];
       const size_t r = gap_after(k) % size;
-      if (r != 0) std::rotate(block, block + r, block + size);
+      if (r != 0) {
+        CopyBytes(reinterpret_cast<const char*>(block + start), r * sizeof(uint32_t),
+                  reinterpret_cast<char*>(block + start + size));
+        start += r;
+      }
     }
-    out.insert(out.end(), block, block + size);
+    out.insert(out.end(), block + start, block + start + size);
     return;
   }
   RotatingSequence block(count);
@@ -492,7 +502,7 @@ std::vector<uint32_t> IndicesByKey(const KeyOf& key, size_t n, SameAsBefore& sam
 // counting the elements of smaller keys in `smaller`; every element is added
 // to `added` once its group is placed.
 template <typename Counts>
-void PlaceGroups(uint32_t* order, size_t from, size_t to, size_t n, const SameAsBefore& same, Fenwick& added,
+void PlaceGroups(uint32_t* order, size_t from, size_t to, const SameAsBefore& same, Fenwick& added,
                  const Counts& smaller) {
   std::vector<uint32_t> placed;
   for (size_t begin = from; begin < to;) {
@@ -500,7 +510,8 @@ void PlaceGroups(uint32_t* order, size_t from, size_t to, size_t n, const SameAs
     while (end < to && same[end]) ++end;
     if (end - begin > 1) {
       placed.clear();
-      PlaceGroup(order + begin, end - begin, smaller, n, placed);
+      // Every element before the group in the sorted order has a smaller key.
+      PlaceGroup(order + begin, end - begin, smaller, static_cast<uint32_t>(begin), placed);
     }
     for (size_t i = begin; i < end; ++i) added.Add(order[i]);
     if (end - begin > 1) std::copy(placed.begin(), placed.end(), order + begin);
@@ -526,14 +537,14 @@ std::vector<uint32_t> OrderOfKeys(const KeyOf& key, size_t n, size_t in_two_from
   }
   Fenwick first_added(n);
   if (split == n) {
-    PlaceGroups(order.data(), 0, n, n, same, first_added, first_added);
+    PlaceGroups(order.data(), 0, n, same, first_added, first_added);
     return order;
   }
   const FixedPositions first_part(order.data(), split, n);
   Fenwick second_added(n);
-  RunBeside([&] { PlaceGroups(order.data(), 0, split, n, same, first_added, first_added); },
+  RunBeside([&] { PlaceGroups(order.data(), 0, split, same, first_added, first_added); },
             [&] {
-              PlaceGroups(order.data(), split, n, n, same, second_added, SecondPartCounts{first_part, second_added});
+              PlaceGroups(order.data(), split, n, same, second_added, SecondPartCounts{first_part, second_added});
             });
   return order;
 }

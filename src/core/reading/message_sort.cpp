@@ -42,29 +42,34 @@ uint32_t OnesIn(uint64_t word) {
   return static_cast<uint32_t>((word * 0x0101010101010101ull) >> 56);
 }
 
-// Which positions were added, counted by ranges: a bit per position, and a
-// Fenwick tree over blocks of 512 positions. Adding touches one word and a few
-// counters that stay in the cache; a count adds up at most 8 words in its block.
+// Which positions were added, counted by ranges: a bit per position, the
+// count before each word within its block of 512 positions, and a Fenwick tree
+// over the blocks. Adding touches one word, the counts of the words after it in
+// its block (one cache line) and a few counters that stay in the cache; a count
+// looks at one word.
 class Fenwick {
  public:
-  explicit Fenwick(size_t n) : bits_(n / 64 + 1, 0), blocks_(n / kBlock + 2, 0) {}
+  explicit Fenwick(size_t n) : bits_(n / 64 + 1, 0), in_block_(n / 64 + 1, 0), blocks_(n / kBlock + 2, 0) {}
   void Add(size_t position) {
-    bits_[position / 64] |= uint64_t{1} << (position % 64);
+    const size_t word = position / 64;
+    bits_[word] |= uint64_t{1} << (position % 64);
+    const size_t block_end = std::min(in_block_.size(), (word / kWords + 1) * kWords);
+    for (size_t w = word + 1; w < block_end; ++w) ++in_block_[w];
     for (size_t i = position / kBlock + 1; i < blocks_.size(); i += i & (~i + 1)) ++blocks_[i];
   }
   // Positions in [0, end) added.
   uint32_t Prefix(size_t end) const {
-    const size_t block = end / kBlock;
-    uint32_t sum = 0;
-    for (size_t i = block; i > 0; i -= i & (~i + 1)) sum += blocks_[i];
-    for (size_t word = block * (kBlock / 64); word < end / 64; ++word) sum += OnesIn(bits_[word]);
+    uint32_t sum = in_block_[end / 64];
+    for (size_t i = end / kBlock; i > 0; i -= i & (~i + 1)) sum += blocks_[i];
     if (end % 64 != 0) sum += OnesIn(bits_[end / 64] & ((uint64_t{1} << (end % 64)) - 1));
     return sum;
   }
 
  private:
   static constexpr size_t kBlock = 512;
+  static constexpr size_t kWords = kBlock / 64;
   std::vector<uint64_t> bits_;
+  std::vector<uint16_t> in_block_;  // per word: the positions added in the words before it in its block
   std::vector<uint32_t> blocks_;
 };
 

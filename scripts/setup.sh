@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(
   build-essential cmake pkg-config clang libclang-rt-14-dev clang-format clang-tidy
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev qt6-qpa-plugins
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev qt6-qpa-plugins qt6-translations-l10n
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-ipafont-gothic
   xvfb xauth

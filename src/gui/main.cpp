@@ -2,9 +2,12 @@
 // folder (its work folder) and opens the given logs as the open-log dialog does.
 #include <QApplication>
 #include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QLockFile>
 #include <QStringList>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -82,6 +85,14 @@ int main(int argc, char** argv) {
   std::unique_ptr<tobrisk::LogsReadAhead> read_ahead = ReadAheadOfArguments(argc, argv);
 
   QApplication app(argc, argv);
+  // The toolkit's own texts (the file dialogs, the menus of text fields) in
+  // Japanese like the program's, whatever the system's language, when the
+  // system has Qt's translations (Debian: qt6-translations-l10n).
+  QTranslator toolkit_texts;
+  if (toolkit_texts.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&toolkit_texts);
+  }
   tobrisk::gui::GuiPrompter prompter;
   // One desktop program per work folder. Taken before the application title is
   // set: the lock records the program's name, which tells a lock left by a

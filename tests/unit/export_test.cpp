@@ -279,8 +279,8 @@ std::string ReferenceText(const std::string& path, uint64_t offset) {
 // The exporter reads texts through one open file, the work folder's or a
 // nameless temporary one: exactly what the text view gets, however the texts
 // lie in the file (long mails, the end).
-TEST_F(Export, ALongReplyChainStopsNestingAndNamesWhatEachDeeperReplyAnswers) {
-  Build(0, 1, 40);  // #Fc.00001 and 40 replies, each to the one before
+TEST_F(Export, ALongReplyChainStopsNestingAndGoesOnOverPagesNamingWhatEachReplyAnswers) {
+  Build(0, 1, 4100);  // #Fc.00001 and 4,100 replies, each to the one before
   ExportMessages(source_, Options(ExportFormat::Html, "site"), progress_);
   const std::string page = ReadWholeFile(dir_ + "site/b1.html");
   size_t lists = 0;
@@ -295,6 +295,13 @@ TEST_F(Export, ALongReplyChainStopsNestingAndNamesWhatEachDeeperReplyAnswers) {
     EXPECT_GT(at, last);
     last = at;
   }
+  // 2,000 entries a page: the next page goes on with the thread.
+  EXPECT_NE(
+      ReadWholeFile(dir_ + "site/b1-2.html")
+          .find("<ul class=\"tree\">\n<li id=\"n2001\" class=\"u\"><span class=\"up\">\xE2\x86\xB3#Fc.02000</span>"),
+      std::string::npos);
+  EXPECT_TRUE(fs::exists(dir_ + "site/b1-3.html"));
+  EXPECT_FALSE(fs::exists(dir_ + "site/b1-4.html"));
 }
 
 TEST(ExportTexts, ReaderGivesTheTextViewsTextFromTheFileAndFromATemporaryFile) {

@@ -1,7 +1,7 @@
 // A folder of HTML pages that works offline from index.html: no script, nothing
 // fetched. index.html lists the boards and the mails; each board has tree pages
-// (the reply tree as nested lists, cut between threads so that no page grows
-// too big to open quickly) and text pages of a few hundred texts each.
+// (the reply tree as nested lists, cut between threads, or within a thread too
+// big for one, so that no page grows too big to open quickly) and text pages of a few hundred texts each.
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -198,7 +198,9 @@ class HtmlWriter {
     }
   }
 
-  // Threads stay whole on one page; a page is closed once it holds enough entries.
+  // Threads stay whole on one page; a page is closed once it holds enough
+  // entries. A thread too big for one page goes on over pages of its own, each
+  // of as many entries, so that no page is slow to open.
   void PlanTreePages(Section& s) {
     const MessageTree& tree = run_.Tree();
     size_t count = 0;
@@ -206,10 +208,25 @@ class HtmlWriter {
       const TreeNodeId end = tree.SubtreeEnd(top);
       size_t selected = 0;
       for (TreeNodeId id = top; id < end; ++id) {
-        const int32_t index = tree.MessageIndex(id);
-        if (index >= 0 && run_.Selected(static_cast<size_t>(index))) ++selected;
+        if (IsSelectedMessage(id)) ++selected;
       }
       if (selected == 0) continue;
+      if (selected > kTreeEntriesPerPage) {
+        s.pages.emplace_back(top, end);
+        count = 0;
+        for (TreeNodeId id = top; id < end; ++id) {
+          if (!IsSelectedMessage(id)) continue;
+          if (count == kTreeEntriesPerPage) {
+            s.pages.back().second = id;
+            s.pages.emplace_back(id, end);
+            count = 0;
+          }
+          ++count;
+          tree_page_[static_cast<size_t>(tree.MessageIndex(id))] = static_cast<uint32_t>(s.pages.size());
+        }
+        count = kTreeEntriesPerPage;  // the next thread begins a page
+        continue;
+      }
       if (s.pages.empty() || count >= kTreeEntriesPerPage) {
         s.pages.emplace_back(top, end);
         count = 0;
@@ -221,6 +238,11 @@ class HtmlWriter {
         if (index >= 0) tree_page_[static_cast<size_t>(index)] = static_cast<uint32_t>(s.pages.size());
       }
     }
+  }
+
+  bool IsSelectedMessage(TreeNodeId id) const {
+    const int32_t index = run_.Tree().MessageIndex(id);
+    return index >= 0 && run_.Selected(static_cast<size_t>(index));
   }
 
   void Nav(ByteBuilder& out, const Section& s, size_t page, size_t pages, bool text) {
@@ -337,8 +359,10 @@ class HtmlWriter {
             out.Put("</li>\n");
             open.pop_back();
           }
+          // Not below the message it answers (a page that goes on with a
+          // thread begins with a reply): that message's number goes before it.
           const MessageEntry* answered = nullptr;
-          if (!open.empty() && depth > open.back().depth + 1) {
+          if (open.empty() || depth > open.back().depth + 1) {
             const int32_t parent = tree.MessageIndex(tree.Parent(id));
             if (parent >= 0) answered = &run_.Entry(static_cast<size_t>(parent));
           }

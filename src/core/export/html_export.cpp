@@ -1,7 +1,8 @@
 // A folder of HTML pages that works offline from index.html: no script, nothing
 // fetched. index.html lists the boards and the mails; each board has tree pages
 // (the reply tree as nested lists, cut between threads, or within a thread too
-// big for one, so that no page grows too big to open quickly) and text pages of a few hundred texts each.
+// big for one, so that no page grows too big to open quickly) and text pages of
+// a few hundred texts each.
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -199,8 +200,8 @@ class HtmlWriter {
   }
 
   // Threads stay whole on one page; a page is closed once it holds enough
-  // entries. A thread too big for one page goes on over pages of its own, each
-  // of as many entries, so that no page is slow to open.
+  // entries. A thread too big for one page is cut every as many entries, so
+  // that no page is slow to open.
   void PlanTreePages(Section& s) {
     const MessageTree& tree = run_.Tree();
     size_t count = 0;
@@ -211,31 +212,21 @@ class HtmlWriter {
         if (IsSelectedMessage(id)) ++selected;
       }
       if (selected == 0) continue;
-      if (selected > kTreeEntriesPerPage) {
-        s.pages.emplace_back(top, end);
-        count = 0;
-        for (TreeNodeId id = top; id < end; ++id) {
-          if (!IsSelectedMessage(id)) continue;
-          if (count == kTreeEntriesPerPage) {
-            s.pages.back().second = id;
-            s.pages.emplace_back(id, end);
-            count = 0;
-          }
-          ++count;
-          tree_page_[static_cast<size_t>(tree.MessageIndex(id))] = static_cast<uint32_t>(s.pages.size());
-        }
-        count = kTreeEntriesPerPage;  // the next thread begins a page
-        continue;
-      }
-      if (s.pages.empty() || count >= kTreeEntriesPerPage) {
+      const bool cut = selected > kTreeEntriesPerPage;
+      if (s.pages.empty() || count >= kTreeEntriesPerPage || cut) {
         s.pages.emplace_back(top, end);
         count = 0;
       }
       s.pages.back().second = end;
-      count += selected;
       for (TreeNodeId id = top; id < end; ++id) {
-        const int32_t index = tree.MessageIndex(id);
-        if (index >= 0) tree_page_[static_cast<size_t>(index)] = static_cast<uint32_t>(s.pages.size());
+        if (!IsSelectedMessage(id)) continue;
+        if (cut && count == kTreeEntriesPerPage) {
+          s.pages.back().second = id;
+          s.pages.emplace_back(id, end);
+          count = 0;
+        }
+        ++count;
+        tree_page_[static_cast<size_t>(tree.MessageIndex(id))] = static_cast<uint32_t>(s.pages.size());
       }
     }
   }

@@ -419,6 +419,33 @@ class TestMainFrame : public QObject {
              QString::fromStdString(f_->Folder().Path("ABCD0201.LOG")));
   }
 
+  void aLongListsTreeIsWholeForTheUsersFirstClick() {
+    StartWithNets();
+    CaptureOptions o;
+    o.seed = 9;
+    o.boards = 4;
+    o.messages_per_board = 10;
+    o.mails = 3;
+    WriteLog("ABCD0201.LOG", GenerateCapture(o));
+    // Long enough here to be shown with its first board before the rest is built.
+    f_->State().tree_options = {.parallel_from = 2, .first_step_nodes = 1};
+    f_->Frame().OpenLogFiles({QStringLiteral("ABCD0201.LOG")});
+    const auto whole = static_cast<int>(tobrisk::BuildMessageTree(f_->State().messages).Size());
+    auto* tree = f_->Frame().findChild<QAbstractItemView*>("LogMessageTreeView");
+    QVERIFY(f_->State().message_tree_rest != nullptr);
+    QVERIFY(tree->model()->rowCount() < whole);
+    // The user's first click finds the tree whole, and End its last node.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(tree->model()->index(0, 0)).center());
+    QVERIFY(f_->State().message_tree_rest == nullptr);
+    QCOMPARE(tree->model()->rowCount(), whole);
+    QTest::keyClick(tree, Qt::Key_End);
+    QCOMPARE(tree->currentIndex().row(), whole - 1);
+    // Without the user, the tree is whole as soon as its rest is built.
+    f_->Frame().OpenLogFiles({QStringLiteral("ABCD0201.LOG")});
+    QTRY_VERIFY(f_->State().message_tree_rest == nullptr);
+    QCOMPARE(tree->model()->rowCount(), whole);
+  }
+
   void importRebuildsTheListsOfTheCapturesNet() {
     StartWithNets();
     BoardCaptureOptions o;

@@ -276,6 +276,21 @@ TEST(MessageTree, EqualsTheLiteralSearchOnRandomLists) {
     // Built in two parts wherever the list allows it.
     ASSERT_EQ(Lines(BuildMessageTree(list, TreeBuildOptions{.parallel_from = 2})), LiteralTree(list))
         << "two parts, round " << round;
+    // In two steps: the first boards at once, the others on a thread; the
+    // first step's rows stay the whole tree's first rows unless it is rebuilt.
+    {
+      std::unique_ptr<MessageTreeRest> rest;
+      const TreeBuildOptions options{
+          .parallel_from = 2, .first_step_nodes = 1 + rng() % 4, .rest_step_nodes = 1 + rng() % 4};
+      MessageTree tree = BuildMessageTreeInSteps(list, rest, options);
+      const std::vector<std::string> first = Lines(tree);
+      const bool kept = rest == nullptr || rest->Complete(tree);
+      const std::vector<std::string> whole = Lines(tree);
+      ASSERT_EQ(whole, LiteralTree(list)) << "in steps, round " << round;
+      if (kept) {
+        ASSERT_TRUE(std::equal(first.begin(), first.end(), whole.begin())) << "in steps, round " << round;
+      }
+    }
     // The same list with its entries stored shuffled, read through an order.
     std::vector<uint32_t> order(n);
     for (size_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(i);

@@ -1,11 +1,15 @@
 #include "core/reading/message_tree.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <exception>
+#include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/reading/message_entry.h"
@@ -134,6 +138,22 @@ size_t MessageTree::TextSizeOf(NodeKind kind, const MessageEntry* e) {
   return size;
 }
 
+struct MessageTreeRest::Build {
+  const MessageList* list = nullptr;
+  size_t from = 0;  // the first list position of the rest
+  TreeBuildOptions options;
+  size_t first_nodes = 0;              // the first step's nodes
+  TreeNodeId root = kNoNode;           // and its message root
+  std::vector<uint64_t> first_boards;  // and boards
+  // The whole tree but for the first step's nodes, whose places it keeps for
+  // them; when `whole`, the whole tree built anew.
+  MessageTree tree;
+  bool whole = false;
+  std::exception_ptr failure;
+  std::atomic<bool> done{false};
+  std::jthread thread;  // last: joined before the rest goes
+};
+
 // Builds the tree in the order entries are added, then renumbers the nodes in
 // display order.
 //
@@ -167,35 +187,126 @@ size_t MessageTree::TextSizeOf(NodeKind kind, const MessageEntry* e) {
 class MessageTreeBuilder {
  public:
   static MessageTree BuildAll(const MessageList& list, const TreeBuildOptions& options) {
+    return BuildRange(list, 0, list.Size(), options);
+  }
+
+  // The mails and the first boards, and the rest's build started (see
+  // BuildMessageTreeInSteps).
+  static MessageTree BuildInSteps(const MessageList& list, std::unique_ptr<MessageTreeRest>& rest,
+                                  const TreeBuildOptions& options) {
+    rest.reset();
     const size_t n = list.Size();
-    const size_t split = n >= options.parallel_from ? SplitPoint(list) : 0;
-    if (split == 0) return MessageTreeBuilder().Build(list, 0, n);
+    const size_t split = n >= options.parallel_from ? FirstStepEnd(list, options.first_step_nodes) : 0;
+    if (split == 0) return BuildAll(list, options);
+    MessageTreeBuilder first_builder;
+    MessageTree first = first_builder.Build(list, 0, split);
+    auto build = std::make_unique<MessageTreeRest::Build>();
+    build->list = &list;
+    build->from = split;
+    build->options = options;
+    build->first_nodes = first.Size();
+    build->root = first.MessageRoot();
+    for (const auto& board : first_builder.boards_) build->first_boards.push_back(board.first);
+    MessageTreeRest::Build* const b = build.get();
+    b->thread = std::jthread([b] { BuildRest(*b); });
+    rest.reset(new MessageTreeRest(std::move(build)));
+    return first;
+  }
+
+  // Makes `tree` (the first step's) whole from the rest built.
+  static bool CompleteTree(MessageTreeRest::Build& rest, MessageTree& tree) {
+    if (rest.thread.joinable()) rest.thread.join();
+    if (rest.failure) std::rethrow_exception(rest.failure);
+    MessageTree& whole = rest.tree;
+    if (rest.whole) {
+      tree = std::move(whole);
+      return false;
+    }
+    // The first step's nodes take their places, with the icons they have now.
+    std::copy(tree.nodes_.begin(), tree.nodes_.end(), whole.nodes_.begin());
+    whole.nodes_[static_cast<size_t>(rest.root)].subtree_end = static_cast<uint32_t>(whole.nodes_.size());
+    std::copy(tree.node_of_message_.begin(), tree.node_of_message_.end(), whole.node_of_message_.begin());
+    whole.top_level_ = tree.top_level_;
+    MergeLongest(whole.longest_text_by_depth_, tree.longest_text_by_depth_);
+    whole.messages_ = tree.messages_;
+    tree = std::move(whole);
+    return true;
+  }
+
+ private:
+  // The tree of the list positions [begin, end), built in two parts on two
+  // threads where there are enough of them.
+  static MessageTree BuildRange(const MessageList& list, size_t begin, size_t end, const TreeBuildOptions& options) {
+    const size_t split = end - begin >= std::max<size_t>(options.parallel_from, 2) ? SplitPoint(list, begin, end) : 0;
+    if (split == 0) return MessageTreeBuilder().Build(list, begin, end);
     MessageTreeBuilder first_builder;
     MessageTreeBuilder second_builder;
-    first_builder.room_after_ = n - split + 64;  // the second part's nodes join these
+    first_builder.room_after_ = end - split + 64;  // the second part's nodes join these
     MessageTree first;
     MessageTree second;
     RunBeside(
         [&] {
-          first = first_builder.Build(list, 0, split);
+          first = first_builder.Build(list, begin, split);
           // The first part, with the mails, is mostly done first: meanwhile it
           // backs the room the second part's nodes are joined into, which the
           // join would otherwise fault in page by page on its own.
-          first.node_of_message_.reserve(n);
+          first.node_of_message_.reserve(end - begin);
           FaultInPages(first.nodes_.data() + first.nodes_.size(), first.nodes_.data() + first.nodes_.capacity());
           FaultInPages(first.node_of_message_.data() + first.node_of_message_.size(),
                        first.node_of_message_.data() + first.node_of_message_.capacity());
         },
-        [&] { second = second_builder.Build(list, split, n); });
+        [&] { second = second_builder.Build(list, split, end); });
     // A board on both sides, or a mail after the split, would be placed apart
-    // from the rest of its kind: the whole list is built in one part then.
+    // from the rest of its kind: the whole range is built in one part then.
     bool apart = second_builder.has_mail_;
     for (const auto& board : second_builder.boards_) apart = apart || first_builder.boards_.count(board.first) != 0;
-    if (apart) return MessageTreeBuilder().Build(list, 0, n);
+    if (apart) return MessageTreeBuilder().Build(list, begin, end);
     Join(first, second);
     return first;
   }
 
+  // On the rest's own thread, while the window takes the other core: the
+  // boards after the first step's, a few at a time, each few added to the
+  // tree as soon as they are built. The build's scratch arrays are then those
+  // of a few boards, not of the whole list: the window holds its own memory
+  // by then.
+  static void BuildRest(MessageTreeRest::Build& rest) {
+    try {
+      const size_t at_once = std::max<size_t>(rest.options.rest_step_nodes, 1);
+      const MessageList& list = *rest.list;
+      const size_t n = list.Size();
+      MessageTree& tree = rest.tree;
+      // At most a board node for every message: room that is not used is never touched.
+      tree.nodes_.reserve(rest.first_nodes + 2 * (n - rest.from));
+      tree.nodes_.resize(rest.first_nodes);
+      tree.node_of_message_.reserve(n);
+      tree.node_of_message_.resize(rest.from, kNoNode);
+      std::unordered_set<uint64_t> boards(rest.first_boards.begin(), rest.first_boards.end());
+      bool apart = false;
+      for (size_t begin = rest.from; begin < n && !apart;) {
+        size_t end = n;
+        if (begin + at_once < n) end = BoardEndFrom(list, begin + at_once, n);
+        if (end == 0) end = n;
+        MessageTreeBuilder builder;
+        const MessageTree part = builder.Build(list, begin, end);
+        // A board built before, or a mail, would be placed apart from the rest of its kind.
+        apart = builder.has_mail_;
+        for (const auto& board : builder.boards_) apart = !boards.insert(board.first).second || apart;
+        Append(tree, part, rest.root);
+        begin = end;
+      }
+      if (apart) {
+        tree.Clear();
+        tree = BuildRange(list, 0, n, rest.options);
+        rest.whole = true;
+      }
+    } catch (...) {
+      rest.failure = std::current_exception();
+    }
+    rest.done.store(true, std::memory_order_release);
+  }
+
+ public:
   // The tree of the list positions [begin, end): roots, then the mails and
   // boards found there. Node and entry numbers are the whole list's.
   MessageTree Build(const MessageList& list, size_t begin, size_t end) {
@@ -604,20 +715,38 @@ class MessageTreeBuilder {
     return (static_cast<uint64_t>(c.board_type) << 32) | static_cast<uint32_t>(c.board_no);
   }
 
-  // The first position of a board from the middle of the list on; 0 when the
-  // second half holds one board only. The mails, which come first in a sorted
-  // list, cost a third of a board message or so: the first half takes a
-  // quarter of them more.
-  static size_t SplitPoint(const MessageList& list) {
-    const size_t n = list.Size();
+  // The first position of a board from the middle of the positions [begin,
+  // end) on; 0 when the second half holds one board only. The mails, which
+  // come first in a sorted list, cost a third of a board message or so: the
+  // first half of a whole list takes a quarter of them more.
+  static size_t SplitPoint(const MessageList& list, size_t begin, size_t end) {
     size_t mails = 0;  // the mails before the first board message, found by halving
-    for (size_t step = size_t{1} << 40; step > 0; step /= 2) {
-      if (mails + step <= n / 2 && list[mails + step - 1].IsMail()) mails += step;
+    if (begin == 0) {
+      for (size_t step = size_t{1} << 40; step > 0; step /= 2) {
+        if (mails + step <= end / 2 && list[mails + step - 1].IsMail()) mails += step;
+      }
     }
-    size_t split = n / 2 + mails / 4;
+    return BoardEndFrom(list, begin + (end - begin) / 2 + mails / 4, end);
+  }
+
+  // The end of the first step of a tree in steps: the board that holds the
+  // first `first_nodes` board messages ends there; 0 when it is the last.
+  static size_t FirstStepEnd(const MessageList& list, size_t first_nodes) {
+    const size_t n = list.Size();
+    size_t mails = 0;  // found by halving, as above
+    for (size_t step = size_t{1} << 40; step > 0; step /= 2) {
+      if (mails + step <= n && list[mails + step - 1].IsMail()) mails += step;
+    }
+    if (mails + std::max<size_t>(first_nodes, 1) >= n) return 0;
+    return BoardEndFrom(list, mails + std::max<size_t>(first_nodes, 1), n);
+  }
+
+  // The first position from `split` on (up to `end`) where the board of the
+  // position before it ends; 0 when it lasts to `end`.
+  static size_t BoardEndFrom(const MessageList& list, size_t split, size_t end) {
     const uint64_t board = BoardKey(list[split - 1].Context());
-    while (split < n && BoardKey(list[split].Context()) == board) ++split;
-    return split < n ? split : 0;
+    while (split < end && BoardKey(list[split].Context()) == board) ++split;
+    return split < end ? split : 0;
   }
 
   // Puts the boards of `second` (built from the positions after those of
@@ -625,22 +754,29 @@ class MessageTreeBuilder {
   // mail: its two roots are nodes 0 and 1.
   static void Join(MessageTree& first, const MessageTree& second) {
     const TreeNodeId root = first.MessageRoot();
-    const auto shift = static_cast<TreeNodeId>(first.nodes_.size()) - 2;
-    for (size_t id = 2; id < second.nodes_.size(); ++id) {
-      Node node = second.nodes_[id];
+    Append(first, second, root);
+    first.nodes_[static_cast<size_t>(root)].subtree_end = static_cast<uint32_t>(first.nodes_.size());
+  }
+
+  // Puts the boards of `part` after the nodes of `tree`, below its node
+  // `root`; the root's subtree end is left to the caller. `part` holds no mail.
+  static void Append(MessageTree& tree, const MessageTree& part, TreeNodeId root) {
+    const auto shift = static_cast<TreeNodeId>(tree.nodes_.size()) - 2;
+    for (size_t id = 2; id < part.nodes_.size(); ++id) {
+      Node node = part.nodes_[id];
       node.parent = node.parent == 1 ? root : node.parent + shift;
       node.subtree_end += static_cast<uint32_t>(shift);
-      Append(first.nodes_, node);
+      Append(tree.nodes_, node);
     }
-    first.nodes_[static_cast<size_t>(root)].subtree_end = static_cast<uint32_t>(first.nodes_.size());
-    for (const TreeNodeId node : second.node_of_message_) {
-      first.node_of_message_.push_back(node == kNoNode ? kNoNode : node + shift);
+    for (const TreeNodeId node : part.node_of_message_) {
+      tree.node_of_message_.push_back(node == kNoNode ? kNoNode : node + shift);
     }
-    std::vector<uint32_t>& longest = first.longest_text_by_depth_;
-    if (longest.size() < second.longest_text_by_depth_.size()) longest.resize(second.longest_text_by_depth_.size(), 0);
-    for (size_t depth = 0; depth < second.longest_text_by_depth_.size(); ++depth) {
-      longest[depth] = std::max(longest[depth], second.longest_text_by_depth_[depth]);
-    }
+    MergeLongest(tree.longest_text_by_depth_, part.longest_text_by_depth_);
+  }
+
+  static void MergeLongest(std::vector<uint32_t>& longest, const std::vector<uint32_t>& other) {
+    if (longest.size() < other.size()) longest.resize(other.size(), 0);
+    for (size_t depth = 0; depth < other.size(); ++depth) longest[depth] = std::max(longest[depth], other[depth]);
   }
 
   const MessageList* list_ = nullptr;
@@ -665,6 +801,19 @@ class MessageTreeBuilder {
 
 MessageTree BuildMessageTree(const MessageList& messages, const TreeBuildOptions& options) {
   return MessageTreeBuilder::BuildAll(messages, options);
+}
+
+MessageTreeRest::MessageTreeRest(std::unique_ptr<Build> build) : build_(std::move(build)) {}
+
+MessageTreeRest::~MessageTreeRest() = default;
+
+bool MessageTreeRest::Ready() const { return build_->done.load(std::memory_order_acquire); }
+
+bool MessageTreeRest::Complete(MessageTree& tree) { return MessageTreeBuilder::CompleteTree(*build_, tree); }
+
+MessageTree BuildMessageTreeInSteps(const MessageList& messages, std::unique_ptr<MessageTreeRest>& rest,
+                                    const TreeBuildOptions& options) {
+  return MessageTreeBuilder::BuildInSteps(messages, rest, options);
 }
 
 }  // namespace tobrisk

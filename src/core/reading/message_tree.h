@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -178,10 +179,50 @@ class MessageTree {
 // its entries (marks may change) as long as the tree is used.
 struct TreeBuildOptions {
   // A list at least this long is built in two parts on two threads, split
-  // between two boards (when no board and no mail lies on both sides).
+  // between two boards (when no board and no mail lies on both sides), and in
+  // steps by BuildMessageTreeInSteps.
   size_t parallel_from = 100000;
+  // The board messages a first step holds at least (with its mails): more
+  // than a screen.
+  size_t first_step_nodes = 4096;
+  // The rest is built a few boards at a time, of at least this many messages.
+  size_t rest_step_nodes = 32768;
 };
 MessageTree BuildMessageTree(const MessageList& messages, const TreeBuildOptions& options = {});
 MessageTree BuildMessageTree(const MessageList&& messages) = delete;
+
+// The boards of a long list after its first ones, built on a thread of their
+// own while a window already shows the first ones (BuildMessageTreeInSteps).
+class MessageTreeRest {
+ public:
+  ~MessageTreeRest();  // waits for the build
+  MessageTreeRest(const MessageTreeRest&) = delete;
+  MessageTreeRest& operator=(const MessageTreeRest&) = delete;
+  // Whether the build is done: Complete then does not wait.
+  bool Ready() const;
+  // Waits for the build and makes `tree`, the first step's tree (changed in
+  // nothing but its icons since), the whole list's tree, as BuildMessageTree
+  // gives it. True when its nodes kept their places and the others came after
+  // them; false when it was built anew (a board of the first step comes back
+  // later in the list). Once.
+  bool Complete(MessageTree& tree);
+
+ private:
+  friend class MessageTreeBuilder;
+  struct Build;
+  explicit MessageTreeRest(std::unique_ptr<Build> build);
+  std::unique_ptr<Build> build_;
+};
+
+// The tree of `messages` in two steps, so that a window can show its first
+// rows without waiting for the rest: returns the tree of the mails and the
+// first boards (options.first_step_nodes board messages at least) and puts in
+// `rest` the build of the other boards, started on a thread of its own. A list
+// shorter than options.parallel_from, or one whose first step would hold every
+// board, is built whole at once, and `rest` is null. The list must not change
+// (but for marks in the first step's entries) before the rest is complete or
+// dropped.
+MessageTree BuildMessageTreeInSteps(const MessageList& messages, std::unique_ptr<MessageTreeRest>& rest,
+                                    const TreeBuildOptions& options = {});
 
 }  // namespace tobrisk

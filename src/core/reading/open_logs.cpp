@@ -120,7 +120,7 @@ namespace open_detail {
 // Reads logs on a worker thread: escape removal into a file (created once the
 // first text is ready; none when no path is given, for a read ahead, whose text
 // is written after it is taken), the parse, and when asked the sort and the
-// tree. The worker touches only its own members and the file; it is stopped and
+// read marks. The worker touches only its own members and the file; it is stopped and
 // joined before they go, whatever happens.
 class LogReading {
  public:
@@ -167,7 +167,7 @@ class LogReading {
   }
 
   // The read marks of the open that takes the messages: a worker that sorts
-  // waits for them before it builds the tree, which shows them.
+  // applies them once the messages are sorted.
   void GiveMarks(const std::vector<ReadMarkRecord>& marks) {
     {
       std::lock_guard lock(mutex_);
@@ -180,7 +180,6 @@ class LogReading {
   // After Wait.
   MessageList& Messages() { return messages_; }
   uint64_t TextSize() const { return written_.load(std::memory_order_relaxed); }
-  MessageTree& Tree() { return tree_; }
 
  private:
   struct Stopped {};
@@ -204,9 +203,8 @@ class LogReading {
         NullProgress quiet;
         SortMessages(messages_, quiet);
         ApplyReadMarks(messages_, AwaitMarks());
-        tree_ = BuildMessageTree(messages_);
 #if defined(__GLIBC__)
-        malloc_trim(0);  // the build's scratch arrays
+        malloc_trim(0);  // the parse's and the sort's scratch, before the window takes its share
 #endif
       }
     } catch (...) {
@@ -234,7 +232,6 @@ class LogReading {
   std::atomic<uint64_t> written_{0};
   std::atomic<bool> stop_{false};
   MessageList messages_;
-  MessageTree tree_;
   std::mutex mutex_;
   std::condition_variable finished_;
   bool done_ = false;
@@ -329,7 +326,7 @@ bool LogsReadAhead::IsFor(const std::vector<std::string>& files, const std::stri
 }
 
 MessageList LogsReadAhead::Take(const std::string& escape_free_path, const std::vector<ReadMarkRecord>& marks,
-                                Progress& progress, MessageTree& tree, std::unique_ptr<EscapeFreeWriting>& writing) {
+                                Progress& progress, std::unique_ptr<EscapeFreeWriting>& writing) {
   taken_ = true;
   const std::unique_ptr<open_detail::LogReading> reading = std::move(reading_);
   reading->GiveMarks(marks);
@@ -359,7 +356,6 @@ MessageList LogsReadAhead::Take(const std::string& escape_free_path, const std::
   temporary_.clear();
   if (moved_aside) remover_ = std::jthread([old] { DiscardTemporary(old); });
   writing = std::make_unique<EscapeFreeWriting>(logs_->paths, logs_->files, fd, size, escape_free_path);
-  tree = std::move(reading->Tree());
   return std::move(reading->Messages());
 }
 
@@ -411,6 +407,7 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
   LoadReadMarks(state, state.current_log_header, prompter);
 
   if (!state.messages.Empty()) view.ClearMessageGrid();
+  state.message_tree_rest.reset();  // it reads the messages
   state.messages.Clear();
   // The text of the messages shown until now is no longer wanted: this open writes NOESC.LOG anew.
   if (state.escape_free_writing) state.escape_free_writing->Stop();
@@ -428,10 +425,8 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
     // One for other logs would go on reading (and writing a text as big as
     // its logs) beside this open until the caller lets it go: it stops now.
     if (ahead != nullptr && !read_ahead) ahead->Drop();
-    MessageTree tree;  // built with the read ahead
-    MessageList read = read_ahead
-                           ? ahead->Take(escape_free_path, state.read_marks, progress, tree, state.escape_free_writing)
-                           : ReadLogsWritingEscapeFree(files, escape_free_path, progress);
+    MessageList read = read_ahead ? ahead->Take(escape_free_path, state.read_marks, progress, state.escape_free_writing)
+                                  : ReadLogsWritingEscapeFree(files, escape_free_path, progress);
     view.SetMessageTitle(MessageTitleFor(files));
 
     const int net = LookUpNet(state, prompter);
@@ -455,21 +450,10 @@ OpenLogsResult OpenLogs(WorkState& state, const Ports& ports, OpenLogsView& view
     }
 
     state.messages = std::move(read);
-    if (read_ahead) {
-      // Marked and sorted, with its tree.
-      state.message_tree = std::move(tree);
-      state.message_tree.Rebind(state.messages);
-    } else {
-      MarkAndSort(state, progress);
-      // The tree first: its build arrays are given back before the grid takes
-      // its rows, which keeps the peak down.
-      state.message_tree = BuildMessageTree(state.messages);
-#if defined(__GLIBC__)
-      // The build's scratch arrays, freed in the middle of the heap, go back to
-      // the system instead of staying resident beside the views.
-      malloc_trim(0);
-#endif
-    }
+    if (!read_ahead) MarkAndSort(state, progress);  // a read ahead marked and sorted them
+    // A long list's tree is whole only after the window shows its first rows:
+    // the caller completes it (WorkState::CompleteMessageTree).
+    state.message_tree = BuildMessageTreeInSteps(state.messages, state.message_tree_rest, state.tree_options);
     view.FillMessageGrid();
     view.FillMessageTree();
     view.SetMessageCounters(static_cast<int64_t>(state.messages.Size()), 0);

@@ -75,8 +75,8 @@ class LogReading;
 
 // Logs read before their open is asked for: the program starts reading the logs
 // it was started with while it builds its window. The messages are parsed and
-// sorted, and once the open has given their read marks, marked and their tree
-// built; the escape-free text is only measured. An open
+// sorted, and once the open has given their read marks, marked; the
+// escape-free text is only measured. An open
 // of the same logs into the same folder takes it all (OpenLogs) and puts a file
 // for the text in place of NOESC.LOG, which EscapeFreeWriting then fills;
 // otherwise the reading is stopped and leaves nothing behind. The logs are
@@ -94,14 +94,13 @@ class LogsReadAhead {
   // lies in the folder read for (and nothing was taken yet).
   bool IsFor(const std::vector<std::string>& files, const std::string& escape_free_path) const;
   // Gives the reading the open's read marks (`marks`), which it applies once the
-  // messages are sorted, before it builds their tree (the reading waits for
-  // them there); waits for the reading (with the progress
-  // ReadLogsWritingEscapeFree shows), puts a file with room for the escape-free
-  // text at `escape_free_path`, starts writing the text into it (`writing`) and
-  // hands out the messages, marked and sorted, with their tree in `tree`. Once.
-  // Throws IoError as the reading would.
+  // messages are sorted (the reading waits for them there); waits for the
+  // reading (with the progress ReadLogsWritingEscapeFree shows), puts a file
+  // with room for the escape-free text at `escape_free_path`, starts writing
+  // the text into it (`writing`) and hands out the messages, marked and
+  // sorted. Once. Throws IoError as the reading would.
   MessageList Take(const std::string& escape_free_path, const std::vector<ReadMarkRecord>& marks, Progress& progress,
-                   MessageTree& tree, std::unique_ptr<EscapeFreeWriting>& writing);
+                   std::unique_ptr<EscapeFreeWriting>& writing);
   // Whether Take ran. Then nothing is kept but the removal of the file the
   // escape-free text replaced, which the destructor waits for.
   bool Taken() const { return taken_; }

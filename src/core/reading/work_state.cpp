@@ -1,5 +1,9 @@
 #include "core/reading/work_state.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "core/ports/ports.h"
 #include "core/text/files.h"
 #include "core/text/io_error.h"
@@ -12,6 +16,7 @@ void EmptyCollections(WorkState& state) {
   state.nets.Clear();
   state.boards.clear();
   state.users.clear();
+  state.message_tree_rest.reset();  // it reads the messages
   state.messages.Clear();
   state.writes.clear();
   state.read_marks.clear();
@@ -21,6 +26,21 @@ void EmptyCollections(WorkState& state) {
 }
 
 }  // namespace
+
+bool WorkState::CompleteMessageTree() {
+  if (!message_tree_rest) return true;
+  bool kept = false;
+  {
+    const std::unique_ptr<MessageTreeRest> rest = std::move(message_tree_rest);
+    kept = rest->Complete(message_tree);
+  }
+#if defined(__GLIBC__)
+  // The build's scratch arrays, freed in the middle of the heap, go back to
+  // the system instead of staying resident beside the views.
+  malloc_trim(0);
+#endif
+  return kept;
+}
 
 void StartUp(WorkState& state, const Ports& ports, const std::string& current_dir) {
   state.current_log_header.clear();

@@ -42,6 +42,11 @@ struct WorkState {
   std::string read_marks_header;
   // The reply tree of the message window, rebuilt from `messages` at every log open.
   MessageTree message_tree;
+  // The boards of a long list's tree still being built after its open, while
+  // the window shows the first ones (BuildMessageTreeInSteps); null once the
+  // tree is whole. It reads `messages`: it goes before they change.
+  std::unique_ptr<MessageTreeRest> message_tree_rest;
+  TreeBuildOptions tree_options;
   // The escape-free text of the open logs when it is kept in a nameless file of
   // its own rather than in WorkDir + "NOESC.LOG" (the command-line tool leaves
   // that file to the program, which may have it open); the entries' TextOffsets
@@ -57,6 +62,11 @@ struct WorkState {
   }
 
   std::string WorkFile(std::string_view name) const { return work_dir + std::string(name); }
+
+  // Makes message_tree whole, waiting for its rest. True when the nodes it had
+  // kept their places (the others added after them), false when it was built
+  // anew. Rethrows what failed the rest's build; the tree stays as it was then.
+  bool CompleteMessageTree();
 };
 
 // The start-up steps of the main window that concern the work state, in order:

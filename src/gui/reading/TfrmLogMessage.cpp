@@ -185,6 +185,7 @@ int TfrmLogMessage::FillBoardMessageGrid(std::string_view board_type, std::strin
 
 void TfrmLogMessage::ClearMessageTree() { tree_page_->Clear(); }
 void TfrmLogMessage::FillMessageTree() { tree_page_->Fill(); }
+void TfrmLogMessage::CompleteMessageTree() { tree_page_->CompleteTree(); }
 
 // ---------------------------------------------------------------------------
 // Selection and text

@@ -51,6 +51,8 @@ class TfrmLogMessage : public QWidget {
   void ClearMessageTree();
   // Shows the message tree of the work state (built by BuildMessageTree).
   void FillMessageTree();
+  // The rest of a long list's tree (MessageTreePage::CompleteTree).
+  void CompleteMessageTree();
   // Window title in Shift-JIS ("メッセージ" or "メッセージ [ a.log ]"); `shown`,
   // when given, is the caption on screen (file names decoded as the file system
   // names them), while Title() keeps the bytes.

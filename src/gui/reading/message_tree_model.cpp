@@ -11,7 +11,7 @@ namespace tobrisk::gui {
 MessageTreeModel::MessageTreeModel(const MessageTree& tree, QObject* parent)
     : QAbstractListModel(parent), tree_(tree) {}
 
-int MessageTreeModel::Nodes() const { return shown_ ? static_cast<int>(tree_.Size()) : 0; }
+int MessageTreeModel::Nodes() const { return rows_; }
 
 int MessageTreeModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Nodes(); }
 
@@ -31,14 +31,22 @@ QVariant MessageTreeModel::data(const QModelIndex& index, int role) const {
 
 void MessageTreeModel::Clear() {
   beginResetModel();
-  shown_ = false;
+  rows_ = 0;
   endResetModel();
 }
 
 void MessageTreeModel::Fill() {
   beginResetModel();
-  shown_ = true;
+  rows_ = static_cast<int>(tree_.Size());
   endResetModel();
+}
+
+void MessageTreeModel::NodesAdded() {
+  const auto size = static_cast<int>(tree_.Size());
+  if (rows_ == 0 || size <= rows_) return;
+  beginInsertRows(QModelIndex(), rows_, size - 1);
+  rows_ = size;
+  endInsertRows();
 }
 
 void MessageTreeModel::IconsChanged() {

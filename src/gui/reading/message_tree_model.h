@@ -31,17 +31,19 @@ class MessageTreeModel final : public QAbstractListModel {
   // Shows no node / the nodes of the tree as it is now.
   void Clear();
   void Fill();
+  // Shows the nodes added to the tree after those shown (which kept their places).
+  void NodesAdded();
   // Tells the views that icons may have changed.
   void IconsChanged();
 
-  bool Shown() const { return shown_; }
+  bool Shown() const { return rows_ > 0; }
   const MessageTree& Tree() const { return tree_; }
   // Number of nodes shown.
   int Nodes() const;
 
  private:
   const MessageTree& tree_;
-  bool shown_ = false;
+  int rows_ = 0;  // the nodes shown: the tree's first ones
 };
 
 // Draws a row of the flat tree model indented by 19 pixels per level. Every

@@ -99,9 +99,34 @@ void MessageTreePage::Clear() {
 }
 
 void MessageTreePage::Fill() {
-  // Rows as wide as the longest node (estimated from its bytes: a double-byte
-  // character is about two single-byte ones wide), so that the view never
-  // measures every row.
+  SetRowWidth();
+  const QScopedValueRollback<bool> silent(silent_, true);
+  model_->Fill();
+}
+
+void MessageTreePage::CompleteTree() {
+  if (!state_.message_tree_rest) return;
+  const int selected = SelectedMessage();
+  const bool shown = Nodes() > 0;
+  if (state_.CompleteMessageTree()) {
+    if (!shown) return;
+    SetRowWidth();
+    model_->NodesAdded();
+    return;
+  }
+  // Built anew: the selected message is selected again where it is now.
+  if (!shown) return;
+  Clear();
+  Fill();
+  const TreeNodeId node = selected >= 0 ? state_.message_tree.NodeOfMessage(static_cast<size_t>(selected)) : kNoNode;
+  if (node == kNoNode) return;
+  const QScopedValueRollback<bool> silent(silent_, true);
+  LogMessageTreeView->setCurrentIndex(model_->index(node));
+}
+
+void MessageTreePage::SetRowWidth() {
+  // Estimated from the longest node's bytes (a double-byte character is about
+  // two single-byte ones wide), so that the view never measures every row.
   const MessageTree& tree = state_.message_tree;
   const QFontMetrics metrics = LogMessageTreeView->fontMetrics();
   const int half_width = std::max(metrics.horizontalAdvance(QChar(0x3042)) / 2, metrics.horizontalAdvance(u'0'));
@@ -112,8 +137,6 @@ void MessageTreePage::Fill() {
         widest, static_cast<int>(depth) * MessageTreeDelegate::kIndent + static_cast<int>(longest[depth]) * half_width);
   }
   LogMessageTreeView->Delegate()->SetRowWidth(widest + 40);
-  const QScopedValueRollback<bool> silent(silent_, true);
-  model_->Fill();
 }
 
 // ---------------------------------------------------------------------------

@@ -33,6 +33,9 @@ class MessageTreePage final : public QWidget {
   // Empties the tree (selection first, then all nodes) / shows the work state's tree.
   void Clear();
   void Fill();
+  // Makes the work state's tree whole, when a long list's was shown with its
+  // first boards only, and shows the rest (WorkState::CompleteMessageTree).
+  void CompleteTree();
 
   int CurrentRow() const;       // node id, -1 none
   int SelectedMessage() const;  // message index of the selected node, -1 none
@@ -68,6 +71,8 @@ class MessageTreePage final : public QWidget {
 
  private:
   void BuildPopup();
+  // Rows as wide as the tree's longest node.
+  void SetRowWidth();
   int TopRow() const;
   void DoubleClick();
   // Any button but the left: selects the node under the pointer and opens the

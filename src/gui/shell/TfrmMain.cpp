@@ -126,6 +126,12 @@ TfrmMain::TfrmMain(Ports ports, QWidget* parent) : QMainWindow(parent), ports_(p
   mark_save_timer_->setInterval(1500);
   connect(mark_save_timer_, &QTimer::timeout, this, &TfrmMain::SaveReadMarksNow);
   connect(log_message_, &TfrmLogMessage::ReadMarksChanged, this, &TfrmMain::ReadMarksChanged);
+
+  tree_rest_timer_ = new QTimer(this);
+  tree_rest_timer_->setInterval(5);
+  connect(tree_rest_timer_, &QTimer::timeout, this, [this] {
+    if (!state_.message_tree_rest || state_.message_tree_rest->Ready()) CompleteMessageTree();
+  });
 }
 
 TfrmMain::~TfrmMain() {
@@ -414,6 +420,23 @@ void TfrmMain::RunOpenLogs(const std::vector<std::string>& files, int recent_slo
   opening_files_.clear();
   setAcceptDrops(true);
   UpdateCommandStates();
+  WatchMessageTreeRest();
+}
+
+void TfrmMain::WatchMessageTreeRest() {
+  if (!state_.message_tree_rest) return;
+  QCoreApplication::instance()->installEventFilter(this);
+  tree_rest_timer_->start();
+}
+
+void TfrmMain::CompleteMessageTree() {
+  tree_rest_timer_->stop();
+  QCoreApplication::instance()->removeEventFilter(this);
+  try {
+    log_message_->CompleteMessageTree();
+  } catch (const std::exception& e) {
+    ReportError(*ports_.prompter, e);
+  }
 }
 
 void TfrmMain::ShowWhatIsLoaded() {
@@ -421,6 +444,7 @@ void TfrmMain::ShowWhatIsLoaded() {
   if (open_stage_ == OpenStage::Untouched) return;
   if (open_stage_ == OpenStage::Cleared && !state_.messages.Empty()) {
     // Stopped while reading: a part of the logs is shown as none of them.
+    state_.message_tree_rest.reset();
     state_.messages.Clear();
     state_.message_tree.Clear();
   }
@@ -851,6 +875,23 @@ void TfrmMain::OfferPreviousWrites() {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (state_.message_tree_rest) {
+    // Anything the user does may look at the whole tree (watched on the
+    // application while its rest is built).
+    switch (event->type()) {
+      case QEvent::KeyPress:
+      case QEvent::ShortcutOverride:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::Wheel:
+      case QEvent::ContextMenu:
+      case QEvent::Drop:
+      case QEvent::Close:
+      case QEvent::InputMethod:
+      case QEvent::TouchBegin: CompleteMessageTree(); break;
+      default: break;
+    }
+  }
   // The document windows live as long as the frame: closing one minimizes it.
   if (event->type() == QEvent::Close && !closing_ && (watched == board_user_sub_ || watched == log_message_sub_)) {
     event->ignore();

@@ -182,6 +182,10 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   // After an open that stopped (no net, a file error): the window shows what
   // the work state really holds, the previous logs or nothing.
   void ShowWhatIsLoaded();
+  // A long list's tree is made whole once its rest is built, or before the
+  // user's next key, click or close, whichever comes first.
+  void WatchMessageTreeRest();
+  void CompleteMessageTree();
   // Tells that a log is gone; a recent-log entry is then removed from the list.
   void ReportMissingLog(const std::string& path, int recent_slot);
   // The close check: read marks saved, then pending messages output.
@@ -210,6 +214,7 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   bool session_ending_ = false;    // closing asks nothing: the session or a signal ends the program
   bool mark_save_failed_ = false;  // the last background save of the marks failed (reported once)
   QTimer* mark_save_timer_ = nullptr;
+  QTimer* tree_rest_timer_ = nullptr;       // looks whether the tree's rest is built
   bool documents_restore_pending_ = false;  // the first showing asked for it
   bool documents_restored_ = false;         // the document windows took their stored placement
   QString open_folder_;

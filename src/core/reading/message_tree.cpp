@@ -150,6 +150,7 @@ struct MessageTreeRest::Build {
   MessageTree tree;
   bool whole = false;
   std::exception_ptr failure;
+  bool started = false;
   std::atomic<bool> done{false};
   std::jthread thread;  // last: joined before the rest goes
 };
@@ -207,14 +208,22 @@ class MessageTreeBuilder {
     build->first_nodes = first.Size();
     build->root = first.MessageRoot();
     for (const auto& board : first_builder.boards_) build->first_boards.push_back(board.first);
-    MessageTreeRest::Build* const b = build.get();
-    b->thread = std::jthread([b] { BuildRest(*b); });
     rest.reset(new MessageTreeRest(std::move(build)));
     return first;
   }
 
   // Makes `tree` (the first step's) whole from the rest built.
+  static void StartRest(MessageTreeRest::Build& rest) {
+    if (rest.started) return;
+    rest.started = true;
+    rest.thread = std::jthread([&rest] { BuildRest(rest); });
+  }
+
   static bool CompleteTree(MessageTreeRest::Build& rest, MessageTree& tree) {
+    if (!rest.started) {
+      rest.started = true;
+      BuildRest(rest);
+    }
     if (rest.thread.joinable()) rest.thread.join();
     if (rest.failure) std::rethrow_exception(rest.failure);
     MessageTree& whole = rest.tree;
@@ -806,6 +815,8 @@ MessageTree BuildMessageTree(const MessageList& messages, const TreeBuildOptions
 MessageTreeRest::MessageTreeRest(std::unique_ptr<Build> build) : build_(std::move(build)) {}
 
 MessageTreeRest::~MessageTreeRest() = default;
+
+void MessageTreeRest::Start() { MessageTreeBuilder::StartRest(*build_); }
 
 bool MessageTreeRest::Ready() const { return build_->done.load(std::memory_order_acquire); }
 

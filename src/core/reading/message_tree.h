@@ -198,13 +198,16 @@ class MessageTreeRest {
   ~MessageTreeRest();  // waits for the build
   MessageTreeRest(const MessageTreeRest&) = delete;
   MessageTreeRest& operator=(const MessageTreeRest&) = delete;
+  // Starts the build on a thread of its own (a window starts it once it has
+  // painted the first rows, so that the build does not take a core from it).
+  void Start();
   // Whether the build is done: Complete then does not wait.
   bool Ready() const;
-  // Waits for the build and makes `tree`, the first step's tree (changed in
-  // nothing but its icons since), the whole list's tree, as BuildMessageTree
-  // gives it. True when its nodes kept their places and the others came after
-  // them; false when it was built anew (a board of the first step comes back
-  // later in the list). Once.
+  // Waits for the build (builds here when it was not started) and makes
+  // `tree`, the first step's tree (changed in nothing but its icons since),
+  // the whole list's tree, as BuildMessageTree gives it. True when its nodes
+  // kept their places and the others came after them; false when it was
+  // built anew (a board of the first step comes back later in the list). Once.
   bool Complete(MessageTree& tree);
 
  private:
@@ -217,7 +220,7 @@ class MessageTreeRest {
 // The tree of `messages` in two steps, so that a window can show its first
 // rows without waiting for the rest: returns the tree of the mails and the
 // first boards (options.first_step_nodes board messages at least) and puts in
-// `rest` the build of the other boards, started on a thread of its own. A list
+// `rest` the build of the other boards, to be started (MessageTreeRest). A list
 // shorter than options.parallel_from, or one whose first step would hold every
 // board, is built whole at once, and `rest` is null. The list must not change
 // (but for marks in the first step's entries) before the rest is complete or

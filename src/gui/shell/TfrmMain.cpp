@@ -425,6 +425,7 @@ void TfrmMain::RunOpenLogs(const std::vector<std::string>& files, int recent_slo
 
 void TfrmMain::WatchMessageTreeRest() {
   if (!state_.message_tree_rest) return;
+  state_.message_tree_rest->Start();  // the open has painted its window
   QCoreApplication::instance()->installEventFilter(this);
   tree_rest_timer_->start();
 }

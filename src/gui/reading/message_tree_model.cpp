@@ -114,6 +114,7 @@ void MessageTreeView::scrollTo(const QModelIndex& index, ScrollHint hint) {
       setLayoutMode(SinglePass);
       doItemsLayout();
       setLayoutMode(Batched);
+      updateGeometries();  // the scroll bar's range: it is drawn from it before the next layout
     }
   }
   QListView::scrollTo(index, hint);

@@ -104,22 +104,21 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Tobrisk for Windows95"));
   QApplication::setDesktopFileName(QStringLiteral("tobrisk"));
 
-  // Qt removes its own options from argv; take the logs from what remains.
-  const QStringList args = QApplication::arguments();
-  QStringList files;
+  // Qt removes its own options from argv; take the logs from what remains,
+  // as the file system names them (an old archive's names are Shift-JIS).
+  std::vector<std::string> files;
   bool options_done = false;
-  for (qsizetype i = 1; i < args.size(); ++i) {
-    const QString& a = args[i];
-    if (!options_done && a == QStringLiteral("--")) {
+  for (int i = 1; i < argc; ++i) {
+    if (!options_done && std::strcmp(argv[i], "--") == 0) {
       options_done = true;
       continue;
     }
-    if (!options_done && a.startsWith('-')) {
-      std::fprintf(stderr, "tobrisk: unknown option %s\n", a.toLocal8Bit().constData());
+    if (!options_done && argv[i][0] == '-') {
+      std::fprintf(stderr, "tobrisk: unknown option %s\n", argv[i]);
       PrintUsage(stderr);
       return 2;
     }
-    files << a;
+    files.emplace_back(argv[i]);
   }
 
   tobrisk::SystemClock clock;
@@ -139,7 +138,7 @@ int main(int argc, char** argv) {
   // Messages a previous run left pending come first: they decide the net.
   QTimer::singleShot(0, &main_window, [&main_window, files] {
     main_window.OfferPreviousWrites();
-    if (!files.isEmpty()) main_window.OpenLogFiles(files);
+    if (!files.empty()) main_window.OpenLogPaths(files);
   });
   return app.exec();
 }

@@ -641,6 +641,12 @@ class TestMainFrame : public QObject {
     QCOMPARE(f_->Action("Path0")->text(), QStringLiteral("&0 : ") + log);
     emit f_->Find<QMenu>("WindowMenu")->aboutToShow();
     QCOMPARE(f_->Action("WindowListItem2")->text(), U("&2 メッセージ [ ABCD日本語.LOG ]"));
+    // A name in Shift-JIS, as old archives unpack, given as the program's argument.
+    const std::string sjis_name = "ABCD" + Sjis("日本") + ".LOG";
+    WriteLog(sjis_name, FrameCapture());
+    f_->Frame().OpenLogPaths({sjis_name});
+    QVERIFY2(f_->BoxTexts().isEmpty(), qPrintable(f_->BoxTexts().join('|')));
+    QCOMPARE(f_->State().settings.paths[0], f_->Folder().Path(sjis_name));
   }
 
   void aReadMarkFileThatCannotBeWrittenAsksBeforeClosing() {

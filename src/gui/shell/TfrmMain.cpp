@@ -33,6 +33,7 @@
 #include "core/settings/net_definitions.h"
 #include "gui/shell/TfrmAbout.h"
 #include "core/text/files.h"
+#include "core/text/io_error.h"
 #include "core/text/sjis.h"
 #include "gui/widgets/error_report.h"
 #include "gui/export/TfrmExport.h"
@@ -365,13 +366,32 @@ void TfrmMain::FileOpenItemClick() {
 }
 
 void TfrmMain::OpenLogFiles(const QStringList& paths) {
-  if (paths.isEmpty() || opening_) return;
+  std::vector<std::string> native;
+  for (const QString& p : paths) native.push_back(NativePath(p));
+  OpenLogPaths(native);
+}
+
+void TfrmMain::OpenLogPaths(const std::vector<std::string>& paths) {
+  if (paths.empty() || opening_) return;
   if (RefusedWithoutNets(state_.nets, *ports_.prompter)) {
     read_ahead_.reset();  // nothing will take it
     return;
   }
   std::vector<std::string> files;
-  for (const QString& p : paths) files.push_back(NativePath(QFileInfo(p).absoluteFilePath()));
+  for (const std::string& p : paths) {
+    const QString name = QFile::decodeName(QByteArray::fromStdString(p));
+    if (NativePath(name) == p) {
+      files.push_back(NativePath(QFileInfo(name).absoluteFilePath()));
+    } else if (!p.empty() && p[0] == '/') {
+      files.push_back(p);  // a name the toolkit cannot decode keeps its bytes
+    } else {
+      try {
+        files.push_back(TrailingSeparator(CurrentDirectory()) + p);
+      } catch (const IoError&) {
+        files.push_back(p);  // the folder is gone: the open reports the log missing
+      }
+    }
+  }
   RunOpenLogs(files);
 }
 

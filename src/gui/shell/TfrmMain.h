@@ -83,6 +83,9 @@ class TfrmMain : public QMainWindow, public OpenLogsView {
   // Opens logs as the open-log dialog does (command line, drops): refused when
   // no net is defined, otherwise the open pipeline on the files in this order.
   void OpenLogFiles(const QStringList& paths);
+  // The same for paths as the file system names them, which need not be
+  // valid in its encoding (the program's arguments).
+  void OpenLogPaths(const std::vector<std::string>& paths);
   // Logs being read ahead of their open (the logs the program was started
   // with): the next open takes them when it opens the same logs, and lets
   // them go otherwise.

@@ -212,13 +212,14 @@ class MessageTreeBuilder {
     return first;
   }
 
-  // Makes `tree` (the first step's) whole from the rest built.
+  // Starts the rest's build on a thread of its own, once.
   static void StartRest(MessageTreeRest::Build& rest) {
     if (rest.started) return;
     rest.started = true;
     rest.thread = std::jthread([&rest] { BuildRest(rest); });
   }
 
+  // Makes `tree` (the first step's) whole from the rest built.
   static bool CompleteTree(MessageTreeRest::Build& rest, MessageTree& tree) {
     if (!rest.started) {
       rest.started = true;
@@ -292,7 +293,7 @@ class MessageTreeBuilder {
       tree.node_of_message_.resize(rest.from, kNoNode);
       std::unordered_set<uint64_t> boards(rest.first_boards.begin(), rest.first_boards.end());
       bool apart = false;
-      for (size_t begin = rest.from; begin < n && !apart;) {
+      for (size_t begin = rest.from; begin < n;) {
         size_t end = n;
         if (begin + at_once < n) end = BoardEndFrom(list, begin + at_once, n);
         if (end == 0) end = n;
@@ -301,6 +302,7 @@ class MessageTreeBuilder {
         // A board built before, or a mail, would be placed apart from the rest of its kind.
         apart = builder.has_mail_;
         for (const auto& board : builder.boards_) apart = !boards.insert(board.first).second || apart;
+        if (apart) break;
         Append(tree, part, rest.root);
         begin = end;
       }

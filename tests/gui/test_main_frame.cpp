@@ -71,6 +71,15 @@ class TestMainFrame : public QObject {
     f_->Folder().Write(name, bytes);
     return QString::fromStdString(f_->Folder().Path(name));
   }
+  // A generated capture of 4 boards of 10 messages and 3 mails.
+  void WriteGeneratedLog(const std::string& name, uint32_t seed) {
+    CaptureOptions o;
+    o.seed = seed;
+    o.boards = 4;
+    o.messages_per_board = 10;
+    o.mails = 3;
+    WriteLog(name, GenerateCapture(o));
+  }
   void OpenThroughDialog(const QStringList& files) {
     f_->Chooser().file_answers.push_back(files);
     f_->Trigger("FileOpenItem");
@@ -402,14 +411,8 @@ class TestMainFrame : public QObject {
 
   void generatedCapturesOpenFromTheCommandLineAndDrops() {
     StartWithNets();
-    CaptureOptions o;
-    o.seed = 7;
-    o.boards = 4;
-    o.messages_per_board = 10;
-    o.mails = 3;
-    WriteLog("ABCD0201.LOG", GenerateCapture(o));
-    o.seed = 8;
-    WriteLog("ABCD0202.LOG", GenerateCapture(o));
+    WriteGeneratedLog("ABCD0201.LOG", 7);
+    WriteGeneratedLog("ABCD0202.LOG", 8);
     // Relative paths, as a shell gives them, are taken from the current folder.
     f_->Frame().OpenLogFiles({QStringLiteral("ABCD0201.LOG"), QStringLiteral("ABCD0202.LOG")});
     QVERIFY2(f_->BoxTexts().isEmpty(), qPrintable(f_->BoxTexts().join('|')));
@@ -421,12 +424,7 @@ class TestMainFrame : public QObject {
 
   void aLongListsTreeIsWholeForTheUsersFirstClick() {
     StartWithNets();
-    CaptureOptions o;
-    o.seed = 9;
-    o.boards = 4;
-    o.messages_per_board = 10;
-    o.mails = 3;
-    WriteLog("ABCD0201.LOG", GenerateCapture(o));
+    WriteGeneratedLog("ABCD0201.LOG", 9);
     // Long enough here to be shown with its first board before the rest is built.
     f_->State().tree_options = {.parallel_from = 2, .first_step_nodes = 1};
     f_->Frame().OpenLogFiles({QStringLiteral("ABCD0201.LOG")});

@@ -11,6 +11,9 @@
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "core/reading/message_entry.h"
 #include "core/reading/read_marks.h"
@@ -314,6 +317,11 @@ class MessageTreeBuilder {
     } catch (...) {
       rest.failure = std::current_exception();
     }
+#if defined(__GLIBC__)
+    // The parts' scratch arrays, freed in the middle of the heap, go back to
+    // the system here rather than on the window's thread.
+    malloc_trim(0);
+#endif
     rest.done.store(true, std::memory_order_release);
   }
 
@@ -731,23 +739,24 @@ class MessageTreeBuilder {
   // come first in a sorted list, cost a third of a board message or so: the
   // first half of a whole list takes a quarter of them more.
   static size_t SplitPoint(const MessageList& list, size_t begin, size_t end) {
-    size_t mails = 0;  // the mails before the first board message, found by halving
-    if (begin == 0) {
-      for (size_t step = size_t{1} << 40; step > 0; step /= 2) {
-        if (mails + step <= end / 2 && list[mails + step - 1].IsMail()) mails += step;
-      }
-    }
+    const size_t mails = begin == 0 ? MailsFirst(list, end / 2) : 0;
     return BoardEndFrom(list, begin + (end - begin) / 2 + mails / 4, end);
+  }
+
+  // The mails at the start of a sorted list, up to `limit`, found by halving.
+  static size_t MailsFirst(const MessageList& list, size_t limit) {
+    size_t mails = 0;
+    for (size_t step = size_t{1} << 40; step > 0; step /= 2) {
+      if (mails + step <= limit && list[mails + step - 1].IsMail()) mails += step;
+    }
+    return mails;
   }
 
   // The end of the first step of a tree in steps: the board that holds the
   // first `first_nodes` board messages ends there; 0 when it is the last.
   static size_t FirstStepEnd(const MessageList& list, size_t first_nodes) {
     const size_t n = list.Size();
-    size_t mails = 0;  // found by halving, as above
-    for (size_t step = size_t{1} << 40; step > 0; step /= 2) {
-      if (mails + step <= n && list[mails + step - 1].IsMail()) mails += step;
-    }
+    const size_t mails = MailsFirst(list, n);
     if (mails + std::max<size_t>(first_nodes, 1) >= n) return 0;
     return BoardEndFrom(list, mails + std::max<size_t>(first_nodes, 1), n);
   }

@@ -56,9 +56,6 @@ class MessageTree {
   bool Empty() const { return nodes_.empty(); }
   size_t Size() const { return nodes_.size(); }
   void Clear();
-  // The list the tree was built from has moved to `messages` (the same entries
-  // in the same order, with the same marks): refers to `messages`.
-  void Rebind(const MessageList& messages) { messages_ = &messages; }
 
   // The top-level nodes in order (the mail root, then the message root).
   std::span<const TreeNodeId> TopLevel() const { return top_level_; }

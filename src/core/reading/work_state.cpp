@@ -1,9 +1,5 @@
 #include "core/reading/work_state.h"
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include "core/ports/ports.h"
 #include "core/text/files.h"
 #include "core/text/io_error.h"
@@ -29,17 +25,8 @@ void EmptyCollections(WorkState& state) {
 
 bool WorkState::CompleteMessageTree() {
   if (!message_tree_rest) return true;
-  bool kept = false;
-  {
-    const std::unique_ptr<MessageTreeRest> rest = std::move(message_tree_rest);
-    kept = rest->Complete(message_tree);
-  }
-#if defined(__GLIBC__)
-  // The build's scratch arrays, freed in the middle of the heap, go back to
-  // the system instead of staying resident beside the views.
-  malloc_trim(0);
-#endif
-  return kept;
+  const std::unique_ptr<MessageTreeRest> rest = std::move(message_tree_rest);
+  return rest->Complete(message_tree);
 }
 
 void StartUp(WorkState& state, const Ports& ports, const std::string& current_dir) {

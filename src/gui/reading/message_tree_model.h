@@ -36,7 +36,6 @@ class MessageTreeModel final : public QAbstractListModel {
   // Tells the views that icons may have changed.
   void IconsChanged();
 
-  bool Shown() const { return rows_ > 0; }
   const MessageTree& Tree() const { return tree_; }
   // Number of nodes shown.
   int Nodes() const;
